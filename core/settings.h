@@ -1,0 +1,46 @@
+#pragma once
+// Sectioned settings files ("[section]" headers, "key=value" lines): the
+// program settings file beside the executable and each job's "rkjob.ini".
+// Keys starting with "ex_" (any case) are extended values without the
+// 511-character limit of ordinary keys. Every write replaces the file
+// atomically.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rk {
+
+inline constexpr std::string_view DefaultSettingsSection = "settings";
+
+// Where a setting lives. Unset members take the defaults: section "settings",
+// folder AppFolder, file name = executable base name + ".ini".
+struct SettingsPlace {
+    std::optional<std::string> section;
+    std::optional<std::string> folder;
+    std::optional<std::string> fileName;
+};
+
+std::string ReadSetting(std::string_view key, std::string_view defaultValue = {},
+                        const SettingsPlace& place = {});
+
+// A null key together with a null value deletes the whole section.
+void WriteSetting(std::optional<std::string_view> key, std::optional<std::string_view> value,
+                  const SettingsPlace& place = {});
+
+std::string ReadExtendedValue(std::string_view key, std::string_view defaultValue = {},
+                              const SettingsPlace& place = {});
+void WriteExtendedValue(std::string_view key, std::string_view value,
+                        const SettingsPlace& place = {});
+
+// The message shown when an extended value cannot be written.
+inline constexpr std::string_view ExtendedWriteFailureText =
+    "There was an error while reading extended values from the config file.";
+
+// Called with ExtendedWriteFailureText when an extended write fails; the
+// program installs one that shows a message box. Without one, the text goes to
+// standard error.
+void SetExtendedWriteFailureHandler(std::function<void(std::string_view)> handler);
+
+} // namespace rk

@@ -1,0 +1,63 @@
+#pragma once
+// File-system services on Windows path text, with the attribute model of the
+// program: read-only is a missing owner write bit; hidden is a leading "." or
+// the DOS hidden bit; system is the DOS system bit. DOS bits are kept in the
+// extended attribute user.DOSATTRIB where present.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rk::platform {
+
+enum FileAttribute : unsigned {
+    kAttrNormal = 0,
+    kAttrReadOnly = 1,
+    kAttrHidden = 2,
+    kAttrSystem = 4,
+    kAttrDirectory = 16,
+    kAttrArchive = 32,
+};
+
+struct FoundEntry {
+    std::string name;
+    unsigned attributes = 0;
+};
+
+// Case-insensitive wildcard match of one name with Windows rules: "*" any run,
+// "?" one character, "*.*" matches every name (also names without a dot).
+bool WildcardMatch(std::string_view name, std::string_view pattern);
+
+// Enumeration by pattern and attribute mask, the way the program's folder
+// listing service works: the pattern is a folder followed by a wildcard name.
+// Files without the hidden, system or folder attribute are always returned
+// (read-only ones included); hidden, system and folder entries only when the
+// mask holds that attribute. With the folder attribute in the mask, "." and
+// ".." are returned first. An unreadable or missing folder gives no entries.
+std::vector<FoundEntry> Enumerate(std::string_view windowsPattern, unsigned mask);
+
+// True when some entry matches the path (which may hold wildcards in its last
+// component), whatever its attributes: the lookup of FindFirstFile. A drive
+// root or share root has no entry of its own and gives false.
+bool FindAnyEntry(std::string_view windowsPath);
+
+std::optional<unsigned> GetAttributes(std::string_view windowsPath);
+// Sets read-only (owner write bit), hidden and system (user.DOSATTRIB).
+bool SetAttributes(std::string_view windowsPath, unsigned attributes);
+
+bool CreateFolder(std::string_view windowsPath);
+bool RemoveFolder(std::string_view windowsPath);
+bool DeleteFile(std::string_view windowsPath);
+// Byte-for-byte copy; the target is replaced through a temporary file.
+bool CopyFile(std::string_view fromWindowsPath, std::string_view toWindowsPath);
+std::optional<std::uint64_t> FileLength(std::string_view windowsPath);
+
+// Whole-file access. ReadFile gives nothing when the file cannot be read.
+std::optional<std::string> ReadFile(std::string_view windowsPath);
+// Writes a new file beside the target, flushes it and renames it over the
+// target, so a failure never leaves a cut file under the target's name.
+bool WriteFileAtomically(std::string_view windowsPath, std::string_view content);
+
+} // namespace rk::platform

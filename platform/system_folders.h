@@ -1,0 +1,33 @@
+#pragma once
+// Folders the operating system gives the program.
+
+#include <string>
+#include <string_view>
+
+namespace rk::platform {
+
+// The folder of the running executable (symbolic links resolved), host path.
+std::string ProgramFolderHost();
+// Base name of the running executable ("rkbak").
+std::string ProgramBaseName();
+
+// The private per-user temporary folder as Windows path text ending with "\":
+// $TMPDIR when set, else /tmp/ravelkeep-<uid>, made with mode 0700 and checked
+// to belong to the user. Empty text when no such folder can be had.
+std::string TempPath();
+
+// GetTempFileName with the unique number 0: in `windowsFolder`, a new empty
+// file named from the first three characters of the prefix, a hexadecimal
+// number and ".TMP", created exclusively. Its full Windows path, or empty text.
+std::string TempFileName(std::string_view windowsFolder, std::string_view prefix);
+
+// The user's documents folder (XDG_DOCUMENTS_DIR, else ~/Documents), host path.
+std::string DocumentsFolderHost();
+
+// GetShortPathName: a path without spaces comes back unchanged; an existing
+// path with spaces comes back as a space-free alias (a symbolic link in a
+// private per-user folder named by a hash of the target); a missing path comes
+// back unchanged. Windows path text in and out.
+std::string ShortPath(std::string_view windowsPath);
+
+} // namespace rk::platform

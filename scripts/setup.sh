@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Ravelkeep needs (only those missing), builds it,
+# and then starts the program ("run"), runs every test ("test"), or runs every
+# test in a build with AddressSanitizer and UndefinedBehaviorSanitizer
+# ("sanitize").
+set -euo pipefail
+
+mode="${1:-run}"
+shift || true
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+packages=(
+    build-essential cmake pkg-config
+    qt6-base-dev libqt6gui6 libgl-dev
+    libzip-dev libsqlite3-dev
+    googletest libgtest-dev
+    zip unzip xdg-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    if [ "$(id -u)" -eq 0 ]; then
+        as_root=()
+    elif command -v sudo >/dev/null 2>&1; then
+        as_root=(sudo)
+    else
+        echo "setup: these packages are missing and neither root nor sudo is available: ${missing[*]}" >&2
+        exit 1
+    fi
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
+fi
+
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+build() {
+    local dir="$1"
+    shift
+    cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    cmake --build "$dir" -j "$jobs"
+}
+
+case "$mode" in
+run)
+    build "$top/build"
+    exec "$top/build/rkbak/rkbak" "$@"
+    ;;
+test)
+    build "$top/build"
+    cd "$top/build"
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" "$@"
+    ;;
+sanitize)
+    build "$top/build-sanitize" -DRK_SANITIZE=ON
+    cd "$top/build-sanitize"
+    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+        UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+        ctest --output-on-failure -j "$jobs" "$@"
+    ;;
+*)
+    echo "usage: scripts/setup.sh run|test|sanitize" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,51 @@
+#pragma once
+// A throw-away folder for one test, with the drives, home, temporary folder
+// and registry store of the process pointed into it, so no test ever touches
+// the real home folder. Drive C: is <root>/c and D: is <root>/d; Z: stays "/".
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rk::test {
+
+class Sandbox {
+  public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    // Host path of drive C: / D: (both exist).
+    std::filesystem::path c() const { return root_ / "c"; }
+    std::filesystem::path d() const { return root_ / "d"; }
+    std::filesystem::path home() const { return root_ / "home"; }
+    // The registry text store file (RAVELKEEP_REGISTRY).
+    std::filesystem::path registry() const { return root_ / "registry.ini"; }
+
+    // Writes a file (making its folders), host path.
+    void write(const std::filesystem::path& hostPath, std::string_view content) const;
+    std::string read(const std::filesystem::path& hostPath) const;
+
+  private:
+    std::filesystem::path root_;
+    std::vector<std::pair<std::string, std::string>> savedEnvironment_;
+    void setEnv(const char* name, const std::string& value);
+};
+
+// Folder of the built program (rkbak, rkzip, rkunzip side by side).
+std::filesystem::path ProgramDir();
+
+// Runs a program without a shell; returns its exit status and captures its
+// output. `env` entries "NAME=value" are added; "NAME" alone removes it.
+struct RunResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+RunResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+              const std::filesystem::path& workingFolder = {});
+
+} // namespace rk::test
