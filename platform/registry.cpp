@@ -1,0 +1,123 @@
+#include "platform/registry.h"
+
+#include "platform/drive_map.h"
+#include "platform/system_folders.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace rk::platform {
+
+namespace {
+
+constexpr std::string_view kAppPaths = "software\\microsoft\\windows\\currentversion\\app paths\\";
+constexpr std::string_view kShellFolders =
+    "software\\microsoft\\windows\\currentversion\\explorer\\shell folders";
+
+std::string Lower(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+std::string TrimBlanks(std::string_view text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
+        ++begin;
+    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r'))
+        --end;
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::string StorePath() {
+    if (const char* store = std::getenv("RAVELKEEP_REGISTRY"); store != nullptr && *store != '\0')
+        return store;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && *config == '/')
+        return std::string(config) + "/ravelkeep/registry.ini";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/ravelkeep/registry.ini";
+}
+
+std::string RootName(RegistryRoot root) {
+    return root == RegistryRoot::LocalMachine ? "hkey_local_machine" : "hkey_current_user";
+}
+
+enum class StoreAnswer { Found, NotListed, Unreadable };
+
+StoreAnswer LookUpStore(RegistryRoot root, std::string_view keyPath, std::string_view valueName,
+                        std::string& value) {
+    const std::string path = StorePath();
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return StoreAnswer::NotListed;
+    std::ifstream store(path, std::ios::binary);
+    if (!store)
+        return StoreAnswer::Unreadable;
+    const std::string wantedSection = RootName(root) + "\\" + Lower(keyPath);
+    const std::string wantedName = valueName.empty() ? "@" : Lower(valueName);
+    bool inSection = false;
+    std::string line;
+    while (std::getline(store, line)) {
+        const std::string trimmed = TrimBlanks(line);
+        if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#')
+            continue;
+        if (trimmed.front() == '[' && trimmed.back() == ']') {
+            inSection = Lower(trimmed.substr(1, trimmed.size() - 2)) == wantedSection;
+            continue;
+        }
+        const size_t equals = trimmed.find('=');
+        if (!inSection || equals == std::string::npos)
+            continue;
+        if (Lower(TrimBlanks(trimmed.substr(0, equals))) == wantedName) {
+            value = TrimBlanks(trimmed.substr(equals + 1));
+            return StoreAnswer::Found;
+        }
+    }
+    return store.bad() ? StoreAnswer::Unreadable : StoreAnswer::NotListed;
+}
+
+std::optional<std::string> BuiltInValue(RegistryRoot root, std::string_view keyPath,
+                                        std::string_view valueName) {
+    const std::string key = Lower(keyPath);
+    if (root == RegistryRoot::LocalMachine && valueName.empty() &&
+        key.rfind(kAppPaths, 0) == 0) {
+        const std::string program = key.substr(kAppPaths.size());
+        std::string utility;
+        if (program == "wzzip.exe")
+            utility = "rkzip";
+        else if (program == "wzunzip.exe")
+            utility = "rkunzip";
+        else
+            return std::nullopt;
+        const std::string host = ProgramFolderHost() + "/" + utility;
+        struct stat info {};
+        if (stat(host.c_str(), &info) != 0)
+            return std::nullopt;
+        return ToWindowsPath(host);
+    }
+    if (root == RegistryRoot::CurrentUser && key == kShellFolders && Lower(valueName) == "personal")
+        return ToWindowsPath(DocumentsFolderHost());
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> RegistryValue(RegistryRoot root, std::string_view keyPath,
+                                         std::string_view valueName) {
+    std::string value;
+    switch (LookUpStore(root, keyPath, valueName, value)) {
+    case StoreAnswer::Found:
+        return value;
+    case StoreAnswer::Unreadable:
+        return std::nullopt;
+    case StoreAnswer::NotListed:
+        break;
+    }
+    return BuiltInValue(root, keyPath, valueName);
+}
+
+} // namespace rk::platform
