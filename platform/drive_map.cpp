@@ -52,7 +52,8 @@ DriveMap LoadMap() {
         start = end + 1;
         if (entry.empty())
             continue;
-        const bool wellFormed = entry.size() >= 3 && std::isalpha(static_cast<unsigned char>(entry[0])) &&
+        const bool wellFormed = entry.size() >= 3 &&
+                                std::isalpha(static_cast<unsigned char>(entry[0])) &&
                                 entry[1] == '=' && entry[2] == '/';
         if (!wellFormed) {
             map.roots = {};
@@ -82,7 +83,9 @@ DriveMap& Map() {
     return map;
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // Drops trailing dots and spaces of a component, as Win32 does.
 std::string TrimComponent(std::string_view component) {
@@ -94,8 +97,8 @@ std::string TrimComponent(std::string_view component) {
 
 struct ParsedPath {
     enum class Kind { Drive, Unc, Rooted, Relative } kind = Kind::Relative;
-    char drive = 0;          // for Drive
-    std::string server;      // for Unc: "\\server\share"
+    char drive = 0;     // for Drive
+    std::string server; // for Unc: "\\server\share"
     std::vector<std::string> components;
 };
 

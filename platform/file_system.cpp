@@ -19,7 +19,9 @@ namespace {
 
 constexpr const char* kDosAttributeName = "user.DOSATTRIB";
 
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 bool MatchFrom(std::string_view name, std::string_view pattern) {
     // Iterative wildcard match with back-tracking to the last "*".
@@ -57,7 +59,8 @@ unsigned ReadDosBits(const std::string& host) {
     const std::string_view value(buffer, static_cast<size_t>(length));
     if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
         unsigned bits = 0;
-        for (size_t i = 2; i < value.size() && std::isxdigit(static_cast<unsigned char>(value[i])); ++i) {
+        for (size_t i = 2; i < value.size() && std::isxdigit(static_cast<unsigned char>(value[i]));
+             ++i) {
             const char c = Lower(value[i]);
             bits = bits * 16 + static_cast<unsigned>(c <= '9' ? c - '0' : c - 'a' + 10);
         }
@@ -123,8 +126,9 @@ bool WildcardMatch(std::string_view name, std::string_view pattern) {
 std::vector<FoundEntry> Enumerate(std::string_view windowsPattern, unsigned mask) {
     std::vector<FoundEntry> found;
     const size_t slash = windowsPattern.find_last_of("\\/");
-    const std::string folderText =
-        slash == std::string_view::npos ? std::string(".") : std::string(windowsPattern.substr(0, slash + 1));
+    const std::string folderText = slash == std::string_view::npos
+                                       ? std::string(".")
+                                       : std::string(windowsPattern.substr(0, slash + 1));
     const std::string pattern(slash == std::string_view::npos ? windowsPattern
                                                               : windowsPattern.substr(slash + 1));
     if (pattern.empty())
@@ -152,9 +156,9 @@ std::vector<FoundEntry> Enumerate(std::string_view windowsPattern, unsigned mask
     // NTFS hands names out in case-insensitive order; so do we, so the
     // job list and the archive lists come out the same on every run.
     std::sort(entries.begin(), entries.end(), [](const FoundEntry& a, const FoundEntry& b) {
-        return std::lexicographical_compare(
-            a.name.begin(), a.name.end(), b.name.begin(), b.name.end(),
-            [](char x, char y) { return Lower(x) < Lower(y); });
+        return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(),
+                                            b.name.end(),
+                                            [](char x, char y) { return Lower(x) < Lower(y); });
     });
     const bool isRoot = IsDriveOrShareRoot(folderText);
     if ((mask & kAttrDirectory) != 0 && !isRoot) {
@@ -211,7 +215,8 @@ bool SetAttributes(std::string_view windowsPath, unsigned attributes) {
         } else {
             char text[16];
             const int length = std::snprintf(text, sizeof text, "0x%x", dos);
-            if (lsetxattr(host->c_str(), kDosAttributeName, text, static_cast<size_t>(length), 0) != 0 &&
+            if (lsetxattr(host->c_str(), kDosAttributeName, text, static_cast<size_t>(length), 0) !=
+                    0 &&
                 (attributes & (kAttrHidden | kAttrSystem)) != 0)
                 ok = false;
         }
@@ -304,7 +309,8 @@ bool WriteFileAtomically(std::string_view windowsPath, std::string_view content)
         mode = 0666 & ~mask;
     }
     const size_t slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    const std::string folder =
+        slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
     std::string temporary = target + ".rk-XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)

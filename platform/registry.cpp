@@ -83,8 +83,7 @@ StoreAnswer LookUpStore(RegistryRoot root, std::string_view keyPath, std::string
 std::optional<std::string> BuiltInValue(RegistryRoot root, std::string_view keyPath,
                                         std::string_view valueName) {
     const std::string key = Lower(keyPath);
-    if (root == RegistryRoot::LocalMachine && valueName.empty() &&
-        key.rfind(kAppPaths, 0) == 0) {
+    if (root == RegistryRoot::LocalMachine && valueName.empty() && key.rfind(kAppPaths, 0) == 0) {
         const std::string program = key.substr(kAppPaths.size());
         std::string utility;
         if (program == "wzzip.exe")

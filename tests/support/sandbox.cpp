@@ -91,8 +91,9 @@ RunResult Run(const std::vector<std::string>& args, const std::vector<std::strin
     for (const auto& change : env) {
         const auto eq = change.find('=');
         const std::string name = change.substr(0, eq);
-        std::erase_if(environment,
-                      [&](const std::string& v) { return v.compare(0, name.size() + 1, name + "=") == 0; });
+        std::erase_if(environment, [&](const std::string& v) {
+            return v.compare(0, name.size() + 1, name + "=") == 0;
+        });
         if (eq != std::string::npos)
             environment.push_back(change);
     }

@@ -1,0 +1,66 @@
+#include "platform/drive_map.h"
+#include "support/sandbox.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace {
+
+using rk::platform::NormalizeWindowsPath;
+using rk::platform::ToHostPath;
+using rk::platform::ToWindowsPath;
+
+TEST(DriveMap, NormalizesLikeWin32) {
+    const struct {
+        const char* in;
+        const char* out;
+    } rows[] = {
+        {"C:\\Data\\report.txt", "C:\\Data\\report.txt"},
+        {"c:/Data//sub/", "C:\\Data\\sub"},
+        {"C:\\Data\\.\\a\\..\\b", "C:\\Data\\b"},
+        {"C:\\..\\..\\x", "C:\\x"},
+        {"C:\\Data. \\file.txt.", "C:\\Data\\file.txt"},
+        {"C:", "C:\\"},
+        {"\\\\server\\share\\f.txt", "\\\\server\\share\\f.txt"},
+        {"a\\..\\..\\b", "..\\b"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(NormalizeWindowsPath(row.in), row.out) << row.in;
+}
+
+TEST(DriveMap, MapsBothWaysThroughTheSandboxDrives) {
+    rk::test::Sandbox box;
+    const std::string c = box.c().string();
+    EXPECT_EQ(ToHostPath("C:\\Backups\\Weekly"), c + "/Backups/Weekly");
+    EXPECT_EQ(ToHostPath("c:\\"), c);
+    EXPECT_EQ(ToHostPath("D:\\My Files\\x.txt "), box.d().string() + "/My Files/x.txt");
+    EXPECT_EQ(ToHostPath("Z:\\srv\\data"), "/srv/data");
+    EXPECT_EQ(ToHostPath("E:\\nothing"), std::nullopt) << "unmapped drive";
+    EXPECT_EQ(ToHostPath("\\\\server\\share\\f"), std::nullopt) << "shares have no mapping";
+
+    EXPECT_EQ(ToWindowsPath(c + "/Backups/Weekly"), "C:\\Backups\\Weekly");
+    EXPECT_EQ(ToWindowsPath(c), "C:\\");
+    EXPECT_EQ(ToWindowsPath(box.d().string() + "/x/"), "D:\\x");
+    EXPECT_EQ(ToWindowsPath("/srv/data"), "Z:\\srv\\data");
+    // A sibling whose name only starts like a mapped root is not under it.
+    EXPECT_EQ(ToWindowsPath(c + "x/y").substr(0, 3), "Z:\\");
+    EXPECT_EQ(ToHostPath(ToWindowsPath(c + "/Ünïcode dir/ä.txt")), c + "/Ünïcode dir/ä.txt");
+}
+
+TEST(DriveMap, MalformedVariableIsReportedAndMapsNothing) {
+    rk::test::Sandbox box;
+    for (const char* bad : {"C:/tmp", "C=relative", "CC=/x", "C=/a;C=/b", "=/"}) {
+        setenv("RAVELKEEP_DRIVES", bad, 1);
+        std::string error;
+        EXPECT_FALSE(rk::platform::ReloadDriveMap(&error)) << bad;
+        EXPECT_NE(error.find("RAVELKEEP_DRIVES"), std::string::npos) << bad;
+        EXPECT_EQ(rk::platform::DriveMapError(), error);
+        EXPECT_EQ(ToHostPath("C:\\x"), std::nullopt) << bad;
+    }
+    setenv("RAVELKEEP_DRIVES", "c=/srv;;", 1);
+    EXPECT_TRUE(rk::platform::ReloadDriveMap());
+    EXPECT_EQ(ToHostPath("C:\\a"), "/srv/a");
+    EXPECT_EQ(ToHostPath("Z:\\a"), std::nullopt) << "a drive left out has no mapping";
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+#include "platform/drive_map.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/registry.h"
+#include "platform/system_folders.h"
+#include "support/sandbox.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+using namespace rk::platform;
+
+TEST(TempFiles, AreUniqueEmptyAndInThePrivateFolder) {
+    rk::test::Sandbox box;
+    const std::string temp = TempPath();
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.back(), '\\');
+    EXPECT_EQ(ToHostPath(temp), (box.root() / "tmp").string());
+
+    const std::string a = TempFileName(temp, "rkfoo");
+    const std::string b = TempFileName(temp, "rkfoo");
+    ASSERT_FALSE(a.empty());
+    ASSERT_FALSE(b.empty());
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a.rfind(temp + "rkf", 0), 0u) << a;
+    EXPECT_EQ(a.substr(a.size() - 4), ".TMP");
+    EXPECT_EQ(FileLength(a), 0u);
+    EXPECT_EQ(FileLength(b), 0u);
+    EXPECT_EQ(TempFileName("C:\\no such folder", "rk"), "");
+
+    // Without TMPDIR the folder is private to this user.
+    unsetenv("TMPDIR");
+    const auto host = ToHostPath(TempPath());
+    ASSERT_TRUE(host);
+    struct stat info {};
+    ASSERT_EQ(stat(host->c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    EXPECT_EQ(info.st_uid, getuid());
+}
+
+TEST(Registry, StoreOverridesTheBuiltInAnswers) {
+    rk::test::Sandbox box;
+    const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+    const std::string shell =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+    // No store: the documents folder of the (sandboxed) home.
+    EXPECT_EQ(RegistryValue(RegistryRoot::CurrentUser, shell, "Personal"),
+              ToWindowsPath((box.home() / "Documents").string()));
+    EXPECT_EQ(RegistryValue(RegistryRoot::CurrentUser, shell, "Desktop"), std::nullopt);
+    EXPECT_EQ(RegistryValue(RegistryRoot::LocalMachine, appPaths + "notepad.exe", ""),
+              std::nullopt);
+
+    box.write(box.registry(), "[HKEY_LOCAL_MACHINE\\" + appPaths +
+                                  "wzzip.exe]\n"
+                                  "@=C:\\Tools\\rkzip\n"
+                                  "[HKEY_CURRENT_USER\\" +
+                                  shell +
+                                  "]\r\n"
+                                  "personal = D:\\My Documents \r\n");
+    EXPECT_EQ(RegistryValue(RegistryRoot::LocalMachine, appPaths + "WZZIP.EXE", ""),
+              "C:\\Tools\\rkzip");
+    EXPECT_EQ(RegistryValue(RegistryRoot::CurrentUser, shell, "Personal"), "D:\\My Documents");
+    EXPECT_EQ(RegistryValue(RegistryRoot::CurrentUser, shell + "x", "Personal"), std::nullopt);
+}
+
+TEST(ShortPath, GivesASpaceFreeAliasForExistingPaths) {
+    rk::test::Sandbox box;
+    box.write(box.c() / "My Jobs" / "Weekly" / "excl.ini", "*.tmp\r\n");
+    EXPECT_EQ(ShortPath("C:\\NoSpaces\\x"), "C:\\NoSpaces\\x");
+    EXPECT_EQ(ShortPath("C:\\Missing Folder\\x"), "C:\\Missing Folder\\x");
+
+    const std::string file = ShortPath("C:\\My Jobs\\Weekly\\excl.ini");
+    EXPECT_EQ(file.find(' '), std::string::npos) << file;
+    EXPECT_EQ(ReadFile(file), std::optional<std::string>("*.tmp\r\n"));
+    EXPECT_EQ(ShortPath("C:\\My Jobs\\Weekly\\excl.ini"), file) << "stable alias";
+
+    const std::string folder = ShortPath("C:\\My Jobs\\");
+    EXPECT_EQ(folder.find(' '), std::string::npos);
+    EXPECT_EQ(folder.back(), '\\');
+    EXPECT_TRUE(FindAnyEntry(folder + "Weekly\\excl.ini"));
+}
+
+TEST(Process, SplitsWithoutAShellAndReportsTheOutcome) {
+    EXPECT_EQ(SplitCommandLine(R"(C:\rk\rkzip -a+ -x@C:\j\excl.ini "C:\My Jobs\a.zip" @C:\l)"),
+              (std::vector<std::string>{"C:\\rk\\rkzip", "-a+", "-x@C:\\j\\excl.ini",
+                                        "C:\\My Jobs\\a.zip", "@C:\\l"}));
+    EXPECT_EQ(SplitCommandLine(R"(a -@"C:\x y\f" "" b\\c)"),
+              (std::vector<std::string>{"a", "-@C:\\x y\\f", "", "b\\\\c"}));
+    EXPECT_TRUE(SplitCommandLine("   ").empty());
+
+    rk::test::Sandbox box;
+    const auto missing = RunProcess({"C:\\no-such-program"});
+    EXPECT_FALSE(missing.started);
+    EXPECT_FALSE(missing.startError.empty());
+
+    int ticks = 0;
+    const auto listing = RunProcess({"Z:\\bin\\ls", "/no/such/file"}, [&] { ++ticks; });
+    EXPECT_TRUE(listing.started);
+    EXPECT_NE(listing.exitCode, 0);
+    EXPECT_NE(listing.stderrTail.find("/no/such/file"), std::string::npos);
+    EXPECT_GE(ticks, 1);
+    EXPECT_EQ(RunProcess({"Z:\\bin\\true"}).exitCode, 0);
+}
+
+} // namespace
