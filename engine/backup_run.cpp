@@ -1,0 +1,151 @@
+#include "engine/backup_run.h"
+
+#include "core/file_checks.h"
+#include "core/program_values.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "engine/tool_runner.h"
+#include "engine/utility_contract.h"
+#include "platform/file_system.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace rk {
+
+namespace {
+
+constexpr std::string_view kJobSettingsFile = "rkjob.ini";
+
+SettingsPlace JobPlace(const std::string& jobName, std::string section) {
+    return {std::move(section), JobStoreFolder + jobName, std::string(kJobSettingsFile)};
+}
+
+BackupOutcome Failure(std::string archiveName, std::string reason) {
+    return {BackupStatus::Failed, std::move(archiveName), std::move(reason)};
+}
+
+// The last non-empty line of a utility's error output.
+std::string LastLine(const std::string& text) {
+    size_t end = text.find_last_not_of("\r\n ");
+    if (end == std::string::npos)
+        return {};
+    const size_t start = text.find_last_of('\n', end);
+    return text.substr(start == std::string::npos ? 0 : start + 1,
+                       end + 1 - (start == std::string::npos ? 0 : start + 1));
+}
+
+// The exclusion file may be missing (the utility then excludes nothing): its
+// folder still has a space-free form, and the name is appended to that.
+std::string ShortExclusionPath(const std::string& jobFolder) {
+    const std::string exclusion = jobFolder + "excl.ini";
+    std::string shortPath = GetShortPath(exclusion);
+    if (shortPath.find(' ') != std::string::npos)
+        shortPath = GetShortPath(jobFolder) + "excl.ini";
+    return shortPath;
+}
+
+// Removes the source list file however the run ends.
+struct ListFileGuard {
+    std::string path;
+    ~ListFileGuard() {
+        if (!path.empty())
+            platform::DeleteFile(path);
+    }
+};
+
+} // namespace
+
+std::string BackupArchiveName(const std::tm& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "rk_%04d_%02d_%02d_%02d_%02d_%02d.zip", t.tm_year + 1900,
+                  t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    return text;
+}
+
+std::string SourceListLine(std::string_view folderValue) {
+    return AddBackslash(folderValue) + "*.*";
+}
+
+BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const std::string archiveName = BackupArchiveName(local);
+    const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
+    const std::string archivePath = jobFolder + archiveName;
+    const std::string shortExclusion = ShortExclusionPath(jobFolder);
+
+    const double declared =
+        LeadingNumber(ReadSetting("foldercount", "0", JobPlace(jobName, "folders")));
+    if (!(declared > 0))
+        return Failure(archiveName,
+                       "The backup job \"" + jobName +
+                           "\" has no source folders. Choose its source folders first.");
+    const long long count = RoundHalfEven(declared);
+    if (count > std::numeric_limits<std::int16_t>::max())
+        return Failure(archiveName, "The backup job \"" + jobName + "\" gives " +
+                                        std::to_string(count) +
+                                        " source folders; at most 32767 are possible.");
+
+    std::string lines;
+    for (long long n = 1; n <= count; ++n) {
+        const std::string folder =
+            ReadSetting("folder" + std::to_string(n), "", JobPlace(jobName, "folders"));
+        lines += SourceListLine(folder) + "\r\n";
+    }
+
+    // The list file goes into the program folder; when that cannot be
+    // written (an installation owned by someone else), into the temporary
+    // folder instead.
+    ListFileGuard listFile{MakeTempFileName("rk", AppFolder)};
+    if (listFile.path.empty())
+        listFile.path = MakeTempFileName("rk");
+    if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, lines))
+        return Failure(archiveName, "Could not write the list of source folders in \"" + AppFolder +
+                                        "\" or in the temporary folder.");
+
+    const std::string shortZip = GetShortPath(ZipUtilPath);
+    const std::string shortList = GetShortPath(listFile.path);
+    const struct {
+        std::string_view what;
+        std::string_view piece;
+        bool quoted;
+    } pieces[] = {{"zip utility", shortZip, false},
+                  {"exclusion file", shortExclusion, false},
+                  {"archive", archivePath, true},
+                  {"source list file", shortList, false}};
+    for (const auto& piece : pieces) {
+        if (const auto problem = CommandPieceProblem(piece.piece, piece.quoted))
+            return Failure(archiveName, "The path of the " + std::string(piece.what) + " \"" +
+                                            std::string(piece.piece) +
+                                            "\" cannot be passed to the zip utility: " + *problem +
+                                            ".");
+    }
+    const ToolOutcome tool =
+        RunTool(BackupCommandLine(mode, shortZip, shortExclusion, archivePath, shortList));
+    platform::DeleteFile(listFile.path);
+    listFile.path.clear();
+
+    if (!tool.started)
+        return Failure(archiveName, "Could not start the zip utility \"" + ZipUtilPath +
+                                        "\": " + tool.startError);
+    const bool archiveExists = PathExists(archivePath);
+    if ((tool.exitCode == 0 || tool.exitCode == 1) && archiveExists) {
+        if (mode == 0)
+            WriteSetting("rootbk", archiveName, JobPlace(jobName, "settings"));
+        if (tool.exitCode == 0)
+            return {BackupStatus::Made, archiveName, {}};
+        return {BackupStatus::MadeWithUnreadableFiles, archiveName,
+                "The backup " + archiveName +
+                    " was made, but some files could not be read and were left out:\n" +
+                    tool.stderrTail};
+    }
+    std::string reason = LastLine(tool.stderrTail);
+    if (reason.empty())
+        reason = "the zip utility ended with exit code " + std::to_string(tool.exitCode) +
+                 (archiveExists ? "" : " and made no archive");
+    return Failure(archiveName, "The backup " + archiveName + " could not be made: " + reason);
+}
+
+} // namespace rk

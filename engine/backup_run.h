@@ -1,0 +1,36 @@
+#pragma once
+// One backup run of one job: a root backup (every file of the job's source
+// folders) or an incremental backup (the files changed since), made by the zip
+// utility into a new archive "rk_yyyy_mm_dd_hh_nn_ss.zip" in the job folder.
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace rk {
+
+enum class BackupStatus {
+    Made,                    // the archive holds every file
+    MadeWithUnreadableFiles, // the archive was made, some files could not be read
+    Failed,                  // no archive was made
+};
+
+struct BackupOutcome {
+    BackupStatus status = BackupStatus::Failed;
+    std::string archiveName;
+    // What went wrong, in words for the user (empty when all went well).
+    std::string reason;
+};
+
+// "rk_" + the local date and time as "yyyy_mm_dd_hh_nn_ss" + ".zip".
+std::string BackupArchiveName(const std::tm& localTime);
+
+// A line of the source list file: the folder trimmed, one backslash, "*.*".
+std::string SourceListLine(std::string_view folderValue);
+
+// Mode 0: root backup, 1: incremental backup. Records the archive as the
+// job's "rootbk" after a root backup that made it.
+BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName);
+
+} // namespace rk

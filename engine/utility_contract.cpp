@@ -1,0 +1,61 @@
+#include "engine/utility_contract.h"
+
+namespace rk {
+
+namespace {
+
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
+
+} // namespace
+
+std::optional<std::string> CommandPieceProblem(std::string_view piece, bool quoted) {
+    if (piece.find('"') != std::string_view::npos)
+        return "it holds a double quote";
+    if (piece.find_first_of("\r\n") != std::string_view::npos)
+        return "it holds a line break";
+    if (!quoted && piece.find_first_of(" \t") != std::string_view::npos)
+        return "it holds a blank and has no space-free form";
+    return std::nullopt;
+}
+
+std::string BackupCommandLine(std::int16_t mode, std::string_view shortZipPath,
+                              std::string_view shortExclusionPath, std::string_view archivePath,
+                              std::string_view shortListPath) {
+    std::string line(shortZipPath);
+    line += ' ';
+    line += mode == 0 ? RootBackupOptions : IncrementalBackupOptions;
+    line += shortExclusionPath;
+    line += ' ';
+    line += Quoted(archivePath);
+    line += " @";
+    line += shortListPath;
+    return line;
+}
+
+std::string ListingCommandLine(std::string_view unzipPath, std::string_view listingPath,
+                               std::string_view archivePath) {
+    return Quoted(unzipPath) + " -@" + Quoted(listingPath) + " " + Quoted(archivePath);
+}
+
+std::string ExtractCommandLine(std::string_view unzipPath, std::string_view archivePath,
+                               std::string_view destinationFolder) {
+    return Quoted(unzipPath) + " " + std::string(ExtractOptions) + " " + Quoted(archivePath) + " " +
+           Quoted(destinationFolder);
+}
+
+std::string ExtractListedCommandLine(std::string_view unzipPath, std::string_view archivePath,
+                                     std::string_view listPath,
+                                     std::string_view destinationFolder) {
+    return Quoted(unzipPath) + " " + std::string(ExtractOptions) + " " + Quoted(archivePath) +
+           " @" + Quoted(listPath) + " " + Quoted(destinationFolder);
+}
+
+std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
+                                   std::string_view sourceFolder) {
+    return std::string(shortZipPath) + " " + std::string(ConsolidateOptions) + " " +
+           Quoted(archivePath) + " " + Quoted(std::string(sourceFolder) + "*.*");
+}
+
+} // namespace rk

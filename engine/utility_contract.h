@@ -1,0 +1,44 @@
+#pragma once
+// The command lines handed to the zip and unzip utilities. Each is built from
+// its pieces exactly; the pieces are checked first so that no piece can break
+// the line apart (see CommandPieceProblem).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rk {
+
+inline constexpr std::string_view RootBackupOptions = "-a+ -P -r -whs -yp -^^ -x@";
+inline constexpr std::string_view IncrementalBackupOptions = "-i -P -r -whs -yp -^^ -x@";
+inline constexpr std::string_view ExtractOptions = "-d -Jhrs -o- -yo -^^";
+inline constexpr std::string_view ConsolidateOptions = "-a -p -r -whs -yp -^^";
+
+// Why a piece cannot go into a command line, or nothing when it can: a quoted
+// piece must hold no double quote and no line break, an unquoted piece no
+// blank either.
+std::optional<std::string> CommandPieceProblem(std::string_view piece, bool quoted);
+
+// Root (mode 0) or incremental (mode 1) backup: short zip path, options,
+// short exclusion file path, quoted archive path, "@" + short list file path.
+std::string BackupCommandLine(std::int16_t mode, std::string_view shortZipPath,
+                              std::string_view shortExclusionPath, std::string_view archivePath,
+                              std::string_view shortListPath);
+
+// The unzip utility writes the names stored in an archive into a listing file.
+std::string ListingCommandLine(std::string_view unzipPath, std::string_view listingPath,
+                               std::string_view archivePath);
+
+// Extract a whole archive, or only the names in a list file, into a folder
+// (the folder path ends with a backslash).
+std::string ExtractCommandLine(std::string_view unzipPath, std::string_view archivePath,
+                               std::string_view destinationFolder);
+std::string ExtractListedCommandLine(std::string_view unzipPath, std::string_view archivePath,
+                                     std::string_view listPath, std::string_view destinationFolder);
+
+// Store everything under a folder (ending with a backslash) in a new archive.
+std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
+                                   std::string_view sourceFolder);
+
+} // namespace rk
