@@ -1,0 +1,326 @@
+#include "core/settings.h"
+
+#include "core/program_values.h"
+#include "core/text.h"
+#include "core/text_lines.h"
+#include "platform/file_system.h"
+#include "platform/system_folders.h"
+
+#include <iostream>
+#include <utility>
+#include <vector>
+
+namespace rk {
+
+namespace {
+
+// The longest value an ordinary key gives back (a 512-character buffer with
+// its closing NUL).
+constexpr std::size_t OrdinaryValueLimit = 511;
+
+std::function<void(std::string_view)>& FailureHandler() {
+    static std::function<void(std::string_view)> handler;
+    return handler;
+}
+
+void ReportExtendedWriteFailure() {
+    const auto& handler = FailureHandler();
+    if (handler)
+        handler(ExtendedWriteFailureText);
+    else
+        std::cerr << ProgramTitle << ": " << ExtendedWriteFailureText << '\n';
+}
+
+struct ResolvedPlace {
+    std::string section;
+    std::string path;
+};
+
+ResolvedPlace Resolve(const SettingsPlace& place) {
+    const std::string section =
+        place.section ? *place.section : std::string(DefaultSettingsSection);
+    const std::string folder = place.folder ? *place.folder : AppFolder;
+    const std::string fileName =
+        place.fileName ? *place.fileName : platform::ProgramBaseName() + ".ini";
+    return {section, AddBackslash(folder) + fileName};
+}
+
+bool IsExtendedKey(std::string_view key) {
+    return LowerCase(key.substr(0, 3)) == "ex_";
+}
+
+std::string SectionHeader(std::string_view section) {
+    return "[" + std::string(section) + "]";
+}
+
+bool FileExists(const std::string& path) {
+    return platform::GetAttributes(path).has_value();
+}
+
+bool IsReadOnly(const std::string& path) {
+    const auto attributes = platform::GetAttributes(path);
+    return attributes && (*attributes & platform::kAttrReadOnly) != 0;
+}
+
+// Writes the new content unless the existing file is read-only, which the
+// program never overwrites.
+bool Replace(const std::string& path, std::string_view content) {
+    if (IsReadOnly(path))
+        return false;
+    return platform::WriteFileAtomically(path, content);
+}
+
+// ---- Ordinary keys -------------------------------------------------------
+// Headers may be indented; keys and values lose the blanks (spaces, tabs)
+// around them; every other line of the file is kept as it is.
+
+std::string TrimBlanks(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+bool IsOrdinaryHeader(std::string_view line) {
+    const std::string trimmed = Trim(line);
+    return !trimmed.empty() && trimmed.front() == '[';
+}
+
+bool OrdinaryKeyMatches(std::string_view line, std::string_view wantedLower) {
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos)
+        return false;
+    return LowerCase(TrimBlanks(line.substr(0, equals))) == wantedLower;
+}
+
+// Keys and values are written on one line: anything from a line break or NUL
+// on could never be read back as part of them.
+std::string_view OneLine(std::string_view text) {
+    return text.substr(0, text.find_first_of(std::string_view("\r\n\0", 3)));
+}
+
+// The line ranges [header, end) of every section named `section`.
+std::vector<std::pair<std::size_t, std::size_t>>
+SectionRanges(const std::vector<std::string>& lines, std::string_view section) {
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    const std::string header = SectionHeader(section);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (!IsOrdinaryHeader(lines[i]) || !SameText(lines[i], header))
+            continue;
+        std::size_t end = i + 1;
+        while (end < lines.size() && !IsOrdinaryHeader(lines[end]))
+            ++end;
+        ranges.emplace_back(i, end);
+    }
+    return ranges;
+}
+
+std::string ReadOrdinary(std::string_view key, std::string_view defaultValue,
+                         const ResolvedPlace& place) {
+    const auto content = platform::ReadFile(place.path);
+    if (content) {
+        const std::vector<std::string> lines = SplitLines(*content);
+        const std::string wanted = LowerCase(TrimBlanks(key));
+        for (const auto& [header, end] : SectionRanges(lines, place.section)) {
+            for (std::size_t i = header + 1; i < end; ++i) {
+                if (!OrdinaryKeyMatches(lines[i], wanted))
+                    continue;
+                const std::string& line = lines[i];
+                std::string value = TrimBlanks(TrimAtNull(line.substr(line.find('=') + 1)));
+                if (value.size() > OrdinaryValueLimit)
+                    value.resize(OrdinaryValueLimit);
+                return value;
+            }
+        }
+    }
+    return std::string(TrimAtNull(defaultValue.substr(0, OrdinaryValueLimit)));
+}
+
+void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::string_view> value,
+                   const ResolvedPlace& place) {
+    const bool exists = FileExists(place.path);
+    std::optional<std::string> content;
+    if (exists) {
+        content = platform::ReadFile(place.path);
+        if (!content)
+            return; // a file that cannot be read is never replaced
+    }
+    std::vector<std::string> lines = SplitLines(content ? *content : std::string());
+    const auto ranges = SectionRanges(lines, place.section);
+
+    if (!key) {
+        // No key: the whole section goes, header and entries.
+        if (ranges.empty())
+            return;
+        for (auto it = ranges.rbegin(); it != ranges.rend(); ++it)
+            lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(it->first),
+                        lines.begin() + static_cast<std::ptrdiff_t>(it->second));
+        Replace(place.path, JoinLines(lines));
+        return;
+    }
+
+    const std::string wanted = LowerCase(TrimBlanks(*key));
+    if (!value) {
+        // No value: the entry goes.
+        bool removed = false;
+        for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) {
+            for (std::size_t i = it->second; i-- > it->first + 1;) {
+                if (OrdinaryKeyMatches(lines[i], wanted)) {
+                    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
+                    removed = true;
+                }
+            }
+        }
+        if (removed)
+            Replace(place.path, JoinLines(lines));
+        return;
+    }
+
+    const std::string entry = std::string(OneLine(*key)) + "=" + std::string(OneLine(*value));
+    for (const auto& [header, end] : ranges) {
+        for (std::size_t i = header + 1; i < end; ++i) {
+            if (OrdinaryKeyMatches(lines[i], wanted)) {
+                lines[i] = entry;
+                Replace(place.path, JoinLines(lines));
+                return;
+            }
+        }
+    }
+    if (ranges.empty()) {
+        lines.push_back(SectionHeader(place.section));
+        lines.push_back(entry);
+    } else {
+        // After the last line of the section that is not blank, so blank
+        // lines before the next header stay where they are.
+        const auto [header, end] = ranges.front();
+        std::size_t insertAt = header + 1;
+        for (std::size_t i = header + 1; i < end; ++i) {
+            if (!TrimBlanks(lines[i]).empty())
+                insertAt = i + 1;
+        }
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
+    }
+    Replace(place.path, JoinLines(lines));
+}
+
+// ---- Extended values -----------------------------------------------------
+// The file is read with ReadTextLine; a header is a line whose very first
+// character is "["; the key is the text before the first "=" and the value
+// the text between the first and the second "=".
+
+bool IsExtendedHeader(std::string_view line) {
+    return !line.empty() && line.front() == '[';
+}
+
+bool ExtendedKeyMatches(std::string_view line, std::string_view wantedLower) {
+    return LowerCase(Trim(line.substr(0, line.find('=')))) == wantedLower;
+}
+
+std::string ExtendedValueOf(std::string_view line) {
+    const auto first = line.find('=');
+    if (first == std::string_view::npos)
+        return {};
+    const auto rest = line.substr(first + 1);
+    return std::string(rest.substr(0, rest.find('=')));
+}
+
+// The content of the settings file, created empty when it does not exist;
+// nothing when it can be neither read nor created.
+std::optional<std::string> OpenOrCreate(const std::string& path) {
+    if (FileExists(path))
+        return platform::ReadFile(path);
+    if (!platform::WriteFileAtomically(path, ""))
+        return std::nullopt;
+    return std::string();
+}
+
+} // namespace
+
+std::string ReadExtendedValue(std::string_view key, std::string_view defaultValue,
+                              const SettingsPlace& place) {
+    const ResolvedPlace where = Resolve(place);
+    const auto content = OpenOrCreate(where.path);
+    if (!content)
+        return {};
+    const std::string header = SectionHeader(where.section);
+    const std::string wanted = LowerCase(key);
+    std::string current;
+    std::size_t position = 0;
+    std::string line;
+    while (ReadTextLine(*content, position, line)) {
+        if (IsExtendedHeader(line))
+            current = line;
+        else if (SameText(current, header) && ExtendedKeyMatches(line, wanted))
+            return ExtendedValueOf(line);
+    }
+    return std::string(defaultValue);
+}
+
+void WriteExtendedValue(std::string_view key, std::string_view value, const SettingsPlace& place) {
+    const ResolvedPlace where = Resolve(place);
+    const auto content = OpenOrCreate(where.path);
+    if (!content) {
+        ReportExtendedWriteFailure();
+        return;
+    }
+    const std::string header = SectionHeader(where.section);
+    const std::string wanted = LowerCase(key);
+    const std::string entry = std::string(key) + "=" + std::string(value);
+
+    bool sectionSeen = false;
+    bool keyWritten = false;
+    std::vector<std::string> lines;
+    std::string current;
+    std::size_t position = 0;
+    std::string line;
+    while (ReadTextLine(*content, position, line)) {
+        if (!line.empty() && line.front() == '\0')
+            continue;
+        if (IsExtendedHeader(line)) {
+            current = line;
+            if (SameText(current, header))
+                sectionSeen = true;
+        } else if (SameText(current, header) && ExtendedKeyMatches(line, wanted)) {
+            line = entry;
+            keyWritten = true;
+        }
+        lines.push_back(line);
+    }
+
+    std::vector<std::string> output;
+    output.reserve(lines.size() + 2);
+    for (const auto& kept : lines) {
+        output.push_back(kept);
+        if (sectionSeen && !keyWritten && IsExtendedHeader(kept) && SameText(kept, header))
+            output.push_back(entry);
+    }
+    if (!sectionSeen) {
+        output.push_back(header);
+        output.push_back(entry);
+    }
+    if (!Replace(where.path, JoinLines(output)))
+        ReportExtendedWriteFailure();
+}
+
+std::string ReadSetting(std::string_view key, std::string_view defaultValue,
+                        const SettingsPlace& place) {
+    if (IsExtendedKey(key))
+        return ReadExtendedValue(key, defaultValue, place);
+    return ReadOrdinary(key, defaultValue, Resolve(place));
+}
+
+void WriteSetting(std::optional<std::string_view> key, std::optional<std::string_view> value,
+                  const SettingsPlace& place) {
+    if (key && IsExtendedKey(*key)) {
+        WriteExtendedValue(*key, value.value_or(std::string_view()), place);
+        return;
+    }
+    WriteOrdinary(key, value, Resolve(place));
+}
+
+void SetExtendedWriteFailureHandler(std::function<void(std::string_view)> handler) {
+    FailureHandler() = std::move(handler);
+}
+
+} // namespace rk
