@@ -1,0 +1,48 @@
+#pragma once
+// Main: the program-wide values, the configuration check, and the choice of
+// the life by token 2 of the argument text. The lives themselves belong to
+// later subsystems and are handed in by the program.
+
+#include "app/command_line.h"
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace rk::app {
+
+// Exit codes of the windowless lives.
+inline constexpr int ExitSuccess = 0;
+inline constexpr int ExitFailed = 1;
+inline constexpr int ExitUnusable = 2;
+
+struct Lives {
+    // "ib": the incremental backup of command.jobName; its exit code.
+    std::function<int(const CommandLine& command)> incrementalBackup;
+    // "c": the consolidation of command's date range; its exit code.
+    std::function<int(const CommandLine& command)> consolidate;
+    // Anything else: load and show the main window and call its DataRefresh.
+    std::function<void()> showMainWindow;
+};
+
+struct MainContext {
+    // The folder the executable runs from, host path.
+    std::string programFolderHost;
+    // False when no person can see or answer a dialog (no display): then
+    // every question is replaced by a line on `errors` and an exit.
+    bool personPresent = true;
+    Lives lives;
+    std::ostream* errors = nullptr;
+};
+
+struct MainOutcome {
+    // True when the main window is up and the program lives on in its loop.
+    bool interactive = false;
+    // The exit code when not interactive.
+    int exitCode = ExitSuccess;
+};
+
+MainOutcome Main(std::string_view argumentText, const MainContext& context);
+
+} // namespace rk::app

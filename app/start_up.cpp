@@ -1,0 +1,78 @@
+#include "app/start_up.h"
+
+#include "app/frm_options.h"
+#include "core/file_checks.h"
+#include "core/program_values.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "platform/drive_map.h"
+#include "platform/file_system.h"
+#include "ui/help.h"
+#include "ui/qt_text.h"
+#include "ui/seam.h"
+
+#include <QLineEdit>
+
+namespace rk::app {
+
+namespace {
+constexpr std::string_view DefaultJobStore = "C:\\Backups";
+}
+
+void SetProgramFolder(std::string_view programFolderHost) {
+    AppFolder = AddBackslash(platform::ToWindowsPath(programFolderHost));
+    ui::RegisterHelpFile(AppFolder + "rkbak.hlp");
+}
+
+void ApplyJobStoreSetting() {
+    const std::string jobs = ReadSetting("jobs");
+    if (!Trim(jobs).empty()) {
+        JobStoreFolder = AddBackslash(jobs);
+        return;
+    }
+    platform::CreateFolder(DefaultJobStore);
+    JobStoreFolder = AddBackslash(DefaultJobStore);
+    WriteSetting("jobs", DefaultJobStore);
+}
+
+void ReadUtilitySettings() {
+    ZipUtilPath = ReadSetting("ziputil");
+    UnzipUtilPath = ReadSetting("unziputil");
+}
+
+std::string ConfigurationProblem() {
+    if (Trim(ZipUtilPath).empty())
+        return "the location of the zip utility is not set";
+    if (Trim(UnzipUtilPath).empty())
+        return "the location of the unzip utility is not set";
+    if (Trim(JobStoreFolder).empty())
+        return "the job store folder is not set";
+    if (!PathExists(ZipUtilPath))
+        return "the zip utility " + ZipUtilPath + " does not exist";
+    if (!PathExists(UnzipUtilPath))
+        return "the unzip utility " + UnzipUtilPath + " does not exist";
+    if (!FolderExists(JobStoreFolder))
+        return "the job store folder " + JobStoreFolder + " does not exist";
+    return {};
+}
+
+bool ConfigureWithUser() {
+    ui::MsgBox(MustConfigureText, ui::Buttons::OK, ui::Icon::None);
+    {
+        frmOptions options;
+        if (Trim(ZipUtilPath).empty() || Trim(UnzipUtilPath).empty()) {
+            options.txtZip->setText(ui::ToQString(
+                RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, ZipAppPathsKey, "")));
+            options.txtUnzip->setText(ui::ToQString(
+                RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, UnzipAppPathsKey, "")));
+        }
+        ui::Current().ShowModal(options);
+    }
+    if (!ConfigurationProblem().empty()) {
+        ui::MsgBox(NotConfiguredText, ui::Buttons::OK, ui::Icon::Critical);
+        return false;
+    }
+    return true;
+}
+
+} // namespace rk::app

@@ -1,0 +1,72 @@
+// rkbak: the program. Its argument text is the arguments joined by single
+// spaces; Main chooses the life from it.
+
+#include "app/main.h"
+#include "jobs/frm_main.h"
+#include "platform/drive_map.h"
+#include "platform/system_folders.h"
+#include "rkbak/lives.h"
+#include "ui/qt_seam.h"
+#include "ui/seam.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::string ArgumentText(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+// From cron or a systemd timer there is no display: Qt then starts on its
+// offscreen platform instead of aborting.
+void ChoosePlatformWithoutDisplay() {
+    const bool hasDisplay =
+        std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+    if (!hasDisplay && std::getenv("QT_QPA_PLATFORM") == nullptr)
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+}
+
+// Nobody can see a window on these platforms.
+bool PersonPresent() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != "offscreen" && platform != "minimal";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string argumentText = ArgumentText(argc, argv);
+    ChoosePlatformWithoutDisplay();
+
+    rk::platform::ReloadDriveMap();
+    if (const std::string error = rk::platform::DriveMapError(); !error.empty()) {
+        std::cerr << "rkbak: " << error << '\n';
+        return rk::app::ExitUnusable;
+    }
+
+    QApplication application(argc, argv);
+    rk::ui::QtSeam seam;
+    rk::ui::SeamScope seamScope(seam);
+
+    std::unique_ptr<rk::jobs::frmMain> mainWindow;
+    rk::app::MainContext context;
+    context.programFolderHost = rk::platform::ProgramFolderHost();
+    context.personPresent = PersonPresent();
+    context.lives = rk::MakeLives(mainWindow);
+
+    const rk::app::MainOutcome outcome = rk::app::Main(argumentText, context);
+    if (!outcome.interactive)
+        return outcome.exitCode;
+    return QApplication::exec();
+}
