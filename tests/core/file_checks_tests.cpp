@@ -12,123 +12,68 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool RunningAsRoot() {
-    return geteuid() == 0;
-}
-
-// The host path of Windows path text on drive C: of the sandbox.
-fs::path OnC(const test::Sandbox& box, std::string_view relative) {
-    return box.c() / relative;
-}
-
-TEST(CoreFileChecks, PathExistsFindsFilesAndFoldersWithOrWithoutTrailingBackslash) {
+TEST(CoreFileChecks, ExistenceTests) {
     test::Sandbox box;
-    box.write(OnC(box, "Data/report.txt"), "x");
-    EXPECT_TRUE(PathExists("C:\\Data"));
-    EXPECT_TRUE(PathExists("C:\\Data\\"));
-    EXPECT_TRUE(PathExists("C:\\Data\\report.txt"));
-    EXPECT_TRUE(PathExists("C:\\Data\\*.txt"));
-    EXPECT_FALSE(PathExists("C:\\Data\\*.doc"));
-    EXPECT_FALSE(PathExists("C:\\Missing"));
-    EXPECT_FALSE(PathExists("C:\\Missing\\"));
-    EXPECT_FALSE(PathExists(""));
-    // A drive root has no entry of its own.
-    EXPECT_FALSE(PathExists("C:\\"));
-}
+    box.write(box.c() / "Data" / "report.txt", "x");
+    for (const char* path : {"C:\\Data", "C:\\Data\\", "C:\\Data\\report.txt", "C:\\Data\\*.txt"})
+        EXPECT_TRUE(PathExists(path)) << path;
+    for (const char* path : {"C:\\Missing\\", "C:\\Data\\*.doc", "C:\\", ""})
+        EXPECT_FALSE(PathExists(path)) << path;
 
-TEST(CoreFileChecks, FolderExistsLooksUpEntriesButProbesRoots) {
-    test::Sandbox box;
-    box.write(OnC(box, "Data/report.txt"), "x");
-    EXPECT_TRUE(FolderExists("C:\\Data"));
-    EXPECT_TRUE(FolderExists("C:\\Data\\"));
-    // The lookup does not tell files from folders.
-    EXPECT_TRUE(FolderExists("C:\\Data\\report.txt"));
-    EXPECT_FALSE(FolderExists("C:\\Missing"));
-    // Roots answer whether a file can be written there.
-    EXPECT_TRUE(FolderExists("C:"));
-    EXPECT_TRUE(FolderExists("C:\\"));
-    EXPECT_TRUE(FolderExists("D:\\"));
-    EXPECT_FALSE(FolderExists("Q:\\"));
-    EXPECT_FALSE(FolderExists("\\\\server\\share"));
-    EXPECT_FALSE(FolderExists("\\\\server"));
-    // The probes leave nothing behind.
-    EXPECT_TRUE(fs::is_empty(box.d()));
-}
+    // Folders are looked up like any entry; roots are probed by writing.
+    for (const char* path : {"C:\\Data\\", "C:\\Data\\report.txt", "C:", "D:\\"})
+        EXPECT_TRUE(FolderExists(path)) << path;
+    for (const char* path : {"C:\\Missing", "Q:\\", "\\\\server\\share", "\\\\server"})
+        EXPECT_FALSE(FolderExists(path)) << path;
+    EXPECT_TRUE(fs::is_empty(box.d())) << "the probe of a root leaves nothing behind";
 
-TEST(CoreFileChecks, FolderExistsIsFalseForTheRootOfAReadOnlyDrive) {
-    if (RunningAsRoot())
-        GTEST_SKIP() << "permissions do not bind the superuser";
-    test::Sandbox box;
-    fs::permissions(box.d(), fs::perms::owner_read | fs::perms::owner_exec);
-    EXPECT_FALSE(FolderExists("D:\\"));
-    EXPECT_FALSE(IsFolderWritable("D:\\"));
-    fs::permissions(box.d(), fs::perms::owner_all);
+    if (geteuid() != 0) { // permissions do not bind the superuser
+        fs::permissions(box.d(), fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(FolderExists("D:\\")) << "the root of a read-only drive";
+        fs::permissions(box.d(), fs::perms::owner_all);
+    }
 }
 
 TEST(CoreFileChecks, IsFolderWritableLeavesNoFileBehind) {
     test::Sandbox box;
-    fs::create_directories(OnC(box, "Out"));
-    EXPECT_TRUE(IsFolderWritable("C:\\Out"));
+    fs::create_directories(box.c() / "Out");
     EXPECT_TRUE(IsFolderWritable("C:\\Out\\"));
-    EXPECT_TRUE(fs::is_empty(OnC(box, "Out")));
+    EXPECT_TRUE(fs::is_empty(box.c() / "Out"));
     EXPECT_FALSE(IsFolderWritable("C:\\Nowhere"));
-    EXPECT_FALSE(IsFolderWritable("\\\\server\\share"));
-    EXPECT_FALSE(fs::exists(OnC(box, "Nowhere")));
+    EXPECT_FALSE(fs::exists(box.c() / "Nowhere"));
 }
 
 TEST(CoreFileChecks, MakeTempFileNameMakesNewEmptyFiles) {
     test::Sandbox box;
-    fs::create_directories(OnC(box, "T"));
+    fs::create_directories(box.c() / "T");
     const std::string first = MakeTempFileName("rk", "C:\\T");
     const std::string second = MakeTempFileName("rk", "C:\\T\\");
-    ASSERT_FALSE(first.empty());
-    ASSERT_FALSE(second.empty());
     EXPECT_NE(first, second);
     for (const std::string& name : {first, second}) {
-        EXPECT_EQ(name.rfind("C:\\T\\rk", 0), 0U) << name;
-        EXPECT_EQ(name.substr(name.size() - 4), ".TMP") << name;
-        const fs::path host = OnC(box, "T") / name.substr(5);
-        ASSERT_TRUE(fs::exists(host)) << host;
-        EXPECT_EQ(fs::file_size(host), 0U);
+        ASSERT_EQ(name.rfind("C:\\T\\rk", 0), 0U) << name;
+        EXPECT_TRUE(name.ends_with(".TMP")) << name;
+        EXPECT_EQ(fs::file_size(box.c() / "T" / name.substr(5)), 0U) << name;
     }
-    // Only the first three characters of the prefix are used.
     const std::string longPrefix = MakeTempFileName("tstlong", "C:\\T");
-    EXPECT_EQ(longPrefix.rfind("C:\\T\\tst", 0), 0U) << longPrefix;
-    EXPECT_EQ(longPrefix.find("tstl"), std::string::npos) << longPrefix;
-}
-
-TEST(CoreFileChecks, MakeTempFileNameUsesTheTemporaryFolderAndFailsQuietly) {
-    test::Sandbox box;
-    const std::string name = MakeTempFileName("abc");
-    ASSERT_FALSE(name.empty());
-    EXPECT_EQ(name.find(' '), std::string::npos);
-    const fs::path host = box.root() / "tmp" / name.substr(name.rfind('\\') + 1);
-    EXPECT_TRUE(fs::exists(host)) << name;
+    EXPECT_EQ(longPrefix.substr(5, 3), "tst") << longPrefix;
+    EXPECT_NE(longPrefix.substr(5, 4), "tstl") << longPrefix;
+    // Without a folder: the temporary folder of the user.
+    const std::string inTemp = MakeTempFileName("abc");
+    EXPECT_TRUE(fs::exists(box.root() / "tmp" / inTemp.substr(inTemp.rfind('\\') + 1))) << inTemp;
     EXPECT_EQ(MakeTempFileName("rk", "C:\\Missing"), "");
-    EXPECT_EQ(MakeTempFileName("rk", "\\\\server\\share"), "");
 }
 
 TEST(CoreFileChecks, RegReadStringReadsTheStoreAndCutsLongValues) {
     test::Sandbox box;
     const std::string longValue(300, 'v');
-    box.write(box.registry(), "[HKEY_LOCAL_MACHINE\\Software\\Test]\n"
-                              "@=default text\n"
-                              "Path=C:\\Tools\\x.exe\n"
-                              "Long=" +
-                                  longValue +
-                                  "\n"
-                                  "[HKEY_CURRENT_USER\\Software\\Test]\n"
-                                  "Path=user value\n");
-    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, "Software\\Test", "Path"),
-              "C:\\Tools\\x.exe");
-    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, "Software\\Test", ""),
-              "default text");
-    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_CURRENT_USER, "Software\\Test", "Path"),
-              "user value");
-    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, "Software\\Test", "Long"),
-              longValue.substr(0, 254));
-    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, "Software\\Test", "Missing"), "");
-    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_LOCAL_MACHINE, "Software\\Nothing", "Path"), "");
+    box.write(box.registry(), "[HKEY_LOCAL_MACHINE\\Software\\Test]\n@=default text\nLong=" +
+                                  longValue + "\n[HKEY_CURRENT_USER\\Software\\Test]\nPath=mine\n");
+    const auto machine = RegistryRootKey::HKEY_LOCAL_MACHINE;
+    EXPECT_EQ(RegReadString(machine, "Software\\Test", ""), "default text");
+    EXPECT_EQ(RegReadString(RegistryRootKey::HKEY_CURRENT_USER, "Software\\Test", "Path"), "mine");
+    EXPECT_EQ(RegReadString(machine, "Software\\Test", "Long"), longValue.substr(0, 254));
+    EXPECT_EQ(RegReadString(machine, "Software\\Test", "Path"), "");
+    EXPECT_EQ(RegReadString(machine, "Software\\Nothing", ""), "");
 }
 
 } // namespace
