@@ -8,6 +8,10 @@
 #include "ui/seam.h"
 
 #include <ctime>
+#include <iomanip>
+#include <locale>
+#include <sstream>
+#include <stdexcept>
 
 namespace rk {
 
@@ -78,9 +82,14 @@ std::string SystemDateTimeText() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char text[128];
-    const size_t length = std::strftime(text, sizeof text, "%x %X", &local);
-    return std::string(text, length);
+    std::ostringstream text;
+    try {
+        text.imbue(std::locale(""));
+    } catch (const std::runtime_error&) {
+        // An unknown locale in the environment: the classic one writes it.
+    }
+    text << std::put_time(&local, "%x %X");
+    return text.str();
 }
 
 std::vector<std::string> ListJobs(const std::string& jobStoreFolder) {

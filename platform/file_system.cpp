@@ -156,9 +156,10 @@ std::vector<FoundEntry> Enumerate(std::string_view windowsPattern, unsigned mask
     // NTFS hands names out in case-insensitive order; so do we, so the
     // job list and the archive lists come out the same on every run.
     std::sort(entries.begin(), entries.end(), [](const FoundEntry& a, const FoundEntry& b) {
-        return std::lexicographical_compare(a.name.begin(), a.name.end(), b.name.begin(),
-                                            b.name.end(),
-                                            [](char x, char y) { return Lower(x) < Lower(y); });
+        return std::lexicographical_compare(
+            a.name.begin(), a.name.end(), b.name.begin(), b.name.end(), [](char x, char y) {
+                return static_cast<unsigned char>(Lower(x)) < static_cast<unsigned char>(Lower(y));
+            });
     });
     const bool isRoot = IsDriveOrShareRoot(folderText);
     if ((mask & kAttrDirectory) != 0 && !isRoot) {

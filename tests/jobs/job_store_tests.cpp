@@ -1,0 +1,140 @@
+#include "core/program_values.h"
+#include "core/settings.h"
+#include "jobs/job_store.h"
+#include "platform/file_system.h"
+#include "support/sandbox.h"
+#include "ui/scripted_seam.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace rk;
+using ui::Answer;
+using ui::Icon;
+
+class JobStoreTest : public ::testing::Test {
+  protected:
+    rk::test::Sandbox box;
+    ui::ScriptedSeam seam;
+    ui::SeamScope scope{seam};
+    fs::path store = box.c() / "Backups";
+
+    void SetUp() override {
+        fs::create_directories(store);
+        fs::create_directories(box.c() / "App");
+        AppFolder = "C:\\App\\";
+        JobStoreFolder = "C:\\Backups\\";
+        box.write(box.c() / "App" / "excl.txt", "*.tmp\r\n*\\cache\\*\r\n");
+    }
+
+    void expectMessage(size_t index, const std::string& text, Icon icon) {
+        ASSERT_LT(index, seam.Calls().size());
+        EXPECT_EQ(seam.Calls()[index].text, text);
+        EXPECT_EQ(seam.Calls()[index].icon, icon);
+        EXPECT_EQ(seam.Calls()[index].buttons, ui::Buttons::OK);
+    }
+};
+
+TEST_F(JobStoreTest, MakesJobsAndRefusesBadOrTakenNames) {
+    for (const std::string name : {"Weekly", "My Job 2.0", "Ünïcode"}) {
+        ASSERT_TRUE(MakeJob(name)) << name;
+        EXPECT_EQ(box.read(store / name / "excl.ini"), "*.tmp\r\n*\\cache\\*\r\n")
+            << "byte for byte";
+        EXPECT_FALSE(
+            ReadSetting("created", "", {"settings", "C:\\Backups\\" + name, "rkjob.ini"}).empty());
+    }
+    fs::create_directories(store / "NotAJob");
+    for (int i = 0; i < 4; ++i)
+        seam.AnswerMessage(Answer::OK);
+    EXPECT_FALSE(MakeJob("a:b"));
+    EXPECT_FALSE(MakeJob("say \"hi\""));
+    EXPECT_FALSE(MakeJob("Weekly"));
+    EXPECT_FALSE(MakeJob("NotAJob"));
+    expectMessage(0, "Name cannot contain the characters \\/:*?<>|\"", Icon::Exclamation);
+    expectMessage(1, "Name cannot contain the characters \\/:*?<>|\"", Icon::Exclamation);
+    expectMessage(2, "A backup job with that name already exists!", Icon::Exclamation);
+    expectMessage(3, "A backup job with that name already exists!", Icon::Exclamation);
+    EXPECT_EQ(seam.Problems(), "");
+
+    EXPECT_EQ(ListJobs("C:\\Backups\\"),
+              (std::vector<std::string>{"My Job 2.0", "Weekly", "Ünïcode"}));
+    EXPECT_TRUE(JobExists("Weekly"));
+    EXPECT_FALSE(JobExists("NotAJob"));
+    EXPECT_FALSE(JobExists(""));
+    EXPECT_FALSE(JobExists("..\\Backups\\Weekly"));
+}
+
+TEST_F(JobStoreTest, AMissingTemplateLeavesNoHalfMadeJob) {
+    fs::remove(box.c() / "App" / "excl.txt");
+    seam.AnswerMessage(Answer::OK);
+    EXPECT_FALSE(MakeJob("Weekly"));
+    EXPECT_FALSE(fs::exists(store / "Weekly"));
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_NE(seam.Calls()[0].text.find("excl.txt"), std::string::npos);
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::Exclamation);
+}
+
+TEST_F(JobStoreTest, HiddenSettingsFileListsTheJobButDoesNotMakeAJobStore) {
+    box.write(store / "Hidden" / ".keep", "");
+    box.write(store / "Hidden" / "rkjob.ini", "[settings]\r\n");
+    ASSERT_TRUE(fs::exists(store / "Hidden" / "rkjob.ini"));
+    if (!platform::SetAttributes("C:\\Backups\\Hidden\\rkjob.ini", platform::kAttrHidden))
+        GTEST_SKIP() << "this file system keeps no user attributes";
+    EXPECT_EQ(ListJobs("C:\\Backups\\"), (std::vector<std::string>{"Hidden"}));
+    EXPECT_FALSE(FolderHasJobs("C:\\Backups"));
+    box.write(store / "Plain" / "rkjob.ini", "");
+    EXPECT_TRUE(FolderHasJobs("C:\\Backups"));
+    EXPECT_FALSE(FolderHasJobs("C:\\Backups\\Plain")) << "no subfolders";
+}
+
+TEST_F(JobStoreTest, DeletingRemovesHiddenAndReadOnlyFilesButNotSubfolders) {
+    box.write(store / "Old" / "rkjob.ini", "");
+    box.write(store / "Old" / "rk_2001_01_01_00_00_00.zip", "zip");
+    box.write(store / "Old" / ".rkzip-state", "db");
+    chmod((store / "Old" / "rk_2001_01_01_00_00_00.zip").c_str(), 0444);
+    DeleteJobFolder("C:\\Backups\\Old");
+    EXPECT_FALSE(fs::exists(store / "Old"));
+
+    box.write(store / "Nested" / "rkjob.ini", "");
+    box.write(store / "Nested" / "sub" / "keep.txt", "x");
+    DeleteJobFolder("C:\\Backups\\Nested");
+    EXPECT_TRUE(fs::exists(store / "Nested" / "sub" / "keep.txt"));
+    EXPECT_FALSE(fs::exists(store / "Nested" / "rkjob.ini"));
+    EXPECT_TRUE(ListJobs("C:\\Backups\\").empty());
+}
+
+TEST_F(JobStoreTest, MyDocumentsOfferMakesABackableJob) {
+    box.write(box.registry(),
+              "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "
+              "Folders]\nPersonal=D:\\Data\\My Documents\n");
+    seam.AnswerMessage(Answer::No);
+    OfferMyDocumentsJob();
+    EXPECT_FALSE(fs::exists(store / "My Documents"));
+
+    seam.AnswerMessage(Answer::Yes);
+    OfferMyDocumentsJob();
+    const SettingsPlace folders{"folders", "C:\\Backups\\My Documents", "rkjob.ini"};
+    EXPECT_EQ(ReadSetting("folder", "", {"settings", "C:\\Backups\\My Documents", "rkjob.ini"}),
+              "D:\\Data\\My Documents");
+    EXPECT_EQ(ReadSetting("foldercount", "", folders), "1");
+    EXPECT_EQ(ReadSetting("folder1", "", folders), "D:\\Data\\My Documents");
+    EXPECT_FALSE(fs::exists(store / "My Documents" / "excl.ini"));
+
+    seam.AnswerMessage(Answer::Yes);
+    seam.AnswerMessage(Answer::OK);
+    OfferMyDocumentsJob();
+    ASSERT_EQ(seam.Calls().size(), 4u);
+    EXPECT_EQ(seam.Calls()[0].text,
+              "Do you want Ravelkeep to automatically create a backup job for your 'My Documents' "
+              "folder?");
+    EXPECT_EQ(seam.Calls()[0].buttons, ui::Buttons::YesNo);
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::Question);
+    EXPECT_EQ(seam.Calls()[3].text, "A backup job with that name already exists!");
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+} // namespace
