@@ -1,5 +1,7 @@
 #include "rkbak/lives.h"
 
+#include "rkbak/backup_life.h"
+
 #include <iostream>
 #include <string_view>
 
@@ -18,8 +20,8 @@ int NotBuiltYet(std::string_view action) {
 
 app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow) {
     app::Lives lives;
-    lives.incrementalBackup = [](const app::CommandLine&) {
-        return NotBuiltYet("the incremental backup (/ib)");
+    lives.incrementalBackup = [](const app::CommandLine& command) {
+        return RunIncrementalBackupLife(command.jobName, std::cerr);
     };
     lives.consolidate = [](const app::CommandLine&) {
         return NotBuiltYet("the consolidation (/c)");

@@ -2,6 +2,7 @@
 // spaces; Main chooses the life from it.
 
 #include "app/main.h"
+#include "engine/tool_runner.h"
 #include "jobs/frm_main.h"
 #include "platform/drive_map.h"
 #include "platform/system_folders.h"
@@ -58,6 +59,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     rk::ui::QtSeam seam;
     rk::ui::SeamScope seamScope(seam);
+    // While a utility runs the window keeps repainting but takes no input.
+    rk::SetToolWaitHook(
+        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 40); });
 
     std::unique_ptr<rk::jobs::frmMain> mainWindow;
     rk::app::MainContext context;
