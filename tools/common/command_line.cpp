@@ -1,0 +1,276 @@
+#include "tools/common/command_line.h"
+
+namespace rk::tools {
+
+namespace {
+
+bool IsHelp(const std::string& arg) {
+    return arg == "--help" || arg == "-h" || arg == "-?";
+}
+
+bool EndsWithSeparator(const std::string& text) {
+    return !text.empty() && (text.back() == '\\' || text.back() == '/');
+}
+
+// "-w" followed by any of "h" and "s".
+bool ParseHiddenSystem(const std::string& arg, ZipCommand& command) {
+    if (arg.size() < 3 || arg.compare(0, 2, "-w") != 0)
+        return false;
+    for (size_t i = 2; i < arg.size(); ++i) {
+        if (arg[i] == 'h')
+            command.includeHidden = true;
+        else if (arg[i] == 's')
+            command.includeSystem = true;
+        else
+            return false;
+    }
+    return true;
+}
+
+// "-J" followed by any of "h", "r" and "s"; "-J" alone means all three.
+bool ParseKeepAttributes(const std::string& arg, UnzipCommand& command) {
+    if (arg.compare(0, 2, "-J") != 0)
+        return false;
+    if (arg.size() == 2) {
+        command.restoreHidden = command.restoreReadOnly = command.restoreSystem = false;
+        return true;
+    }
+    for (size_t i = 2; i < arg.size(); ++i) {
+        if (arg[i] == 'h')
+            command.restoreHidden = false;
+        else if (arg[i] == 'r')
+            command.restoreReadOnly = false;
+        else if (arg[i] == 's')
+            command.restoreSystem = false;
+        else
+            return false;
+    }
+    return true;
+}
+
+bool IsNoPromptOption(const std::string& arg) {
+    // -^^ (and the single -^) never prompt; -yp stores long names; -yo never
+    // asks before replacing. None needs doing on this system.
+    return arg == "-^^" || arg == "-^";
+}
+
+} // namespace
+
+Parsed<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
+    Parsed<ZipCommand> parsed;
+    ZipCommand command;
+    bool modeSeen = false;
+    bool archiveSeen = false;
+    auto fail = [&](std::string error) {
+        parsed.error = std::move(error);
+        return parsed;
+    };
+    for (const auto& arg : args) {
+        if (IsHelp(arg)) {
+            command.help = true;
+            parsed.command = command;
+            return parsed;
+        }
+        if (!archiveSeen && arg.size() > 1 && arg[0] == '-') {
+            ZipMode mode = ZipMode::Add;
+            bool isMode = true;
+            if (arg == "-a")
+                mode = ZipMode::Add;
+            else if (arg == "-a+")
+                mode = ZipMode::AddAndClear;
+            else if (arg == "-i")
+                mode = ZipMode::Incremental;
+            else
+                isMode = false;
+            if (isMode) {
+                if (modeSeen && command.mode != mode)
+                    return fail("options " + arg +
+                                " and an earlier action option exclude each other");
+                command.mode = mode;
+                modeSeen = true;
+            } else if (arg == "-r") {
+                command.recurse = true;
+            } else if (arg == "-P") {
+                command.pathStyle = PathStyle::Full;
+            } else if (arg == "-p") {
+                command.pathStyle = PathStyle::Relative;
+            } else if (arg == "-yp" || IsNoPromptOption(arg)) {
+            } else if (ParseHiddenSystem(arg, command)) {
+            } else if (arg.compare(0, 3, "-x@") == 0) {
+                if (arg.size() == 3)
+                    return fail("option -x@ needs the exclusion file right after it");
+                command.exclusionFiles.push_back(arg.substr(3));
+            } else if (arg.compare(0, 2, "-x") == 0 && arg.size() > 2) {
+                command.exclusionPatterns.push_back(arg.substr(2));
+            } else {
+                return fail("unknown option '" + arg + "'");
+            }
+            continue;
+        }
+        if (!archiveSeen) {
+            command.archive = arg;
+            archiveSeen = true;
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '@')
+            command.sources.push_back({arg.substr(1), true});
+        else if (arg == "@")
+            return fail("'@' needs the list file right after it");
+        else
+            command.sources.push_back({arg, false});
+    }
+    if (!archiveSeen || command.archive.empty())
+        return fail("no archive named");
+    if (command.sources.empty())
+        return fail("no files named to add (give patterns or @listfile)");
+    parsed.command = std::move(command);
+    return parsed;
+}
+
+Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
+                                       bool (*isFolder)(const std::string&)) {
+    Parsed<UnzipCommand> parsed;
+    UnzipCommand command;
+    bool archiveSeen = false;
+    std::vector<std::string> operands;
+    auto fail = [&](std::string error) {
+        parsed.error = std::move(error);
+        return parsed;
+    };
+    for (const auto& arg : args) {
+        if (IsHelp(arg)) {
+            command.help = true;
+            parsed.command = command;
+            return parsed;
+        }
+        if (!archiveSeen && arg.size() > 1 && arg[0] == '-') {
+            if (arg == "-d") {
+                command.recreateFolders = true;
+            } else if (arg == "-o-") {
+                command.replaceExisting = false;
+            } else if (arg == "-o") {
+                command.replaceExisting = true;
+            } else if (arg == "-yo" || IsNoPromptOption(arg)) {
+            } else if (ParseKeepAttributes(arg, command)) {
+            } else if (arg.compare(0, 2, "-@") == 0) {
+                if (arg.size() == 2)
+                    return fail("option -@ needs the listing file right after it");
+                command.listingFile = arg.substr(2);
+            } else {
+                return fail("unknown option '" + arg + "'");
+            }
+            continue;
+        }
+        if (!archiveSeen) {
+            command.archive = arg;
+            archiveSeen = true;
+            continue;
+        }
+        operands.push_back(arg);
+    }
+    if (!archiveSeen || command.archive.empty())
+        return fail("no archive named");
+    for (size_t i = 0; i < operands.size(); ++i) {
+        const std::string& operand = operands[i];
+        const bool last = i + 1 == operands.size();
+        if (operand.size() > 1 && operand[0] == '@') {
+            command.listFiles.push_back(operand.substr(1));
+        } else if (operand == "@") {
+            return fail("'@' needs the list file right after it");
+        } else if (EndsWithSeparator(operand) ||
+                   (last && isFolder != nullptr && isFolder(operand))) {
+            if (command.destination)
+                return fail("two destination folders named: '" + *command.destination + "' and '" +
+                            operand + "'");
+            command.destination = operand;
+        } else {
+            command.names.push_back(operand);
+        }
+    }
+    if (command.listingFile &&
+        (command.destination || !command.names.empty() || !command.listFiles.empty()))
+        return fail("a listing (-@) takes only the archive");
+    parsed.command = std::move(command);
+    return parsed;
+}
+
+std::string ZipUsage() {
+    return R"(Usage: rkzip ACTION [OPTIONS] ARCHIVE PATTERN|@LISTFILE...
+
+Adds files to a zip archive. Paths are Windows path text ("C:\Data\*.*");
+drives map to host folders as RAVELKEEP_DRIVES says.
+
+Actions (one):
+  -a        add the named files (create the archive when missing, replace
+            entries of the same name)
+  -a+       as -a, then clear the archive attribute of every file added
+  -i        incremental: add only files whose archive attribute is set, then
+            clear it. When no file has it, an empty archive is still written
+            (exit 0), so every run leaves an archive.
+Options:
+  -r        recurse into the subfolders of each folder pattern
+  -P        store each file's full path without the drive
+            (C:\Data\a\f.txt is stored as Data/a/f.txt)
+  -p        store each file's path below the folder of its pattern (default)
+  -whs      include hidden and system files (-wh, -ws: only one kind)
+  -yp, -^^  accepted; no effect here (long names, never prompting)
+  -x@FILE   exclusion patterns, one per line (*.tmp, *\cache\*, a full path),
+            matched without regard to case against the full path and the
+            name; a missing file means no exclusions
+  -xPATTERN one exclusion pattern
+Operands:
+  PATTERN   a folder followed by a wildcard name (C:\Data\*.*), a file, or a
+            folder (taken as folder\*.*)
+  @LISTFILE one pattern per line
+
+The archive attribute: the folder holding the archive keeps a record
+(.rkzip-state) of the change stamp (change time, size, inode) of every file
+backed up into it; a file has the attribute when the record has no stamp for it
+or the stamp differs. -a+ and -i record stamps only once the archive is safely
+on disk. A file that could not be read, or changed while it was read, keeps
+its attribute.
+
+Symbolic links are stored as links, never followed. Entries are stored
+uncompressed when deflating would not shrink them.
+
+Exit codes: 0 every file stored; 1 archive written but some files could not
+be read (each named on standard error); 2 usage error; 3 nothing written (the
+reason on standard error; an existing archive is left as it was).
+)";
+}
+
+std::string UnzipUsage() {
+    return R"(Usage: rkunzip [OPTIONS] ARCHIVE [@LISTFILE] [NAME...] [DESTINATION\]
+       rkunzip -@LISTING ARCHIVE
+
+Extracts a zip archive, or writes the names it holds to a listing file. Paths
+are Windows path text; drives map to host folders as RAVELKEEP_DRIVES says.
+
+Options:
+  -d          recreate the stored folders under the destination (without it,
+              every file goes straight into the destination)
+  -o-         never replace a file that exists already (the default)
+  -o          replace existing files
+  -J[hrs]     do not restore the hidden (h), read-only (r) or system (s)
+              attribute; -J alone means all three
+  -yo, -^^    accepted; no effect here (never prompting)
+  -@LISTING   write the archive's file names to LISTING, one per line (CR LF),
+              folders separated by "\", a name holding a comma in double
+              quotes; such a file is accepted back as @LISTFILE
+Operands:
+  @LISTFILE   extract only the names listed, one per line
+  NAME        extract only names matching this pattern (* and ?)
+  DESTINATION a folder, written with a trailing backslash (or an existing
+              folder as the last operand); the current folder when none
+
+Entries named with "..", absolute or drive-letter names, or that would be
+written through a symbolic link, are refused; nothing is ever written outside
+the destination. Symbolic links are recreated as links.
+
+Exit codes: 0 everything extracted or listed; 1 some entries refused or
+unreadable (each named on standard error); 2 usage error; 3 the archive could
+not be read or the destination or listing not written.
+)";
+}
+
+} // namespace rk::tools

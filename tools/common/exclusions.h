@@ -1,0 +1,38 @@
+#pragma once
+// The exclusion list of rkzip: wildcard patterns ("*.tmp", "*\cache\*", a full
+// path such as "C:\Data\secret.txt"), matched without regard to case against a
+// file's full Windows path and against its name alone.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rk::tools {
+
+class Exclusions {
+  public:
+    Exclusions() = default;
+    explicit Exclusions(std::vector<std::string> patterns);
+
+    void Add(std::string_view pattern);
+    bool empty() const { return patterns_.empty(); }
+    std::size_t size() const { return patterns_.size(); }
+
+    // True when the file with this full Windows path and name is excluded.
+    bool ExcludesFile(std::string_view windowsPath, std::string_view name) const;
+    // True when every file below the folder is excluded, so the folder need
+    // not be entered: a pattern matches the folder path followed by "\".
+    bool ExcludesFolder(std::string_view windowsFolderPath) const;
+
+  private:
+    struct Pattern {
+        std::string text;
+        // A pattern without a backslash also matches the name alone.
+        bool matchesName = false;
+        // "*.ext"-like patterns: a plain case-insensitive suffix test.
+        bool suffixOnly = false;
+    };
+    std::vector<Pattern> patterns_;
+};
+
+} // namespace rk::tools

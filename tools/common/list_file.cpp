@@ -1,0 +1,55 @@
+#include "tools/common/list_file.h"
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+namespace rk::tools {
+
+namespace {
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+std::vector<std::string> SplitListText(std::string_view text) {
+    std::vector<std::string> entries;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = TrimBlanks(text.substr(start, end - start));
+        start = end + 1;
+        if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
+            line = TrimBlanks(line.substr(1, line.size() - 2));
+        if (!line.empty())
+            entries.emplace_back(line);
+    }
+    return entries;
+}
+
+std::optional<std::vector<std::string>> ReadListFile(const std::string& hostPath, int* error) {
+    std::ifstream in(hostPath, std::ios::binary);
+    if (!in) {
+        if (error != nullptr)
+            *error = errno;
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) {
+        if (error != nullptr)
+            *error = EIO;
+        return std::nullopt;
+    }
+    return SplitListText(text.str());
+}
+
+} // namespace rk::tools

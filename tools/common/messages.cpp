@@ -1,0 +1,36 @@
+#include "tools/common/messages.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace rk::tools {
+
+namespace {
+std::string& NameHolder() {
+    static std::string name = "rk";
+    return name;
+}
+} // namespace
+
+void SetToolName(std::string_view name) {
+    NameHolder() = std::string(name);
+}
+
+const std::string& ToolName() {
+    return NameHolder();
+}
+
+void Report(std::string_view text) {
+    std::string line = NameHolder();
+    line += ": ";
+    line += text;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+std::string ErrnoText(int error) {
+    return std::strerror(error);
+}
+
+} // namespace rk::tools

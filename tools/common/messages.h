@@ -1,0 +1,19 @@
+#pragma once
+// One-line messages on standard error, each starting with the tool's name, in
+// the style of the libzip tools ("rkzip: can't open zip archive 'X': reason").
+
+#include <string>
+#include <string_view>
+
+namespace rk::tools {
+
+void SetToolName(std::string_view name);
+const std::string& ToolName();
+
+// Writes "<tool>: <text>" and a line end to standard error.
+void Report(std::string_view text);
+
+// The text of an errno value.
+std::string ErrnoText(int error);
+
+} // namespace rk::tools

@@ -1,0 +1,97 @@
+#include "tools/common/stored_names.h"
+
+#include <cctype>
+
+namespace rk::tools {
+
+namespace {
+
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool HasDriveLetter(std::string_view name) {
+    return name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
+}
+
+} // namespace
+
+std::string FullPathName(std::string_view windowsPath) {
+    std::string_view rest = windowsPath;
+    if (HasDriveLetter(rest))
+        rest.remove_prefix(2);
+    while (!rest.empty() && IsSeparator(rest.front()))
+        rest.remove_prefix(1);
+    std::string stored;
+    stored.reserve(rest.size());
+    for (char c : rest)
+        stored += IsSeparator(c) ? '/' : c;
+    return stored;
+}
+
+std::string JoinStored(std::string_view folder, std::string_view name) {
+    if (folder.empty())
+        return std::string(name);
+    std::string joined(folder);
+    if (joined.back() != '/')
+        joined += '/';
+    joined += name;
+    return joined;
+}
+
+std::string ListingLine(std::string_view storedName) {
+    std::string line;
+    line.reserve(storedName.size() + 2);
+    for (char c : storedName)
+        line += (c == '/') ? '\\' : c;
+    if (line.find(',') != std::string::npos)
+        line = '"' + line + '"';
+    return line;
+}
+
+std::string ComparableName(std::string_view name) {
+    std::string comparable;
+    comparable.reserve(name.size());
+    for (char c : name) {
+        if (IsSeparator(c)) {
+            if (comparable.empty() || comparable.back() == '/')
+                continue;
+            comparable += '/';
+        } else {
+            comparable += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+    }
+    return comparable;
+}
+
+CheckedName CheckEntryName(std::string_view storedName) {
+    CheckedName checked;
+    if (!storedName.empty() && IsSeparator(storedName.front())) {
+        checked.refusal = "absolute name";
+        return checked;
+    }
+    if (HasDriveLetter(storedName)) {
+        checked.refusal = "name with a drive letter";
+        return checked;
+    }
+    checked.isFolder = !storedName.empty() && IsSeparator(storedName.back());
+    size_t start = 0;
+    while (start <= storedName.size()) {
+        size_t end = start;
+        while (end < storedName.size() && !IsSeparator(storedName[end]))
+            ++end;
+        const std::string_view part = storedName.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            checked.components.clear();
+            checked.refusal = "name leading out of the destination (\"..\")";
+            return checked;
+        }
+        checked.components.emplace_back(part);
+    }
+    return checked;
+}
+
+} // namespace rk::tools

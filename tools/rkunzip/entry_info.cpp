@@ -1,0 +1,63 @@
+#include "tools/rkunzip/entry_info.h"
+
+#include <sys/stat.h>
+
+namespace rk::tools {
+
+namespace {
+
+constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
+
+bool ExtendedMtime(zip_t* archive, zip_uint64_t index, std::int64_t& mtime) {
+    for (zip_flags_t where : {ZIP_FL_CENTRAL, ZIP_FL_LOCAL}) {
+        zip_uint16_t length = 0;
+        const zip_uint8_t* data =
+            zip_file_extra_field_get_by_id(archive, index, kExtendedTimestampId, 0, &length, where);
+        if (data != nullptr && length >= 5 && (data[0] & 1) != 0) {
+            mtime = static_cast<std::int64_t>(static_cast<std::uint32_t>(data[1]) |
+                                              static_cast<std::uint32_t>(data[2]) << 8 |
+                                              static_cast<std::uint32_t>(data[3]) << 16 |
+                                              static_cast<std::uint32_t>(data[4]) << 24);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive, index, ZIP_FL_ENC_GUESS, &st) != 0 ||
+        (st.valid & ZIP_STAT_NAME) == 0)
+        return false;
+    info = EntryInfo{};
+    info.index = index;
+    info.name = st.name;
+    info.size = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0;
+    if ((st.valid & ZIP_STAT_MTIME) != 0)
+        info.mtime = static_cast<std::int64_t>(st.mtime);
+    ExtendedMtime(archive, index, info.mtime);
+
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &opsys, &attributes) == 0) {
+        info.dosBits = attributes & 0xff;
+        const auto unixMode = static_cast<mode_t>(attributes >> 16);
+        if (opsys == ZIP_OPSYS_UNIX && unixMode != 0) {
+            info.hasMode = true;
+            info.mode = unixMode & 07777;
+            if (S_ISLNK(unixMode))
+                info.kind = EntryKind::Link;
+            else if (S_ISDIR(unixMode))
+                info.kind = EntryKind::Folder;
+        }
+    }
+    const char last = info.name.empty() ? '\0' : info.name.back();
+    if (last == '/' || last == '\\')
+        info.kind = EntryKind::Folder;
+    return true;
+}
+
+} // namespace rk::tools

@@ -1,0 +1,29 @@
+#pragma once
+// What rkunzip needs to know of one archive entry: its name, kind, Unix mode
+// and DOS attribute bits, and its modification time (from the extended
+// timestamp field when present, else the DOS time).
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <zip.h>
+
+namespace rk::tools {
+
+enum class EntryKind { File, Folder, Link };
+
+struct EntryInfo {
+    zip_uint64_t index = 0;
+    std::string name; // UTF-8
+    EntryKind kind = EntryKind::File;
+    bool hasMode = false;
+    mode_t mode = 0; // permission bits, when the archive recorded them
+    unsigned dosBits = 0;
+    std::int64_t mtime = 0;
+    zip_uint64_t size = 0;
+};
+
+// False when the entry cannot be read from the central directory.
+bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info);
+
+} // namespace rk::tools

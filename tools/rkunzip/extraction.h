@@ -1,0 +1,24 @@
+#pragma once
+// Extracts the selected entries of an open archive below the destination.
+
+#include "tools/common/command_line.h"
+#include "tools/rkunzip/entry_selection.h"
+#include "tools/rkunzip/safe_output.h"
+
+#include <string>
+#include <vector>
+#include <zip.h>
+
+namespace rk::tools {
+
+struct ExtractionOutcome {
+    std::size_t written = 0;
+    std::size_t kept = 0; // already there, not replaced
+    // One message per entry refused or not extracted.
+    std::vector<std::string> problems;
+};
+
+ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
+                          const EntrySelection& selection, Destination& destination);
+
+} // namespace rk::tools

@@ -1,0 +1,22 @@
+#include "tools/rkunzip/listing.h"
+
+#include "tools/common/stored_names.h"
+#include "tools/rkunzip/entry_info.h"
+
+namespace rk::tools {
+
+std::string ListingText(zip_t* archive) {
+    std::string text;
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        EntryInfo info;
+        if (!ReadEntryInfo(archive, static_cast<zip_uint64_t>(i), info) ||
+            info.kind == EntryKind::Folder)
+            continue;
+        text += ListingLine(info.name);
+        text += "\r\n";
+    }
+    return text;
+}
+
+} // namespace rk::tools

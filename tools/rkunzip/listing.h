@@ -1,0 +1,13 @@
+#pragma once
+// The listing of an archive: the names of the files it holds, one per line,
+// CR LF, in Windows form, a name holding a comma in double quotes.
+
+#include <string>
+#include <zip.h>
+
+namespace rk::tools {
+
+// The listing text of an open archive (folder entries are left out).
+std::string ListingText(zip_t* archive);
+
+} // namespace rk::tools

@@ -1,0 +1,11 @@
+// rkunzip: the unzip utility of Ravelkeep's restores.
+
+#include "tools/rkunzip/unzip_run.h"
+
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    return rk::tools::RunUnzip(args);
+}

@@ -1,0 +1,129 @@
+#include "tools/rkunzip/unzip_run.h"
+
+#include "platform/drive_map.h"
+#include "tools/common/command_line.h"
+#include "tools/common/exit_codes.h"
+#include "tools/common/list_file.h"
+#include "tools/common/messages.h"
+#include "tools/rkunzip/entry_selection.h"
+#include "tools/rkunzip/extraction.h"
+#include "tools/rkunzip/listing.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sys/stat.h>
+#include <zip.h>
+
+namespace rk::tools {
+
+namespace {
+
+bool NamesFolder(const std::string& windows) {
+    const auto host = rk::platform::ToHostPath(windows);
+    struct stat info {};
+    return host && stat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int Usage(const std::string& error) {
+    Report(error);
+    std::fputs("Try 'rkunzip --help' for the command line.\n", stderr);
+    return kExitUsage;
+}
+
+// Owns an open archive.
+struct OpenArchive {
+    zip_t* archive = nullptr;
+    ~OpenArchive() {
+        if (archive != nullptr)
+            zip_discard(archive);
+    }
+};
+
+bool OpenForReading(const std::string& windows, OpenArchive& open) {
+    const auto host = rk::platform::ToHostPath(windows);
+    if (!host) {
+        Report("can't open zip archive '" + windows +
+               "': the path has no mapping to a folder here");
+        return false;
+    }
+    int code = 0;
+    open.archive = zip_open(host->c_str(), ZIP_RDONLY, &code);
+    if (open.archive == nullptr) {
+        zip_error_t error;
+        zip_error_init_with_code(&error, code);
+        Report("can't open zip archive '" + windows + "': " + zip_error_strerror(&error));
+        zip_error_fini(&error);
+        return false;
+    }
+    return true;
+}
+
+int WriteListing(zip_t* archive, const std::string& listingWindows) {
+    const auto host = rk::platform::ToHostPath(listingWindows);
+    const std::string text = ListingText(archive);
+    if (host) {
+        std::ofstream out(*host, std::ios::binary | std::ios::trunc);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        out.close();
+        if (out)
+            return kExitOk;
+    }
+    Report("can't write listing file '" + listingWindows + "': " +
+           (host ? ErrnoText(errno) : std::string("the path has no mapping to a folder here")));
+    return kExitFailed;
+}
+
+} // namespace
+
+int RunUnzip(const std::vector<std::string>& args) {
+    SetToolName("rkunzip");
+    const auto parsed = ParseUnzipCommand(args, &NamesFolder);
+    if (!parsed.command)
+        return Usage(parsed.error);
+    const UnzipCommand& command = *parsed.command;
+    if (command.help) {
+        std::fputs(UnzipUsage().c_str(), stdout);
+        return kExitOk;
+    }
+
+    EntrySelection selection;
+    for (const auto& listFile : command.listFiles) {
+        const auto host = rk::platform::ToHostPath(listFile);
+        int error = ENOENT;
+        const auto names = host ? ReadListFile(*host, &error) : std::nullopt;
+        if (!names) {
+            Report("can't read list file '" + listFile + "': " + ErrnoText(error));
+            return kExitFailed;
+        }
+        for (const auto& name : *names)
+            selection.AddName(name);
+    }
+    for (const auto& name : command.names)
+        selection.AddName(name);
+    // A list file naming nothing selects nothing.
+    const bool selectsNothing = selection.empty() && !command.listFiles.empty();
+
+    OpenArchive open;
+    if (!OpenForReading(command.archive, open))
+        return kExitFailed;
+    if (command.listingFile)
+        return WriteListing(open.archive, *command.listingFile);
+    if (selectsNothing)
+        return kExitOk;
+
+    const std::string destinationText = command.destination.value_or(".");
+    const auto destinationHost = rk::platform::ToHostPath(destinationText);
+    Destination destination;
+    std::string error = "the path has no mapping to a folder here";
+    if (!destinationHost || !destination.Open(*destinationHost, error)) {
+        Report("can't open destination folder '" + destinationText + "': " + error);
+        return kExitFailed;
+    }
+    const ExtractionOutcome outcome = Extract(open.archive, command, selection, destination);
+    for (const auto& problem : outcome.problems)
+        Report(problem);
+    return outcome.problems.empty() ? kExitOk : kExitPartial;
+}
+
+} // namespace rk::tools

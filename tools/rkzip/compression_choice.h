@@ -1,0 +1,22 @@
+#pragma once
+// Whether an entry is worth deflating. Already-compressed types are stored as
+// they are, and so is content that looks random (an order-0 entropy near 8
+// bits a byte over a sample from its start) or too small to shrink.
+
+#include <cstddef>
+#include <string_view>
+
+namespace rk::tools {
+
+// Bytes read from the start of a file to judge it.
+inline constexpr std::size_t kCompressionSampleSize = 16 * 1024;
+
+// True for names whose extension marks compressed content (.zip, .jpg, .png,
+// .gz, .mp4 ...), compared without regard to case.
+bool IsCompressedType(std::string_view name);
+
+// True when deflating content that starts with `sample` is expected to shrink
+// it; `wholeSize` is the size of the whole file.
+bool IsWorthDeflating(std::string_view sample, unsigned long long wholeSize);
+
+} // namespace rk::tools

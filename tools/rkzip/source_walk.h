@@ -1,0 +1,66 @@
+#pragma once
+// Finds the files a pattern names: "C:\Data\*.*" (with -r also in every
+// subfolder), a single file, or a folder. Links are taken as links and never
+// followed; a folder reached twice is walked once; hidden and system entries
+// are left out unless asked for; excluded files, the archive being written
+// and the archive attribute record are never taken.
+
+#include "tools/common/command_line.h"
+#include "tools/common/exclusions.h"
+#include "tools/rkzip/source_file.h"
+
+#include <set>
+#include <string>
+#include <sys/types.h>
+#include <utility>
+#include <vector>
+
+namespace rk::tools {
+
+struct WalkSettings {
+    bool recurse = false;
+    PathStyle pathStyle = PathStyle::Relative;
+    bool includeHidden = false;
+    bool includeSystem = false;
+    // Store folders that end up holding no entry, so they come back on
+    // extraction.
+    bool storeEmptyFolders = true;
+    const Exclusions* exclusions = nullptr;
+    // The folder the archive is written into, and the archive's file name:
+    // that file, libzip's temporary files beside it and the record are skipped.
+    dev_t archiveFolderDevice = 0;
+    ino_t archiveFolderInode = 0;
+    std::string archiveName;
+};
+
+class SourceWalk {
+  public:
+    explicit SourceWalk(WalkSettings settings) : settings_(std::move(settings)) {}
+
+    // Adds what the pattern names. Returns false when it names nothing at all
+    // (a missing file or folder).
+    bool AddPattern(const std::string& windowsPattern);
+
+    std::vector<SourceFile>& found() { return found_; }
+    // Entries that could not be taken (special files, unreadable folders),
+    // each with the reason.
+    const std::vector<std::string>& problems() const { return problems_; }
+
+  private:
+    // Returns the number of entries stored below the folder.
+    std::size_t WalkFolder(int folderFd, const std::string& host, const std::string& windows,
+                           const std::string& relative, const std::string& namePattern);
+    bool IsSkippedInArchiveFolder(const std::string& name) const;
+    bool IsLeftOutAsHidden(const std::string& host, const std::string& name, unsigned& dosBits,
+                           bool& dosRead) const;
+    void AddEntry(const std::string& host, const std::string& windows, const std::string& relative,
+                  const struct stat& info, SourceKind kind, unsigned dosBits, bool dosRead);
+
+    WalkSettings settings_;
+    std::vector<SourceFile> found_;
+    std::vector<std::string> problems_;
+    std::set<std::pair<dev_t, ino_t>> walkedFolders_;
+    std::set<std::string> storedNames_;
+};
+
+} // namespace rk::tools

@@ -1,0 +1,207 @@
+#include "tools/rkzip/zip_run.h"
+
+#include "platform/drive_map.h"
+#include "tools/common/command_line.h"
+#include "tools/common/exit_codes.h"
+#include "tools/common/list_file.h"
+#include "tools/common/messages.h"
+#include "tools/rkzip/archive_writer.h"
+#include "tools/rkzip/attribute_record.h"
+#include "tools/rkzip/source_walk.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unordered_map>
+
+namespace rk::tools {
+
+namespace {
+
+struct ArchivePlace {
+    std::string host;
+    std::string folderHost;
+    std::string name;
+    struct stat folder {};
+};
+
+bool LocateArchive(const std::string& windows, ArchivePlace& place, std::string& reason) {
+    const auto host = rk::platform::ToHostPath(windows);
+    if (!host) {
+        reason = "the path has no mapping to a folder here";
+        return false;
+    }
+    place.host = *host;
+    const size_t slash = place.host.rfind('/');
+    place.folderHost = slash == 0 ? "/" : place.host.substr(0, slash);
+    place.name = place.host.substr(slash + 1);
+    if (place.name.empty()) {
+        reason = "the path names no file";
+        return false;
+    }
+    if (stat(place.folderHost.c_str(), &place.folder) != 0) {
+        reason = ErrnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+Exclusions LoadExclusions(const ZipCommand& command) {
+    Exclusions exclusions;
+    for (const auto& file : command.exclusionFiles) {
+        // A missing exclusion file means no exclusions.
+        const auto host = rk::platform::ToHostPath(file);
+        if (!host)
+            continue;
+        if (const auto patterns = ReadListFile(*host))
+            for (const auto& pattern : *patterns)
+                exclusions.Add(pattern);
+    }
+    for (const auto& pattern : command.exclusionPatterns)
+        exclusions.Add(pattern);
+    return exclusions;
+}
+
+// The patterns of the command line and of its list files, in order. Unreadable
+// list files are named in `problems`.
+std::vector<std::string> CollectPatterns(const ZipCommand& command,
+                                         std::vector<std::string>& problems) {
+    std::vector<std::string> patterns;
+    for (const auto& source : command.sources) {
+        if (!source.isListFile) {
+            patterns.push_back(source.text);
+            continue;
+        }
+        const auto host = rk::platform::ToHostPath(source.text);
+        int error = ENOENT;
+        const auto lines = host ? ReadListFile(*host, &error) : std::nullopt;
+        if (!lines) {
+            problems.push_back("can't read list file '" + source.text + "': " + ErrnoText(error));
+            continue;
+        }
+        patterns.insert(patterns.end(), lines->begin(), lines->end());
+    }
+    return patterns;
+}
+
+// The files that have the archive attribute for the archive's folder.
+std::vector<const SourceFile*> SelectChanged(const std::vector<SourceFile>& found,
+                                             const AttributeRecord& record) {
+    std::unordered_map<std::string, ChangeStamp> stamps;
+    std::string error;
+    if (!record.Load(stamps, error)) {
+        Report("can't read the archive attribute record '" + record.path() + "': " + error +
+               " (every file is taken as changed)");
+        stamps.clear();
+    }
+    std::vector<const SourceFile*> changed;
+    for (const auto& file : found) {
+        if (file.kind == SourceKind::Folder)
+            continue;
+        const auto it = stamps.find(file.host);
+        if (it == stamps.end() || !(it->second == file.stamp))
+            changed.push_back(&file);
+    }
+    return changed;
+}
+
+int Usage(const std::string& error) {
+    Report(error);
+    std::fputs("Try 'rkzip --help' for the command line.\n", stderr);
+    return kExitUsage;
+}
+
+} // namespace
+
+int RunZip(const std::vector<std::string>& args) {
+    SetToolName("rkzip");
+    const auto parsed = ParseZipCommand(args);
+    if (!parsed.command)
+        return Usage(parsed.error);
+    const ZipCommand& command = *parsed.command;
+    if (command.help) {
+        std::fputs(ZipUsage().c_str(), stdout);
+        return kExitOk;
+    }
+
+    ArchivePlace place;
+    std::string reason;
+    if (!LocateArchive(command.archive, place, reason)) {
+        Report("can't open zip archive '" + command.archive + "': " + reason);
+        return kExitFailed;
+    }
+
+    const Exclusions exclusions = LoadExclusions(command);
+    std::vector<std::string> problems;
+    const std::vector<std::string> patterns = CollectPatterns(command, problems);
+
+    WalkSettings settings;
+    settings.recurse = command.recurse;
+    settings.pathStyle = command.pathStyle;
+    settings.includeHidden = command.includeHidden;
+    settings.includeSystem = command.includeSystem;
+    settings.storeEmptyFolders = command.mode != ZipMode::Incremental;
+    settings.exclusions = &exclusions;
+    settings.archiveFolderDevice = place.folder.st_dev;
+    settings.archiveFolderInode = place.folder.st_ino;
+    settings.archiveName = place.name;
+    SourceWalk walk(settings);
+    bool anyMatched = false;
+    for (const auto& pattern : patterns) {
+        if (walk.AddPattern(pattern))
+            anyMatched = true;
+        else
+            problems.push_back("name not matched: " + pattern);
+    }
+    problems.insert(problems.end(), walk.problems().begin(), walk.problems().end());
+    if (!anyMatched) {
+        for (const auto& problem : problems)
+            Report(problem);
+        Report("can't open zip archive '" + command.archive + "': nothing to add");
+        return kExitFailed;
+    }
+
+    const AttributeRecord record(place.folderHost);
+    std::vector<const SourceFile*> toStore;
+    if (command.mode == ZipMode::Incremental) {
+        toStore = SelectChanged(walk.found(), record);
+    } else {
+        for (const auto& file : walk.found())
+            toStore.push_back(&file);
+    }
+
+    const WriteOutcome outcome = WriteArchive(place.host, command.archive, toStore);
+    for (const auto& problem : problems)
+        Report(problem);
+    for (const auto& problem : outcome.problems)
+        Report(problem);
+    if (!outcome.written) {
+        Report(outcome.failure);
+        return kExitFailed;
+    }
+
+    bool recordFailed = false;
+    if (command.mode != ZipMode::Add) {
+        std::vector<std::pair<std::string, ChangeStamp>> cleared;
+        for (size_t i = 0; i < toStore.size(); ++i) {
+            if (outcome.unreadable[i])
+                continue;
+            if (outcome.changed[i]) {
+                Report("'" + toStore[i]->windows +
+                       "' changed while it was read; it keeps its archive attribute");
+                continue;
+            }
+            if (toStore[i]->kind != SourceKind::Folder)
+                cleared.emplace_back(toStore[i]->host, toStore[i]->stamp);
+        }
+        std::string error;
+        if (!record.Clear(cleared, command.mode == ZipMode::AddAndClear, error)) {
+            Report("can't update the archive attribute record '" + record.path() + "': " + error);
+            recordFailed = true;
+        }
+    }
+    const bool incomplete = !problems.empty() || !outcome.problems.empty() || recordFailed;
+    return incomplete ? kExitPartial : kExitOk;
+}
+
+} // namespace rk::tools
