@@ -1,0 +1,76 @@
+// The built program started as a scheduler would start it: no display, a
+// copy of rkbak in a sandbox folder (its settings file lives beside it).
+
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace rk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class RkbakStartTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(ProgramFolder());
+        fs::copy_file(ProgramDir() / "rkbak", Program());
+    }
+    fs::path ProgramFolder() const { return sandbox.c() / "prog"; }
+    fs::path Program() const { return ProgramFolder() / "rkbak"; }
+    fs::path SettingsFile() const { return ProgramFolder() / "rkbak.ini"; }
+
+    // Runs the copy without any display and without a chosen Qt platform.
+    RunResult Start(const std::string& argument, std::vector<std::string> env = {}) const {
+        env.insert(env.end(), {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+        return rk::test::Run({Program().string(), argument}, env);
+    }
+    void Configure() const {
+        sandbox.write(sandbox.c() / "tools" / "rkzip", "zip");
+        sandbox.write(sandbox.c() / "tools" / "rkunzip", "unzip");
+        fs::create_directories(sandbox.c() / "Store");
+        sandbox.write(SettingsFile(), "[settings]\r\nziputil=C:\\tools\\rkzip\r\n"
+                                      "unziputil=C:\\tools\\rkunzip\r\njobs=C:\\Store\r\n");
+    }
+
+    Sandbox sandbox;
+};
+
+TEST_F(RkbakStartTest, UnconfiguredWithoutADisplaySaysSoAndExits) {
+    const RunResult result = Start("/ib/x");
+    EXPECT_EQ(result.exitCode, 2) << result.err;
+    EXPECT_NE(result.err.find("Ravelkeep has not been properly configured"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fs::is_directory(sandbox.c() / "Backups"));
+    EXPECT_EQ(sandbox.read(SettingsFile()), "[settings]\r\njobs=C:\\Backups\r\n");
+}
+
+// A job that does not exist, a source folder that does not exist: a bad
+// command line, told on standard error.
+TEST_F(RkbakStartTest, ActionsOnWhatDoesNotExistSaySoAndExit) {
+    Configure();
+    for (const char* argument : {"/ib/x", "/c/1-2-2024/3-2-2024/C:\\Store\\x"}) {
+        const RunResult result = Start(argument);
+        EXPECT_EQ(result.exitCode, 2) << argument;
+        EXPECT_NE(result.err.find("rkbak: "), std::string::npos) << result.err;
+    }
+}
+
+TEST_F(RkbakStartTest, TheMainWindowNeedsADisplay) {
+    Configure();
+    const RunResult result = Start("", {"QT_QPA_PLATFORM=offscreen"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("display"), std::string::npos) << result.err;
+}
+
+TEST_F(RkbakStartTest, AMalformedDriveMapIsRefusedBeforeAnythingIsWritten) {
+    const RunResult result = Start("/ib/x", {"RAVELKEEP_DRIVES=C=relative/path"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("RAVELKEEP_DRIVES"), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(SettingsFile()));
+}
+
+} // namespace
+} // namespace rk::test
