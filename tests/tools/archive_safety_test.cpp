@@ -1,0 +1,129 @@
+// rkunzip facing hostile and damaged archives, and files already in place.
+
+#include "tool_fixture.h"
+
+#include <cstring>
+#include <fstream>
+#include <sys/stat.h>
+#include <zip.h>
+
+namespace rk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Entry {
+    std::string name;
+    std::string content;
+    bool link = false;
+};
+
+// Writes an archive with libzip holding exactly these entries.
+void MakeArchive(const fs::path& path, const std::vector<Entry>& entries) {
+    fs::create_directories(path.parent_path());
+    int error = 0;
+    zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    ASSERT_NE(archive, nullptr);
+    for (const auto& entry : entries) {
+        void* copy = std::malloc(entry.content.size() + 1);
+        std::memcpy(copy, entry.content.data(), entry.content.size());
+        zip_source_t* source = zip_source_buffer(archive, copy, entry.content.size(), 1);
+        const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
+        ASSERT_GE(index, 0) << entry.name;
+        if (entry.link)
+            zip_file_set_external_attributes(archive, static_cast<zip_uint64_t>(index), 0,
+                                             ZIP_OPSYS_UNIX, (S_IFLNK | 0777u) << 16);
+    }
+    ASSERT_EQ(zip_close(archive), 0);
+}
+
+using ArchiveSafety = ToolTest;
+
+TEST_F(ArchiveSafety, HostileNamesAreRefusedAndNothingIsWrittenOutside) {
+    MakeArchive(C("Backups/evil.zip"), {{"ok.txt", "fine"},
+                                        {"../evil.txt", "escape"},
+                                        {"a/../../evil2.txt", "escape"},
+                                        {"..\\evil3.txt", "escape"},
+                                        {"/tmp/rk-absolute-evil.txt", "absolute"},
+                                        {"C:/drive-evil.txt", "drive"},
+                                        {"link", "../Outside", true},
+                                        {"link/through.txt", "through a link"}});
+    fs::create_directories(C("Restore/Outside"));
+
+    const RunResult run =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\evil.zip", "C:\\Restore\\x\\"});
+    EXPECT_EQ(run.exitCode, 1);
+    for (const char* named : {"../evil.txt", "a/../../evil2.txt", "..\\evil3.txt",
+                              "/tmp/rk-absolute-evil.txt", "C:/drive-evil.txt", "link/through.txt"})
+        EXPECT_NE(run.err.find(named), std::string::npos) << named << "\n" << run.err;
+    EXPECT_EQ(sandbox.read(C("Restore/x/ok.txt")), "fine");
+    EXPECT_TRUE(fs::is_symlink(C("Restore/x/link")));
+    EXPECT_FALSE(fs::exists(C("Restore/evil.txt")));
+    EXPECT_FALSE(fs::exists(C("evil2.txt")));
+    EXPECT_FALSE(fs::exists(C("Restore/evil3.txt")));
+    EXPECT_FALSE(fs::exists("/tmp/rk-absolute-evil.txt"));
+    EXPECT_FALSE(fs::exists(C("drive-evil.txt")));
+    EXPECT_FALSE(fs::exists(C("Restore/Outside/through.txt")));
+}
+
+TEST_F(ArchiveSafety, DamagedArchivesGiveAClearErrorAndNonZeroExit) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "line " + std::to_string(i) + "\n";
+    sandbox.write(C("Data/text.txt"), text);
+    fs::create_directories(C("Backups"));
+    ASSERT_EQ(Zip({"-a", "-p", "C:\\Backups\\good.zip", "C:\\Data\\*.*"}).exitCode, 0);
+    const std::string whole = sandbox.read(C("Backups/good.zip"));
+
+    sandbox.write(C("Backups/truncated.zip"), whole.substr(0, whole.size() / 2));
+    const RunResult truncated = Unzip({"-d", "-o-", "C:\\Backups\\truncated.zip", "C:\\R1\\"});
+    EXPECT_GE(truncated.exitCode, 3);
+    EXPECT_NE(truncated.err.find("rkunzip: can't open zip archive 'C:\\Backups\\truncated.zip'"),
+              std::string::npos)
+        << truncated.err;
+    const RunResult listing = Unzip({"-@C:\\list.txt", "C:\\Backups\\truncated.zip"});
+    EXPECT_GE(listing.exitCode, 3);
+
+    std::string damaged = whole;
+    for (size_t i = 200; i < 260; ++i)
+        damaged[i] = static_cast<char>(damaged[i] ^ 0x5a);
+    sandbox.write(C("Backups/damaged.zip"), damaged);
+    const RunResult bad = Unzip({"-d", "-o-", "C:\\Backups\\damaged.zip", "C:\\R2\\"});
+    EXPECT_NE(bad.exitCode, 0);
+    EXPECT_NE(bad.err.find("text.txt"), std::string::npos) << bad.err;
+    EXPECT_FALSE(fs::exists(C("R2/text.txt")));
+
+    const RunResult missing = Unzip({"-d", "C:\\Backups\\missing.zip", "C:\\R3\\"});
+    EXPECT_GE(missing.exitCode, 3);
+    EXPECT_EQ(Unzip({"-q", "C:\\Backups\\good.zip"}).exitCode, 2);
+}
+
+TEST_F(ArchiveSafety, ExistingFilesAndLinksAreNeverReplacedOrWrittenThrough) {
+    MakeArchive(C("Backups/a.zip"), {{"Data/f.txt", "from the archive"},
+                                     {"Data/g.txt", "from the archive"},
+                                     {"Data/new.txt", "new"}});
+    sandbox.write(C("Restore/Data/f.txt"), "newer, already here");
+    sandbox.write(C("Elsewhere/target.txt"), "must stay");
+    fs::create_symlink(C("Elsewhere/target.txt"), C("Restore/Data/g.txt"));
+
+    const RunResult run =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\Restore\\"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(sandbox.read(C("Restore/Data/f.txt")), "newer, already here");
+    EXPECT_EQ(sandbox.read(C("Elsewhere/target.txt")), "must stay");
+    EXPECT_TRUE(fs::is_symlink(C("Restore/Data/g.txt")));
+    EXPECT_EQ(sandbox.read(C("Restore/Data/new.txt")), "new");
+    // No temporary file is left behind.
+    for (const auto& entry : fs::directory_iterator(C("Restore/Data")))
+        EXPECT_EQ(entry.path().filename().string().find(".rkunzip-"), std::string::npos);
+
+    // A folder of the destination that is a link is never entered.
+    fs::create_directories(C("Restore2"));
+    fs::create_directory_symlink(C("Elsewhere"), C("Restore2/Data"));
+    const RunResult through = Unzip({"-d", "-o-", "C:\\Backups\\a.zip", "C:\\Restore2\\"});
+    EXPECT_EQ(through.exitCode, 1);
+    EXPECT_FALSE(fs::exists(C("Elsewhere/new.txt")));
+}
+
+} // namespace
+} // namespace rk::test

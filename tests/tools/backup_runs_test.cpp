@@ -1,0 +1,287 @@
+// Root and incremental backup runs of rkzip, with the command lines the
+// backup run uses, on real files in a sandbox.
+
+#include "tool_fixture.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <fstream>
+#include <random>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace rk::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+const std::string kArchive1 = "C:\\Backups\\My Job\\rk_2002_03_05_14_07_09.zip";
+const std::string kArchive2 = "C:\\Backups\\My Job\\rk_2002_03_06_14_07_09.zip";
+const std::string kArchive3 = "C:\\Backups\\My Job\\rk_2002_03_07_14_07_09.zip";
+const std::string kExclusions = "C:\\Backups\\My Job\\excl.ini";
+const std::string kList = "C:\\rk3F.TMP";
+
+class BackupRuns : public ToolTest {
+  protected:
+    void SetUp() override {
+        fs::create_directories(C("Backups/My Job"));
+        WriteLines(C("Backups/My Job/excl.ini"), {"*.tmp", "*\\cache\\*"});
+        WriteLines(C("rk3F.TMP"), {"C:\\Data\\*.*"});
+    }
+    fs::path Archive(const std::string& windows) const {
+        return C("Backups/My Job") / windows.substr(windows.rfind('\\') + 1);
+    }
+};
+
+TEST_F(BackupRuns, IncrementalTakesExactlyTheChangedFiles) {
+    sandbox.write(C("Data/same.txt"), "unchanged");
+    sandbox.write(C("Data/content.txt"), "first");
+    sandbox.write(C("Data/touched.txt"), "1111");
+    sandbox.write(C("Data/renamed.txt"), "original");
+    sandbox.write(C("Data/sub/Données été.txt"), "unicode");
+    sandbox.write(C("Data/skip.tmp"), "excluded");
+    sandbox.write(C("Data/cache/blob.bin"), "excluded too");
+
+    const RunResult root = Backup("-a+", kArchive1, kExclusions, kList);
+    ASSERT_EQ(root.exitCode, 0) << root.err;
+    EXPECT_TRUE(IsSound(Archive(kArchive1)));
+    EXPECT_EQ(NamesIn(Archive(kArchive1)),
+              (Names{"Data/content.txt", "Data/renamed.txt", "Data/same.txt",
+                     "Data/sub/Données été.txt", "Data/touched.txt"}));
+    EXPECT_TRUE(fs::exists(C("Backups/My Job/.rkzip-state")));
+
+    // Every kind of change, after the root's stamps were taken.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    sandbox.write(C("Data/new.txt"), "new");
+    sandbox.write(C("Data/content.txt"), "second");
+    const auto touchedTime = fs::last_write_time(C("Data/touched.txt"));
+    sandbox.write(C("Data/touched.txt"), "2222");
+    fs::last_write_time(C("Data/touched.txt"), touchedTime); // as "touch -r" puts it back
+    const auto renamedTime = fs::last_write_time(C("Data/renamed.txt"));
+    sandbox.write(C("Data/renamed.new"), "replaced");
+    fs::last_write_time(C("Data/renamed.new"), renamedTime);
+    fs::rename(C("Data/renamed.new"), C("Data/renamed.txt"));
+    sandbox.write(C("Data/another.tmp"), "excluded");
+
+    const RunResult incremental = Backup("-i", kArchive2, kExclusions, kList);
+    ASSERT_EQ(incremental.exitCode, 0) << incremental.err;
+    EXPECT_TRUE(IsSound(Archive(kArchive2)));
+    EXPECT_EQ(NamesIn(Archive(kArchive2)),
+              (Names{"Data/content.txt", "Data/new.txt", "Data/renamed.txt", "Data/touched.txt"}));
+
+    // Nothing changed since: still an archive, holding nothing.
+    const RunResult nothing = Backup("-i", kArchive3, kExclusions, kList);
+    ASSERT_EQ(nothing.exitCode, 0) << nothing.err;
+    ASSERT_TRUE(fs::exists(Archive(kArchive3)));
+    EXPECT_TRUE(IsSound(Archive(kArchive3)));
+    EXPECT_TRUE(NamesIn(Archive(kArchive3)).empty());
+}
+
+TEST_F(BackupRuns, FullAndRelativePathStyles) {
+    sandbox.write(C("Data/sub/f.txt"), "f");
+    sandbox.write(C("Restore/rk_1/Data/sub/f.txt"), "f");
+    ASSERT_EQ(Backup("-a+", kArchive1, kExclusions, kList).exitCode, 0);
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/sub/f.txt"}));
+
+    // The consolidation line stores paths below the pattern's folder, so the
+    // consolidated archive restores to the same names.
+    const RunResult consolidated =
+        Zip({"-a", "-p", "-r", "-whs", "-yp", "-^^", "C:\\Backups\\My Job\\rk_1_C.zip",
+             "C:\\Restore\\rk_1\\*.*"});
+    ASSERT_EQ(consolidated.exitCode, 0) << consolidated.err;
+    EXPECT_EQ(NamesIn(C("Backups/My Job/rk_1_C.zip")), (Names{"Data/sub/f.txt"}));
+}
+
+TEST_F(BackupRuns, HiddenAndSystemFilesOnlyWithWhs) {
+    sandbox.write(C("Data/plain.txt"), "p");
+    sandbox.write(C("Data/.dotted"), "h");
+    sandbox.write(C("Data/.dotfolder/inside.txt"), "h");
+    sandbox.write(C("Data/marked.txt"), "h");
+    const bool dosBits = setxattr(C("Data/marked.txt").c_str(), "user.DOSATTRIB", "0x2", 3, 0) == 0;
+
+    ASSERT_EQ(Zip({"-a", "-p", "-r", "-yp", "C:\\Backups\\without.zip", "C:\\Data\\*.*"}).exitCode,
+              0);
+    Names without{"plain.txt"};
+    if (!dosBits)
+        without.insert(without.begin(), "marked.txt");
+    EXPECT_EQ(NamesIn(C("Backups/without.zip")), without);
+
+    ASSERT_EQ(Zip({"-a", "-p", "-r", "-whs", "C:\\Backups\\with.zip", "C:\\Data\\*.*"}).exitCode,
+              0);
+    EXPECT_EQ(NamesIn(C("Backups/with.zip")),
+              (Names{".dotfolder/inside.txt", ".dotted", "marked.txt", "plain.txt"}));
+}
+
+TEST_F(BackupRuns, LinksStoredAsLinksAndFoldersTakenOnce) {
+    sandbox.write(C("Data/sub/f.txt"), "f");
+    sandbox.write(C("Outside/secret.txt"), "never followed");
+    fs::create_directory_symlink(C("Outside"), C("Data/to-outside"));
+    fs::create_symlink("sub/f.txt", C("Data/to-file"));
+    // The same folder named twice, once directly and once below Data.
+    WriteLines(C("rk3F.TMP"), {"C:\\Data\\*.*", "C:\\Data\\sub\\*.*", "C:\\Data\\"});
+
+    const RunResult root = Backup("-a+", kArchive1, kExclusions, kList);
+    ASSERT_EQ(root.exitCode, 0) << root.err;
+    EXPECT_EQ(NamesIn(Archive(kArchive1)),
+              (Names{"Data/sub/f.txt", "Data/to-file", "Data/to-outside"}));
+    const RunResult info = rk::test::Run({"/usr/bin/unzip", "-Z", Archive(kArchive1).string()});
+    EXPECT_NE(info.out.find("lrwxrwxrwx"), std::string::npos) << info.out;
+}
+
+TEST_F(BackupRuns, ArchiveAndRecordNeverStoredIntoThemselves) {
+    sandbox.write(C("Data/f.txt"), "f");
+    const std::string inside = "C:\\Data\\rk_1.zip";
+    ASSERT_EQ(Backup("-a+", inside, kExclusions, kList).exitCode, 0);
+    // A second run into the same folder finds the first archive (a file like
+    // any other) but never the one it writes, nor the record.
+    ASSERT_EQ(Backup("-a+", "C:\\Data\\rk_2.zip", kExclusions, kList).exitCode, 0);
+    EXPECT_EQ(NamesIn(C("Data/rk_1.zip")), (Names{"Data/f.txt"}));
+    EXPECT_EQ(NamesIn(C("Data/rk_2.zip")), (Names{"Data/f.txt", "Data/rk_1.zip"}));
+}
+
+TEST_F(BackupRuns, UnreadableFilesNamedAndKeepTheirAttribute) {
+    sandbox.write(C("Data/good.txt"), "good");
+    ASSERT_EQ(mkfifo(C("Data/pipe").c_str(), 0644), 0);
+    // /proc/self/mem of the reading process answers every read at offset 0
+    // with an error, even for root: a file that cannot be read.
+    WriteLines(C("rk3F.TMP"), {"C:\\Data\\*.*", "P:\\mem"});
+    const std::string drives = "RAVELKEEP_DRIVES=C=" + sandbox.c().string() + ";P=/proc/self";
+
+    const RunResult root =
+        rk::test::Run({(ProgramDir() / "rkzip").string(), "-a+", "-P", "-r", "-whs", "-yp", "-^^",
+                       "-x@" + kExclusions, kArchive1, "@" + kList},
+                      {drives});
+    EXPECT_EQ(root.exitCode, 1) << root.err;
+    EXPECT_NE(root.err.find("P:\\mem"), std::string::npos) << root.err;
+    EXPECT_NE(root.err.find("C:\\Data\\pipe"), std::string::npos) << root.err;
+    EXPECT_TRUE(IsSound(Archive(kArchive1)));
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/good.txt"}));
+
+    // The next incremental tries the unreadable file again, and only it.
+    const RunResult incremental =
+        rk::test::Run({(ProgramDir() / "rkzip").string(), "-i", "-P", "-r", "-whs", "-yp", "-^^",
+                       "-x@" + kExclusions, kArchive2, "@" + kList},
+                      {drives});
+    EXPECT_EQ(incremental.exitCode, 1) << incremental.err;
+    EXPECT_NE(incremental.err.find("P:\\mem"), std::string::npos) << incremental.err;
+    EXPECT_TRUE(NamesIn(Archive(kArchive2)).empty());
+}
+
+TEST_F(BackupRuns, PermissionDeniedForOrdinaryUsers) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root reads every file; the /proc case covers unreadable files";
+    sandbox.write(C("Data/locked.txt"), "x");
+    sandbox.write(C("Data/open.txt"), "y");
+    fs::permissions(C("Data/locked.txt"), fs::perms::none);
+    const RunResult root = Backup("-a+", kArchive1, kExclusions, kList);
+    EXPECT_EQ(root.exitCode, 1);
+    EXPECT_NE(root.err.find("C:\\Data\\locked.txt"), std::string::npos) << root.err;
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/open.txt"}));
+}
+
+TEST_F(BackupRuns, MissingSourcesAndArchivesThatCannotBeMade) {
+    sandbox.write(C("Data/f.txt"), "f");
+    WriteLines(C("rk3F.TMP"), {"C:\\Data\\*.*", "C:\\Nowhere\\*.*"});
+    const RunResult partly = Backup("-a+", kArchive1, kExclusions, kList);
+    EXPECT_EQ(partly.exitCode, 1);
+    EXPECT_NE(partly.err.find("C:\\Nowhere\\*.*"), std::string::npos) << partly.err;
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/f.txt"}));
+
+    WriteLines(C("rk3F.TMP"), {"C:\\Nowhere\\*.*"});
+    const RunResult none = Backup("-a+", kArchive2, kExclusions, kList);
+    EXPECT_GE(none.exitCode, 3);
+    EXPECT_FALSE(fs::exists(Archive(kArchive2)));
+
+    const RunResult noFolder = Zip({"-a", "-p", "C:\\No Folder\\a.zip", "C:\\Data\\*.*"});
+    EXPECT_GE(noFolder.exitCode, 3);
+    EXPECT_NE(noFolder.err.find("rkzip: can't open zip archive 'C:\\No Folder\\a.zip': "),
+              std::string::npos)
+        << noFolder.err;
+
+    // An existing file that is no archive is left exactly as it was.
+    sandbox.write(C("Backups/not.zip"), "not a zip archive at all");
+    const RunResult notZip = Zip({"-a", "-p", "C:\\Backups\\not.zip", "C:\\Data\\*.*"});
+    EXPECT_GE(notZip.exitCode, 3);
+    EXPECT_NE(notZip.err.find("can't open zip archive 'C:\\Backups\\not.zip'"), std::string::npos);
+    EXPECT_EQ(sandbox.read(C("Backups/not.zip")), "not a zip archive at all");
+
+    EXPECT_EQ(Zip({"-a", "-p"}).exitCode, 2);
+    EXPECT_EQ(Zip({"-k", "a.zip", "b"}).exitCode, 2);
+    const RunResult help = Zip({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_NE(help.out.find("-x@FILE"), std::string::npos);
+}
+
+// Starts rkzip without waiting for it.
+pid_t StartZip(const std::vector<std::string>& args) {
+    std::vector<std::string> full{(ProgramDir() / "rkzip").string()};
+    full.insert(full.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : full)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// Kills the run as soon as libzip's temporary archive shows in the folder.
+bool KillWhileWriting(pid_t pid, const fs::path& folder, const std::string& archiveName) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < deadline) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            const std::string name = entry.path().filename().string();
+            if (name.size() > archiveName.size() + 1 && name.rfind(archiveName + ".", 0) == 0) {
+                kill(pid, SIGKILL);
+                int status = 0;
+                waitpid(pid, &status, 0);
+                return WIFSIGNALED(status);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return false;
+}
+
+TEST_F(BackupRuns, KilledRunLeavesNoArchiveAndClearsNothing) {
+    sandbox.write(C("Data/small.txt"), "small");
+    ASSERT_EQ(Backup("-a+", kArchive1, kExclusions, kList).exitCode, 0);
+    const std::string archiveBefore = sandbox.read(Archive(kArchive1));
+    const std::string recordBefore = sandbox.read(C("Backups/My Job/.rkzip-state"));
+
+    // Enough text to keep deflate busy for a while.
+    std::mt19937 random(7);
+    std::string text(48 * 1024 * 1024, ' ');
+    for (auto& c : text)
+        c = static_cast<char>('a' + random() % 26);
+    sandbox.write(C("Data/big.txt"), text);
+
+    const pid_t fresh = StartZip(
+        {"-i", "-P", "-r", "-whs", "-yp", "-^^", "-x@" + kExclusions, kArchive2, "@" + kList});
+    ASSERT_TRUE(KillWhileWriting(fresh, C("Backups/My Job"), Archive(kArchive2).filename()));
+    EXPECT_FALSE(fs::exists(Archive(kArchive2)));
+
+    // Adding to an existing archive: killed, the archive is the one before.
+    const pid_t adding = StartZip(
+        {"-a+", "-P", "-r", "-whs", "-yp", "-^^", "-x@" + kExclusions, kArchive1, "@" + kList});
+    ASSERT_TRUE(KillWhileWriting(adding, C("Backups/My Job"), Archive(kArchive1).filename()));
+    EXPECT_EQ(sandbox.read(Archive(kArchive1)), archiveBefore);
+    EXPECT_EQ(sandbox.read(C("Backups/My Job/.rkzip-state")), recordBefore);
+}
+
+} // namespace
+} // namespace rk::test

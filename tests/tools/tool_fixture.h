@@ -1,0 +1,41 @@
+#pragma once
+// Runs the built rkzip and rkunzip inside a sandbox, and reads archives back
+// with Info-ZIP's unzip as an independent reader.
+
+#include "support/sandbox.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace rk::test {
+
+class ToolTest : public ::testing::Test {
+  protected:
+    ToolTest();
+
+    Sandbox sandbox;
+
+    // Host path below drive C:.
+    std::filesystem::path C(const std::string& relative) const { return sandbox.c() / relative; }
+
+    RunResult Zip(const std::vector<std::string>& args) const;
+    RunResult Unzip(const std::vector<std::string>& args) const;
+
+    // The names an archive holds, sorted, as Info-ZIP's "unzip -Z1" lists them
+    // (none for an empty or unreadable archive).
+    std::vector<std::string> NamesIn(const std::filesystem::path& archive) const;
+    // True when "unzip -tq" finds the archive sound.
+    bool IsSound(const std::filesystem::path& archive) const;
+
+    // A root (-a+) or incremental (-i) backup run of the list file's folders
+    // into the archive, with the exclusion file, as the backup run starts it.
+    RunResult Backup(const std::string& mode, const std::string& archiveWindows,
+                     const std::string& exclusionWindows, const std::string& listWindows) const;
+
+    // Writes a list file (CR LF lines) at a host path.
+    void WriteLines(const std::filesystem::path& file, const std::vector<std::string>& lines) const;
+};
+
+} // namespace rk::test
