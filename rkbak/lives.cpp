@@ -1,5 +1,7 @@
 #include "rkbak/lives.h"
 
+#include "engine/picker/status_progress.h"
+#include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
 
 #include <iostream>
@@ -7,24 +9,20 @@
 
 namespace rk {
 
-namespace {
-
-// An action whose run is not part of this build: said plainly, never a
-// silent success.
-int NotBuiltYet(std::string_view action) {
-    std::cerr << "rkbak: " << action << " is not built yet\n";
-    return app::ExitUnusable;
-}
-
-} // namespace
-
 app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow) {
     app::Lives lives;
     lives.incrementalBackup = [](const app::CommandLine& command) {
         return RunIncrementalBackupLife(command.jobName, std::cerr);
     };
-    lives.consolidate = [](const app::CommandLine&) {
-        return NotBuiltYet("the consolidation (/c)");
+    lives.consolidate = [](const app::CommandLine& command) {
+        // The main window is loaded, not shown: its status text and progress
+        // bar are the run's progress display.
+        jobs::frmMain hiddenMainWindow;
+        StatusBarProgress progress(
+            [&hiddenMainWindow](std::string_view text) { hiddenMainWindow.SetStatusText(text); },
+            *hiddenMainWindow.axProgressBar);
+        return restore::RunConsolidateLife(command.startDate, command.endDate, command.sourceFolder,
+                                           progress, std::cerr);
     };
     lives.showMainWindow = [&mainWindow] {
         mainWindow = std::make_unique<jobs::frmMain>();

@@ -1,0 +1,102 @@
+#include "engine/archive_listing.h"
+
+#include "core/file_checks.h"
+#include "core/program_values.h"
+#include "core/text.h"
+#include "engine/utility_contract.h"
+#include "engine/utility_failure.h"
+#include "platform/file_system.h"
+
+namespace rk {
+
+CStoredFile& MergedFileList::Entry(std::string_view name) {
+    const auto [found, added] = keys_.try_emplace(LowerCase(name), entries_.size());
+    if (added)
+        entries_.emplace_back();
+    return entries_[found->second];
+}
+
+const CStoredFile* MergedFileList::Find(std::string_view name) const {
+    const auto found = keys_.find(LowerCase(name));
+    return found == keys_.end() ? nullptr : &entries_[found->second];
+}
+
+std::vector<std::string> ListingFields(std::string_view text) {
+    std::vector<std::string> fields;
+    const auto isBreak = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
+    std::size_t at = 0;
+    while (at < text.size()) {
+        while (at < text.size() && text[at] == ' ')
+            ++at;
+        std::string field;
+        if (at < text.size() && text[at] == '"') {
+            const std::size_t close = text.find('"', at + 1);
+            const std::size_t end = close == std::string_view::npos ? text.size() : close;
+            field = std::string(text.substr(at + 1, end - at - 1));
+            at = end;
+            while (at < text.size() && !isBreak(text[at]))
+                ++at;
+        } else {
+            const std::size_t start = at;
+            while (at < text.size() && !isBreak(text[at]))
+                ++at;
+            field = std::string(text.substr(start, at - start));
+        }
+        // One field end: a comma, or a line end with CR LF counted once.
+        if (at < text.size()) {
+            const char end = text[at++];
+            if (end == '\r' && at < text.size() && text[at] == '\n')
+                ++at;
+        }
+        if (!field.empty())
+            fields.push_back(std::move(field));
+    }
+    return fields;
+}
+
+ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::string& listingPath) {
+    const struct {
+        std::string_view what;
+        std::string_view piece;
+    } pieces[] = {
+        {"unzip utility", UnzipUtilPath}, {"listing file", listingPath}, {"archive", archivePath}};
+    for (const auto& piece : pieces) {
+        if (const auto problem = CommandPieceProblem(piece.piece, true)) {
+            ToolOutcome refused;
+            refused.startError = "the path of the " + std::string(piece.what) + " \"" +
+                                 std::string(piece.piece) +
+                                 "\" cannot be passed to the unzip utility: " + *problem;
+            return refused;
+        }
+    }
+    return RunTool(ListingCommandLine(UnzipUtilPath, listingPath, archivePath));
+}
+
+bool ListingMade(const ToolOutcome& outcome, const std::string& listingPath) {
+    return UtilitySucceeded(outcome) && PathExists(listingPath);
+}
+
+bool ReadArchiveListing(MergedFileList& files, const std::string& archivePath,
+                        const std::string& listingPath) {
+    const auto content = platform::ReadFile(listingPath);
+    if (!content)
+        return false;
+    for (const std::string& name : ListingFields(*content)) {
+        CStoredFile& entry = files.Entry(name);
+        entry.SetFileName(name);
+        entry.AddZipSource(archivePath);
+    }
+    return true;
+}
+
+void DeleteFileQuietly(const std::string& path) {
+    platform::DeleteFile(path);
+}
+
+std::string ProgramListFilePath(std::string_view fileName) {
+    if (IsFolderWritable(AppFolder))
+        return AppFolder + std::string(fileName);
+    return AddBackslash(GetTempFolder()) + std::string(fileName);
+}
+
+} // namespace rk

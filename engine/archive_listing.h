@@ -1,0 +1,64 @@
+#pragma once
+// The names held by backup archives, as the unzip utility lists them, merged
+// into one list of distinct file names, each remembering the archives that
+// hold it.
+
+#include "engine/stored_file.h"
+#include "engine/tool_runner.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace rk {
+
+// The merged file list: one CStoredFile per distinct name, the key being the
+// name with letter case ignored, kept in the order names were first met.
+class MergedFileList {
+  public:
+    // The entry stored under the key of `name`; a new one with an empty
+    // FileName when the key is not there yet.
+    CStoredFile& Entry(std::string_view name);
+    // The entry under the key of `name`, or nothing.
+    const CStoredFile* Find(std::string_view name) const;
+
+    const std::vector<CStoredFile>& Entries() const { return entries_; }
+    std::size_t Count() const { return entries_.size(); }
+
+  private:
+    std::vector<CStoredFile> entries_;
+    std::unordered_map<std::string, std::size_t> keys_;
+};
+
+// The fields of a listing file's text: a comma or a line end (CR LF, LF or CR)
+// ends a field; blanks before a field are skipped; a field that begins with a
+// double quote runs to the next double quote, without the quotes (whatever
+// follows up to the next comma or line end is dropped). Empty fields name no
+// file and are left out.
+std::vector<std::string> ListingFields(std::string_view text);
+
+// Runs the unzip utility (UnzipUtilPath) to write the names stored in the
+// archive into the listing file, and waits for it. A path that cannot go into
+// the command line starts nothing: the outcome then says why.
+ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::string& listingPath);
+
+// True when a listing run made its listing: started, exit code 0, file there.
+bool ListingMade(const ToolOutcome& outcome, const std::string& listingPath);
+
+// Merges one listing file into the list: each name gets (or finds) its
+// entry, takes that name's spelling and the archive as one more source.
+// False, with nothing added, when the listing file cannot be read.
+bool ReadArchiveListing(MergedFileList& files, const std::string& archivePath,
+                        const std::string& listingPath);
+
+// Deletes the file; every failure, a missing file included, is ignored.
+void DeleteFileQuietly(const std::string& path);
+
+// Where a list file of the program lives: in the program folder, or in the
+// temporary folder when the program folder cannot be written (an installation
+// owned by someone else).
+std::string ProgramListFilePath(std::string_view fileName);
+
+} // namespace rk

@@ -1,0 +1,27 @@
+#pragma once
+// Before any backup it replaces is deleted, a consolidated archive must be
+// shown to hold every file that was extracted for it.
+
+#include <string>
+#include <vector>
+
+namespace rk {
+
+// The names of every file under the folder (hidden and system files
+// included), relative to it, with "\" between folders, as a listing gives
+// them. Sorted.
+std::vector<std::string> FilesUnder(const std::string& folder);
+
+struct ArchiveCheck {
+    bool holdsEverything = false;
+    // Why not, in words for the user.
+    std::string reason;
+};
+
+// Lists the archive through the unzip utility into `listingPath` and checks
+// that every one of `expectedNames` is stored in it (letter case ignored).
+ArchiveCheck CheckArchiveHolds(const std::string& archivePath,
+                               const std::vector<std::string>& expectedNames,
+                               const std::string& listingPath);
+
+} // namespace rk

@@ -1,0 +1,36 @@
+#include "engine/picker/file_list_gathering.h"
+
+#include "core/text.h"
+#include "engine/utility_failure.h"
+
+namespace rk {
+
+GatherOutcome GatherFileLists(const std::string& sourceFolder,
+                              const std::vector<std::string>& archiveNames,
+                              const std::string& listingPath, ProgressDisplay& progress,
+                              MergedFileList& files) {
+    progress.SetStatusText("Gathering list of backups");
+    progress.SetProgressMinimum(0);
+    progress.SetProgressMaximum(static_cast<int>(archiveNames.size()));
+    int n = 0;
+    for (const std::string& name : archiveNames) {
+        const std::string archivePath = AddBackslash(sourceFolder) + name;
+        progress.SetStatusText("Creating file list for " + name);
+        DeleteFileQuietly(listingPath);
+        const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
+        if (!ListingMade(listing, listingPath)) {
+            progress.SetProgressValue(0);
+            return {false, name, UtilityFailureReason(listing)};
+        }
+        progress.SetStatusText("Reading file list for " + name);
+        if (!ReadArchiveListing(files, archivePath, listingPath)) {
+            progress.SetProgressValue(0);
+            return {false, name, "its listing \"" + listingPath + "\" could not be read"};
+        }
+        progress.SetProgressValue(++n);
+    }
+    progress.SetProgressValue(0);
+    return {true, {}, {}};
+}
+
+} // namespace rk

@@ -1,0 +1,29 @@
+#pragma once
+// The file picker's gathering step: each archive of the range is listed by the
+// unzip utility into the listing file, and the listings are merged into one
+// list of distinct names, with status text and progress in the main window.
+
+#include "engine/archive_listing.h"
+#include "engine/progress_display.h"
+
+#include <string>
+#include <vector>
+
+namespace rk {
+
+struct GatherOutcome {
+    bool complete = false;
+    // The archive whose listing could not be made, and why.
+    std::string failedArchive;
+    std::string reason;
+};
+
+// Lists the archives (names in `sourceFolder`, oldest first) one after the
+// other into `listingPath` and merges them into `files`. Stops at the first
+// archive whose listing cannot be made.
+GatherOutcome GatherFileLists(const std::string& sourceFolder,
+                              const std::vector<std::string>& archiveNames,
+                              const std::string& listingPath, ProgressDisplay& progress,
+                              MergedFileList& files);
+
+} // namespace rk

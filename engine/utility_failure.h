@@ -1,0 +1,17 @@
+#pragma once
+// What to tell the user about a utility run that did not succeed.
+
+#include "engine/tool_runner.h"
+
+#include <string>
+
+namespace rk {
+
+// True when the utility was started and ended with exit code 0.
+bool UtilitySucceeded(const ToolOutcome& outcome);
+
+// The last non-empty line of the utility's error output; why it could not be
+// started; or its exit code when it wrote nothing.
+std::string UtilityFailureReason(const ToolOutcome& outcome);
+
+} // namespace rk
