@@ -7,6 +7,7 @@
 #include "platform/drive_map.h"
 #include "platform/system_folders.h"
 #include "rkbak/lives.h"
+#include "ui/headless_seam.h"
 #include "ui/qt_seam.h"
 #include "ui/seam.h"
 
@@ -57,8 +58,13 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
-    rk::ui::QtSeam seam;
-    rk::ui::SeamScope seamScope(seam);
+    // Without a person every message becomes a line on standard error and no
+    // question ever waits for an answer.
+    const bool personPresent = PersonPresent();
+    rk::ui::QtSeam qtSeam;
+    rk::ui::HeadlessSeam headlessSeam(std::cerr);
+    rk::ui::SeamScope seamScope(personPresent ? static_cast<rk::ui::Seam&>(qtSeam)
+                                              : static_cast<rk::ui::Seam&>(headlessSeam));
     // While a utility runs the window keeps repainting but takes no input.
     rk::SetToolWaitHook(
         [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 40); });
@@ -66,7 +72,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<rk::jobs::frmMain> mainWindow;
     rk::app::MainContext context;
     context.programFolderHost = rk::platform::ProgramFolderHost();
-    context.personPresent = PersonPresent();
+    context.personPresent = personPresent;
     context.lives = rk::MakeLives(mainWindow);
 
     const rk::app::MainOutcome outcome = rk::app::Main(argumentText, context);
