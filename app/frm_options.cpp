@@ -62,7 +62,7 @@ void frmOptions::BuildControls() {
     lblUnzip = Named<QLabel>("lblUnzip", "Location of unzip utility");
     txtUnzip = Named<QLineEdit>("txtUnzip");
     cmdChooseUnzip = Named<QPushButton>("cmdChooseUnzip", "...");
-    Image2 = Picture("Image2", QStyle::SP_FileDialogDetailedView);
+    Image2 = Picture("Image2", QStyle::SP_ComputerIcon);
 
     Frame1 = Named<QGroupBox>("Frame1", "Backup");
     lblStore = Named<QLabel>("lblStore", "Store all Ravelkeep files in");
