@@ -20,6 +20,15 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     return true;
 }
 
+bool ContainsNoCase(std::string_view text, std::string_view part) {
+    if (part.size() > text.size())
+        return false;
+    for (size_t start = 0; start + part.size() <= text.size(); ++start)
+        if (EndsWithNoCase(text.substr(0, start + part.size()), part))
+            return true;
+    return false;
+}
+
 } // namespace
 
 Exclusions::Exclusions(std::vector<std::string> patterns) {
@@ -41,6 +50,10 @@ void Exclusions::Add(std::string_view pattern) {
     entry.suffixOnly = text.size() > 1 && text[0] == '*' &&
                        rest.find_first_of("*?") == std::string_view::npos && text != "*." &&
                        rest.back() != '*';
+    const std::string_view middle =
+        text.size() > 2 ? std::string_view(text).substr(1, text.size() - 2) : std::string_view();
+    entry.containsOnly = !entry.matchesName && text.front() == '*' && text.back() == '*' &&
+                         !middle.empty() && middle.find_first_of("*?") == std::string_view::npos;
     entry.text = std::move(text);
     patterns_.push_back(std::move(entry));
 }
@@ -50,6 +63,12 @@ bool Exclusions::ExcludesFile(std::string_view windowsPath, std::string_view nam
         if (p.suffixOnly) {
             const std::string_view suffix = std::string_view(p.text).substr(1);
             if (EndsWithNoCase(p.matchesName ? name : windowsPath, suffix))
+                return true;
+            continue;
+        }
+        if (p.containsOnly) {
+            const std::string_view part = std::string_view(p.text).substr(1, p.text.size() - 2);
+            if (ContainsNoCase(windowsPath, part))
                 return true;
             continue;
         }

@@ -31,6 +31,8 @@ class Exclusions {
         bool matchesName = false;
         // "*.ext"-like patterns: a plain case-insensitive suffix test.
         bool suffixOnly = false;
+        // "*\cache\*"-like patterns: a plain case-insensitive search.
+        bool containsOnly = false;
     };
     std::vector<Pattern> patterns_;
 };
