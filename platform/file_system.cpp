@@ -172,7 +172,9 @@ std::vector<FoundEntry> Enumerate(std::string_view windowsPattern, unsigned mask
 }
 
 bool FindAnyEntry(std::string_view windowsPath) {
-    if (windowsPath.empty() || IsDriveOrShareRoot(windowsPath))
+    // Text that names nothing once blanks and dots are dropped (such as
+    // "   ") finds nothing, as on Windows.
+    if (NormalizeWindowsPath(windowsPath).empty() || IsDriveOrShareRoot(windowsPath))
         return false;
     const char last = windowsPath.back();
     if (last == '\\' || last == '/')

@@ -1,0 +1,109 @@
+// The windowless incremental backup as a scheduler runs it: a copy of the
+// program with the real utilities beside it, no display, a configured job
+// store whose path holds spaces.
+
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace rk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path BuiltProgramFolder() {
+    const char* dir = std::getenv("RK_PROGRAM_DIR");
+    return dir != nullptr && *dir != '\0' ? fs::path(dir) : fs::path(RK_BUILT_PROGRAM_DIR);
+}
+
+class BackupLifeTest : public ::testing::Test {
+  protected:
+    Sandbox box;
+    fs::path program = box.c() / "Program Files" / "rk";
+    fs::path job = box.c() / "My Store" / "Weekly Job";
+
+    void SetUp() override {
+        fs::create_directories(program);
+        for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
+            fs::copy_file(BuiltProgramFolder() / file, program / file);
+        box.write(program / "rkbak.ini", "[settings]\r\n"
+                                         "ziputil=C:\\Program Files\\rk\\rkzip\r\n"
+                                         "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"
+                                         "jobs=C:\\My Store\r\n"
+                                         "UpgradePromptShown=-1\r\n");
+        box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount= 1\r\n"
+                                     "folder1=C:\\Data Folder\r\n");
+        fs::copy_file(program / "excl.txt", job / "excl.ini");
+        box.write(box.c() / "Data Folder" / "a.txt", "alpha");
+        box.write(box.c() / "Data Folder" / "b.txt", "beta");
+    }
+
+    RunResult Start(const std::string& argument) const {
+        return rk::test::Run({(program / "rkbak").string(), argument},
+                             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    }
+
+    std::vector<fs::path> Archives() const {
+        std::vector<fs::path> archives;
+        for (const auto& entry : fs::directory_iterator(job))
+            if (entry.path().extension() == ".zip")
+                archives.push_back(entry.path());
+        std::sort(archives.begin(), archives.end());
+        return archives;
+    }
+
+    std::string Stored(const fs::path& archive) const {
+        return rk::test::Run({"/usr/bin/unzip", "-Z1", archive.string()}).out;
+    }
+};
+
+TEST_F(BackupLifeTest, BacksUpTheNamedJobAndThenOnlyWhatChanged) {
+    RunResult first = Start("/IB/Weekly Job");
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    ASSERT_EQ(Archives().size(), 1u);
+    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/a.txt\nData Folder/b.txt\n");
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    box.write(box.c() / "Data Folder" / "b.txt", "beta, changed");
+    RunResult second = Start("/ib/Weekly Job");
+    ASSERT_EQ(second.exitCode, 0) << second.err;
+    ASSERT_EQ(Archives().size(), 2u);
+    EXPECT_EQ(Stored(Archives()[1]), "Data Folder/b.txt\n");
+    // No list file is left beside the program.
+    for (const auto& entry : fs::directory_iterator(program))
+        EXPECT_NE(entry.path().extension(), ".TMP") << entry.path();
+}
+
+TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
+    const std::string settingsBefore = box.read(job / "rkjob.ini");
+    for (const char* argument : {"/ib", "/ib/", "/ib/Nobody", "/ib/..\\My Store\\Weekly Job"}) {
+        const RunResult result = Start(argument);
+        EXPECT_EQ(result.exitCode, 2) << argument;
+        EXPECT_NE(result.err.find("rkbak: "), std::string::npos) << argument;
+    }
+    EXPECT_TRUE(Archives().empty());
+
+    box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n");
+    const RunResult empty = Start("/ib/Weekly Job");
+    EXPECT_EQ(empty.exitCode, 1);
+    EXPECT_NE(empty.err.find("no source folders"), std::string::npos) << empty.err;
+    EXPECT_TRUE(Archives().empty());
+
+    // A zip utility that fails: exit 1 with its reason, no rootbk, no archive.
+    box.write(job / "rkjob.ini", settingsBefore);
+    box.write(program / "rkbak.ini", "[settings]\r\nziputil=Z:\\bin\\false\r\n"
+                                     "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"
+                                     "jobs=C:\\My Store\r\n");
+    const RunResult failed = Start("/ib/Weekly Job");
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_NE(failed.err.find("could not be made"), std::string::npos) << failed.err;
+    EXPECT_TRUE(Archives().empty());
+    EXPECT_EQ(box.read(job / "rkjob.ini"), settingsBefore);
+}
+
+} // namespace
+} // namespace rk::test
