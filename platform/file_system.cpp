@@ -48,10 +48,11 @@ bool MatchFrom(std::string_view name, std::string_view pattern) {
     return p == pattern.size();
 }
 
-// The DOS attribute bits kept in user.DOSATTRIB: Wine writes them as hex
-// text ("0x22"), Samba as a binary record whose attribute word follows two
-// 16-bit version fields.
-unsigned ReadDosBits(const std::string& host) {
+} // namespace
+
+// Wine writes the bits as hex text ("0x22"), Samba as a binary record whose
+// attribute word follows two 16-bit version fields.
+unsigned ReadDosAttributeBits(const std::string& host) {
     char buffer[256];
     const ssize_t length = lgetxattr(host.c_str(), kDosAttributeName, buffer, sizeof buffer);
     if (length <= 0)
@@ -74,6 +75,8 @@ unsigned ReadDosBits(const std::string& host) {
     return 0;
 }
 
+namespace {
+
 std::optional<unsigned> HostAttributes(const std::string& host, std::string_view name) {
     struct stat info {};
     if (stat(host.c_str(), &info) != 0 && lstat(host.c_str(), &info) != 0)
@@ -83,7 +86,7 @@ std::optional<unsigned> HostAttributes(const std::string& host, std::string_view
         attributes |= kAttrDirectory;
     if ((info.st_mode & S_IWUSR) == 0)
         attributes |= kAttrReadOnly;
-    const unsigned dos = ReadDosBits(host);
+    const unsigned dos = ReadDosAttributeBits(host);
     attributes |= dos & (kAttrHidden | kAttrSystem | kAttrArchive);
     if (name.size() > 1 && name[0] == '.' && name != "..")
         attributes |= kAttrHidden;
@@ -210,7 +213,7 @@ bool SetAttributes(std::string_view windowsPath, unsigned attributes) {
                                         : (mode | S_IWUSR);
     bool ok = chmod(host->c_str(), mode) == 0;
     const unsigned dos = attributes & (kAttrHidden | kAttrSystem | kAttrArchive | kAttrReadOnly);
-    const unsigned previous = ReadDosBits(*host);
+    const unsigned previous = ReadDosAttributeBits(*host);
     if (dos != previous) {
         if (dos == 0) {
             if (lremovexattr(host->c_str(), kDosAttributeName) != 0 && errno != ENODATA)

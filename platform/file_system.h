@@ -44,6 +44,9 @@ std::vector<FoundEntry> Enumerate(std::string_view windowsPattern, unsigned mask
 bool FindAnyEntry(std::string_view windowsPath);
 
 std::optional<unsigned> GetAttributes(std::string_view windowsPath);
+// The DOS bits recorded in user.DOSATTRIB of a host path (the link itself,
+// never its target): Wine's hex text or Samba's binary record; 0 when none.
+unsigned ReadDosAttributeBits(const std::string& hostPath);
 // Sets read-only (owner write bit), hidden and system (user.DOSATTRIB).
 bool SetAttributes(std::string_view windowsPath, unsigned attributes);
 
