@@ -15,11 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path BuiltProgramFolder() {
-    const char* dir = std::getenv("RK_PROGRAM_DIR");
-    return dir != nullptr && *dir != '\0' ? fs::path(dir) : fs::path(RK_BUILT_PROGRAM_DIR);
-}
-
 class BackupLifeTest : public ::testing::Test {
   protected:
     Sandbox box;
@@ -29,7 +24,7 @@ class BackupLifeTest : public ::testing::Test {
     void SetUp() override {
         fs::create_directories(program);
         for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-            fs::copy_file(BuiltProgramFolder() / file, program / file);
+            fs::copy_file(ProgramDir() / file, program / file);
         box.write(program / "rkbak.ini", "[settings]\r\n"
                                          "ziputil=C:\\Program Files\\rk\\rkzip\r\n"
                                          "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"

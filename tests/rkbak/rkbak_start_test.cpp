@@ -13,17 +13,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The built program's folder: RK_PROGRAM_DIR when set, else the build's own.
-fs::path BuiltProgramFolder() {
-    const char* dir = std::getenv("RK_PROGRAM_DIR");
-    return dir != nullptr && *dir != '\0' ? fs::path(dir) : fs::path(RK_BUILT_PROGRAM_DIR);
-}
-
 class RkbakStartTest : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::create_directories(ProgramFolder());
-        fs::copy_file(BuiltProgramFolder() / "rkbak", Program());
+        fs::copy_file(ProgramDir() / "rkbak", Program());
     }
     fs::path ProgramFolder() const { return sandbox.c() / "prog"; }
     fs::path Program() const { return ProgramFolder() / "rkbak"; }

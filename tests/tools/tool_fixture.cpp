@@ -6,10 +6,7 @@
 
 namespace rk::test {
 
-ToolTest::ToolTest() {
-    // The build folder of the utilities, unless the environment names one.
-    setenv("RK_PROGRAM_DIR", RK_TOOLS_PROGRAM_DIR, 0);
-}
+ToolTest::ToolTest() = default;
 
 RunResult ToolTest::Zip(const std::vector<std::string>& args) const {
     std::vector<std::string> full{(ProgramDir() / "rkzip").string()};
