@@ -1,0 +1,92 @@
+// "rkbak /c/START/END/FOLDER" through the real program, as a scheduler starts
+// it: a copy of the program and its utilities in a sandbox folder, its own
+// settings file beside it, no display.
+
+#include "restore_fixture.h"
+
+namespace rk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConsolidateLife : public RestoreFixture {
+  protected:
+    fs::path program = box.c() / "prog";
+
+    void SetUp() override {
+        RestoreFixture::SetUp();
+        fs::create_directories(program);
+        for (const char* file : {"rkbak", "rkzip", "rkunzip", "rkbak.hlp", "excl.txt"})
+            if (fs::exists(ProgramDir() / file))
+                fs::copy_file(ProgramDir() / file, program / file);
+        Configure("C:\\prog\\rkzip");
+        MakeThreeBackups();
+    }
+
+    void Configure(const std::string& zipUtility) {
+        box.write(program / "rkbak.ini", "[settings]\r\njobs=C:\\Backups\r\nziputil=" + zipUtility +
+                                             "\r\nunziputil=C:\\prog\\rkunzip\r\n"
+                                             "UpgradePromptShown=-1\r\nautopromptshown=-1\r\n");
+    }
+
+    RunResult Consolidate(const std::string& start, const std::string& end,
+                          const std::string& folder) const {
+        return rk::test::Run(
+            {(program / "rkbak").string(), "/c/" + start + "/" + end + "/" + folder},
+            {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=offscreen"});
+    }
+};
+
+TEST_F(ConsolidateLife, SuccessReplacesTheRangeByOneCheckedArchive) {
+    const RunResult result = Consolidate("2026-12-01", "2026-12-03", JobFolder());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(JobArchives(), (std::vector<std::string>{"rk_2026_12_03_00_00_00_C.zip"}));
+    EXPECT_EQ(StoredNames(job / "rk_2026_12_03_00_00_00_C.zip"),
+              (std::vector<std::string>{"a.txt", "middle.txt", "only-oldest.txt", "sub/b.txt"}));
+    EXPECT_EQ(StoredContent(job / "rk_2026_12_03_00_00_00_C.zip", "a.txt"), "a three");
+}
+
+TEST_F(ConsolidateLife, ARangeOfPartOfTheBackupsLeavesTheOthers) {
+    const RunResult result = Consolidate("2026-12-02", "2026-12-03", JobFolder() + "\\");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(JobArchives(), (std::vector<std::string>{"rk_2026_12_01_10_00_00.zip",
+                                                       "rk_2026_12_03_00_00_00_C.zip"}));
+}
+
+TEST_F(ConsolidateLife, AFailedZipRunExitsOneAndDeletesNothing) {
+    Configure("Z:\\bin\\false");
+    const RunResult result = Consolidate("2026-12-01", "2026-12-03", JobFolder());
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("rkbak: The consolidated backup rk_2026_12_03_00_00_00_C.zip"),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(JobArchives(),
+              (std::vector<std::string>{"rk_2026_12_01_10_00_00.zip", "rk_2026_12_02_23_59_00.zip",
+                                        "rk_2026_12_03_00_00_00.zip"}));
+}
+
+TEST_F(ConsolidateLife, NothingInTheRangeIsAFailedRun) {
+    const RunResult result = Consolidate("2027-01-01", "2027-01-31", JobFolder());
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("rkbak: Nothing to do"), std::string::npos) << result.err;
+    EXPECT_EQ(JobArchives().size(), 3u);
+}
+
+TEST_F(ConsolidateLife, ABadDateOrAMissingFolderIsABadCommandLine) {
+    for (const auto& [start, end, folder, said] :
+         {std::tuple<std::string, std::string, std::string, std::string>{
+              "2026-13-01", "2026-12-03", JobFolder(), "start date \"2026-13-01\" is not a date"},
+          {"2026-12-01", "someday", JobFolder(), "end date \"someday\" is not a date"},
+          {"", "2026-12-03", JobFolder(), "start date \"\" is not a date"},
+          {"2026-12-01", "2026-12-03", "C:\\Backups\\Nobody", "folder \"C:\\Backups\\Nobody\""}}) {
+        const RunResult result = Consolidate(start, end, folder);
+        EXPECT_EQ(result.exitCode, 2) << start << " " << end << " " << folder;
+        EXPECT_NE(result.err.find("rkbak: "), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(said), std::string::npos) << result.err;
+    }
+    EXPECT_EQ(JobArchives().size(), 3u);
+    EXPECT_FALSE(fs::exists(box.root() / "tmp" / "rk0"));
+}
+
+} // namespace
+} // namespace rk::test
