@@ -1,35 +1,118 @@
 #include "jobs/frm_main.h"
 
 #include "core/program_values.h"
+#include "core/settings.h"
 #include "core/text.h"
+#include "engine/picker/status_progress.h"
+#include "jobs/job_information.h"
+#include "jobs/job_store.h"
+#include "ui/centre.h"
 #include "ui/qt_text.h"
 
+#include <QAction>
+#include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
-#include <QStatusBar>
+#include <QPushButton>
+#include <QSignalBlocker>
 
 namespace rk::jobs {
 
-frmMain::frmMain(QWidget* parent)
-    : QMainWindow(parent), axStatusBar(new QStatusBar), axProgressBar(new QProgressBar),
-      statusPanel_(new QLabel) {
-    setObjectName("frmMain");
-    setWindowTitle(ui::ToQString(ProgramTitle));
-    setCentralWidget(new QWidget);
+namespace {
 
-    axStatusBar->setObjectName("axStatusBar");
-    statusPanel_->setObjectName("StatusText");
-    axProgressBar->setObjectName("axProgressBar");
-    axProgressBar->setTextVisible(false);
-    axProgressBar->setMaximumWidth(200);
-    axStatusBar->addWidget(statusPanel_, 1);
-    axStatusBar->addPermanentWidget(axProgressBar);
-    setStatusBar(axStatusBar);
-    resize(640, 420);
+SettingsPlace JobPlace(const std::string& jobFolder, const char* section) {
+    return {section, jobFolder, JobSettingsFileName};
+}
+
+} // namespace
+
+frmMain::frmMain(bool bPersonPresent, QWidget* parent) : QMainWindow(parent) {
+    BuildControls();
+    BuildMenus();
+    BuildToolbar();
+    ArrangeControls();
+    ConnectControls();
+    progress_ = std::make_unique<StatusBarProgress>(
+        [this](std::string_view text) { statusPanel_->setText(ui::ToQString(text)); },
+        *axProgressBar);
+    Form_Load(bPersonPresent);
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::Form_Load(bool bPersonPresent) {
+    ui::CentreOnScreen(*this);
+    // Nobody could answer the offer, so it is neither made nor recorded.
+    if (!bPersonPresent)
+        return;
+    if (RoundHalfEven(LeadingNumber(ReadSetting("autopromptshown"))) != -1) {
+        OfferMyDocumentsJob();
+        WriteSetting("autopromptshown", "-1");
+    }
 }
 
 void frmMain::DataRefresh() {
     setWindowTitle(ui::ToQString(std::string(ProgramTitle) + " - " + JobStoreFolder));
+    SetStatusText("Retrieving list of jobs");
+    {
+        const QSignalBlocker quiet(lstBackupJobs);
+        lstBackupJobs->clear();
+        for (const std::string& name : ListJobs(JobStoreFolder))
+            lstBackupJobs->addItem(ui::ToQString(name));
+    }
+    SetStatusText("");
+    UpdateProperties();
+}
+
+void frmMain::UpdateProperties() {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name) {
+        cmdExclude->setEnabled(false);
+        mnuJob[42]->setEnabled(false);
+        txtSource->setText("");
+        lblInfo->setText("");
+        SetJobCommands(false, false, false);
+        return;
+    }
+    SetStatusText("Retrieving job information");
+    cmdExclude->setEnabled(true);
+    mnuJob[42]->setEnabled(true);
+
+    const std::string jobFolder = JobStoreFolder + *name;
+    const double folderCount =
+        LeadingNumber(ReadSetting("foldercount", "0", JobPlace(jobFolder, "folders")));
+    const std::string firstFolder =
+        folderCount == 1 ? ReadSetting("folder1", "", JobPlace(jobFolder, "folders")) : "";
+    txtSource->setText(ui::ToQString(SourceText(folderCount, firstFolder)));
+    const bool rootBackupPresent =
+        !ReadSetting("rootbk", "", JobPlace(jobFolder, "settings")).empty();
+    SetJobCommands(folderCount >= 1 && !rootBackupPresent, folderCount >= 1, true);
+
+    const ArchiveTotals totals = MeasureArchives(jobFolder);
+    lblInfo->setText(ui::ToQString(JobInformationText(JobStoreFolder, totals, rootBackupPresent)));
+    SetStatusText("");
+}
+
+void frmMain::SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions) {
+    cmdAction[0]->setEnabled(rootBackup);
+    mnuJob[10]->setEnabled(rootBackup);
+    cmdAction[1]->setEnabled(incrementalBackup);
+    mnuJob[20]->setEnabled(incrementalBackup);
+    cmdChooseSource->setEnabled(sourceAndExclusions);
+    mnuJob[40]->setEnabled(sourceAndExclusions);
+}
+
+void frmMain::lstBackupJobs_Click() {
+    UpdateProperties();
+}
+
+std::optional<std::string> frmMain::SelectedJobName() const {
+    const QList<QListWidgetItem*> selected = lstBackupJobs->selectedItems();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return ui::FromQString(selected.front()->text());
 }
 
 std::string frmMain::StatusText() const {
@@ -37,7 +120,29 @@ std::string frmMain::StatusText() const {
 }
 
 void frmMain::SetStatusText(std::string_view text) {
-    statusPanel_->setText(ui::ToQString(text));
+    progress_->SetStatusText(text);
+}
+
+void frmMain::SetProgressMinimum(int minimum) {
+    progress_->SetProgressMinimum(minimum);
+}
+
+void frmMain::SetProgressMaximum(int maximum) {
+    progress_->SetProgressMaximum(maximum);
+}
+
+void frmMain::SetProgressValue(int value) {
+    progress_->SetProgressValue(value);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // A backup run in progress ends first; the window asks nothing and
+    // saves nothing on closing.
+    if (running_) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace rk::jobs

@@ -1,35 +1,135 @@
 #pragma once
-// The main window: for now its title, and the status bar whose first panel is
-// the status text and whose progress bar is the program's progress display.
+// The main window: the job list, the selected job's properties with its
+// command buttons, the menus File, Job and Help, the toolbar, and the status
+// bar whose first panel is the status text. Its status text and progress bar
+// are the program's progress display.
 
+#include "engine/progress_display.h"
+#include "jobs/folder_gatherer.h"
+
+#include <QIcon>
 #include <QMainWindow>
 
+#include <array>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+class QAction;
+class QFrame;
+class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
 class QProgressBar;
+class QPushButton;
 class QStatusBar;
+class QToolBar;
+
+namespace rk {
+class StatusBarProgress;
+}
 
 namespace rk::jobs {
 
-class frmMain final : public QMainWindow {
-  public:
-    // Loads the window (not shown).
-    explicit frmMain(QWidget* parent = nullptr);
+// A menu's items by command number; separators are items too.
+using MenuArray = std::map<std::int16_t, QAction*>;
 
-    // Refills the window from the job store folder; sets the title.
+class frmMain final : public QMainWindow, public ProgressDisplay {
+  public:
+    // Loads the window (not shown): it is centred and, when a person is
+    // present, the first-start offer of the My Documents job is made once.
+    explicit frmMain(bool bPersonPresent = true, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Refills the job list from JobStoreFolder, sets the title; no job is
+    // selected afterwards.
     void DataRefresh();
+    // Shows the selected job and enables its commands.
+    void UpdateProperties();
 
     // The text of the status bar's first panel.
     std::string StatusText() const;
-    void SetStatusText(std::string_view text);
+    void SetStatusText(std::string_view text) override;
+    void SetProgressMinimum(int minimum) override;
+    void SetProgressMaximum(int maximum) override;
+    void SetProgressValue(int value) override;
 
+    // True while a backup run is in progress: the window takes no input then.
+    bool Running() const { return running_; }
+
+    // The event handlers; indexes are command numbers (toolbar buttons count
+    // from 1).
+    void mnuFile_Click(std::int16_t Index);
+    void mnuJob_Click(std::int16_t Index);
+    void mnuHelp_Click(std::int16_t Index);
+    void cmdAction_Click(std::int16_t Index);
+    void Toolbar1_ButtonClick(std::int16_t Index);
+    void cmdChooseSource_Click();
+    void cmdExclude_Click();
+    void lstBackupJobs_Click();
+    void axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item);
+
+    QLabel* lblBackupJobs;
+    QListWidget* lstBackupJobs;
+    QFrame* Frame2;
+    QGroupBox* grpJob;
+    QLabel* lblSource;
+    QLineEdit* txtSource;
+    QPushButton* cmdChooseSource;
+    QPushButton* cmdExclude;
+    std::array<QPushButton*, 3> cmdAction;
+    QLabel* lblInfo;
+    QToolBar* Toolbar1;
+    // The toolbar's buttons 1 "New", 2 "Delete", 3 "Refresh" (index 0 unused).
+    std::array<QAction*, 4> Toolbar1Buttons{};
+    std::array<QIcon, 3> axImageList;
     QStatusBar* axStatusBar;
     QProgressBar* axProgressBar;
+    FolderGatherer* axFolderGatherer;
+
+    QMenu* tmnuFile;
+    QMenu* tmnuJob;
+    QMenu* tmnuHelp;
+    MenuArray mnuFile;
+    MenuArray mnuJob;
+    MenuArray mnuHelp;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     QLabel* statusPanel_;
+    std::unique_ptr<StatusBarProgress> progress_;
+    bool running_ = false;
+
+    // frm_main_controls.cpp
+    void BuildControls();
+    void BuildMenus();
+    void BuildToolbar();
+    void ArrangeControls();
+    void ConnectControls();
+
+    void Form_Load(bool bPersonPresent);
+    // The selected job's name, or nothing.
+    std::optional<std::string> SelectedJobName() const;
+    void SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions);
+
+    // main_commands.cpp
+    void Connect();
+    void NewBackupJob();
+    void DeleteBackupJob();
+    void ViewExtractConsolidate();
+    void ShowAbout();
+    // backup_commands.cpp: false when the run failed.
+    bool RunJobBackup(std::int16_t mode);
+    // source_folders.cpp
+    void ChooseSourceFolders();
+    void EditExclusions();
 };
 
 } // namespace rk::jobs

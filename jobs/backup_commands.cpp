@@ -1,0 +1,40 @@
+// Create Root Backup and Create Incremental Backup: the backup run of the
+// selected job, with its outcome told to the user.
+
+#include "engine/backup_run.h"
+#include "jobs/busy_window.h"
+#include "jobs/frm_main.h"
+#include "ui/seam.h"
+
+#include <QMenuBar>
+#include <QToolBar>
+
+namespace rk::jobs {
+
+bool frmMain::RunJobBackup(std::int16_t mode) {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name || running_)
+        return false;
+    SetStatusText(mode == 0 ? "Creating master root backup" : "Creating incremental backup");
+
+    BackupOutcome outcome;
+    {
+        running_ = true;
+        BusyWindow busy(menuBar(), Toolbar1, centralWidget());
+        outcome = RunBackup(mode, *name);
+        running_ = false;
+    }
+    switch (outcome.status) {
+    case BackupStatus::Made:
+        return true;
+    case BackupStatus::MadeWithUnreadableFiles:
+        ui::MsgBox(outcome.reason, ui::Buttons::OK, ui::Icon::Exclamation);
+        return true;
+    case BackupStatus::Failed:
+        break;
+    }
+    ui::MsgBox(outcome.reason, ui::Buttons::OK, ui::Icon::Critical);
+    return false;
+}
+
+} // namespace rk::jobs

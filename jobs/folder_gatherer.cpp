@@ -1,0 +1,131 @@
+#include "jobs/folder_gatherer.h"
+
+#include "ui/qt_text.h"
+#include "ui/seam.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace rk::jobs {
+
+namespace {
+
+QPushButton* Button(const char* name, const char* caption) {
+    auto* button = new QPushButton(caption);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+FolderGatherer::FolderGatherer(QWidget* parent)
+    : QDialog(parent), lblPrompt(new QLabel), lstFolders(new QListWidget),
+      cmdAdd(Button("cmdAdd", "Add...")), cmdRemove(Button("cmdRemove", "Remove")),
+      cmdOK(Button("cmdOK", "OK")), cmdCancel(Button("cmdCancel", "Cancel")) {
+    setObjectName("axFolderGatherer");
+    setModal(true);
+    lblPrompt->setObjectName("lblPrompt");
+    lblPrompt->setWordWrap(true);
+    lstFolders->setObjectName("lstFolders");
+    lstFolders->setSelectionMode(QAbstractItemView::SingleSelection);
+    cmdOK->setDefault(true);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(cmdAdd);
+    side->addWidget(cmdRemove);
+    side->addStretch();
+    auto* list = new QHBoxLayout;
+    list->addWidget(lstFolders, 1);
+    list->addLayout(side);
+    auto* closing = new QHBoxLayout;
+    closing->addStretch();
+    closing->addWidget(cmdOK);
+    closing->addWidget(cmdCancel);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(lblPrompt);
+    layout->addLayout(list, 1);
+    layout->addLayout(closing);
+    resize(480, 300);
+
+    connect(cmdAdd, &QPushButton::clicked, this, [this] { cmdAdd_Click(); });
+    connect(cmdRemove, &QPushButton::clicked, this, [this] { cmdRemove_Click(); });
+    connect(cmdOK, &QPushButton::clicked, this, [this] { accept(); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { reject(); });
+    connect(lstFolders, &QListWidget::currentRowChanged, this, [this] { UpdateButtons(); });
+    UpdateButtons();
+}
+
+void FolderGatherer::SetTitleText(std::string_view text) {
+    setWindowTitle(ui::ToQString(text));
+}
+
+void FolderGatherer::SetPromptText(std::string_view text) {
+    lblPrompt->setText(ui::ToQString(text));
+}
+
+void FolderGatherer::Clear() {
+    items_.items_.clear();
+    ShowItems();
+}
+
+void FolderGatherer::Add(const FolderItem& item) {
+    items_.items_.push_back(item);
+    ShowItems();
+}
+
+void FolderGatherer::Prepare() {
+    confirmed_ = false;
+    ShowItems();
+    if (lstFolders->count() > 0)
+        lstFolders->setCurrentRow(0);
+}
+
+void FolderGatherer::Present() {
+    ui::Current().ShowModal(*this);
+}
+
+void FolderGatherer::done(int result) {
+    confirmed_ = result == QDialog::Accepted;
+    QDialog::done(result);
+}
+
+void FolderGatherer::cmdAdd_Click() {
+    if (!RequestNewItem)
+        return;
+    std::optional<FolderItem> item;
+    RequestNewItem(item);
+    if (!item)
+        return;
+    items_.items_.push_back(*item);
+    ShowItems();
+    lstFolders->setCurrentRow(lstFolders->count() - 1);
+}
+
+void FolderGatherer::cmdRemove_Click() {
+    const int row = lstFolders->currentRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= items_.items_.size())
+        return;
+    items_.items_.erase(items_.items_.begin() + row);
+    ShowItems();
+    if (lstFolders->count() > 0)
+        lstFolders->setCurrentRow(std::min(row, lstFolders->count() - 1));
+}
+
+void FolderGatherer::ShowItems() {
+    lstFolders->clear();
+    for (const FolderItem& item : items_.items_)
+        lstFolders->addItem(ui::ToQString(item.displayname));
+    UpdateButtons();
+}
+
+void FolderGatherer::UpdateButtons() {
+    cmdRemove->setEnabled(lstFolders->currentRow() >= 0);
+}
+
+} // namespace rk::jobs

@@ -1,0 +1,44 @@
+#include "jobs/job_information.h"
+
+#include "core/text.h"
+#include "platform/file_system.h"
+
+namespace rk::jobs {
+
+ArchiveTotals AddArchive(const ArchiveTotals& totals, std::uint64_t length) {
+    const double bytes = static_cast<double>(length);
+    ArchiveTotals sum = totals;
+    sum.count += 1;
+    sum.kilobytes = RoundHalfEven(static_cast<double>(totals.kilobytes) + bytes / 1024.0);
+    sum.megabytes = RoundHalfEven(static_cast<double>(totals.megabytes) + bytes / 1024.0 / 1024.0);
+    return sum;
+}
+
+ArchiveTotals MeasureArchives(const std::string& jobFolder) {
+    const std::string folder = AddBackslash(jobFolder);
+    ArchiveTotals totals;
+    for (const auto& entry : platform::Enumerate(folder + "rk_*.zip", platform::kAttrNormal)) {
+        if (const auto length = platform::FileLength(folder + entry.name))
+            totals = AddArchive(totals, *length);
+    }
+    return totals;
+}
+
+std::string SourceText(double folderCount, const std::string& firstFolder) {
+    if (folderCount < 1)
+        return {};
+    if (folderCount == 1)
+        return firstFolder;
+    return "(Multiple folders)";
+}
+
+std::string JobInformationText(const std::string& jobStoreFolder, const ArchiveTotals& totals,
+                               bool rootBackupPresent) {
+    return "Location: " + jobStoreFolder + "\r\n" + std::to_string(totals.count) +
+           " backup file(s) " +
+           (rootBackupPresent ? "(including root backup)" : "(root backup not found)") +
+           "\r\nTotal size: " + std::to_string(totals.kilobytes) + "kb (" +
+           std::to_string(totals.megabytes) + "mb)";
+}
+
+} // namespace rk::jobs

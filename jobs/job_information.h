@@ -1,0 +1,36 @@
+#pragma once
+// What the main window shows about one job: its source text, its archives
+// counted and measured, and the three lines of job information.
+
+#include <cstdint>
+#include <string>
+
+namespace rk::jobs {
+
+// The count and the running totals of a job's backup archives. The totals are
+// rounded after each archive (halves to the even neighbour) and are 64-bit,
+// so archives over 2 GiB count correctly.
+struct ArchiveTotals {
+    std::int64_t count = 0;
+    std::int64_t kilobytes = 0;
+    std::int64_t megabytes = 0;
+};
+
+// Adds one archive of `length` bytes to the totals.
+ArchiveTotals AddArchive(const ArchiveTotals& totals, std::uint64_t length);
+
+// The plain "rk_*.zip" files of a job folder (hidden and system archives are
+// not seen), counted and measured in listing order. An archive that is gone
+// before its length can be read is left out.
+ArchiveTotals MeasureArchives(const std::string& jobFolder);
+
+// The source text for "foldercount" N: empty below 1, "folder1" at exactly 1,
+// "(Multiple folders)" above.
+std::string SourceText(double folderCount, const std::string& firstFolder);
+
+// "Location: " + job store folder, CR LF, "<count> backup file(s) " + the root
+// backup state, CR LF, "Total size: <kb>kb (<mb>mb)".
+std::string JobInformationText(const std::string& jobStoreFolder, const ArchiveTotals& totals,
+                               bool rootBackupPresent);
+
+} // namespace rk::jobs

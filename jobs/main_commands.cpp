@@ -1,0 +1,174 @@
+// The commands of the main window's menus, and the buttons and toolbar
+// buttons that forward to them by command number.
+
+#include "app/frm_options.h"
+#include "app/frm_upgrade.h"
+#include "core/program_values.h"
+#include "core/text.h"
+#include "jobs/about_text.h"
+#include "jobs/frm_main.h"
+#include "jobs/job_store.h"
+#include "restore/frm_extract.h"
+#include "ui/file_dialogs.h"
+#include "ui/help.h"
+#include "ui/qt_text.h"
+#include "ui/seam.h"
+
+#include <QLineEdit>
+
+namespace rk::jobs {
+
+namespace {
+
+constexpr std::string_view kNoJobsText =
+    "This subfolders in this directory do not contain any Ravelkeep sets.";
+
+} // namespace
+
+void frmMain::mnuFile_Click(std::int16_t Index) {
+    if (running_)
+        return;
+    switch (Index) {
+    case 5:
+        Connect();
+        break;
+    case 10:
+        NewBackupJob();
+        break;
+    case 20:
+        DeleteBackupJob();
+        break;
+    case 30:
+        DataRefresh();
+        break;
+    case 40:
+        app::ShowOptions(this);
+        break;
+    case 50:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::mnuJob_Click(std::int16_t Index) {
+    if (running_)
+        return;
+    bool completed = true;
+    switch (Index) {
+    case 10:
+        completed = RunJobBackup(0);
+        break;
+    case 20:
+        completed = RunJobBackup(1);
+        break;
+    case 30:
+        ViewExtractConsolidate();
+        break;
+    case 40:
+        ChooseSourceFolders();
+        break;
+    case 42:
+        EditExclusions();
+        break;
+    default:
+        break;
+    }
+    SetStatusText(completed ? "Done" : "Could not complete last action");
+}
+
+void frmMain::mnuHelp_Click(std::int16_t Index) {
+    if (running_)
+        return;
+    switch (Index) {
+    case 10:
+        // As a press of F1: the help opens at its contents.
+        ui::ShowHelp();
+        break;
+    case 16:
+        app::ShowUpgradeNotes(this);
+        break;
+    case 20:
+        ShowAbout();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::cmdAction_Click(std::int16_t Index) {
+    mnuJob_Click(static_cast<std::int16_t>((Index + 1) * 10));
+}
+
+void frmMain::Toolbar1_ButtonClick(std::int16_t Index) {
+    mnuFile_Click(static_cast<std::int16_t>(Index * 10));
+}
+
+void frmMain::cmdChooseSource_Click() {
+    if (!running_)
+        ChooseSourceFolders();
+}
+
+void frmMain::cmdExclude_Click() {
+    if (!running_)
+        EditExclusions();
+}
+
+void frmMain::Connect() {
+    const std::string folder =
+        ui::BrowseForFolder(this, "Select where you want to store your backups");
+    if (folder.empty())
+        return;
+    if (!FolderHasJobs(folder)) {
+        ui::MsgBox(kNoJobsText, ui::Buttons::OK, ui::Icon::Exclamation);
+        return;
+    }
+    // For this run only: the setting "jobs" keeps the stored job store.
+    JobStoreFolder = AddBackslash(folder);
+    DataRefresh();
+}
+
+void frmMain::NewBackupJob() {
+    const std::optional<std::string> name =
+        ui::Current().InputBox("Enter a name for the backup job:", "New Backup Job", "");
+    if (!name || name->empty())
+        return;
+    if (!MakeJob(*name))
+        return;
+    DataRefresh();
+}
+
+void frmMain::DeleteBackupJob() {
+    if (!SelectedJobName()) {
+        ui::MsgBox("No backup job selected");
+        return;
+    }
+    if (ui::MsgBox("Delete the selected backup job?", ui::Buttons::YesNo, ui::Icon::Question) !=
+        ui::Answer::Yes)
+        return;
+    if (ui::MsgBox("Deleting the selected backup job will delete all backups stored in " +
+                       JobStoreFolder + *SelectedJobName() +
+                       "\r\n\r\nAre you sure you want to continue?",
+                   ui::Buttons::YesNo, ui::Icon::Exclamation, ui::Answer::No) != ui::Answer::Yes)
+        return;
+    // The name is taken afresh from the job list.
+    if (const std::optional<std::string> name = SelectedJobName())
+        DeleteJobFolder(JobStoreFolder + *name);
+    DataRefresh();
+}
+
+void frmMain::ViewExtractConsolidate() {
+    restore::frmExtract extract(*this, this);
+    if (const std::optional<std::string> name = SelectedJobName()) {
+        extract.txtSource->setText(ui::ToQString(JobStoreFolder + *name));
+        extract.UpdateFileList();
+    }
+    ui::Current().ShowModal(extract);
+}
+
+void frmMain::ShowAbout() {
+    ui::MsgBox(AboutText());
+}
+
+} // namespace rk::jobs

@@ -1,0 +1,65 @@
+// The job's source folders, edited in the folder list editor, and its
+// exclusion file, opened in the desktop's editor.
+
+#include "core/file_checks.h"
+#include "core/program_values.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "jobs/frm_main.h"
+#include "jobs/job_store.h"
+#include "ui/file_dialogs.h"
+#include "ui/shell_open.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace rk::jobs {
+
+void frmMain::ChooseSourceFolders() {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name)
+        return;
+    const SettingsPlace place{"folders", JobStoreFolder + *name, JobSettingsFileName};
+
+    axFolderGatherer->SetTitleText("Folders to Back Up");
+    axFolderGatherer->SetPromptText("Select the folders you want backed up:");
+    axFolderGatherer->Clear();
+    const double declared = LeadingNumber(ReadSetting("foldercount", "0", place));
+    if (declared > 0) {
+        const long long count =
+            std::min<long long>(RoundHalfEven(declared), std::numeric_limits<std::int16_t>::max());
+        for (long long n = 1; n <= count; ++n)
+            axFolderGatherer->Add(FolderItem{ReadSetting("folder" + std::to_string(n), "", place)});
+    }
+    axFolderGatherer->Prepare();
+    axFolderGatherer->Present();
+
+    if (axFolderGatherer->Confirmed()) {
+        WriteSetting(std::nullopt, std::nullopt, place);
+        const FolderItems& items = axFolderGatherer->Items();
+        WriteSetting("foldercount", " " + std::to_string(items.Count()), place);
+        for (std::size_t n = 1; n <= items.Count(); ++n)
+            WriteSetting("folder" + std::to_string(n), items.Item(n).displayname, place);
+    }
+    UpdateProperties();
+}
+
+void frmMain::axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item) {
+    const std::string folder =
+        ui::BrowseForFolder(axFolderGatherer, "Select the folder you want to backup");
+    if (!folder.empty())
+        item = FolderItem{folder};
+}
+
+void frmMain::EditExclusions() {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name)
+        return;
+    const std::string exclusions = AddBackslash(JobStoreFolder + *name) + ExclusionFileName;
+    // A missing exclusion file (a job made by the first-start offer) opens
+    // nothing, and says nothing.
+    if (PathExists(exclusions))
+        ui::ShellOpen(exclusions);
+}
+
+} // namespace rk::jobs
