@@ -89,12 +89,14 @@ void frmExtract::BuildControls() {
     lblSource = Label("lblSource", "Source Folder:");
     txtSource = ReadOnlyBox("txtSource");
     cmdChooseSource = Button("cmdChooseSource", "...");
+    cmdChooseSource->setMaximumWidth(32);
     lstBackupsList = new QListWidget;
     lstBackupsList->setObjectName("lstBackupsList");
     lstBackupsList->setSelectionMode(QAbstractItemView::SingleSelection);
     lblDestination = Label("lblDestination", "Destination Folder:");
     txtDestination = ReadOnlyBox("txtDestination");
     cmdChooseDestination = Button("cmdChooseDestination", "...");
+    cmdChooseDestination->setMaximumWidth(32);
     lblDates = Label("lblDates", "Dates:");
     cmdPullStartDate = PullButton("cmdPullStartDate");
     axStartDate = DatePicker("axStartDate");

@@ -153,7 +153,7 @@ std::vector<std::string> frmViewFiles::SelectedNames() const {
 
 void frmViewFiles::ShowVersions() {
     const QListWidgetItem* item = lstFiles->currentItem();
-    if (item == nullptr) {
+    if (item == nullptr || item->data(kSourcesRole).toStringList().isEmpty()) {
         lblVersions->clear();
         return;
     }
