@@ -1,0 +1,182 @@
+// Create Root Backup and Create Incremental Backup from the window with the
+// real zip utility: the status texts, the job information after reselecting,
+// the reports of failed and incomplete runs, and a window that takes no input
+// while a run is in progress.
+
+#include "engine/tool_runner.h"
+#include "main_window_fixture.h"
+#include "platform/drive_map.h"
+
+#include <QMenuBar>
+#include <QToolBar>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include <sys/stat.h>
+
+namespace rk::test {
+namespace {
+
+using ui::Answer;
+using ui::Icon;
+
+class BackupCommandTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        ZipUtilPath = platform::ToWindowsPath((ProgramDir() / "rkzip").string());
+        sandbox.write(sandbox.c() / "Data" / "a.txt", "alpha");
+        sandbox.write(sandbox.c() / "Data" / "sub" / "b.txt", "beta");
+        sandbox.write(Job("Weekly", "[folders]\r\nfoldercount=1\r\nfolder1=C:\\Data\r\n") /
+                          "excl.ini",
+                      "*.tmp\r\n");
+    }
+    void TearDown() override { SetToolWaitHook({}); }
+
+    std::vector<std::string> Archives() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(Store() / "Weekly"))
+            if (entry.path().extension() == ".zip")
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    // Selects another job and then the job again, as a person would.
+    void Reselect(jobs::frmMain& window) {
+        window.lstBackupJobs->clearSelection();
+        Select(window, "Weekly");
+    }
+};
+
+TEST_F(BackupCommandTest, RootThenIncrementalBackupFromTheWindow) {
+    const auto window = Open();
+    Select(*window, "Weekly");
+    std::vector<std::string> statusDuringRuns;
+    SetToolWaitHook([&] {
+        if (statusDuringRuns.empty() || statusDuringRuns.back() != window->StatusText())
+            statusDuringRuns.push_back(window->StatusText());
+    });
+
+    window->cmdAction[0]->click();
+    EXPECT_EQ(window->StatusText(), "Done");
+    ASSERT_EQ(Archives().size(), 1u);
+    const std::string root = Archives()[0];
+    EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}), root);
+    // Not refreshed after the run: still enabled until the job is selected again.
+    EXPECT_TRUE(window->cmdAction[0]->isEnabled());
+    EXPECT_NE(Text(window->lblInfo).find("0 backup file(s) (root backup not found)"),
+              std::string::npos);
+    Reselect(*window);
+    EXPECT_FALSE(window->cmdAction[0]->isEnabled());
+    EXPECT_FALSE(window->mnuJob.at(10)->isEnabled());
+    EXPECT_TRUE(window->cmdAction[1]->isEnabled());
+    EXPECT_NE(Text(window->lblInfo).find("1 backup file(s) (including root backup)"),
+              std::string::npos)
+        << Text(window->lblInfo);
+
+    // Archive names carry the second of the run.
+    const auto later = std::chrono::system_clock::now() + std::chrono::milliseconds(1100);
+    while (std::chrono::system_clock::now() < later)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    sandbox.write(sandbox.c() / "Data" / "c.txt", "gamma");
+    window->mnuJob.at(20)->trigger();
+    EXPECT_EQ(window->StatusText(), "Done");
+    EXPECT_EQ(Archives().size(), 2u);
+    EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}), root);
+    Reselect(*window);
+    EXPECT_NE(Text(window->lblInfo).find("2 backup file(s) (including root backup)"),
+              std::string::npos);
+
+    EXPECT_EQ(statusDuringRuns, (std::vector<std::string>{"Creating master root backup",
+                                                          "Creating incremental backup"}));
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_TRUE(seam.Calls().empty());
+}
+
+// While the utility runs the window repaints (the wait hook runs) but takes no
+// input: its parts are disabled, and neither a click nor a second command
+// starts another run or touches the status text.
+TEST_F(BackupCommandTest, NoSecondRunWhileOneIsInProgress) {
+    const auto window = Open();
+    Select(*window, "Weekly");
+    int waits = 0;
+    SetToolWaitHook([&] {
+        if (waits++ > 0)
+            return;
+        EXPECT_TRUE(window->Running());
+        EXPECT_FALSE(window->menuBar()->isEnabled());
+        EXPECT_FALSE(window->Toolbar1->isEnabled());
+        EXPECT_FALSE(window->centralWidget()->isEnabled());
+        window->cmdAction[1]->click();
+        window->mnuJob_Click(20);
+        window->cmdAction_Click(0);
+        window->Toolbar1_ButtonClick(3);
+        window->close();
+        EXPECT_EQ(window->StatusText(), "Creating master root backup");
+    });
+    window->show();
+    window->cmdAction[0]->click();
+    EXPECT_GT(waits, 0);
+    EXPECT_FALSE(window->Running());
+    EXPECT_EQ(window->StatusText(), "Done");
+    EXPECT_EQ(Archives().size(), 1u);
+    EXPECT_TRUE(window->isVisible()) << "not closed during the run";
+    EXPECT_TRUE(window->centralWidget()->isEnabled());
+    EXPECT_TRUE(window->menuBar()->isEnabled());
+    EXPECT_EQ(window->lstBackupJobs->selectedItems().size(), 1) << "no refresh ran";
+    EXPECT_TRUE(seam.Calls().empty());
+}
+
+TEST_F(BackupCommandTest, AFailedRunIsToldAndNotRecorded) {
+    Job("Gone", "[folders]\r\nfoldercount=1\r\nfolder1=C:\\Nowhere\r\n");
+    const auto window = Open();
+    Select(*window, "Gone");
+    seam.AnswerMessage(Answer::OK);
+    window->cmdAction[0]->click();
+    EXPECT_EQ(window->StatusText(), "Could not complete last action");
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::Critical);
+    EXPECT_EQ(seam.Calls()[0].text.rfind("The backup rk_", 0), 0u) << seam.Calls()[0].text;
+    EXPECT_NE(seam.Calls()[0].text.find(" could not be made: "), std::string::npos);
+    EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Gone", "rkjob.ini"}), "");
+    window->lstBackupJobs->clearSelection();
+    Select(*window, "Gone");
+    EXPECT_TRUE(window->cmdAction[0]->isEnabled());
+
+    // A zip utility that cannot be started.
+    ZipUtilPath = "C:\\prog\\no-such-zip";
+    Select(*window, "Weekly");
+    seam.AnswerMessage(Answer::OK);
+    window->mnuJob.at(20)->trigger();
+    EXPECT_EQ(window->StatusText(), "Could not complete last action");
+    ASSERT_EQ(seam.Calls().size(), 2u);
+    EXPECT_EQ(
+        seam.Calls()[1].text.rfind("Could not start the zip utility \"C:\\prog\\no-such-zip\"", 0),
+        0u)
+        << seam.Calls()[1].text;
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+// A file that cannot be read (a named pipe) is left out: the archive is made
+// and recorded, the user is told which file, and the run still ends "Done".
+TEST_F(BackupCommandTest, UnreadableFilesAreNamed) {
+    ASSERT_EQ(mkfifo((sandbox.c() / "Data" / "pipe").c_str(), 0644), 0);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerMessage(Answer::OK);
+    window->cmdAction[0]->click();
+    EXPECT_EQ(window->StatusText(), "Done");
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::Exclamation);
+    EXPECT_NE(seam.Calls()[0].text.find("C:\\Data\\pipe"), std::string::npos)
+        << seam.Calls()[0].text;
+    ASSERT_EQ(Archives().size(), 1u);
+    EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}),
+              Archives()[0]);
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+} // namespace
+} // namespace rk::test

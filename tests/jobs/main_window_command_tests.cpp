@@ -1,0 +1,225 @@
+// The File and Help menus, the toolbar, the exclusion file and the extract
+// dialog, each answered through the scripted seam.
+
+#include "main_window_fixture.h"
+
+#include <QDialog>
+#include <QListWidget>
+#include <QShortcut>
+
+namespace rk::test {
+namespace {
+
+using ui::Answer;
+using ui::Buttons;
+using ui::CallKind;
+using ui::Icon;
+
+TEST_F(MainWindowTest, ConnectTakesOnlyAFolderWithJobsAndOnlyForThisRun) {
+    Job("Home job");
+    fs::create_directories(sandbox.c() / "Empty" / "NoJobHere");
+    sandbox.write(sandbox.c() / "Other" / "Weekly" / "rkjob.ini", "[settings]\r\n");
+    const auto window = Open();
+    const std::string settingsBefore = sandbox.read(ProgramSettingsFile());
+
+    seam.AnswerFolder(std::nullopt);
+    seam.AnswerFolder((sandbox.c() / "Empty").string());
+    seam.AnswerMessage(Answer::OK);
+    window->mnuFile.at(5)->trigger();
+    window->mnuFile.at(5)->trigger();
+    EXPECT_EQ(window->windowTitle(), "Ravelkeep - C:\\Backups\\");
+    EXPECT_EQ(Listed(*window), std::vector<std::string>{"Home job"});
+    ASSERT_EQ(seam.Calls().size(), 3u);
+    EXPECT_EQ(seam.Calls()[0].kind, CallKind::Folder);
+    EXPECT_EQ(seam.Calls()[0].title, "Select where you want to store your backups");
+    EXPECT_EQ(seam.Calls()[2].text,
+              "This subfolders in this directory do not contain any Ravelkeep sets.");
+    EXPECT_EQ(seam.Calls()[2].buttons, Buttons::OK);
+    EXPECT_EQ(seam.Calls()[2].icon, Icon::Exclamation);
+
+    seam.AnswerFolder((sandbox.c() / "Other").string());
+    window->mnuFile.at(5)->trigger();
+    EXPECT_EQ(JobStoreFolder, "C:\\Other\\");
+    EXPECT_EQ(window->windowTitle(), "Ravelkeep - C:\\Other\\");
+    EXPECT_EQ(Listed(*window), std::vector<std::string>{"Weekly"});
+    EXPECT_EQ(sandbox.read(ProgramSettingsFile()), settingsBefore) << "\"jobs\" is not written";
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+TEST_F(MainWindowTest, NewBackupJobWithEveryAnswer) {
+    fs::create_directories(Store() / "Taken");
+    const auto window = Open();
+    seam.AnswerInput(std::nullopt);
+    seam.AnswerInput("");
+    seam.AnswerInput("a|b");
+    seam.AnswerMessage(Answer::OK);
+    seam.AnswerInput("Taken");
+    seam.AnswerMessage(Answer::OK);
+    for (int i = 0; i < 4; ++i)
+        window->mnuFile.at(10)->trigger();
+    EXPECT_TRUE(Listed(*window).empty());
+    EXPECT_FALSE(fs::exists(Store() / "a|b"));
+
+    // By the toolbar's first button, with a job selected before.
+    Job("Old");
+    window->mnuFile.at(30)->trigger();
+    Select(*window, "Old");
+    seam.AnswerInput("Name with spaces 2.0");
+    window->Toolbar1Buttons[1]->trigger();
+    EXPECT_TRUE(fs::exists(Store() / "Name with spaces 2.0" / "excl.ini"));
+    EXPECT_EQ(Listed(*window).size(), 2u);
+    EXPECT_TRUE(window->lstBackupJobs->selectedItems().isEmpty());
+    EXPECT_FALSE(window->cmdExclude->isEnabled());
+
+    EXPECT_EQ(seam.Problems(), "");
+    const auto& calls = seam.Calls();
+    ASSERT_EQ(calls.size(), 7u);
+    EXPECT_EQ(calls[0].kind, CallKind::Input);
+    EXPECT_EQ(calls[0].text, "Enter a name for the backup job:");
+    EXPECT_EQ(calls[0].title, "New Backup Job");
+    EXPECT_EQ(calls[0].defaultText, "");
+    EXPECT_EQ(calls[3].text, "Name cannot contain the characters \\/:*?<>|\"");
+    EXPECT_EQ(calls[5].text, "A backup job with that name already exists!");
+}
+
+TEST_F(MainWindowTest, DeleteBackupJobWithEveryAnswer) {
+    Job("Keep");
+    const fs::path doomed = Job("Doomed");
+    sandbox.write(doomed / "rk_2024_01_01_00_00_00.zip", "zip");
+    fs::permissions(doomed / "rk_2024_01_01_00_00_00.zip", fs::perms::owner_read);
+    const auto window = Open();
+
+    seam.AnswerMessage(Answer::OK);
+    window->mnuFile.at(20)->trigger();
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_EQ(seam.Calls()[0].text, "No backup job selected");
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::None);
+    EXPECT_EQ(seam.Calls()[0].buttons, Buttons::OK);
+
+    Select(*window, "Doomed");
+    seam.AnswerMessage(Answer::No);
+    window->mnuFile.at(20)->trigger();
+    seam.AnswerMessage(Answer::Yes);
+    seam.AnswerMessage(Answer::No);
+    window->mnuFile.at(20)->trigger();
+    EXPECT_TRUE(fs::exists(doomed / "rk_2024_01_01_00_00_00.zip"));
+    EXPECT_EQ(window->lstBackupJobs->selectedItems().size(), 1) << "nothing was refreshed";
+
+    seam.AnswerMessage(Answer::Yes);
+    seam.AnswerMessage(Answer::Yes);
+    window->Toolbar1Buttons[2]->trigger();
+    EXPECT_FALSE(fs::exists(doomed));
+    EXPECT_EQ(Listed(*window), std::vector<std::string>{"Keep"});
+    EXPECT_TRUE(window->lstBackupJobs->selectedItems().isEmpty());
+
+    EXPECT_EQ(seam.Problems(), "");
+    const auto& calls = seam.Calls();
+    ASSERT_EQ(calls.size(), 6u);
+    EXPECT_EQ(calls[1].text, "Delete the selected backup job?");
+    EXPECT_EQ(calls[1].buttons, Buttons::YesNo);
+    EXPECT_EQ(calls[1].icon, Icon::Question);
+    EXPECT_EQ(calls[3].text, "Deleting the selected backup job will delete all backups stored "
+                             "in C:\\Backups\\Doomed\r\n\r\nAre you sure you want to continue?");
+    EXPECT_EQ(calls[3].buttons, Buttons::YesNo);
+    EXPECT_EQ(calls[3].icon, Icon::Exclamation);
+    EXPECT_EQ(calls[3].defaultAnswer, Answer::No);
+}
+
+TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {
+    const auto window = Open();
+    seam.AnswerHelp();
+    window->mnuHelp.at(10)->trigger();
+    seam.AnswerHelp();
+    auto* helpKey = window->findChild<QShortcut*>("HelpKey");
+    ASSERT_NE(helpKey, nullptr);
+    EXPECT_EQ(helpKey->key(), QKeySequence(Qt::Key_F1));
+    emit helpKey->activated();
+    seam.AnswerForm([](QDialog& form) { form.accept(); });
+    window->mnuHelp.at(16)->trigger();
+    seam.AnswerMessage(Answer::OK);
+    window->mnuHelp.at(20)->trigger();
+    seam.AnswerForm([](QDialog& form) { form.reject(); });
+    window->mnuFile.at(40)->trigger();
+    // Separators and unknown numbers do nothing.
+    window->mnuHelp_Click(15);
+    window->mnuFile_Click(99);
+
+    EXPECT_EQ(seam.Problems(), "");
+    const auto& calls = seam.Calls();
+    ASSERT_EQ(calls.size(), 5u);
+    const std::string helpFile = (ProgramFolder() / "rkbak.hlp").string();
+    EXPECT_EQ(calls[0].kind, CallKind::Help);
+    EXPECT_EQ(calls[0].text, helpFile);
+    EXPECT_EQ(calls[1].kind, CallKind::Help);
+    EXPECT_EQ(calls[2].text, "frmUpgrade");
+    EXPECT_EQ(calls[3].text, std::string("Ravelkeep\r\nVersion: ") + RK_VERSION_TEXT +
+                                 "\r\nCopyright (C) the Ravelkeep authors. Ravelkeep comes with "
+                                 "absolutely no warranty; keep a second copy of anything you "
+                                 "cannot afford to lose.");
+    EXPECT_EQ(calls[3].icon, Icon::None);
+    EXPECT_EQ(calls[4].text, "frmOptions");
+    EXPECT_EQ(std::string(RK_VERSION_TEXT).find_first_not_of("0123456789."), std::string::npos);
+
+    window->show();
+    ASSERT_TRUE(window->isVisible());
+    window->mnuFile.at(50)->trigger();
+    EXPECT_FALSE(window->isVisible());
+}
+
+// Exclude... opens the job's "excl.ini" in the desktop; a job without one
+// opens nothing. Only the menu sets the status text.
+TEST_F(MainWindowTest, ExcludeOpensTheExclusionFile) {
+    sandbox.write(Job("With") / "excl.ini", "*.tmp\r\n");
+    Job("Without");
+    const auto window = Open();
+    Select(*window, "With");
+    window->SetStatusText("before");
+    seam.AnswerOpen();
+    window->cmdExclude->click();
+    EXPECT_EQ(window->StatusText(), "before");
+    seam.AnswerOpen();
+    window->mnuJob.at(42)->trigger();
+    EXPECT_EQ(window->StatusText(), "Done");
+    Select(*window, "Without");
+    window->mnuJob.at(42)->trigger();
+
+    EXPECT_EQ(seam.Problems(), "");
+    ASSERT_EQ(seam.Calls().size(), 2u);
+    EXPECT_EQ(seam.Calls()[0].kind, CallKind::Open);
+    EXPECT_EQ(seam.Calls()[0].text, (Store() / "With" / "excl.ini").string());
+}
+
+TEST_F(MainWindowTest, ViewExtractConsolidateOpensTheExtractDialogForTheJob) {
+    const fs::path folder = Job("Weekly");
+    sandbox.write(folder / "rk_2024_03_01_10_00_00.zip", "zip");
+    sandbox.write(folder / "rk_2024_02_01_10_00_00.zip", "zip");
+    const auto window = Open();
+
+    std::string source;
+    int archives = -1;
+    const auto look = [&](QDialog& form) {
+        EXPECT_EQ(form.windowTitle(), "Extract Range");
+        source = Text(form.findChild<QLineEdit*>("txtSource"));
+        archives = form.findChild<QListWidget*>("lstBackupsList")->count();
+        form.reject();
+    };
+    seam.AnswerForm(look);
+    window->cmdAction[2]->click();
+    EXPECT_EQ(source, "");
+    EXPECT_EQ(archives, 0);
+    EXPECT_EQ(window->StatusText(), "Done");
+
+    Select(*window, "Weekly");
+    window->SetStatusText("");
+    seam.AnswerForm(look);
+    window->mnuJob.at(30)->trigger();
+    EXPECT_EQ(source, "C:\\Backups\\Weekly");
+    EXPECT_EQ(archives, 2);
+    EXPECT_EQ(window->StatusText(), "Done");
+    EXPECT_EQ(seam.Problems(), "");
+    ASSERT_EQ(seam.Calls().size(), 2u);
+    EXPECT_EQ(seam.Calls()[0].text, "frmExtract");
+}
+
+} // namespace
+} // namespace rk::test

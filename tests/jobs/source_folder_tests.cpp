@@ -1,0 +1,155 @@
+// The source folder selection in the folder list editor: opened with the
+// job's folders in key order, edited by Add... and Remove, saved on OK with
+// the section rewritten, left alone on Cancel.
+
+#include "jobs/folder_gatherer.h"
+#include "main_window_fixture.h"
+
+namespace rk::test {
+namespace {
+
+using ui::CallKind;
+
+constexpr std::string_view kFourFolders =
+    "[settings]\r\ncreated=today\r\n[folders]\r\nfoldercount=4\r\nfolder1=C:\\One\r\n"
+    "folder2=C:\\Two\r\nfolder3=C:\\Three\r\nfolder4=C:\\Four\r\n[other]\r\nkeep=1\r\n";
+
+std::vector<std::string> Shown(const jobs::FolderGatherer& editor) {
+    std::vector<std::string> rows;
+    for (int row = 0; row < editor.lstFolders->count(); ++row)
+        rows.push_back(editor.lstFolders->item(row)->text().toStdString());
+    return rows;
+}
+
+jobs::FolderGatherer& Editor(QDialog& form) {
+    return dynamic_cast<jobs::FolderGatherer&>(form);
+}
+
+TEST_F(MainWindowTest, EditedByAddAndRemove) {
+    Job("Weekly", kFourFolders);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        EXPECT_EQ(editor.windowTitle(), "Folders to Back Up");
+        EXPECT_EQ(editor.lblPrompt->text(), "Select the folders you want backed up:");
+        EXPECT_EQ(Shown(editor),
+                  (std::vector<std::string>{"C:\\One", "C:\\Two", "C:\\Three", "C:\\Four"}));
+        editor.lstFolders->setCurrentRow(1);
+        editor.cmdRemove->click();
+        editor.cmdAdd->click(); // the browser is cancelled: nothing is added
+        editor.cmdAdd->click();
+        editor.lstFolders->setCurrentRow(0);
+        editor.cmdRemove->click();
+        EXPECT_EQ(Shown(editor), (std::vector<std::string>{"C:\\Three", "C:\\Four", "C:\\New"}));
+        editor.lstFolders->setCurrentRow(1);
+        editor.cmdRemove->click();
+        editor.cmdOK->click();
+    });
+    seam.AnswerFolder(std::nullopt);
+    fs::create_directories(sandbox.c() / "New");
+    seam.AnswerFolder((sandbox.c() / "New").string());
+    window->cmdChooseSource->click();
+
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_EQ(seam.Calls().size(), 3u);
+    EXPECT_EQ(seam.Calls()[1].kind, CallKind::Folder);
+    EXPECT_EQ(seam.Calls()[1].title, "Select the folder you want to backup");
+    EXPECT_EQ(JobSettings("Weekly"),
+              "[settings]\r\ncreated=today\r\n[other]\r\nkeep=1\r\n[folders]\r\n"
+              "foldercount= 2\r\nfolder1=C:\\Three\r\nfolder2=C:\\New\r\n");
+    EXPECT_EQ(ReadSetting("foldercount", "", {"folders", "C:\\Backups\\Weekly", "rkjob.ini"}), "2");
+    // The window shows the saved list at once.
+    EXPECT_EQ(Text(window->txtSource), "(Multiple folders)");
+    EXPECT_EQ(window->StatusText(), "") << "the button leaves the status text alone";
+}
+
+TEST_F(MainWindowTest, AcceptedWithThreeFoldersWritesALeadingSpaceAndDropsFolder4) {
+    Job("Weekly", kFourFolders);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        editor.lstFolders->setCurrentRow(3);
+        editor.cmdRemove->click();
+        editor.cmdOK->click();
+    });
+    window->mnuJob.at(40)->trigger();
+    const std::string settings = JobSettings("Weekly");
+    EXPECT_NE(settings.find("[folders]\r\nfoldercount= 3\r\nfolder1=C:\\One\r\nfolder2=C:\\Two\r\n"
+                            "folder3=C:\\Three\r\n"),
+              std::string::npos)
+        << settings;
+    EXPECT_EQ(settings.find("folder4"), std::string::npos) << settings;
+    EXPECT_EQ(window->StatusText(), "Done");
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+TEST_F(MainWindowTest, AnAbandonedSelectionChangesNothing) {
+    Job("Weekly", kFourFolders);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        editor.lstFolders->setCurrentRow(0);
+        editor.cmdRemove->click();
+        editor.cmdCancel->click();
+    });
+    // Closed by its close box: abandoned as well.
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        EXPECT_EQ(Shown(editor).size(), 4u) << "opened afresh from the file";
+        editor.close();
+    });
+    window->cmdChooseSource->click();
+    window->cmdChooseSource->click();
+    EXPECT_EQ(JobSettings("Weekly"), kFourFolders);
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+TEST_F(MainWindowTest, AnEmptiedListDisablesBothBackups) {
+    Job("Weekly", "[folders]\r\nfoldercount=1\r\nfolder1=C:\\Data\r\n");
+    const auto window = Open();
+    Select(*window, "Weekly");
+    ASSERT_TRUE(window->cmdAction[0]->isEnabled());
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        EXPECT_EQ(Shown(editor), std::vector<std::string>{"C:\\Data"});
+        editor.lstFolders->setCurrentRow(0);
+        editor.cmdRemove->click();
+        EXPECT_FALSE(editor.cmdRemove->isEnabled());
+        editor.cmdOK->click();
+    });
+    window->cmdChooseSource->click();
+    EXPECT_EQ(JobSettings("Weekly"), "[folders]\r\nfoldercount= 0\r\n");
+    EXPECT_EQ(Text(window->txtSource), "");
+    EXPECT_FALSE(window->cmdAction[0]->isEnabled());
+    EXPECT_FALSE(window->cmdAction[1]->isEnabled());
+    EXPECT_TRUE(window->cmdChooseSource->isEnabled());
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+// A job without source folders opens an empty list; a count of 1.5 opens two
+// items (rounded half to even gives 2), missing keys as empty items.
+TEST_F(MainWindowTest, TheListOpensWithTheRoundedCount) {
+    Job("Bare");
+    Job("Odd", "[folders]\r\nfoldercount=1.5\r\nfolder1=C:\\A\r\n");
+    const auto window = Open();
+    std::vector<std::string> shown;
+    const auto look = [&](QDialog& form) {
+        shown = Shown(Editor(form));
+        form.reject();
+    };
+    Select(*window, "Bare");
+    seam.AnswerForm(look);
+    window->cmdChooseSource->click();
+    EXPECT_TRUE(shown.empty());
+    Select(*window, "Odd");
+    seam.AnswerForm(look);
+    window->cmdChooseSource->click();
+    EXPECT_EQ(shown, (std::vector<std::string>{"C:\\A", ""}));
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+} // namespace
+} // namespace rk::test
