@@ -38,13 +38,13 @@ bool Configured(const MainContext& context) {
 }
 
 MainOutcome RunInteractive(const MainContext& context) {
-    if (!context.personPresent) {
+    if (!context.personPresent && !context.windowWithoutDisplayRequested) {
         Errors(context) << "rkbak: the main window needs a display; set DISPLAY or "
                            "WAYLAND_DISPLAY, or name an action such as /ib/JOB\n";
         return {false, ExitUnusable};
     }
     context.lives.showMainWindow();
-    if (UpgradeNotesDue())
+    if (context.personPresent && UpgradeNotesDue())
         ShowUpgradeNotes();
     return {true, ExitSuccess};
 }

@@ -32,6 +32,10 @@ struct MainContext {
     // False when no person can see or answer a dialog (no display): then
     // every question is replaced by a line on `errors` and an exit.
     bool personPresent = true;
+    // True when the platform without a display was asked for by name
+    // (QT_QPA_PLATFORM=offscreen): the main window is then shown there all
+    // the same, and every question is still answered as when nobody is there.
+    bool windowWithoutDisplayRequested = false;
     Lives lives;
     std::ostream* errors = nullptr;
 };

@@ -9,23 +9,23 @@
 
 namespace rk {
 
-app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow) {
+app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPresent) {
     app::Lives lives;
     lives.incrementalBackup = [](const app::CommandLine& command) {
         return RunIncrementalBackupLife(command.jobName, std::cerr);
     };
-    lives.consolidate = [](const app::CommandLine& command) {
+    lives.consolidate = [personPresent](const app::CommandLine& command) {
         // The main window is loaded, not shown: its status text and progress
         // bar are the run's progress display.
-        jobs::frmMain hiddenMainWindow;
+        jobs::frmMain hiddenMainWindow(personPresent);
         StatusBarProgress progress(
             [&hiddenMainWindow](std::string_view text) { hiddenMainWindow.SetStatusText(text); },
             *hiddenMainWindow.axProgressBar);
         return restore::RunConsolidateLife(command.startDate, command.endDate, command.sourceFolder,
                                            progress, std::cerr);
     };
-    lives.showMainWindow = [&mainWindow] {
-        mainWindow = std::make_unique<jobs::frmMain>();
+    lives.showMainWindow = [&mainWindow, personPresent] {
+        mainWindow = std::make_unique<jobs::frmMain>(personPresent);
         mainWindow->show();
         mainWindow->DataRefresh();
     };

@@ -9,7 +9,8 @@
 namespace rk {
 
 // `mainWindow` receives the main window of the interactive life and must
-// outlive the program's event loop.
-app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow);
+// outlive the program's event loop. Without a person present the main window
+// makes no first-start offer.
+app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPresent);
 
 } // namespace rk

@@ -7,6 +7,7 @@
 #include "platform/drive_map.h"
 #include "platform/system_folders.h"
 #include "rkbak/lives.h"
+#include "rkbak/quit_on_signal.h"
 #include "ui/headless_seam.h"
 #include "ui/qt_seam.h"
 #include "ui/seam.h"
@@ -31,12 +32,14 @@ std::string ArgumentText(int argc, char** argv) {
 }
 
 // From cron or a systemd timer there is no display: Qt then starts on its
-// offscreen platform instead of aborting.
-void ChoosePlatformWithoutDisplay() {
+// offscreen platform instead of aborting. True when it was chosen here.
+bool ChoosePlatformWithoutDisplay() {
     const bool hasDisplay =
         std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
-    if (!hasDisplay && std::getenv("QT_QPA_PLATFORM") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (hasDisplay || std::getenv("QT_QPA_PLATFORM") != nullptr)
+        return false;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return true;
 }
 
 // Nobody can see a window on these platforms.
@@ -49,7 +52,7 @@ bool PersonPresent() {
 
 int main(int argc, char** argv) {
     const std::string argumentText = ArgumentText(argc, argv);
-    ChoosePlatformWithoutDisplay();
+    const bool platformChosenForLackOfDisplay = ChoosePlatformWithoutDisplay();
 
     rk::platform::ReloadDriveMap();
     if (const std::string error = rk::platform::DriveMapError(); !error.empty()) {
@@ -58,6 +61,8 @@ int main(int argc, char** argv) {
     }
 
     QApplication application(argc, argv);
+    // The desktop entry installed with the program: its name and icon.
+    QGuiApplication::setDesktopFileName("ravelkeep");
     // Without a person every message becomes a line on standard error and no
     // question ever waits for an answer.
     const bool personPresent = PersonPresent();
@@ -73,10 +78,14 @@ int main(int argc, char** argv) {
     rk::app::MainContext context;
     context.programFolderHost = rk::platform::ProgramFolderHost();
     context.personPresent = personPresent;
-    context.lives = rk::MakeLives(mainWindow);
+    // A platform without a display named on purpose (QT_QPA_PLATFORM) still
+    // gets the main window; one chosen here for want of a display does not.
+    context.windowWithoutDisplayRequested = !personPresent && !platformChosenForLackOfDisplay;
+    context.lives = rk::MakeLives(mainWindow, personPresent);
 
     const rk::app::MainOutcome outcome = rk::app::Main(argumentText, context);
     if (!outcome.interactive)
         return outcome.exitCode;
+    rk::QuitEventLoopOnSignals();
     return QApplication::exec();
 }
