@@ -10,6 +10,7 @@
 #include "ui/qt_text.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -143,6 +144,14 @@ void frmMain::closeEvent(QCloseEvent* event) {
         return;
     }
     QMainWindow::closeEvent(event);
+    // The program lives as long as this window: the help window and any
+    // other window left open close with it.
+    if (!event->isAccepted())
+        return;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible())
+            window->close();
+    }
 }
 
 } // namespace rk::jobs

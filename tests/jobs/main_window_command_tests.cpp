@@ -160,10 +160,14 @@ TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {
     EXPECT_EQ(calls[4].text, "frmOptions");
     EXPECT_EQ(std::string(RK_VERSION_TEXT).find_first_not_of("0123456789."), std::string::npos);
 
+    // Exit closes the window, and with it a window left open beside it.
+    QDialog helpWindow;
+    helpWindow.show();
     window->show();
     ASSERT_TRUE(window->isVisible());
     window->mnuFile.at(50)->trigger();
     EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(helpWindow.isVisible());
 }
 
 // Exclude... opens the job's "excl.ini" in the desktop; a job without one
