@@ -39,7 +39,7 @@ DriveMap LoadMap() {
     const char* spec = std::getenv("RAVELKEEP_DRIVES");
     if (spec == nullptr) {
         map.roots['C' - 'A'] = CleanRoot(HomeFolder());
-        map.roots['Z' - 'A'] = "/";
+        map.roots['Z' - 'A'].emplace(1, '/');
         return map;
     }
     const std::string text = spec;
@@ -64,8 +64,9 @@ DriveMap LoadMap() {
         const int index = std::toupper(static_cast<unsigned char>(entry[0])) - 'A';
         if (map.roots[static_cast<size_t>(index)]) {
             map.roots = {};
-            map.error = std::string("RAVELKEEP_DRIVES: drive ") + static_cast<char>('A' + index) +
-                        ": is given twice";
+            map.error = "RAVELKEEP_DRIVES: drive ";
+            map.error.push_back(static_cast<char>('A' + index));
+            map.error.append(": is given twice");
             return map;
         }
         map.roots[static_cast<size_t>(index)] = CleanRoot(entry.substr(2));
