@@ -36,13 +36,13 @@ std::string CleanRoot(std::string root) {
 
 DriveMap LoadMap() {
     DriveMap map;
-    const char* spec = std::getenv("RAVELKEEP_DRIVES");
-    if (spec == nullptr) {
+    const char* setting = std::getenv("RAVELKEEP_DRIVES");
+    if (setting == nullptr) {
         map.roots['C' - 'A'] = CleanRoot(HomeFolder());
         map.roots['Z' - 'A'].emplace(1, '/');
         return map;
     }
-    const std::string text = spec;
+    const std::string text = setting;
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find(';', start);
