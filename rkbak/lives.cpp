@@ -1,11 +1,9 @@
 #include "rkbak/lives.h"
 
-#include "engine/picker/status_progress.h"
 #include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
 
 #include <iostream>
-#include <string_view>
 
 namespace rk {
 
@@ -18,11 +16,8 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
         // The main window is loaded, not shown: its status text and progress
         // bar are the run's progress display.
         jobs::frmMain hiddenMainWindow(personPresent);
-        StatusBarProgress progress(
-            [&hiddenMainWindow](std::string_view text) { hiddenMainWindow.SetStatusText(text); },
-            *hiddenMainWindow.axProgressBar);
         return restore::RunConsolidateLife(command.startDate, command.endDate, command.sourceFolder,
-                                           progress, std::cerr);
+                                           hiddenMainWindow, std::cerr);
     };
     lives.showMainWindow = [&mainWindow, personPresent] {
         mainWindow = std::make_unique<jobs::frmMain>(personPresent);
