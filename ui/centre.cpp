@@ -10,6 +10,10 @@ void CentreOnScreen(QWidget& window) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
+    // A window not shown yet has no size of its own until its layout is
+    // asked; one that was given a size keeps it.
+    if (!window.isVisible() && !window.testAttribute(Qt::WA_Resized))
+        window.adjustSize();
     const QRect area = screen->geometry();
     const QSize size = window.frameGeometry().size();
     window.move(area.left() + (area.width() - size.width()) / 2,
