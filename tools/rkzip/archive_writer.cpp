@@ -5,7 +5,10 @@
 #include "tools/rkzip/compression_choice.h"
 #include "tools/rkzip/durability.h"
 #include "tools/rkzip/file_source.h"
+#include "tools/rkzip/packed_source.h"
+#include "tools/rkzip/packing_ahead.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -21,18 +24,43 @@ namespace rk::tools {
 namespace {
 
 constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
-constexpr zip_uint32_t kDeflateLevel = 6;
 
 struct Prepared {
     bool readable = true;
     int failure = 0;
+    // Packed ahead on every core, deflated when that makes it smaller.
+    bool packAhead = false;
+    // For a file read as the archive is written: deflated by libzip.
     bool deflate = false;
     std::string linkTarget;
 };
 
+// What the writer keeps for one file while libzip writes the archive.
+struct EntryState {
+    FileReadState read;
+    PackedSourceState packed;
+    zip_uint64_t entry = 0; // its index in the archive
+};
+
+// Queues the files to pack in the order libzip writes their entries (by
+// index: an entry replacing one of an existing archive keeps that one's
+// place), leaving out sources libzip has dropped.
+void QueueForPacking(PackingAhead& packing, std::vector<EntryState*> packed) {
+    std::sort(packed.begin(), packed.end(),
+              [](const EntryState* a, const EntryState* b) { return a->entry < b->entry; });
+    for (EntryState* state : packed) {
+        if (state->packed.dropped)
+            continue;
+        state->packed.job = packing.Add(state->read);
+        state->packed.queued = true;
+    }
+}
+
 // Opens the file once before the archive is written: a file that cannot be
-// opened is left out from the start, and a sample of its start tells whether
-// deflating is worth it.
+// opened is left out from the start. Files of compressed types and empty ones
+// are stored as they are; files too large to pack in memory are deflated when
+// a sample of their start says it is worth it; every other file is packed
+// ahead, and deflated only when that makes it smaller.
 Prepared Prepare(const SourceFile& file) {
     Prepared prepared;
     if (file.kind == SourceKind::Folder)
@@ -61,7 +89,13 @@ Prepared Prepare(const SourceFile& file) {
         close(fd);
         return prepared;
     }
-    if (!IsCompressedType(file.stored) && file.stamp.size > 0) {
+    if (IsCompressedType(file.stored) || file.stamp.size == 0) {
+        close(fd);
+        return prepared;
+    }
+    if (file.stamp.size <= kLargestPackedAhead) {
+        prepared.packAhead = true;
+    } else {
         std::array<char, kCompressionSampleSize> sample{};
         const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
         if (n < 0) {
@@ -88,7 +122,7 @@ zip_uint32_t ExternalAttributes(const SourceFile& file) {
 
 // Adds one entry; false when libzip refuses it (`problem` says why).
 bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
-              FileReadState& state, std::string& problem) {
+              PackingAhead& packing, EntryState& state, std::string& problem) {
     zip_int64_t index = -1;
     if (file.kind == SourceKind::Folder) {
         if (zip_name_locate(archive, file.stored.c_str(), 0) >= 0)
@@ -105,9 +139,14 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
                          : zip_source_buffer(archive, copy, prepared.linkTarget.size(), 1);
             if (source == nullptr)
                 std::free(copy);
+        } else if (prepared.packAhead) {
+            state.read.file = &file;
+            state.packed.packing = &packing;
+            state.packed.read = &state.read;
+            source = MakePackedSource(archive, state.packed);
         } else {
-            state.file = &file;
-            source = MakeFileSource(archive, state);
+            state.read.file = &file;
+            source = MakeFileSource(archive, state.read);
         }
         if (source == nullptr) {
             problem = zip_strerror(archive);
@@ -123,8 +162,10 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
         return false;
     }
     const auto entry = static_cast<zip_uint64_t>(index);
-    if (prepared.deflate)
-        zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE, kDeflateLevel);
+    state.entry = entry;
+    if (prepared.packAhead || prepared.deflate)
+        zip_set_file_compression(archive, entry, ZIP_CM_DEFLATE,
+                                 static_cast<zip_uint32_t>(kDeflateLevel));
     else
         zip_set_file_compression(archive, entry, ZIP_CM_STORE, 0);
     zip_file_set_external_attributes(archive, entry, 0, ZIP_OPSYS_UNIX, ExternalAttributes(file));
@@ -176,35 +217,45 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
     // A file that fails while libzip writes makes the whole write fail; it is
     // then left out and the archive written again from the start.
     for (;;) {
+        // Declared first: the archive's sources use it until it is closed.
+        PackingAhead packing;
         int code = 0;
         zip_t* archive = zip_open(archiveHost.c_str(), ZIP_CREATE, &code);
         if (archive == nullptr) {
             outcome.failure = "can't open zip archive '" + archiveName + "': " + OpenError(code);
             return outcome;
         }
-        std::vector<std::unique_ptr<FileReadState>> states(files.size());
+        std::vector<std::unique_ptr<EntryState>> states(files.size());
+        std::vector<EntryState*> packed;
         for (size_t i = 0; i < files.size(); ++i) {
             if (outcome.unreadable[i])
                 continue;
-            states[i] = std::make_unique<FileReadState>();
+            states[i] = std::make_unique<EntryState>();
             std::string problem;
-            if (!AddEntry(archive, *files[i], prepared[i], *states[i], problem)) {
+            if (!AddEntry(archive, *files[i], prepared[i], packing, *states[i], problem)) {
                 outcome.unreadable[i] = true;
                 outcome.problems.push_back("can't add '" + files[i]->windows + "': " + problem +
                                            " (not stored)");
+            } else if (prepared[i].packAhead) {
+                packed.push_back(states[i].get());
             }
         }
-        if (zip_close(archive) == 0) {
+        QueueForPacking(packing, std::move(packed));
+        packing.Start();
+        const bool closed = zip_close(archive) == 0;
+        // Every worker has finished with the read states once it stops.
+        packing.Stop();
+        if (closed) {
             for (size_t i = 0; i < files.size(); ++i)
-                outcome.changed[i] = states[i] && states[i]->changed;
+                outcome.changed[i] = states[i] && states[i]->read.changed;
             break;
         }
         bool leftOut = false;
         for (size_t i = 0; i < files.size(); ++i) {
-            if (states[i] && states[i]->failed && !outcome.unreadable[i]) {
+            if (states[i] && states[i]->read.failed && !outcome.unreadable[i]) {
                 outcome.unreadable[i] = true;
-                outcome.problems.push_back("can't read '" + files[i]->windows +
-                                           "': " + ErrnoText(states[i]->failure) + " (not stored)");
+                outcome.problems.push_back("can't read '" + files[i]->windows + "': " +
+                                           ErrnoText(states[i]->read.failure) + " (not stored)");
                 leftOut = true;
             }
         }
@@ -216,8 +267,8 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         }
         zip_discard(archive);
         for (size_t i = 0; i < files.size(); ++i)
-            if (states[i] && states[i]->fd >= 0)
-                close(states[i]->fd);
+            if (states[i] && states[i]->read.fd >= 0)
+                close(states[i]->read.fd);
     }
 
     int error = 0;

@@ -1,7 +1,9 @@
 #pragma once
 // Whether an entry is worth deflating. Already-compressed types are stored as
-// they are, and so is content that looks random (an order-0 entropy near 8
-// bits a byte over a sample from its start) or too small to shrink.
+// they are. A file too large to pack in memory is judged before it is read:
+// content that looks random (an order-0 entropy near 8 bits a byte over a
+// sample from its start) or is too small to shrink is stored; every other
+// file is deflated only when that turns out to make it smaller.
 
 #include <cstddef>
 #include <string_view>

@@ -1,25 +1,19 @@
 #pragma once
-// A libzip source that reads one file when the archive is written. It opens
-// the file itself (never through a link), and notes when the file cannot be
-// read or changed while it was read, so that the file keeps its archive
-// attribute.
+// A libzip source that reads one file as the archive is written, streaming it
+// through libzip (which computes its CRC and compresses it when asked to).
 
-#include "tools/rkzip/source_file.h"
+#include "tools/rkzip/file_reading.h"
 
 #include <zip.h>
 
 namespace rk::tools {
 
-struct FileReadState {
-    const SourceFile* file = nullptr;
-    int fd = -1;
-    bool failed = false;
-    int failure = 0; // errno of the failure
-    bool changed = false;
-    zip_error_t error{};
-};
-
 // A new source reading `state.file`; `state` must outlive the archive.
 zip_source_t* MakeFileSource(zip_t* archive, FileReadState& state);
+
+// The answer of such a source to one libzip command, for sources that read
+// a file this way when they cannot serve it otherwise.
+zip_int64_t AnswerAsFileSource(FileReadState& state, void* data, zip_uint64_t length,
+                               zip_source_cmd_t command);
 
 } // namespace rk::tools

@@ -1,0 +1,178 @@
+// How rkzip stores each file: deflated when that makes it smaller, stored as
+// it is otherwise, and packed on every core without changing the entries'
+// order or content.
+
+#include "tool_fixture.h"
+
+#include <map>
+#include <random>
+#include <sstream>
+
+namespace rk::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string RandomBytes(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (auto& b : bytes)
+        b = static_cast<char>(random());
+    return bytes;
+}
+
+std::string Text(std::size_t size, unsigned seed) {
+    static const std::string words = "backup archive folder restore newest version job ";
+    std::mt19937 random(seed);
+    std::string text;
+    while (text.size() < size)
+        text += words.substr(random() % 20, 25);
+    text.resize(size);
+    return text;
+}
+
+class ArchiveCompression : public ToolTest {
+  protected:
+    void SetUp() override { fs::create_directories(C("Backups")); }
+
+    // The method of each entry as Info-ZIP's "unzip -v" shows it ("Stored",
+    // "Defl:N").
+    std::map<std::string, std::string> Methods(const fs::path& archive) const {
+        const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-v", archive.string()});
+        std::map<std::string, std::string> methods;
+        std::istringstream lines(listed.out);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            std::string length, method, size, ratio, date, time, crc, name;
+            if (fields >> length >> method >> size >> ratio >> date >> time >> crc >> name &&
+                crc.size() == 8 && crc.find_first_not_of("0123456789abcdef") == std::string::npos)
+                methods[name] = method;
+        }
+        return methods;
+    }
+
+    // The names in the order the archive holds them.
+    std::vector<std::string> NamesInOrder(const fs::path& archive) const {
+        const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-Z1", archive.string()});
+        std::vector<std::string> names;
+        std::istringstream lines(listed.out);
+        for (std::string line; std::getline(lines, line);)
+            if (!line.empty())
+                names.push_back(line);
+        return names;
+    }
+
+    // Extracts the archive with Info-ZIP's unzip into a fresh folder.
+    fs::path ExtractedWithInfoZip(const fs::path& archive, const std::string& folder) const {
+        const fs::path out = C(folder);
+        fs::create_directories(out);
+        const RunResult run =
+            rk::test::Run({"/usr/bin/unzip", "-q", archive.string(), "-d", out.string()});
+        EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+        return out;
+    }
+};
+
+TEST_F(ArchiveCompression, EachFileDeflatedOnlyWhenThatMakesItSmaller) {
+    const std::map<std::string, std::string> contents{
+        {"random.bin", RandomBytes(300000, 1)},
+        {"text.txt", Text(3 << 20, 2)},
+        // A random start once made the whole file count as random.
+        {"random-start.bin", RandomBytes(16 * 1024, 3) + Text(1 << 20, 4)},
+        {"repeated.txt", std::string(40, 'a')},
+        {"one.txt", "x"},
+        {"empty.txt", ""},
+        // Compressed types are never tried.
+        {"photo.jpg", Text(100000, 5)}};
+    for (const auto& [name, content] : contents)
+        sandbox.write(C("Data/" + name), content);
+
+    const RunResult run = Zip({"-a", "-p", "-r", "C:\\Backups\\a.zip", "C:\\Data\\*.*"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const fs::path archive = C("Backups/a.zip");
+    EXPECT_TRUE(IsSound(archive));
+    const std::map<std::string, std::string> expected{
+        {"random.bin", "Stored"},   {"text.txt", "Defl:N"}, {"random-start.bin", "Defl:N"},
+        {"repeated.txt", "Defl:N"}, {"one.txt", "Stored"},  {"empty.txt", "Stored"},
+        {"photo.jpg", "Stored"}};
+    EXPECT_EQ(Methods(archive), expected);
+
+    const fs::path out = ExtractedWithInfoZip(archive, "Out");
+    for (const auto& [name, content] : contents)
+        EXPECT_TRUE(sandbox.read(out / name) == content) << name;
+}
+
+TEST_F(ArchiveCompression, ManyFilesKeepTheirOrderContentAndAttribute) {
+    std::vector<std::string> names;
+    std::map<std::string, std::string> contents;
+    for (int i = 0; i < 400; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03d.dat", i);
+        const auto size = static_cast<std::size_t>(i * 7919 % 150000);
+        const auto seed = static_cast<unsigned>(i);
+        contents[name] = i % 3 == 0 ? RandomBytes(size, seed) : Text(size, seed);
+        sandbox.write(C(std::string("Data/") + name), contents[name]);
+        names.push_back(std::string("Data/") + name);
+    }
+    WriteLines(C("list.txt"), {"C:\\Data\\*.*"});
+    WriteLines(C("Backups/excl.ini"), {"*.tmp"});
+
+    const RunResult root =
+        Backup("-a+", "C:\\Backups\\root.zip", "C:\\Backups\\excl.ini", "C:\\list.txt");
+    ASSERT_EQ(root.exitCode, 0) << root.err;
+    EXPECT_TRUE(root.err.empty()) << root.err;
+    EXPECT_TRUE(IsSound(C("Backups/root.zip")));
+    EXPECT_EQ(NamesInOrder(C("Backups/root.zip")), names);
+    const fs::path out = ExtractedWithInfoZip(C("Backups/root.zip"), "Out");
+    for (const auto& [name, content] : contents)
+        EXPECT_TRUE(sandbox.read(out / "Data" / name) == content) << name;
+
+    // Every file had its attribute cleared: the next incremental takes none.
+    const RunResult none =
+        Backup("-i", "C:\\Backups\\inc.zip", "C:\\Backups\\excl.ini", "C:\\list.txt");
+    ASSERT_EQ(none.exitCode, 0) << none.err;
+    EXPECT_TRUE(NamesIn(C("Backups/inc.zip")).empty());
+}
+
+TEST_F(ArchiveCompression, AddingToAnArchiveReplacesEntriesInTheirPlace) {
+    sandbox.write(C("Data/b.txt"), Text(70000, 10));
+    sandbox.write(C("Data/d.bin"), RandomBytes(70000, 11));
+    ASSERT_EQ(Zip({"-a", "-p", "C:\\Backups\\a.zip", "C:\\Data\\*.*"}).exitCode, 0);
+
+    // Replaced entries are written in their old places, before the new ones.
+    const std::map<std::string, std::string> contents{{"a.txt", Text(90000, 12)},
+                                                      {"b.txt", Text(80000, 13)},
+                                                      {"c.bin", RandomBytes(60000, 14)},
+                                                      {"d.bin", Text(50000, 15)}};
+    for (const auto& [name, content] : contents)
+        sandbox.write(C("Data/" + name), content);
+    const RunResult run = Zip({"-a", "-p", "C:\\Backups\\a.zip", "C:\\Data\\*.*"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(IsSound(C("Backups/a.zip")));
+    EXPECT_EQ(NamesInOrder(C("Backups/a.zip")),
+              (std::vector<std::string>{"b.txt", "d.bin", "a.txt", "c.bin"}));
+    const fs::path out = ExtractedWithInfoZip(C("Backups/a.zip"), "Out");
+    for (const auto& [name, content] : contents)
+        EXPECT_TRUE(sandbox.read(out / name) == content) << name;
+}
+
+TEST_F(ArchiveCompression, FilesTooLargeToPackStreamAsBefore) {
+    std::string big;
+    const std::string line = "a line of a large log file that deflates very well\n";
+    while (big.size() < (64u << 20) + 4096)
+        big += line;
+    sandbox.write(C("Data/big.log"), big);
+    sandbox.write(C("Data/small.txt"), Text(50000, 9));
+
+    const RunResult run = Zip({"-a", "-p", "C:\\Backups\\big.zip", "C:\\Data\\*.*"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(IsSound(C("Backups/big.zip")));
+    const auto methods = Methods(C("Backups/big.zip"));
+    EXPECT_EQ(methods.at("big.log"), "Defl:N");
+    EXPECT_EQ(methods.at("small.txt"), "Defl:N");
+    const fs::path out = ExtractedWithInfoZip(C("Backups/big.zip"), "Out");
+    EXPECT_TRUE(sandbox.read(out / "big.log") == big);
+}
+
+} // namespace
+} // namespace rk::test

@@ -1,0 +1,69 @@
+#include "tools/rkzip/file_reading.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rk::tools {
+
+namespace {
+
+void Fail(FileReadState& state, int libzipError, int systemError) {
+    state.failed = true;
+    state.failure = systemError;
+    zip_error_set(&state.error, libzipError, systemError);
+}
+
+bool SameStamp(const FileReadState& state) {
+    struct stat now {};
+    return fstat(state.fd, &now) == 0 && StampOf(now) == state.file->stamp;
+}
+
+} // namespace
+
+bool OpenForReading(FileReadState& state) {
+    int fd =
+        open(state.file->host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = open(state.file->host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        Fail(state, ZIP_ER_OPEN, errno);
+        return false;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        Fail(state, ZIP_ER_OPEN, S_ISREG(info.st_mode) ? errno : EINVAL);
+        close(fd);
+        return false;
+    }
+    fcntl(fd, F_SETFL, 0);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    state.fd = fd;
+    if (!SameStamp(state))
+        state.changed = true;
+    return true;
+}
+
+ssize_t ReadSome(FileReadState& state, void* data, std::size_t length) {
+    for (;;) {
+        const ssize_t n = read(state.fd, data, length);
+        if (n >= 0)
+            return n;
+        if (errno != EINTR) {
+            Fail(state, ZIP_ER_READ, errno);
+            return -1;
+        }
+    }
+}
+
+void FinishReading(FileReadState& state) {
+    if (state.fd < 0)
+        return;
+    if (!SameStamp(state))
+        state.changed = true;
+    close(state.fd);
+    state.fd = -1;
+}
+
+} // namespace rk::tools

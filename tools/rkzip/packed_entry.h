@@ -1,0 +1,38 @@
+#pragma once
+// One file's content made ready for the archive in memory: read whole, its
+// CRC-32 taken, and deflated (raw, as zip entries hold it) when that makes it
+// smaller; stored as it is otherwise.
+
+#include "tools/rkzip/file_reading.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace rk::tools {
+
+// The deflate level of every deflated entry.
+inline constexpr int kDeflateLevel = 6;
+
+struct PackedEntry {
+    enum class Outcome {
+        Ready,    // `bytes` hold the content, deflated or stored
+        Failed,   // the file could not be read (noted in the read state)
+        TooLarge, // the file grew past the limit while it was read
+        Stopped,  // the run asked to stop before the file was read
+    };
+    Outcome outcome = Outcome::Ready;
+    bool deflated = false;
+    std::vector<unsigned char> bytes; // as the entry stores them
+    std::uint64_t size = 0;           // of the content
+    std::uint32_t crc = 0;            // of the content
+};
+
+// Reads `state.file` whole (at most `limit` bytes) and packs it.
+PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<bool>& stop);
+
+// Packs content already read.
+PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bool>& stop);
+
+} // namespace rk::tools

@@ -1,0 +1,132 @@
+#include "tools/rkzip/packing_ahead.h"
+
+#include <algorithm>
+
+namespace rk::tools {
+
+namespace {
+
+// Memory a file takes while it is packed: its content and room for its
+// deflated form.
+std::uint64_t PackingCost(const FileReadState& state) {
+    return 2 * std::min(state.file->stamp.size, kLargestPackedAhead) + 64 * 1024;
+}
+
+} // namespace
+
+PackingLimits DefaultPackingLimits() {
+    PackingLimits limits;
+    limits.threads = std::max(1u, std::thread::hardware_concurrency());
+    limits.entriesAhead = 8 + 4 * std::size_t{limits.threads};
+    return limits;
+}
+
+PackingAhead::PackingAhead(PackingLimits limits) : limits_(limits) {}
+
+PackingAhead::~PackingAhead() {
+    Stop();
+}
+
+std::size_t PackingAhead::Add(FileReadState& state) {
+    Job job;
+    job.state = &state;
+    jobs_.push_back(std::move(job));
+    return jobs_.size() - 1;
+}
+
+void PackingAhead::Start() {
+    const std::size_t count = std::min<std::size_t>(limits_.threads, jobs_.size());
+    for (std::size_t i = 0; i < count; ++i)
+        workers_.emplace_back([this] { Work(); });
+}
+
+bool PackingAhead::MayStartLocked() {
+    while (next_ < jobs_.size() && jobs_[next_].stage == Stage::Released)
+        ++next_;
+    if (next_ >= jobs_.size() || inFlight_ >= limits_.entriesAhead)
+        return false;
+    // A file larger than the budget still goes, alone.
+    return inFlight_ == 0 || reserved_ + PackingCost(*jobs_[next_].state) <= limits_.bytesAhead;
+}
+
+void PackingAhead::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock,
+                      [this] { return stop_.load() || MayStartLocked() || next_ >= jobs_.size(); });
+        if (stop_.load() || next_ >= jobs_.size())
+            return;
+        Job& job = jobs_[next_++];
+        job.stage = Stage::Packing;
+        job.reserved = PackingCost(*job.state);
+        reserved_ += job.reserved;
+        ++inFlight_;
+
+        lock.unlock();
+        PackedEntry packed = PackFile(*job.state, kLargestPackedAhead, stop_);
+        lock.lock();
+
+        job.packed = std::move(packed);
+        reserved_ -= job.reserved;
+        job.reserved = job.packed.bytes.capacity();
+        reserved_ += job.reserved;
+        job.stage = Stage::Packed;
+        if (job.releaseAsked)
+            ReleaseLocked(job);
+        changed_.notify_all();
+    }
+}
+
+void PackingAhead::ReleaseLocked(Job& job) {
+    switch (job.stage) {
+    case Stage::Queued:
+        job.stage = Stage::Released;
+        break;
+    case Stage::Packing:
+        job.releaseAsked = true;
+        break;
+    case Stage::Packed:
+        std::vector<unsigned char>().swap(job.packed.bytes);
+        reserved_ -= job.reserved;
+        job.reserved = 0;
+        --inFlight_;
+        job.stage = Stage::Released;
+        break;
+    case Stage::Released:
+        break;
+    }
+}
+
+const PackedEntry& PackingAhead::Wait(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    // libzip asks in entry order: those before are done with.
+    for (; doneBefore_ < index; ++doneBefore_)
+        ReleaseLocked(jobs_[doneBefore_]);
+    changed_.notify_all();
+    Job& job = jobs_[index];
+    changed_.wait(lock, [&] {
+        return job.stage == Stage::Packed || job.stage == Stage::Released || stop_.load();
+    });
+    if (job.stage != Stage::Packed)
+        job.packed.outcome = PackedEntry::Outcome::Stopped;
+    return job.packed;
+}
+
+void PackingAhead::Release(std::size_t index) {
+    std::lock_guard lock(mutex_);
+    ReleaseLocked(jobs_[index]);
+    changed_.notify_all();
+}
+
+void PackingAhead::Stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stop_.store(true);
+    }
+    changed_.notify_all();
+    for (auto& worker : workers_)
+        worker.join();
+    workers_.clear();
+}
+
+} // namespace rk::tools

@@ -1,0 +1,84 @@
+#pragma once
+// Packs files on every core ahead of the archive writer: worker threads read
+// and deflate the files in entry order while libzip writes the entries before
+// them. Memory stays bounded: only so many entries are packed ahead, within a
+// budget of bytes, and an entry's bytes go as soon as libzip has copied them.
+
+#include "tools/rkzip/file_reading.h"
+#include "tools/rkzip/packed_entry.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace rk::tools {
+
+// Files up to this size are packed in memory; larger ones stream through
+// libzip as the archive is written.
+inline constexpr std::uint64_t kLargestPackedAhead = 64ull * 1024 * 1024;
+
+struct PackingLimits {
+    unsigned threads = 1;
+    std::size_t entriesAhead = 16;
+    std::uint64_t bytesAhead = 256ull * 1024 * 1024;
+};
+
+// The limits for this machine: a thread per core.
+PackingLimits DefaultPackingLimits();
+
+class PackingAhead {
+  public:
+    explicit PackingAhead(PackingLimits limits = DefaultPackingLimits());
+    ~PackingAhead();
+    PackingAhead(const PackingAhead&) = delete;
+    PackingAhead& operator=(const PackingAhead&) = delete;
+
+    // Queues a file (before Start); its number, in the order libzip will ask
+    // for them. `state` must outlive this object.
+    std::size_t Add(FileReadState& state);
+
+    // Starts the workers.
+    void Start();
+
+    // Waits until the file is packed. The entry stays valid until Release().
+    // Files queued before it are taken as done with.
+    const PackedEntry& Wait(std::size_t job);
+
+    // libzip is done with the file: its bytes are dropped (a file not yet
+    // packed is never read).
+    void Release(std::size_t job);
+
+    // Stops the workers; files not yet packed are never read.
+    void Stop();
+
+  private:
+    enum class Stage { Queued, Packing, Packed, Released };
+    struct Job {
+        FileReadState* state = nullptr;
+        Stage stage = Stage::Queued;
+        bool releaseAsked = false;
+        std::uint64_t reserved = 0;
+        PackedEntry packed;
+    };
+
+    void Work();
+    bool MayStartLocked();
+    void ReleaseLocked(Job& job);
+
+    PackingLimits limits_;
+    std::vector<Job> jobs_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t next_ = 0;       // the next file to pack
+    std::size_t doneBefore_ = 0; // files before it are released
+    std::size_t inFlight_ = 0;
+    std::uint64_t reserved_ = 0;
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> workers_;
+};
+
+} // namespace rk::tools
