@@ -293,6 +293,20 @@ std::optional<std::string> ReadFile(std::string_view windowsPath) {
     return content;
 }
 
+bool WriteAllBytes(int fd, const void* data, std::size_t size) {
+    const auto* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content) {
     const auto mapped = ToHostPath(windowsPath);
     if (!mapped)
@@ -321,17 +335,7 @@ bool WriteFileAtomically(std::string_view windowsPath, std::string_view content)
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = true;
-    size_t written = 0;
-    while (ok && written < content.size()) {
-        const ssize_t n = write(fd, content.data() + written, content.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            ok = false;
-        else
-            written += static_cast<size_t>(n);
-    }
+    bool ok = WriteAllBytes(fd, content.data(), content.size());
     ok = ok && fchmod(fd, mode) == 0 && fsync(fd) == 0;
     ok = (close(fd) == 0) && ok;
     ok = ok && rename(temporary.c_str(), target.c_str()) == 0;

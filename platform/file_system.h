@@ -57,6 +57,10 @@ bool DeleteFile(std::string_view windowsPath);
 bool CopyFile(std::string_view fromWindowsPath, std::string_view toWindowsPath);
 std::optional<std::uint64_t> FileLength(std::string_view windowsPath);
 
+// Writes every byte to an open descriptor, carrying on after interruptions;
+// false at the first real failure.
+bool WriteAllBytes(int fd, const void* data, std::size_t size);
+
 // Whole-file access. ReadFile gives nothing when the file cannot be read.
 std::optional<std::string> ReadFile(std::string_view windowsPath);
 // Writes a new file beside the target, flushes it and renames it over the

@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include "platform/drive_map.h"
+#include "platform/file_system.h"
 
 #include <cerrno>
 #include <cstring>
@@ -30,18 +31,6 @@ void KeepTail(std::string& tail, const char* data, size_t size) {
             tail.erase(0, i + 1);
             break;
         }
-    }
-}
-
-void WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        data += n;
-        size -= static_cast<size_t>(n);
     }
 }
 
@@ -120,7 +109,7 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args,
         if (ready > 0) {
             const ssize_t n = read(errPipe[0], buffer, sizeof buffer);
             if (n > 0) {
-                WriteAll(2, buffer, static_cast<size_t>(n));
+                WriteAllBytes(2, buffer, static_cast<size_t>(n));
                 KeepTail(outcome.stderrTail, buffer, static_cast<size_t>(n));
             } else if (n == 0 || errno != EINTR) {
                 open = false;

@@ -1,5 +1,7 @@
 #include "tools/rkunzip/safe_output.h"
 
+#include "platform/file_system.h"
+
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 
@@ -16,20 +18,6 @@ namespace rk::tools {
 namespace {
 
 constexpr size_t kMostFoldersKept = 256;
-
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 } // namespace
 
@@ -152,7 +140,7 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, zip_fi
         }
         if (n == 0)
             break;
-        if (!WriteAll(fd, buffer.data(), static_cast<size_t>(n))) {
+        if (!platform::WriteAllBytes(fd, buffer.data(), static_cast<size_t>(n))) {
             problem = ErrnoText(errno);
             ok = false;
             break;

@@ -1,5 +1,7 @@
 #include "tools/rkzip/durability.h"
 
+#include "platform/file_system.h"
+
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -31,20 +33,6 @@ bool FlushPath(const std::string& path, int flags, int& error) {
     return ok;
 }
 
-bool WriteAll(int fd, const unsigned char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 bool FlushFileAndFolder(const std::string& fileHost, int& error) {
@@ -64,8 +52,8 @@ bool WriteEmptyArchive(const std::string& archiveHost, int& error) {
     }
     const mode_t mask = umask(0);
     umask(mask);
-    bool ok = WriteAll(fd, record.data(), record.size()) && fchmod(fd, 0666 & ~mask) == 0 &&
-              fsync(fd) == 0;
+    bool ok = platform::WriteAllBytes(fd, record.data(), record.size()) &&
+              fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
     if (!ok)
         error = errno;
     close(fd);
