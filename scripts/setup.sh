@@ -12,7 +12,7 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6gui6 libgl-dev
-    libzip-dev libsqlite3-dev
+    libzip-dev zlib1g-dev libsqlite3-dev
     googletest libgtest-dev
     zip unzip xdg-utils
 )
