@@ -1,95 +1,159 @@
-// Times rkzip and rkunzip against Info-ZIP's zip and unzip on one generated
-// tree: a root backup, an incremental run with nothing changed, and a full
-// extraction. Prints wall-clock seconds and archive sizes side by side.
+// Times rkzip and rkunzip against Info-ZIP, 7-Zip and bsdtar on generated
+// trees and prints one table: a root backup, an incremental run after a few
+// files changed, and a restore of a range of archives newest first, each with
+// its peak memory and Ravelkeep's ratio against the target for it.
+//
+//   rk_zip_bench [SIZE [FILES [SMALL_FILES]]]
+//
+// SIZE is the size of the mixed tree (bytes, or with K, M or G; default 1G),
+// FILES its number of files (default 20000), SMALL_FILES the number of files
+// of the small-file tree (default 100000).
 
-#include "platform/drive_map.h"
+#include "backup_steps.h"
+#include "bench_context.h"
+#include "extraction_steps.h"
 #include "support/sandbox.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <random>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace fs = std::filesystem;
-using rk::test::Run;
+using namespace rk::bench;
 
 namespace {
 
-// Wall-clock seconds of one run; `quiet` is an exit code that is not a
-// failure (zip -u says 12 when there is nothing to do).
-double Seconds(const std::vector<std::string>& args, const fs::path& folder = {}, int quiet = 0) {
-    const auto start = std::chrono::steady_clock::now();
-    const auto result = Run(args, {}, folder);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    if (result.exitCode != 0 && result.exitCode != quiet)
-        std::fprintf(stderr, "%s exited %d: %s\n", args[0].c_str(), result.exitCode,
-                     result.err.c_str());
-    return took.count();
+std::optional<std::uint64_t> ParseSize(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || value <= 0)
+        return std::nullopt;
+    const std::string unit = end;
+    double factor = 1;
+    if (unit == "K" || unit == "k")
+        factor = 1024.0;
+    else if (unit == "M" || unit == "m")
+        factor = 1024.0 * 1024;
+    else if (unit == "G" || unit == "g")
+        factor = 1024.0 * 1024 * 1024;
+    else if (!unit.empty())
+        return std::nullopt;
+    return static_cast<std::uint64_t>(value * factor);
 }
 
-// Text-like files that deflate well and random ones that do not, in a few
-// levels of folders.
-void MakeTree(const fs::path& root, int files) {
-    std::mt19937 random(42);
-    const std::string words = "backup archive folder restore newest version job ";
-    for (int i = 0; i < files; ++i) {
-        const fs::path folder =
-            root / ("d" + std::to_string(i % 17)) / ("e" + std::to_string(i % 5));
-        fs::create_directories(folder);
-        std::string content;
-        const size_t size = 2000 + random() % 60000;
-        if (i % 5 < 2) {
-            for (size_t j = 0; j < size; ++j)
-                content += static_cast<char>(random());
-        } else {
-            while (content.size() < size)
-                content += words.substr(random() % 20, 25);
-        }
-        std::FILE* out = std::fopen((folder / ("f" + std::to_string(i) + ".dat")).c_str(), "wb");
-        std::fwrite(content.data(), 1, content.size(), out);
-        std::fclose(out);
-    }
+std::optional<std::size_t> ParseCount(const std::string& text) {
+    char* end = nullptr;
+    const long long value = std::strtoll(text.c_str(), &end, 10);
+    if (end == text.c_str() || *end != '\0' || value <= 0)
+        return std::nullopt;
+    return static_cast<std::size_t>(value);
+}
+
+int Usage() {
+    std::fputs("usage: rk_zip_bench [SIZE [FILES [SMALL_FILES]]]\n"
+               "  SIZE         size of the mixed tree: bytes, or with K, M or G (default 1G)\n"
+               "  FILES        files of the mixed tree (default 20000)\n"
+               "  SMALL_FILES  files of the small-file tree (default 100000)\n",
+               stderr);
+    return 2;
+}
+
+std::string Thousands(std::size_t n) {
+    std::string digits = std::to_string(n);
+    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
+        digits.insert(static_cast<std::size_t>(i), ",");
+    return digits;
+}
+
+std::string MegabyteText(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.0f MB", static_cast<double>(bytes) / 1048576.0);
+    return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const int files = argc > 1 ? std::atoi(argv[1]) : 4000;
+    BenchPlan plan;
+    plan.big = {1ull << 30, 20000, 4, 50};
+    plan.small = {0, 100000, 1, 100};
+    if (argc > 4 || (argc > 1 && std::string(argv[1]).rfind("-", 0) == 0))
+        return Usage();
+    if (argc > 1) {
+        const auto size = ParseSize(argv[1]);
+        if (!size)
+            return Usage();
+        plan.big.bytes = *size;
+    }
+    if (argc > 2) {
+        const auto files = ParseCount(argv[2]);
+        if (!files)
+            return Usage();
+        plan.big.files = *files;
+    }
+    if (argc > 3) {
+        const auto files = ParseCount(argv[3]);
+        if (!files)
+            return Usage();
+        plan.small.files = *files;
+    }
+    // Small files of about 1.5 KB on average.
+    plan.small.bytes = plan.small.files * 1536;
+
+    const auto started = std::chrono::steady_clock::now();
     rk::test::Sandbox box;
-    const fs::path data = box.c() / "Data";
-    MakeTree(data, files);
-    const fs::path program = rk::test::ProgramDir();
-    const std::string rkzip = (program / "rkzip").string();
-    const std::string rkunzip = (program / "rkunzip").string();
-    fs::create_directories(box.c() / "Job");
-    fs::create_directories(box.c() / "Peer");
-    box.write(box.c() / "list.txt", "C:\\Data\\*.*\r\n");
+    const Layout layout{box.c()};
+    const Tools tools = FindTools();
 
-    const double rkRoot = Seconds({rkzip, "-a+", "-P", "-r", "-whs", "-yp", "-^^",
-                                   "-x@C:\\Job\\excl.ini", "C:\\Job\\root.zip", "@C:\\list.txt"});
-    const double zipRoot = Seconds(
-        {"/usr/bin/zip", "-q", "-r", (box.c() / "Peer" / "root.zip").string(), "Data"}, box.c());
-    const double rkNone = Seconds({rkzip, "-i", "-P", "-r", "-whs", "-yp", "-^^",
-                                   "-x@C:\\Job\\excl.ini", "C:\\Job\\inc.zip", "@C:\\list.txt"});
-    const double zipNone = Seconds(
-        {"/usr/bin/zip", "-q", "-r", "-u", (box.c() / "Peer" / "root.zip").string(), "Data"},
-        box.c(), 12);
-    const double rkOut =
-        Seconds({rkunzip, "-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Job\\root.zip", "C:\\RkOut\\"});
-    fs::create_directories(box.c() / "PeerOut");
-    const double unzipOut =
-        Seconds({"/usr/bin/unzip", "-q", "-n", (box.c() / "Peer" / "root.zip").string(), "-d",
-                 (box.c() / "PeerOut").string()});
+    Progress("making the mixed tree: " + MegabyteText(plan.big.bytes) + " in " +
+             Thousands(plan.big.files) + " files");
+    MakeTree(layout.host("Mixed"), plan.big, 1);
+    Progress("making the small-file tree: " + Thousands(plan.small.files) + " files");
+    const auto smallFiles = MakeTree(layout.host("Small"), plan.small, 2);
+    PrepareJob(layout, "MixedJob", "Mixed");
+    PrepareJob(layout, "SmallJob", "Small");
 
-    std::printf("%d files\n", files);
-    std::printf("%-34s %12s %12s\n", "", "Ravelkeep", "Info-ZIP");
-    std::printf("%-34s %11.2fs %11.2fs\n", "root backup", rkRoot, zipRoot);
-    std::printf("%-34s %11.2fs %11.2fs\n", "nothing changed (rkzip -i / zip -u)", rkNone, zipNone);
-    std::printf("%-34s %11.2fs %11.2fs\n", "extract all", rkOut, unzipOut);
-    std::printf("%-34s %11.1fM %11.1fM\n", "archive size",
-                static_cast<double>(fs::file_size(box.c() / "Job" / "root.zip")) / 1048576.0,
-                static_cast<double>(fs::file_size(box.c() / "Peer" / "root.zip")) / 1048576.0);
+    std::vector<TableRow> rows;
+    const auto mixedRows = RootBackupRows(tools, layout,
+                                          "root backup, " + MegabyteText(plan.big.bytes) + " in " +
+                                              Thousands(plan.big.files),
+                                          "Mixed", "MixedJob", "b01.zip", "mixed", 0.5);
+    rows.insert(rows.end(), mixedRows.begin(), mixedRows.end());
+    const auto smallRows = RootBackupRows(
+        tools, layout, "root backup, " + Thousands(plan.small.files) + " small files", "Small",
+        "SmallJob", "b01.zip", "small", std::nullopt);
+    rows.insert(rows.end(), smallRows.begin(), smallRows.end());
+    rows.push_back(IncrementalRow(tools, layout, smallFiles, plan.incrementalChanges, "Small",
+                                  "SmallJob", "b02.zip", "small"));
+
+    // The rest of the range: incremental runs after more changes, untimed.
+    std::vector<std::string> range = {"SmallJob/b01.zip", "SmallJob/b02.zip"};
+    for (unsigned round = 2; round < plan.rangeArchives; ++round) {
+        ChangeFiles(smallFiles, plan.changesPerRangeArchive, round);
+        char name[16];
+        std::snprintf(name, sizeof name, "b%02u.zip", round + 1);
+        Progress(std::string("making the range: ") + name);
+        const auto made = Timed(tools.rkzip, BackupArguments("-i", "SmallJob", name));
+        ReportFailure("rkzip -i", made);
+        range.push_back("SmallJob/" + std::string(name));
+    }
+    std::reverse(range.begin(), range.end());
+    rows.push_back(ExtractionRow(
+        tools, layout, "restore " + std::to_string(range.size()) + " archives newest first", range,
+        "range", 0.85));
+    rows.push_back(ExtractionRow(tools, layout, "extract the mixed root archive",
+                                 {"MixedJob/b01.zip"}, "mixed", std::nullopt));
+
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    char title[256];
+    std::snprintf(title, sizeof title,
+                  "rkzip and rkunzip against their peers (%u cores; seconds and peak memory; "
+                  "whole run %.0f s)",
+                  std::max(1u, std::thread::hardware_concurrency()), took.count());
+    PrintTable(title, rows);
     return 0;
 }

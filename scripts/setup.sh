@@ -2,7 +2,8 @@
 # Installs the Debian packages Ravelkeep needs (only those missing), builds it,
 # and then starts the program ("run"), runs every test ("test"), or runs every
 # test in a build with AddressSanitizer and UndefinedBehaviorSanitizer
-# ("sanitize").
+# ("sanitize"), or runs the benchmark of rkzip and rkunzip against their peers
+# ("bench", with the benchmark's own arguments after it).
 set -euo pipefail
 
 mode="${1:-run}"
@@ -16,6 +17,12 @@ packages=(
     googletest libgtest-dev
     zip unzip xdg-utils
 )
+# The peers the benchmark times rkzip and rkunzip against (7zz and bsdtar);
+# only "bench" needs them.
+bench_packages=(7zip libarchive-tools)
+if [ "$mode" = bench ]; then
+    packages+=("${bench_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -63,8 +70,12 @@ sanitize)
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --output-on-failure -j "$jobs" "$@"
     ;;
+bench)
+    build "$top/build"
+    exec "$top/build/bench/rk_zip_bench" "$@"
+    ;;
 *)
-    echo "usage: scripts/setup.sh run|test|sanitize" >&2
+    echo "usage: scripts/setup.sh run|test|sanitize|bench" >&2
     exit 2
     ;;
 esac
