@@ -2,31 +2,25 @@
 
 #include "platform/file_system.h"
 
-#include <cctype>
+#include <string>
 
 namespace rk::tools {
 
 namespace {
 
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    if (suffix.size() > text.size())
-        return false;
-    const std::string_view tail = text.substr(text.size() - suffix.size());
-    for (size_t i = 0; i < suffix.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(tail[i])) !=
-            std::tolower(static_cast<unsigned char>(suffix[i])))
-            return false;
-    }
-    return true;
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool ContainsNoCase(std::string_view text, std::string_view part) {
-    if (part.size() > text.size())
-        return false;
-    for (size_t start = 0; start + part.size() <= text.size(); ++start)
-        if (EndsWithNoCase(text.substr(0, start + part.size()), part))
-            return true;
-    return false;
+std::string LowerAscii(std::string_view text) {
+    std::string lower(text);
+    for (auto& c : lower)
+        c = LowerAscii(c);
+    return lower;
+}
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+    return suffix.size() <= text.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
 } // namespace
@@ -54,21 +48,30 @@ void Exclusions::Add(std::string_view pattern) {
         text.size() > 2 ? std::string_view(text).substr(1, text.size() - 2) : std::string_view();
     entry.containsOnly = !entry.matchesName && text.front() == '*' && text.back() == '*' &&
                          !middle.empty() && middle.find_first_of("*?") == std::string_view::npos;
+    if (entry.suffixOnly)
+        entry.lowerPart = LowerAscii(std::string_view(text).substr(1));
+    else if (entry.containsOnly)
+        entry.lowerPart = LowerAscii(std::string_view(text).substr(1, text.size() - 2));
     entry.text = std::move(text);
     patterns_.push_back(std::move(entry));
 }
 
 bool Exclusions::ExcludesFile(std::string_view windowsPath, std::string_view name) const {
+    // Lower-cased once for every plain suffix and search pattern.
+    const std::string lowerPath = LowerAscii(windowsPath);
+    const bool nameEndsPath = EndsWith(windowsPath, name);
+    const std::string nameApart = nameEndsPath ? std::string() : LowerAscii(name);
+    const std::string_view lowerName =
+        nameEndsPath ? std::string_view(lowerPath).substr(lowerPath.size() - name.size())
+                     : std::string_view(nameApart);
     for (const auto& p : patterns_) {
         if (p.suffixOnly) {
-            const std::string_view suffix = std::string_view(p.text).substr(1);
-            if (EndsWithNoCase(p.matchesName ? name : windowsPath, suffix))
+            if (EndsWith(p.matchesName ? lowerName : std::string_view(lowerPath), p.lowerPart))
                 return true;
             continue;
         }
         if (p.containsOnly) {
-            const std::string_view part = std::string_view(p.text).substr(1, p.text.size() - 2);
-            if (ContainsNoCase(windowsPath, part))
+            if (lowerPath.find(p.lowerPart) != std::string::npos)
                 return true;
             continue;
         }

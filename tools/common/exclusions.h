@@ -33,6 +33,8 @@ class Exclusions {
         bool suffixOnly = false;
         // "*\cache\*"-like patterns: a plain case-insensitive search.
         bool containsOnly = false;
+        // The plain suffix or searched part of those, in lower case.
+        std::string lowerPart;
     };
     std::vector<Pattern> patterns_;
 };

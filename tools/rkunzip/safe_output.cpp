@@ -5,7 +5,6 @@
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -18,6 +17,8 @@ namespace rk::tools {
 namespace {
 
 constexpr size_t kMostFoldersKept = 256;
+// Bytes taken from the archive at a time; one buffer serves every file.
+constexpr size_t kCopyBufferSize = 256 * 1024;
 
 } // namespace
 
@@ -29,6 +30,9 @@ Destination::~Destination() {
 }
 
 bool Destination::Open(const std::string& host, std::string& error) {
+    umask_ = umask(0);
+    umask(umask_);
+    temporaryPrefix_ = ".rkunzip-" + std::to_string(getpid()) + "-";
     std::error_code ec;
     std::filesystem::create_directories(host, ec);
     root_ = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -91,7 +95,7 @@ bool Destination::Exists(int folderFd, const std::string& name) {
 }
 
 std::string Destination::NextTemporaryName() {
-    return ".rkunzip-" + std::to_string(getpid()) + "-" + std::to_string(counter_++) + ".tmp";
+    return temporaryPrefix_ + std::to_string(counter_++) + ".tmp";
 }
 
 PlaceResult Destination::PutInPlace(int folderFd, const std::string& temporary,
@@ -123,16 +127,23 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, zip_fi
                                    const FileAttributes& attributes, bool replace,
                                    std::string& problem) {
     const std::string temporary = NextTemporaryName();
-    const int fd = openat(folderFd, temporary.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    // A file its owner may write is made with its mode at once when the
+    // umask leaves that mode as it is; any other gets it once written.
+    const mode_t mode = attributes.mode & 07777;
+    const bool modeAtOnce =
+        (mode & S_IWUSR) != 0 && (mode & ~0777 & 07777) == 0 && (mode & umask_) == 0;
+    const int fd =
+        openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+               modeAtOnce ? mode : 0600);
     if (fd < 0) {
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    std::array<char, 256 * 1024> buffer{};
+    if (buffer_.empty())
+        buffer_.resize(kCopyBufferSize);
     bool ok = true;
     for (;;) {
-        const zip_int64_t n = zip_fread(reader, buffer.data(), buffer.size());
+        const zip_int64_t n = zip_fread(reader, buffer_.data(), buffer_.size());
         if (n < 0) {
             problem = zip_file_strerror(reader);
             ok = false;
@@ -140,14 +151,15 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, zip_fi
         }
         if (n == 0)
             break;
-        if (!platform::WriteAllBytes(fd, buffer.data(), static_cast<size_t>(n))) {
+        if (!platform::WriteAllBytes(fd, buffer_.data(), static_cast<size_t>(n))) {
             problem = ErrnoText(errno);
             ok = false;
             break;
         }
     }
     if (ok) {
-        fchmod(fd, attributes.mode & 07777);
+        if (!modeAtOnce)
+            fchmod(fd, mode);
         WriteDosBits(fd, attributes.dosBits);
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(attributes.mtime), 0}};
         futimens(fd, times);

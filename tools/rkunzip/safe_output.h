@@ -52,6 +52,9 @@ class Destination {
     int root_ = -1;
     std::map<std::string, int> folders_;
     unsigned counter_ = 0;
+    std::string temporaryPrefix_; // names this run's temporary files
+    mode_t umask_ = 022;
+    std::vector<char> buffer_;
 };
 
 } // namespace rk::tools

@@ -144,9 +144,13 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
     }
     const bool inArchiveFolder =
         self.st_dev == settings_.archiveFolderDevice && self.st_ino == settings_.archiveFolderInode;
+    // The names are read through a second descriptor; this one stays open
+    // to look at each of them without walking the whole path again.
     std::vector<std::string> names;
-    if (!ReadNames(folderFd, names)) {
+    const int listFd = dup(folderFd);
+    if (listFd < 0 || !ReadNames(listFd, names)) {
         problems_.push_back("can't read folder " + windows + ": " + ErrnoText(errno));
+        close(folderFd);
         return 1;
     }
     std::size_t stored = 0;
@@ -155,7 +159,7 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
             continue;
         const std::string childHost = JoinHost(host, name);
         struct stat info {};
-        if (lstat(childHost.c_str(), &info) != 0) {
+        if (fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
                 problems_.push_back("can't read " + JoinWindows(windows, name) + ": " +
                                     ErrnoText(errno));
@@ -173,7 +177,8 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
             if (settings_.exclusions != nullptr &&
                 settings_.exclusions->ExcludesFolder(childWindows))
                 continue;
-            const int fd = open(childHost.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int fd =
+                openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
                 problems_.push_back("can't read folder " + childWindows + ": " + ErrnoText(errno));
                 continue;
@@ -203,6 +208,7 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
         }
         ++stored;
     }
+    close(folderFd);
     return stored;
 }
 

@@ -12,6 +12,7 @@
 #include <set>
 #include <string>
 #include <sys/types.h>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -60,7 +61,7 @@ class SourceWalk {
     std::vector<SourceFile> found_;
     std::vector<std::string> problems_;
     std::set<std::pair<dev_t, ino_t>> walkedFolders_;
-    std::set<std::string> storedNames_;
+    std::unordered_set<std::string> storedNames_;
 };
 
 } // namespace rk::tools
