@@ -55,5 +55,20 @@ TEST(ExclusionPatterns, NamesPathsAndFoldersWithoutRegardToCase) {
     EXPECT_FALSE(ex.ExcludesFolder("C:\\Home\\x.tmp"));
 }
 
+TEST(ExclusionPatterns, WildcardsInsideAndPlainPatterns) {
+    Exclusions ex({".DS_Store", "*\\.Trash-*\\*", "report?.*", "C:\\Logs\\day??.LOG"});
+    EXPECT_TRUE(ex.ExcludesFile("C:\\Pics\\.ds_store", ".ds_store"));
+    EXPECT_FALSE(ex.ExcludesFile("C:\\Pics\\x.DS_Store", "x.DS_Store"));
+    EXPECT_TRUE(ex.ExcludesFile("C:\\home\\.TRASH-1000\\f.txt", "f.txt"));
+    EXPECT_FALSE(ex.ExcludesFile("C:\\home\\.Trash\\f.txt", "f.txt"));
+    EXPECT_TRUE(ex.ExcludesFile("C:\\Docs\\Report1.pdf", "Report1.pdf"));
+    // "name.*" also matches a name without an extension.
+    EXPECT_TRUE(ex.ExcludesFile("C:\\Docs\\report2", "report2"));
+    EXPECT_FALSE(ex.ExcludesFile("C:\\Docs\\report", "report"));
+    EXPECT_TRUE(ex.ExcludesFile("c:\\logs\\DAY01.log", "DAY01.log"));
+    EXPECT_FALSE(ex.ExcludesFile("C:\\Logs\\day1.log", "day1.log"));
+    EXPECT_TRUE(ex.ExcludesFolder("C:\\home\\.Trash-0"));
+}
+
 } // namespace
 } // namespace rk::tools

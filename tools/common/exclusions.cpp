@@ -23,6 +23,28 @@ bool EndsWith(std::string_view text, std::string_view suffix) {
     return suffix.size() <= text.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
+// The longest run without "*" or "?" that every name the pattern matches
+// holds. "name.*" also matches "name", so its last ".*" is left out.
+std::string_view LongestPlainRun(std::string_view pattern) {
+    if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*")
+        pattern.remove_suffix(2);
+    std::string_view longest;
+    size_t start = 0;
+    while (start < pattern.size()) {
+        size_t end = pattern.find_first_of("*?", start);
+        if (end == std::string_view::npos)
+            end = pattern.size();
+        if (end - start > longest.size())
+            longest = pattern.substr(start, end - start);
+        start = end + 1;
+    }
+    return longest;
+}
+
+bool Holds(std::string_view text, std::string_view part) {
+    return part.empty() || text.find(part) != std::string_view::npos;
+}
+
 } // namespace
 
 Exclusions::Exclusions(std::vector<std::string> patterns) {
@@ -48,10 +70,15 @@ void Exclusions::Add(std::string_view pattern) {
         text.size() > 2 ? std::string_view(text).substr(1, text.size() - 2) : std::string_view();
     entry.containsOnly = !entry.matchesName && text.front() == '*' && text.back() == '*' &&
                          !middle.empty() && middle.find_first_of("*?") == std::string_view::npos;
+    entry.plain = text.find_first_of("*?") == std::string::npos;
     if (entry.suffixOnly)
         entry.lowerPart = LowerAscii(std::string_view(text).substr(1));
     else if (entry.containsOnly)
         entry.lowerPart = LowerAscii(std::string_view(text).substr(1, text.size() - 2));
+    else if (entry.plain)
+        entry.lowerPart = LowerAscii(text);
+    else
+        entry.lowerPart = LowerAscii(LongestPlainRun(text));
     entry.text = std::move(text);
     patterns_.push_back(std::move(entry));
 }
@@ -75,9 +102,16 @@ bool Exclusions::ExcludesFile(std::string_view windowsPath, std::string_view nam
                 return true;
             continue;
         }
-        if (p.matchesName && rk::platform::WildcardMatch(name, p.text))
+        if (p.plain) {
+            if ((p.matchesName && lowerName == p.lowerPart) || lowerPath == p.lowerPart)
+                return true;
+            continue;
+        }
+        // Only a text holding the pattern's longest plain run can match it.
+        if (p.matchesName && Holds(lowerName, p.lowerPart) &&
+            rk::platform::WildcardMatch(name, p.text))
             return true;
-        if (rk::platform::WildcardMatch(windowsPath, p.text))
+        if (Holds(lowerPath, p.lowerPart) && rk::platform::WildcardMatch(windowsPath, p.text))
             return true;
     }
     return false;

@@ -33,7 +33,11 @@ class Exclusions {
         bool suffixOnly = false;
         // "*\cache\*"-like patterns: a plain case-insensitive search.
         bool containsOnly = false;
-        // The plain suffix or searched part of those, in lower case.
+        // No wildcard at all: the whole name or path, without regard to case.
+        bool plain = false;
+        // The plain suffix or searched part of those, the whole text of a
+        // plain pattern, or for any other the longest run of characters
+        // every match holds; in lower case.
         std::string lowerPart;
     };
     std::vector<Pattern> patterns_;
