@@ -136,6 +136,35 @@ TEST_F(BackupRuns, LinksStoredAsLinksAndFoldersTakenOnce) {
     EXPECT_NE(info.out.find("lrwxrwxrwx"), std::string::npos) << info.out;
 }
 
+TEST_F(BackupRuns, NamesThatRepeatAreStoredOnce) {
+    // A file name holding a backslash reads as the same path as a file below
+    // a folder; the first one walked is stored.
+    sandbox.write(C("Data/a/b"), "in the folder");
+    sandbox.write(C("Data/a\\b"), "backslash in the name");
+    const RunResult full = Backup("-a+", kArchive1, kExclusions, kList);
+    ASSERT_EQ(full.exitCode, 0) << full.err;
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/a/b"}));
+
+    // Paths relative to each pattern's folder repeat across patterns.
+    sandbox.write(C("One/f.txt"), "one");
+    sandbox.write(C("One/only.txt"), "one");
+    sandbox.write(C("Two/f.txt"), "two");
+    sandbox.write(C("Two/sub/g.txt"), "two");
+    const RunResult relative = Zip({"-a", "-p", "-r", "-whs", "-yp", "-^^",
+                                    "C:\\Backups\\relative.zip", "C:\\One\\*.*", "C:\\Two\\*.*"});
+    ASSERT_EQ(relative.exitCode, 0) << relative.err;
+    EXPECT_EQ(NamesIn(C("Backups/relative.zip")), (Names{"f.txt", "only.txt", "sub/g.txt"}));
+    const RunResult content =
+        rk::test::Run({"/usr/bin/unzip", "-p", C("Backups/relative.zip").string(), "f.txt"});
+    EXPECT_EQ(content.out, "one");
+
+    // Two full-path patterns reaching the same names store each once.
+    const RunResult twice = Zip({"-a", "-P", "-r", "-whs", "-yp", "-^^", "C:\\Backups\\twice.zip",
+                                 "C:\\One\\*.*", "C:\\One\\f.txt"});
+    ASSERT_EQ(twice.exitCode, 0) << twice.err;
+    EXPECT_EQ(NamesIn(C("Backups/twice.zip")), (Names{"One/f.txt", "One/only.txt"}));
+}
+
 TEST_F(BackupRuns, ArchiveAndRecordNeverStoredIntoThemselves) {
     sandbox.write(C("Data/f.txt"), "f");
     const std::string inside = "C:\\Data\\rk_1.zip";

@@ -1,5 +1,6 @@
 #include "tools/rkzip/attribute_record.h"
 
+#include <functional>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -47,6 +48,58 @@ class Database {
 
 } // namespace
 
+void StampTable::Reserve(std::size_t count) {
+    entries_.reserve(count);
+    paths_.reserve(count * 48);
+    std::size_t slots = 16;
+    while (slots < count * 2)
+        slots *= 2;
+    if (slots > slots_.size())
+        Grow(slots);
+}
+
+std::size_t StampTable::SlotOf(std::string_view path, std::size_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const std::uint32_t held = slots_[slot];
+        if (held == 0 || PathOf(entries_[held - 1]) == path)
+            return slot;
+    }
+}
+
+void StampTable::Grow(std::size_t slots) {
+    slots_.assign(slots, 0);
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const std::string_view path = PathOf(entries_[i]);
+        slots_[SlotOf(path, std::hash<std::string_view>{}(path))] =
+            static_cast<std::uint32_t>(i + 1);
+    }
+}
+
+void StampTable::Add(std::string_view path, const ChangeStamp& stamp) {
+    if ((entries_.size() + 1) * 2 > slots_.size())
+        Grow(slots_.empty() ? 16 : slots_.size() * 2);
+    const std::size_t slot = SlotOf(path, std::hash<std::string_view>{}(path));
+    if (slots_[slot] != 0)
+        return;
+    entries_.push_back({paths_.size(), path.size(), stamp});
+    paths_.append(path);
+    slots_[slot] = static_cast<std::uint32_t>(entries_.size());
+}
+
+const ChangeStamp* StampTable::Find(std::string_view path) const {
+    if (slots_.empty())
+        return nullptr;
+    const std::uint32_t held = slots_[SlotOf(path, std::hash<std::string_view>{}(path))];
+    return held == 0 ? nullptr : &entries_[held - 1].stamp;
+}
+
+void StampTable::clear() {
+    paths_.clear();
+    entries_.clear();
+    slots_.clear();
+}
+
 AttributeRecord::AttributeRecord(std::string folderHost) : folderHost_(std::move(folderHost)) {}
 
 std::string AttributeRecord::path() const {
@@ -54,14 +107,14 @@ std::string AttributeRecord::path() const {
                                      : folderHost_ + '/' + kRecordFileName;
 }
 
-bool AttributeRecord::Load(std::unordered_map<std::string, ChangeStamp>& stamps,
-                           std::string& error) const {
+bool AttributeRecord::Load(StampTable& stamps, std::size_t expected, std::string& error) const {
     struct stat info {};
     if (stat(path().c_str(), &info) != 0)
         return true; // no record yet: every file has the attribute
     Database db(path(), SQLITE_OPEN_READONLY, error);
     if (!db.ok())
         return false;
+    stamps.Reserve(expected);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db.get(), "SELECT path, ctime_ns, size, inode FROM stamps", -1,
                            &statement, nullptr) != SQLITE_OK) {
@@ -76,7 +129,7 @@ bool AttributeRecord::Load(std::unordered_map<std::string, ChangeStamp>& stamps,
         stamp.ctimeNs = sqlite3_column_int64(statement, 1);
         stamp.size = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 2));
         stamp.inode = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 3));
-        stamps.emplace(std::string(text, static_cast<size_t>(length)), stamp);
+        stamps.Add(std::string_view(text, static_cast<size_t>(length)), stamp);
     }
     if (rc != SQLITE_DONE)
         error = sqlite3_errmsg(db.get());

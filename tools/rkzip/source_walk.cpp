@@ -77,6 +77,8 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
             const std::string windows = HasDrive(windowsPattern)
                                             ? rk::platform::NormalizeWindowsPath(windowsPattern)
                                             : rk::platform::ToWindowsPath(*host);
+            // A single file's name is built and checked at once.
+            CheckEveryName();
             if (S_ISLNK(own.st_mode))
                 AddEntry(*host, windows, last, own, SourceKind::Link, 0, false);
             else if (S_ISREG(own.st_mode))
@@ -88,6 +90,8 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
     }
     if (last.empty())
         last = "*.*";
+    if (!found_.empty())
+        CheckEveryName();
 
     std::string hostFolder;
     std::string windowsFolder;
@@ -153,11 +157,14 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
         close(folderFd);
         return 1;
     }
+    const bool relativeNames = settings_.pathStyle != PathStyle::Full;
     std::size_t stored = 0;
     for (const auto& name : names) {
         if (inArchiveFolder && IsSkippedInArchiveFolder(name))
             continue;
-        const std::string childHost = JoinHost(host, name);
+        if (!checkNames_ && name.find('\\') != std::string::npos)
+            CheckEveryName();
+        std::string childHost = JoinHost(host, name);
         struct stat info {};
         if (fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
@@ -169,8 +176,9 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
         bool dosRead = false;
         if (IsLeftOutAsHidden(childHost, name, dosBits, dosRead))
             continue;
-        const std::string childWindows = JoinWindows(windows, name);
-        const std::string childRelative = JoinStored(relative, name);
+        std::string childWindows = JoinWindows(windows, name);
+        const std::string childRelative =
+            relativeNames ? JoinStored(relative, name) : std::string();
         if (S_ISDIR(info.st_mode)) {
             if (!settings_.recurse)
                 continue;
@@ -186,8 +194,8 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
             const std::size_t below =
                 WalkFolder(fd, childHost, childWindows, childRelative, namePattern);
             if (below == 0 && settings_.storeEmptyFolders)
-                AddEntry(childHost, childWindows, childRelative, info, SourceKind::Folder, dosBits,
-                         dosRead);
+                AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
+                         SourceKind::Folder, dosBits, dosRead);
             stored += below == 0 ? 1 : below;
             continue;
         }
@@ -197,11 +205,11 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
             settings_.exclusions->ExcludesFile(childWindows, name))
             continue;
         if (S_ISREG(info.st_mode)) {
-            AddEntry(childHost, childWindows, childRelative, info, SourceKind::File, dosBits,
-                     dosRead);
+            AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
+                     SourceKind::File, dosBits, dosRead);
         } else if (S_ISLNK(info.st_mode)) {
-            AddEntry(childHost, childWindows, childRelative, info, SourceKind::Link, dosBits,
-                     dosRead);
+            AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
+                     SourceKind::Link, dosBits, dosRead);
         } else {
             problems_.push_back("not a regular file, not stored: " + childWindows);
             continue;
@@ -212,18 +220,41 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
     return stored;
 }
 
-void SourceWalk::AddEntry(const std::string& host, const std::string& windows,
-                          const std::string& relative, const struct stat& info, SourceKind kind,
-                          unsigned dosBits, bool dosRead) {
-    SourceFile file;
-    file.stored = settings_.pathStyle == PathStyle::Full ? FullPathName(windows) : relative;
-    if (kind == SourceKind::Folder)
-        file.stored += '/';
-    if (file.stored.empty() || !storedNames_.insert(file.stored).second)
+void SourceWalk::NameStored(SourceFile& file) const {
+    if (!file.stored.empty())
         return;
-    file.host = host;
-    file.windows = windows;
+    file.stored = FullPathName(file.windows);
+    if (file.kind == SourceKind::Folder)
+        file.stored += '/';
+}
+
+void SourceWalk::CheckEveryName() {
+    if (checkNames_)
+        return;
+    checkNames_ = true;
+    // The names taken so far cannot repeat one another.
+    storedNames_.reserve(found_.size());
+    for (auto& file : found_) {
+        NameStored(file);
+        storedNames_.insert(file.stored);
+    }
+}
+
+void SourceWalk::AddEntry(std::string host, std::string windows, const std::string& relative,
+                          const struct stat& info, SourceKind kind, unsigned dosBits,
+                          bool dosRead) {
+    SourceFile file;
+    file.windows = std::move(windows);
     file.kind = kind;
+    const bool full = settings_.pathStyle == PathStyle::Full;
+    if (!full || checkNames_) {
+        file.stored = full ? FullPathName(file.windows) : relative;
+        if (kind == SourceKind::Folder)
+            file.stored += '/';
+        if (file.stored.empty() || (checkNames_ && !storedNames_.insert(file.stored).second))
+            return;
+    }
+    file.host = std::move(host);
     file.stamp = StampOf(info);
     file.mode = info.st_mode;
     file.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec);

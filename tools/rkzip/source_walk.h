@@ -43,6 +43,9 @@ class SourceWalk {
     bool AddPattern(const std::string& windowsPattern);
 
     std::vector<SourceFile>& found() { return found_; }
+    // Gives the file its name in the archive when the walk left it unnamed:
+    // with full paths, names are built only for the files that get stored.
+    void NameStored(SourceFile& file) const;
     // Entries that could not be taken (special files, unreadable folders),
     // each with the reason.
     const std::vector<std::string>& problems() const { return problems_; }
@@ -54,13 +57,19 @@ class SourceWalk {
     bool IsSkippedInArchiveFolder(const std::string& name) const;
     bool IsLeftOutAsHidden(const std::string& host, const std::string& name, unsigned& dosBits,
                            bool& dosRead) const;
-    void AddEntry(const std::string& host, const std::string& windows, const std::string& relative,
+    void AddEntry(std::string host, std::string windows, const std::string& relative,
                   const struct stat& info, SourceKind kind, unsigned dosBits, bool dosRead);
+    // From here on every entry is named at once and checked against the
+    // names taken before it.
+    void CheckEveryName();
 
     WalkSettings settings_;
     std::vector<SourceFile> found_;
     std::vector<std::string> problems_;
     std::set<std::pair<dev_t, ino_t>> walkedFolders_;
+    // Names in the archive can only repeat across patterns, or when a file
+    // name holds a backslash; until then they are neither built nor checked.
+    bool checkNames_ = false;
     std::unordered_set<std::string> storedNames_;
 };
 

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
-#include <unordered_map>
 
 namespace rk::tools {
 
@@ -85,22 +84,24 @@ std::vector<std::string> CollectPatterns(const ZipCommand& command,
 }
 
 // The files that have the archive attribute for the archive's folder.
-std::vector<const SourceFile*> SelectChanged(const std::vector<SourceFile>& found,
-                                             const AttributeRecord& record) {
-    std::unordered_map<std::string, ChangeStamp> stamps;
+std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRecord& record) {
+    std::vector<SourceFile>& found = walk.found();
+    StampTable stamps;
     std::string error;
-    if (!record.Load(stamps, error)) {
+    if (!record.Load(stamps, found.size(), error)) {
         Report("can't read the archive attribute record '" + record.path() + "': " + error +
                " (every file is taken as changed)");
         stamps.clear();
     }
     std::vector<const SourceFile*> changed;
-    for (const auto& file : found) {
+    for (auto& file : found) {
         if (file.kind == SourceKind::Folder)
             continue;
-        const auto it = stamps.find(file.host);
-        if (it == stamps.end() || !(it->second == file.stamp))
+        const ChangeStamp* held = stamps.Find(file.host);
+        if (held == nullptr || !(*held == file.stamp)) {
+            walk.NameStored(file);
             changed.push_back(&file);
+        }
     }
     return changed;
 }
@@ -164,10 +165,12 @@ int RunZip(const std::vector<std::string>& args) {
     const AttributeRecord record(place.folderHost);
     std::vector<const SourceFile*> toStore;
     if (command.mode == ZipMode::Incremental) {
-        toStore = SelectChanged(walk.found(), record);
+        toStore = SelectChanged(walk, record);
     } else {
-        for (const auto& file : walk.found())
+        for (auto& file : walk.found()) {
+            walk.NameStored(file);
             toStore.push_back(&file);
+        }
     }
 
     const WriteOutcome outcome = WriteArchive(place.host, command.archive, toStore);
