@@ -125,5 +125,82 @@ TEST_F(ArchiveSafety, ExistingFilesAndLinksAreNeverReplacedOrWrittenThrough) {
     EXPECT_FALSE(fs::exists(C("Elsewhere/new.txt")));
 }
 
+// Enough entries for rkunzip to share them between two workers.
+std::vector<Entry> ManyEntries(const std::string& folder, int count) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < count; ++i) {
+        const std::string name =
+            folder + "/f" + std::to_string(i % 10) + "/n" + std::to_string(i) + ".txt";
+        entries.push_back({name, "content " + std::to_string(i)});
+    }
+    return entries;
+}
+
+void ExpectNoTemporaryFiles(const fs::path& folder) {
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string().find(".rkunzip-"), std::string::npos)
+            << entry.path();
+}
+
+TEST_F(ArchiveSafety, ManyEntriesKeepEveryRuleAndTheirOrderOfMessages) {
+    std::vector<Entry> entries = ManyEntries("Data", 300);
+    entries.insert(entries.begin() + 40, {"../early-evil.txt", "escape"});
+    entries.push_back({"../late-evil.txt", "escape"});
+    MakeArchive(C("Backups/many.zip"), entries);
+    sandbox.write(C("Restore/Data/f3/n3.txt"), "already here");
+    sandbox.write(C("Restore/Data/f9/n299.txt"), "already here too");
+    sandbox.write(C("Elsewhere/keep.txt"), "must stay");
+    fs::create_directory_symlink(C("Elsewhere"), C("Restore/Data/f7"));
+
+    const RunResult run =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\many.zip", "C:\\Restore\\"});
+    EXPECT_EQ(run.exitCode, 1);
+    for (int i = 0; i < 300; ++i) {
+        const std::string name =
+            "Data/f" + std::to_string(i % 10) + "/n" + std::to_string(i) + ".txt";
+        if (i % 10 == 7) {
+            EXPECT_NE(run.err.find(name), std::string::npos) << name;
+            continue;
+        }
+        const std::string expected =
+            i == 3 ? "already here"
+                   : (i == 299 ? "already here too" : "content " + std::to_string(i));
+        EXPECT_EQ(sandbox.read(C("Restore/" + name)), expected) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(C("Elsewhere")), fs::directory_iterator()), 1);
+    EXPECT_FALSE(fs::exists(C("early-evil.txt")));
+    EXPECT_FALSE(fs::exists(C("late-evil.txt")));
+    // Messages come in the archive's order.
+    const size_t early = run.err.find("../early-evil.txt");
+    const size_t first = run.err.find("Data/f7/n47.txt");
+    const size_t last = run.err.find("Data/f7/n297.txt");
+    const size_t late = run.err.find("../late-evil.txt");
+    ASSERT_NE(late, std::string::npos) << run.err;
+    EXPECT_LT(early, first);
+    EXPECT_LT(first, last);
+    EXPECT_LT(last, late);
+    ExpectNoTemporaryFiles(C("Restore"));
+}
+
+TEST_F(ArchiveSafety, ManyEntriesWithLinksOrRepeatedNamesKeepTheArchiveOrder) {
+    std::vector<Entry> entries = ManyEntries("Data", 200);
+    entries.insert(entries.begin() + 10, {"Data/dup.txt", "first"});
+    entries.insert(entries.begin() + 20, {"Data/link", "../../Outside", true});
+    entries.push_back({"./Data//dup.txt", "second"});
+    entries.push_back({"Data/link/through.txt", "through a link"});
+    MakeArchive(C("Backups/ordered.zip"), entries);
+    fs::create_directories(C("Outside"));
+
+    const RunResult run =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\ordered.zip", "C:\\Restore\\x\\"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("Data/link/through.txt"), std::string::npos) << run.err;
+    EXPECT_EQ(sandbox.read(C("Restore/x/Data/dup.txt")), "first");
+    EXPECT_TRUE(fs::is_symlink(C("Restore/x/Data/link")));
+    EXPECT_FALSE(fs::exists(C("Outside/through.txt")));
+    EXPECT_EQ(sandbox.read(C("Restore/x/Data/f5/n195.txt")), "content 195");
+    ExpectNoTemporaryFiles(C("Restore"));
+}
+
 } // namespace
 } // namespace rk::test

@@ -30,7 +30,9 @@ void Report(std::string_view text) {
 }
 
 std::string ErrnoText(int error) {
-    return std::strerror(error);
+    // The reentrant form: rkunzip's workers name errors at the same time.
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof buffer);
 }
 
 } // namespace rk::tools

@@ -4,7 +4,11 @@
 #include "tools/common/stored_names.h"
 #include "tools/rkunzip/entry_info.h"
 
+#include <algorithm>
+#include <functional>
+#include <string_view>
 #include <sys/stat.h>
+#include <thread>
 
 namespace rk::tools {
 
@@ -61,75 +65,234 @@ bool ReadLinkTarget(zip_t* archive, const EntryInfo& info, std::string& target,
     return true;
 }
 
+// One entry to extract (read again by the worker that takes it), or the
+// message saying why it is not.
+struct Planned {
+    zip_uint64_t index = 0;
+    std::string problem;
+};
+
+// What became of one planned entry.
+enum class Outcome : unsigned char { Skipped, Written, Kept, Failed };
+
+struct Done {
+    Outcome outcome = Outcome::Skipped;
+    std::string problem;
+};
+
+// Reads entry `index` and checks its name: false when it is not to be
+// extracted, true when it is or when `problem` says why it cannot be.
+bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
+               const EntrySelection& selection, EntryInfo& info, CheckedName& checked,
+               std::string& problem) {
+    if (!ReadEntryInfo(archive, index, info)) {
+        problem = "can't read entry " + std::to_string(index) + ": " + zip_strerror(archive);
+        return true;
+    }
+    if (info.kind != EntryKind::Folder && !selection.Selects(info.name))
+        return false;
+    if (info.kind == EntryKind::Folder && (!selection.empty() || !command.recreateFolders))
+        return false;
+    checked = CheckEntryName(info.name);
+    if (!checked.refusal.empty()) {
+        problem = "refused '" + info.name + "': " + checked.refusal;
+        return true;
+    }
+    return !checked.components.empty();
+}
+
+// Extracts one planned entry through its own archive handle and folder cache.
+Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
+                const EntrySelection& selection, mode_t mask, Destination& destination) {
+    Done done;
+    EntryInfo info;
+    CheckedName checked;
+    std::string problem;
+    if (!PlanEntry(archive, index, command, selection, info, checked, problem))
+        return done;
+    if (!problem.empty()) {
+        done.outcome = Outcome::Failed;
+        done.problem = std::move(problem);
+        return done;
+    }
+    const std::vector<std::string>& components = checked.components;
+    if (info.kind == EntryKind::Folder) {
+        if (destination.Folder(components, components.size(), problem) < 0) {
+            done.outcome = Outcome::Failed;
+            done.problem = "refused '" + info.name + "': " + problem;
+        }
+        return done;
+    }
+    const size_t folderCount = command.recreateFolders ? components.size() - 1 : 0;
+    const int folder = destination.Folder(components, folderCount, problem);
+    if (folder < 0) {
+        done.outcome = Outcome::Failed;
+        done.problem = "refused '" + info.name + "': " + problem;
+        return done;
+    }
+    const std::string& name = components.back();
+    if (!command.replaceExisting && Destination::Exists(folder, name)) {
+        done.outcome = Outcome::Kept;
+        return done;
+    }
+    PlaceResult result = PlaceResult::Failed;
+    if (info.kind == EntryKind::Link) {
+        std::string target;
+        if (ReadLinkTarget(archive, info, target, problem))
+            result = destination.MakeLink(folder, name, target, command.replaceExisting, problem);
+    } else {
+        zip_file_t* reader = zip_fopen_index(archive, info.index, 0);
+        if (reader == nullptr) {
+            problem = zip_strerror(archive);
+        } else {
+            result = destination.WriteFile(folder, name, reader, AttributesFor(info, command, mask),
+                                           command.replaceExisting, problem);
+            zip_fclose(reader);
+        }
+    }
+    switch (result) {
+    case PlaceResult::Written:
+        done.outcome = Outcome::Written;
+        break;
+    case PlaceResult::Existed:
+        done.outcome = Outcome::Kept;
+        break;
+    case PlaceResult::Refused:
+    case PlaceResult::Failed:
+        done.outcome = Outcome::Failed;
+        done.problem = "can't extract '" + info.name + "': " + problem;
+        break;
+    }
+    return done;
+}
+
+// Tells whether the entries may be extracted in any order: none of them
+// depends on another when there are no links (an entry could go through one
+// made before it) and no path is written twice or both as a file and as a
+// folder (the first in the archive wins). Paths are compared by their hash:
+// two that meet by chance only cost the second worker.
+class OrderCheck {
+  public:
+    explicit OrderCheck(bool recreateFolders) : recreateFolders_(recreateFolders) {}
+
+    void Add(EntryKind kind, const std::vector<std::string>& components) {
+        if (kind == EntryKind::Link) {
+            free_ = false;
+            return;
+        }
+        const bool folder = kind == EntryKind::Folder;
+        const size_t first = recreateFolders_ || folder ? 0 : components.size() - 1;
+        path_.clear();
+        for (size_t i = first; i + 1 < components.size(); ++i) {
+            path_ += components[i];
+            path_ += '/';
+        }
+        if (path_ != parent_) {
+            // Every folder on the way, once for a run of entries sharing it.
+            for (size_t end = path_.find('/'); end != std::string::npos;
+                 end = path_.find('/', end + 1))
+                folders_.push_back(Hash(std::string_view(path_).substr(0, end)));
+            parent_ = path_;
+        }
+        path_ += components.back();
+        (folder ? folders_ : files_).push_back(Hash(path_));
+    }
+
+    bool Free() {
+        if (!free_)
+            return false;
+        std::sort(files_.begin(), files_.end());
+        if (std::adjacent_find(files_.begin(), files_.end()) != files_.end())
+            return false;
+        std::sort(folders_.begin(), folders_.end());
+        for (const std::size_t file : files_)
+            if (std::binary_search(folders_.begin(), folders_.end(), file))
+                return false;
+        return true;
+    }
+
+  private:
+    static std::size_t Hash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+
+    bool recreateFolders_;
+    bool free_ = true;
+    std::string path_;
+    std::string parent_;
+    std::vector<std::size_t> files_;
+    std::vector<std::size_t> folders_;
+};
+
+// Below this many entries a second worker costs more than it saves.
+constexpr size_t kFewestForTwoWorkers = 64;
+
 } // namespace
 
-ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
-                          const EntrySelection& selection, Destination& destination) {
+ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
+                          const UnzipCommand& command, const EntrySelection& selection,
+                          Destination& destination) {
     ExtractionOutcome outcome;
     const mode_t mask = CurrentUmask();
     const zip_int64_t count = zip_get_num_entries(archive, 0);
+    std::vector<Planned> planned;
+    OrderCheck order(command.recreateFolders);
+    size_t work = 0;
+    EntryInfo info;
+    CheckedName checked;
     for (zip_int64_t i = 0; i < count; ++i) {
-        EntryInfo info;
-        if (!ReadEntryInfo(archive, static_cast<zip_uint64_t>(i), info)) {
-            outcome.problems.push_back("can't read entry " + std::to_string(i) + ": " +
-                                       zip_strerror(archive));
+        Planned entry;
+        entry.index = static_cast<zip_uint64_t>(i);
+        if (!PlanEntry(archive, entry.index, command, selection, info, checked, entry.problem))
+            continue;
+        if (entry.problem.empty()) {
+            order.Add(info.kind, checked.components);
+            ++work;
+        }
+        planned.push_back(std::move(entry));
+    }
+
+    std::vector<Done> done(planned.size());
+    // Two workers, each with its own archive handle and folders, share the
+    // entries when the order they are written in cannot matter.
+    size_t split = planned.size();
+    zip_t* second = nullptr;
+    Destination secondDestination;
+    if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {
+        std::string ignored;
+        second = zip_open(archiveHost.c_str(), ZIP_RDONLY, nullptr);
+        if (second != nullptr && secondDestination.Open(destination.host(), ignored, 1))
+            split = planned.size() / 2;
+    }
+    auto run = [&](zip_t* handle, Destination& into, size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            if (planned[i].problem.empty())
+                done[i] = ExtractOne(handle, planned[i].index, command, selection, mask, into);
+    };
+    if (split < planned.size()) {
+        std::thread worker(run, second, std::ref(secondDestination), split, planned.size());
+        run(archive, destination, 0, split);
+        worker.join();
+    } else {
+        run(archive, destination, 0, planned.size());
+    }
+    if (second != nullptr)
+        zip_discard(second);
+
+    for (size_t i = 0; i < planned.size(); ++i) {
+        if (!planned[i].problem.empty()) {
+            outcome.problems.push_back(std::move(planned[i].problem));
             continue;
         }
-        if (info.kind != EntryKind::Folder && !selection.Selects(info.name))
-            continue;
-        if (info.kind == EntryKind::Folder && (!selection.empty() || !command.recreateFolders))
-            continue;
-        const CheckedName checked = CheckEntryName(info.name);
-        if (!checked.refusal.empty()) {
-            outcome.problems.push_back("refused '" + info.name + "': " + checked.refusal);
-            continue;
-        }
-        if (checked.components.empty())
-            continue;
-        std::string problem;
-        if (info.kind == EntryKind::Folder) {
-            if (destination.Folder(checked.components, checked.components.size(), problem) < 0)
-                outcome.problems.push_back("refused '" + info.name + "': " + problem);
-            continue;
-        }
-        const size_t folderCount = command.recreateFolders ? checked.components.size() - 1 : 0;
-        const int folder = destination.Folder(checked.components, folderCount, problem);
-        if (folder < 0) {
-            outcome.problems.push_back("refused '" + info.name + "': " + problem);
-            continue;
-        }
-        const std::string& name = checked.components.back();
-        if (!command.replaceExisting && Destination::Exists(folder, name)) {
-            ++outcome.kept;
-            continue;
-        }
-        PlaceResult result = PlaceResult::Failed;
-        if (info.kind == EntryKind::Link) {
-            std::string target;
-            if (ReadLinkTarget(archive, info, target, problem))
-                result =
-                    destination.MakeLink(folder, name, target, command.replaceExisting, problem);
-        } else {
-            zip_file_t* reader = zip_fopen_index(archive, info.index, 0);
-            if (reader == nullptr) {
-                problem = zip_strerror(archive);
-            } else {
-                result =
-                    destination.WriteFile(folder, name, reader, AttributesFor(info, command, mask),
-                                          command.replaceExisting, problem);
-                zip_fclose(reader);
-            }
-        }
-        switch (result) {
-        case PlaceResult::Written:
+        switch (done[i].outcome) {
+        case Outcome::Written:
             ++outcome.written;
             break;
-        case PlaceResult::Existed:
+        case Outcome::Kept:
             ++outcome.kept;
             break;
-        case PlaceResult::Refused:
-        case PlaceResult::Failed:
-            outcome.problems.push_back("can't extract '" + info.name + "': " + problem);
+        case Outcome::Failed:
+            outcome.problems.push_back(std::move(done[i].problem));
+            break;
+        case Outcome::Skipped:
             break;
         }
     }

@@ -18,7 +18,10 @@ struct ExtractionOutcome {
     std::vector<std::string> problems;
 };
 
-ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
-                          const EntrySelection& selection, Destination& destination);
+// `archiveHost` is the archive's host path, for a second reader when the
+// entries are shared between two workers.
+ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
+                          const UnzipCommand& command, const EntrySelection& selection,
+                          Destination& destination);
 
 } // namespace rk::tools

@@ -29,10 +29,13 @@ Destination::~Destination() {
         close(root_);
 }
 
-bool Destination::Open(const std::string& host, std::string& error) {
+bool Destination::Open(const std::string& host, std::string& error, unsigned worker) {
     umask_ = umask(0);
     umask(umask_);
+    host_ = host;
     temporaryPrefix_ = ".rkunzip-" + std::to_string(getpid()) + "-";
+    if (worker != 0)
+        temporaryPrefix_ += "w" + std::to_string(worker) + "-";
     std::error_code ec;
     std::filesystem::create_directories(host, ec);
     root_ = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

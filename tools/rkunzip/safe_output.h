@@ -29,7 +29,10 @@ class Destination {
     Destination& operator=(const Destination&) = delete;
 
     // Opens the destination folder, making it and its parents when missing.
-    bool Open(const std::string& host, std::string& error);
+    // Each worker writing into the same destination has its own number, so
+    // their temporary names never meet.
+    bool Open(const std::string& host, std::string& error, unsigned worker = 0);
+    const std::string& host() const { return host_; }
 
     // The folder below the destination for these components, made when
     // missing; -1 when refused or failed (`problem` says why).
@@ -49,6 +52,7 @@ class Destination {
     PlaceResult PutInPlace(int folderFd, const std::string& temporary, const std::string& name,
                            bool replace, std::string& problem);
 
+    std::string host_;
     int root_ = -1;
     std::map<std::string, int> folders_;
     unsigned counter_ = 0;

@@ -34,6 +34,7 @@ int Usage(const std::string& error) {
 // Owns an open archive.
 struct OpenArchive {
     zip_t* archive = nullptr;
+    std::string host;
     ~OpenArchive() {
         if (archive != nullptr)
             zip_discard(archive);
@@ -47,6 +48,7 @@ bool OpenForReading(const std::string& windows, OpenArchive& open) {
                "': the path has no mapping to a folder here");
         return false;
     }
+    open.host = *host;
     int code = 0;
     open.archive = zip_open(host->c_str(), ZIP_RDONLY, &code);
     if (open.archive == nullptr) {
@@ -120,7 +122,8 @@ int RunUnzip(const std::vector<std::string>& args) {
         Report("can't open destination folder '" + destinationText + "': " + error);
         return kExitFailed;
     }
-    const ExtractionOutcome outcome = Extract(open.archive, command, selection, destination);
+    const ExtractionOutcome outcome =
+        Extract(open.archive, open.host, command, selection, destination);
     for (const auto& problem : outcome.problems)
         Report(problem);
     return outcome.problems.empty() ? kExitOk : kExitPartial;
