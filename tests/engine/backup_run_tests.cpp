@@ -46,14 +46,7 @@ class BackupRunTest : public ::testing::Test {
     }
 
     std::vector<std::string> stored(const std::string& archive) {
-        const auto listed = rk::test::Run({"/usr/bin/unzip", "-Z1", (job / archive).string()});
-        std::vector<std::string> names;
-        std::istringstream lines(listed.out);
-        for (std::string line; std::getline(lines, line);)
-            if (!line.empty() && line.back() != '/')
-                names.push_back(line);
-        std::sort(names.begin(), names.end());
-        return names;
+        return rk::test::ArchiveNames(job / archive);
     }
 
     std::string rootbk() {

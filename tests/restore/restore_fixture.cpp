@@ -9,14 +9,7 @@ namespace rk::test {
 namespace fs = std::filesystem;
 
 std::vector<std::string> RestoreFixture::StoredNames(const fs::path& archive) {
-    const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-Z1", archive.string()});
-    std::vector<std::string> names;
-    std::istringstream lines(listed.out);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && line.back() != '/')
-            names.push_back(line);
-    std::sort(names.begin(), names.end());
-    return names;
+    return ArchiveNames(archive);
 }
 
 std::string RestoreFixture::StoredContent(const fs::path& archive, const std::string& name) {

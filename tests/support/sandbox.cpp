@@ -2,6 +2,7 @@
 
 #include "platform/drive_map.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -79,6 +80,19 @@ std::string Sandbox::read(const fs::path& hostPath) const {
 fs::path ProgramDir() {
     const char* dir = std::getenv("RK_PROGRAM_DIR");
     return dir != nullptr && *dir != '\0' ? fs::path(dir) : fs::path(RK_BUILT_PROGRAM_DIR);
+}
+
+std::vector<std::string> ArchiveNames(const fs::path& archive, bool withFolders) {
+    const RunResult listed = Run({"/usr/bin/unzip", "-Z1", archive.string()});
+    std::vector<std::string> names;
+    if (listed.exitCode != 0)
+        return names;
+    std::istringstream lines(listed.out);
+    for (std::string line; std::getline(lines, line);)
+        if (!line.empty() && (withFolders || line.back() != '/'))
+            names.push_back(line);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 RunResult Run(const std::vector<std::string>& args, const std::vector<std::string>& env,

@@ -38,6 +38,12 @@ class Sandbox {
 // Folder of the built program (rkbak, rkzip, rkunzip side by side).
 std::filesystem::path ProgramDir();
 
+// The names an archive stores, sorted, as Info-ZIP's unzip lists them; folder
+// entries (ending with "/") only when asked for. Empty when unzip cannot list
+// the archive, or it holds no entries.
+std::vector<std::string> ArchiveNames(const std::filesystem::path& archive,
+                                      bool withFolders = false);
+
 // Runs a program without a shell; returns its exit status and captures its
 // output. `env` entries "NAME=value" are added; "NAME" alone removes it.
 struct RunResult {

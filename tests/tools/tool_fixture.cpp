@@ -21,16 +21,7 @@ RunResult ToolTest::Unzip(const std::vector<std::string>& args) const {
 }
 
 std::vector<std::string> ToolTest::NamesIn(const std::filesystem::path& archive) const {
-    const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-Z1", archive.string()});
-    std::vector<std::string> names;
-    if (listed.exitCode != 0)
-        return names; // also an archive without entries ("Empty zipfile.")
-    std::istringstream lines(listed.out);
-    for (std::string line; std::getline(lines, line);)
-        if (!line.empty())
-            names.push_back(line);
-    std::sort(names.begin(), names.end());
-    return names;
+    return ArchiveNames(archive, true);
 }
 
 bool ToolTest::IsSound(const std::filesystem::path& archive) const {
