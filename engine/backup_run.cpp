@@ -22,7 +22,7 @@ SettingsPlace JobPlace(const std::string& jobName, std::string section) {
 }
 
 BackupOutcome Failure(std::string archiveName, std::string reason) {
-    return {BackupStatus::Failed, std::move(archiveName), std::move(reason)};
+    return {BackupStatus::Failed, std::move(archiveName), std::move(reason), {}};
 }
 
 // The last non-empty line of a utility's error output.
@@ -88,12 +88,19 @@ BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
                                         std::to_string(count) +
                                         " source folders; at most 32767 are possible.");
 
+    // An empty or absent folder key names no folder: it must not become the
+    // line "\*.*", which is the root of the drive.
     std::string lines;
     for (long long n = 1; n <= count; ++n) {
         const std::string folder =
             ReadSetting("folder" + std::to_string(n), "", JobPlace(jobName, "folders"));
-        lines += SourceListLine(folder) + "\r\n";
+        if (!Trim(folder).empty())
+            lines += SourceListLine(folder) + "\r\n";
     }
+    if (lines.empty())
+        return Failure(archiveName,
+                       "The backup job \"" + jobName +
+                           "\" has no source folders. Choose its source folders first.");
 
     // The list file goes into the program folder; when that cannot be
     // written (an installation owned by someone else), into the temporary
@@ -135,11 +142,13 @@ BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
         if (mode == 0)
             WriteSetting("rootbk", archiveName, JobPlace(jobName, "settings"));
         if (tool.exitCode == 0)
-            return {BackupStatus::Made, archiveName, {}};
-        return {BackupStatus::MadeWithUnreadableFiles, archiveName,
+            return {BackupStatus::Made, archiveName, {}, tool.stderrTail};
+        return {BackupStatus::MadeWithUnreadableFiles,
+                archiveName,
                 "The backup " + archiveName +
                     " was made, but some files could not be read and were left out:\n" +
-                    tool.stderrTail};
+                    tool.stderrTail,
+                {}};
     }
     std::string reason = LastLine(tool.stderrTail);
     if (reason.empty())

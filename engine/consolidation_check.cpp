@@ -1,28 +1,32 @@
 #include "engine/consolidation_check.h"
 
+#include "core/listed_names.h"
 #include "core/text.h"
 #include "engine/archive_listing.h"
 #include "engine/utility_failure.h"
+#include "platform/drive_map.h"
 #include "platform/file_system.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace rk {
 
 namespace {
 
-void Collect(const std::string& folder, const std::string& prefix,
+// Adds the files, links and other non-folders below the host folder, by the
+// names they take in a listing of an archive made of the folder.
+void Collect(const std::filesystem::path& folder, const std::string& stored,
              std::vector<std::string>& names) {
-    const unsigned everything =
-        platform::kAttrHidden | platform::kAttrSystem | platform::kAttrDirectory;
-    for (const platform::FoundEntry& entry :
-         platform::Enumerate(AddBackslash(folder) + "*.*", everything)) {
-        if (entry.name == "." || entry.name == "..")
-            continue;
-        if ((entry.attributes & platform::kAttrDirectory) != 0)
-            Collect(AddBackslash(folder) + entry.name, prefix + entry.name + "\\", names);
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const std::string below = stored.empty() ? name : stored + '/' + name;
+        if (it->is_directory(error) && !it->is_symlink(error))
+            Collect(it->path(), below, names);
         else
-            names.push_back(prefix + entry.name);
+            names.push_back(ListedName(below));
     }
 }
 
@@ -30,7 +34,8 @@ void Collect(const std::string& folder, const std::string& prefix,
 
 std::vector<std::string> FilesUnder(const std::string& folder) {
     std::vector<std::string> names;
-    Collect(folder, "", names);
+    if (const auto host = platform::ToHostPath(folder))
+        Collect(*host, "", names);
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -8,8 +8,8 @@
 namespace rk {
 
 // The names of every file under the folder (hidden and system files
-// included), relative to it, with "\" between folders, as a listing gives
-// them. Sorted.
+// included), relative to it, in the listed form a listing gives them
+// (core/listed_names.h). Sorted.
 std::vector<std::string> FilesUnder(const std::string& folder);
 
 struct ArchiveCheck {

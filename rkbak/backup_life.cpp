@@ -3,6 +3,7 @@
 #include "app/main.h"
 #include "core/program_values.h"
 #include "core/text.h"
+#include "core/text_lines.h"
 #include "engine/backup_run.h"
 #include "jobs/job_store.h"
 
@@ -23,6 +24,11 @@ int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
     const BackupOutcome outcome = RunBackup(1, jobName);
     switch (outcome.status) {
     case BackupStatus::Made:
+        // Entries left out by design (sockets, FIFOs) are named, so that
+        // nothing is left out without a word.
+        for (const std::string& line : SplitLines(outcome.notices))
+            if (!line.empty())
+                errors << "rkbak: job \"" << jobName << "\": " << line << '\n';
         return app::ExitSuccess;
     case BackupStatus::MadeWithUnreadableFiles:
     case BackupStatus::Failed:

@@ -60,14 +60,15 @@ TEST_F(BackupLifeTest, BacksUpTheNamedJobAndThenOnlyWhatChanged) {
     RunResult first = Start("/IB/Weekly Job");
     ASSERT_EQ(first.exitCode, 0) << first.err;
     ASSERT_EQ(Archives().size(), 1u);
-    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/a.txt\nData Folder/b.txt\n");
+    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/\nData Folder/a.txt\nData Folder/b.txt\n");
 
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     box.write(box.c() / "Data Folder" / "b.txt", "beta, changed");
     RunResult second = Start("/ib/Weekly Job");
     ASSERT_EQ(second.exitCode, 0) << second.err;
     ASSERT_EQ(Archives().size(), 2u);
-    EXPECT_EQ(Stored(Archives()[1]), "Data Folder/b.txt\n");
+    // The changed file, with the folder it lies in (its mode and time).
+    EXPECT_EQ(Stored(Archives()[1]), "Data Folder/\nData Folder/b.txt\n");
     // No list file is left beside the program.
     for (const auto& entry : fs::directory_iterator(program))
         EXPECT_NE(entry.path().extension(), ".TMP") << entry.path();

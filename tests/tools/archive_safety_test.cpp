@@ -16,6 +16,8 @@ struct Entry {
     std::string name;
     std::string content;
     bool link = false;
+    // Made on DOS: "\\" separates and drive letters mean something.
+    bool dos = false;
 };
 
 // Writes an archive with libzip holding exactly these entries.
@@ -33,6 +35,9 @@ void MakeArchive(const fs::path& path, const std::vector<Entry>& entries) {
         if (entry.link)
             zip_file_set_external_attributes(archive, static_cast<zip_uint64_t>(index), 0,
                                              ZIP_OPSYS_UNIX, (S_IFLNK | 0777u) << 16);
+        if (entry.dos)
+            zip_file_set_external_attributes(archive, static_cast<zip_uint64_t>(index), 0,
+                                             ZIP_OPSYS_DOS, 0);
     }
     ASSERT_EQ(zip_close(archive), 0);
 }
@@ -43,9 +48,11 @@ TEST_F(ArchiveSafety, HostileNamesAreRefusedAndNothingIsWrittenOutside) {
     MakeArchive(C("Backups/evil.zip"), {{"ok.txt", "fine"},
                                         {"../evil.txt", "escape"},
                                         {"a/../../evil2.txt", "escape"},
-                                        {"..\\evil3.txt", "escape"},
+                                        {"..\\evil3.txt", "escape", false, true},
                                         {"/tmp/rk-absolute-evil.txt", "absolute"},
-                                        {"C:/drive-evil.txt", "drive"},
+                                        {"C:/drive-evil.txt", "drive", false, true},
+                                        {"..\\safe.txt", "a name from Unix"},
+                                        {"x:y.txt", "a name from Unix"},
                                         {"link", "../Outside", true},
                                         {"link/through.txt", "through a link"}});
     fs::create_directories(C("Restore/Outside"));
@@ -64,6 +71,9 @@ TEST_F(ArchiveSafety, HostileNamesAreRefusedAndNothingIsWrittenOutside) {
     EXPECT_FALSE(fs::exists("/tmp/rk-absolute-evil.txt"));
     EXPECT_FALSE(fs::exists(C("drive-evil.txt")));
     EXPECT_FALSE(fs::exists(C("Restore/Outside/through.txt")));
+    // Made on Unix, a backslash and a colon are parts of a name like any other.
+    EXPECT_EQ(sandbox.read(C("Restore/x/..\\safe.txt")), "a name from Unix");
+    EXPECT_EQ(sandbox.read(C("Restore/x/x:y.txt")), "a name from Unix");
 }
 
 TEST_F(ArchiveSafety, DamagedArchivesGiveAClearErrorAndNonZeroExit) {

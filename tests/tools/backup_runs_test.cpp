@@ -137,13 +137,13 @@ TEST_F(BackupRuns, LinksStoredAsLinksAndFoldersTakenOnce) {
 }
 
 TEST_F(BackupRuns, NamesThatRepeatAreStoredOnce) {
-    // A file name holding a backslash reads as the same path as a file below
-    // a folder; the first one walked is stored.
+    // A file name holding a backslash is not the path of a file below a
+    // folder: both are stored, each under its own name.
     sandbox.write(C("Data/a/b"), "in the folder");
     sandbox.write(C("Data/a\\b"), "backslash in the name");
     const RunResult full = Backup("-a+", kArchive1, kExclusions, kList);
     ASSERT_EQ(full.exitCode, 0) << full.err;
-    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/a/b"}));
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/a/b", "Data/a\\b"}));
 
     // Paths relative to each pattern's folder repeat across patterns.
     sandbox.write(C("One/f.txt"), "one");

@@ -21,7 +21,7 @@ RunResult ToolTest::Unzip(const std::vector<std::string>& args) const {
 }
 
 std::vector<std::string> ToolTest::NamesIn(const std::filesystem::path& archive) const {
-    return ArchiveNames(archive, true);
+    return ArchiveNames(archive, false);
 }
 
 bool ToolTest::IsSound(const std::filesystem::path& archive) const {

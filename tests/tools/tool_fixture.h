@@ -23,8 +23,9 @@ class ToolTest : public ::testing::Test {
     RunResult Zip(const std::vector<std::string>& args) const;
     RunResult Unzip(const std::vector<std::string>& args) const;
 
-    // The names an archive holds, sorted, as Info-ZIP's "unzip -Z1" lists them
-    // (none for an empty or unreadable archive).
+    // The names of the files and links an archive holds (not its folders),
+    // sorted, as Info-ZIP's "unzip -Z1" lists them (none for an empty or
+    // unreadable archive).
     std::vector<std::string> NamesIn(const std::filesystem::path& archive) const;
     // True when "unzip -tq" finds the archive sound.
     bool IsSound(const std::filesystem::path& archive) const;

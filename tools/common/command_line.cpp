@@ -214,9 +214,10 @@ Options:
   -p        store each file's path below the folder of its pattern (default)
   -whs      include hidden and system files (-wh, -ws: only one kind)
   -yp, -^^  accepted; no effect here (long names, never prompting)
-  -x@FILE   exclusion patterns, one per line (*.tmp, *\cache\*, a full path),
+  -x@FILE   exclusion patterns, one per line (*.tmp, C:\.cache\*, a full path),
             matched without regard to case against the full path and the
-            name; a missing file means no exclusions
+            name; a line starting with ; is a comment; a missing file means
+            no exclusions
   -xPATTERN one exclusion pattern
 Operands:
   PATTERN   a folder followed by a wildcard name (C:\Data\*.*), a file, or a
@@ -255,17 +256,36 @@ Options:
               attribute; -J alone means all three
   -yo, -^^    accepted; no effect here (never prompting)
   -@LISTING   write the archive's file names to LISTING, one per line (CR LF),
-              folders separated by "\", a name holding a comma in double
-              quotes; such a file is accepted back as @LISTFILE
+              in their listed form (below), in double quotes when the name
+              holds a comma or starts or ends with a space; such a file is
+              accepted back as @LISTFILE
 Operands:
-  @LISTFILE   extract only the names listed, one per line
+  @LISTFILE   extract only the names listed, one per line, each taken
+              literally (no wildcards, nothing trimmed but the line end;
+              letter case ignored)
   NAME        extract only names matching this pattern (* and ?)
   DESTINATION a folder, written with a trailing backslash (or an existing
               folder as the last operand); the current folder when none
 
-Entries named with "..", absolute or drive-letter names, or that would be
-written through a symbolic link, are refused; nothing is ever written outside
-the destination. Symbolic links are recreated as links.
+Listed names: a name is listed with "\" between its folders (Data\a b\f.txt)
+unless it holds a backslash, a double quote, a control character (a line
+break, a tab) or bytes that are not UTF-8. Such a name is listed in its
+escaped form, which starts with "\": the name with "\" between folders, each
+of those bytes and "%" written as "%" and two hexadecimal digits. So a file
+whose one name is coll\x.txt is listed as \coll%5Cx.txt, the folder coll
+holding x.txt as coll\x.txt, and a name with the byte E9 of Latin-1 as
+\caf%E9.txt. No plain name starts with "\", so the two forms never name the
+same file.
+
+Names of archives made on Unix are restored byte for byte, a backslash in
+them as part of the name; names of archives made on DOS or Windows without
+the UTF-8 flag are read as code page 437, with "\" between folders.
+
+Entries named with "..", absolute names, drive-letter names of archives made
+on DOS or Windows, or that would be written through a symbolic link, are
+refused; nothing is ever written outside the destination. Symbolic links are
+recreated as links. Folders get their stored mode and time once their files
+are written.
 
 Exit codes: 0 everything extracted or listed; 1 some entries refused or
 unreadable (each named on standard error); 2 usage error; 3 the archive could

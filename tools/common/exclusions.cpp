@@ -6,6 +6,10 @@
 
 namespace rk::tools {
 
+bool IsExclusionComment(std::string_view line) {
+    return !line.empty() && line.front() == ';';
+}
+
 namespace {
 
 char LowerAscii(char c) {

@@ -9,6 +9,9 @@
 
 namespace rk::tools {
 
+// A line of an exclusion file that starts with ";" is a comment.
+bool IsExclusionComment(std::string_view line);
+
 class Exclusions {
   public:
     Exclusions() = default;

@@ -18,24 +18,32 @@ std::string_view TrimBlanks(std::string_view text) {
 
 } // namespace
 
-std::vector<std::string> SplitListText(std::string_view text) {
+std::vector<std::string> SplitListText(std::string_view text, ListLines lines) {
     std::vector<std::string> entries;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string_view::npos)
             end = text.size();
-        std::string_view line = TrimBlanks(text.substr(start, end - start));
+        std::string_view line = text.substr(start, end - start);
         start = end + 1;
-        if (line.size() >= 2 && line.front() == '"' && line.back() == '"')
-            line = TrimBlanks(line.substr(1, line.size() - 2));
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (lines == ListLines::Patterns)
+            line = TrimBlanks(line);
+        if (line.size() >= 2 && line.front() == '"' && line.back() == '"') {
+            line = line.substr(1, line.size() - 2);
+            if (lines == ListLines::Patterns)
+                line = TrimBlanks(line);
+        }
         if (!line.empty())
             entries.emplace_back(line);
     }
     return entries;
 }
 
-std::optional<std::vector<std::string>> ReadListFile(const std::string& hostPath, int* error) {
+std::optional<std::vector<std::string>> ReadListFile(const std::string& hostPath, ListLines lines,
+                                                     int* error) {
     std::ifstream in(hostPath, std::ios::binary);
     if (!in) {
         if (error != nullptr)
@@ -49,7 +57,7 @@ std::optional<std::vector<std::string>> ReadListFile(const std::string& hostPath
             *error = EIO;
         return std::nullopt;
     }
-    return SplitListText(text.str());
+    return SplitListText(text.str(), lines);
 }
 
 } // namespace rk::tools

@@ -1,5 +1,7 @@
 #include "tools/common/stored_names.h"
 
+#include "core/listed_names.h"
+
 #include <cctype>
 
 namespace rk::tools {
@@ -12,6 +14,23 @@ bool IsSeparator(char c) {
 
 bool HasDriveLetter(std::string_view name) {
     return name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
+}
+
+// "/" between folders, no leading or doubled "/"; ASCII lower case when asked.
+std::string ComparableForm(std::string_view name, bool backslashSeparates, bool lowerCase) {
+    std::string comparable;
+    comparable.reserve(name.size());
+    for (char c : name) {
+        if (c == '/' || (backslashSeparates && c == '\\')) {
+            if (comparable.empty() || comparable.back() == '/')
+                continue;
+            comparable += '/';
+        } else {
+            comparable +=
+                lowerCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+        }
+    }
+    return comparable;
 }
 
 } // namespace
@@ -39,46 +58,35 @@ std::string JoinStored(std::string_view folder, std::string_view name) {
     return joined;
 }
 
-std::string ListingLine(std::string_view storedName) {
-    std::string line;
-    line.reserve(storedName.size() + 2);
-    for (char c : storedName)
-        line += (c == '/') ? '\\' : c;
-    if (line.find(',') != std::string::npos)
+std::string ListingLine(std::string_view storedName, bool backslashSeparates) {
+    std::string line = ListedName(backslashSeparates ? ComparableForm(storedName, true, false)
+                                                     : std::string(storedName));
+    const bool blankEnd = !line.empty() && (line.front() == ' ' || line.back() == ' ');
+    if (blankEnd || line.find(',') != std::string::npos)
         line = '"' + line + '"';
     return line;
 }
 
-std::string ComparableName(std::string_view name) {
-    std::string comparable;
-    comparable.reserve(name.size());
-    for (char c : name) {
-        if (IsSeparator(c)) {
-            if (comparable.empty() || comparable.back() == '/')
-                continue;
-            comparable += '/';
-        } else {
-            comparable += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-    }
-    return comparable;
+std::string ComparableName(std::string_view name, bool backslashSeparates) {
+    return ComparableForm(name, backslashSeparates, true);
 }
 
-CheckedName CheckEntryName(std::string_view storedName) {
+CheckedName CheckEntryName(std::string_view storedName, bool backslashSeparates) {
+    const auto separator = [&](char c) { return c == '/' || (backslashSeparates && c == '\\'); };
     CheckedName checked;
-    if (!storedName.empty() && IsSeparator(storedName.front())) {
+    if (!storedName.empty() && separator(storedName.front())) {
         checked.refusal = "absolute name";
         return checked;
     }
-    if (HasDriveLetter(storedName)) {
+    if (backslashSeparates && HasDriveLetter(storedName)) {
         checked.refusal = "name with a drive letter";
         return checked;
     }
-    checked.isFolder = !storedName.empty() && IsSeparator(storedName.back());
+    checked.isFolder = !storedName.empty() && separator(storedName.back());
     size_t start = 0;
     while (start <= storedName.size()) {
         size_t end = start;
-        while (end < storedName.size() && !IsSeparator(storedName[end]))
+        while (end < storedName.size() && !separator(storedName[end]))
             ++end;
         const std::string_view part = storedName.substr(start, end - start);
         start = end + 1;

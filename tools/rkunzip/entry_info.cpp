@@ -27,25 +27,31 @@ bool ExtendedMtime(zip_t* archive, zip_uint64_t index, std::int64_t& mtime) {
 } // namespace
 
 bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
-    zip_stat_t st;
-    zip_stat_init(&st);
-    if (zip_stat_index(archive, index, ZIP_FL_ENC_GUESS, &st) != 0 ||
-        (st.valid & ZIP_STAT_NAME) == 0)
-        return false;
     info = EntryInfo{};
     info.index = index;
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attributes = 0;
+    const bool haveAttributes =
+        zip_file_get_external_attributes(archive, index, 0, &opsys, &attributes) == 0;
+    // Archives made on Unix hold the bytes of the file system's names, with
+    // "/" alone between folders; names from DOS and Windows without the
+    // UTF-8 flag are CP437, where "\" also separates.
+    info.madeOnUnix = haveAttributes && opsys == ZIP_OPSYS_UNIX;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    const zip_flags_t encoding = info.madeOnUnix ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_GUESS;
+    if (zip_stat_index(archive, index, encoding, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0)
+        return false;
     info.name = st.name;
     info.size = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0;
     if ((st.valid & ZIP_STAT_MTIME) != 0)
         info.mtime = static_cast<std::int64_t>(st.mtime);
     ExtendedMtime(archive, index, info.mtime);
 
-    zip_uint8_t opsys = 0;
-    zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(archive, index, 0, &opsys, &attributes) == 0) {
+    if (haveAttributes) {
         info.dosBits = attributes & 0xff;
         const auto unixMode = static_cast<mode_t>(attributes >> 16);
-        if (opsys == ZIP_OPSYS_UNIX && unixMode != 0) {
+        if (info.madeOnUnix && unixMode != 0) {
             info.hasMode = true;
             info.mode = unixMode & 07777;
             if (S_ISLNK(unixMode))
@@ -55,7 +61,7 @@ bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
         }
     }
     const char last = info.name.empty() ? '\0' : info.name.back();
-    if (last == '/' || last == '\\')
+    if (last == '/' || (last == '\\' && !info.madeOnUnix))
         info.kind = EntryKind::Folder;
     return true;
 }

@@ -14,7 +14,9 @@ enum class EntryKind { File, Folder, Link };
 
 struct EntryInfo {
     zip_uint64_t index = 0;
-    std::string name; // UTF-8
+    // The stored bytes for archives made on Unix, else UTF-8.
+    std::string name;
+    bool madeOnUnix = false;
     EntryKind kind = EntryKind::File;
     bool hasMode = false;
     mode_t mode = 0; // permission bits, when the archive recorded them

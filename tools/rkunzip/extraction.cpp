@@ -89,11 +89,12 @@ bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
         problem = "can't read entry " + std::to_string(index) + ": " + zip_strerror(archive);
         return true;
     }
-    if (info.kind != EntryKind::Folder && !selection.Selects(info.name))
+    if (info.kind != EntryKind::Folder && !selection.Selects(info.name, !info.madeOnUnix))
         return false;
-    if (info.kind == EntryKind::Folder && (!selection.empty() || !command.recreateFolders))
+    if (info.kind == EntryKind::Folder &&
+        (!command.recreateFolders || !selection.SelectsFolder(info.name, !info.madeOnUnix)))
         return false;
-    checked = CheckEntryName(info.name);
+    checked = CheckEntryName(info.name, !info.madeOnUnix);
     if (!checked.refusal.empty()) {
         problem = "refused '" + info.name + "': " + checked.refusal;
         return true;
@@ -139,7 +140,8 @@ Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
     if (info.kind == EntryKind::Link) {
         std::string target;
         if (ReadLinkTarget(archive, info, target, problem))
-            result = destination.MakeLink(folder, name, target, command.replaceExisting, problem);
+            result = destination.MakeLink(folder, name, target, info.mtime, command.replaceExisting,
+                                          problem);
     } else {
         zip_file_t* reader = zip_fopen_index(archive, info.index, 0);
         if (reader == nullptr) {
@@ -222,6 +224,17 @@ class OrderCheck {
     std::vector<std::size_t> folders_;
 };
 
+// The path below the destination that Destination records for these
+// components.
+std::string FolderPath(const std::vector<std::string>& components) {
+    std::string path;
+    for (const auto& part : components) {
+        path += '/';
+        path += part;
+    }
+    return path;
+}
+
 // Below this many entries a second worker costs more than it saves.
 constexpr size_t kFewestForTwoWorkers = 64;
 
@@ -238,6 +251,8 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     size_t work = 0;
     EntryInfo info;
     CheckedName checked;
+    // Set once every file is in place; the first entry for a folder wins.
+    FolderEntries folderEntries;
     for (zip_int64_t i = 0; i < count; ++i) {
         Planned entry;
         entry.index = static_cast<zip_uint64_t>(i);
@@ -246,6 +261,9 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
         if (entry.problem.empty()) {
             order.Add(info.kind, checked.components);
             ++work;
+            if (info.kind == EntryKind::Folder)
+                folderEntries.emplace(FolderPath(checked.components),
+                                      FolderMetadata{info.hasMode, info.mode, info.mtime});
         }
         planned.push_back(std::move(entry));
     }
@@ -259,7 +277,7 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {
         std::string ignored;
         second = zip_open(archiveHost.c_str(), ZIP_RDONLY, nullptr);
-        if (second != nullptr && secondDestination.Open(destination.host(), ignored, 1))
+        if (second != nullptr && secondDestination.OpenBeside(destination, ignored, 1))
             split = planned.size() / 2;
     }
     auto run = [&](zip_t* handle, Destination& into, size_t from, size_t to) {
@@ -276,6 +294,8 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     }
     if (second != nullptr)
         zip_discard(second);
+    std::vector<std::string> folderProblems =
+        destination.SetFolderMetadata(folderEntries, !command.replaceExisting);
 
     for (size_t i = 0; i < planned.size(); ++i) {
         if (!planned[i].problem.empty()) {
@@ -296,6 +316,8 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
             break;
         }
     }
+    for (auto& problem : folderProblems)
+        outcome.problems.push_back(std::move(problem));
     return outcome;
 }
 

@@ -13,7 +13,7 @@ std::string ListingText(zip_t* archive) {
         if (!ReadEntryInfo(archive, static_cast<zip_uint64_t>(i), info) ||
             info.kind == EntryKind::Folder)
             continue;
-        text += ListingLine(info.name);
+        text += ListingLine(info.name, !info.madeOnUnix);
         text += "\r\n";
     }
     return text;

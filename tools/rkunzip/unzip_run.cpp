@@ -93,16 +93,16 @@ int RunUnzip(const std::vector<std::string>& args) {
     for (const auto& listFile : command.listFiles) {
         const auto host = rk::platform::ToHostPath(listFile);
         int error = ENOENT;
-        const auto names = host ? ReadListFile(*host, &error) : std::nullopt;
+        const auto names = host ? ReadListFile(*host, ListLines::Names, &error) : std::nullopt;
         if (!names) {
             Report("can't read list file '" + listFile + "': " + ErrnoText(error));
             return kExitFailed;
         }
         for (const auto& name : *names)
-            selection.AddName(name);
+            selection.AddListedName(name);
     }
     for (const auto& name : command.names)
-        selection.AddName(name);
+        selection.AddPattern(name);
     // A list file naming nothing selects nothing.
     const bool selectsNothing = selection.empty() && !command.listFiles.empty();
 

@@ -30,6 +30,15 @@ struct SourceFile {
     std::int64_t mtime = 0; // seconds since the epoch
     unsigned dosBits = 0;
     bool dosKnown = false; // read only for what gets stored
+    // The folder entry this entry lies in (its index among the entries
+    // found), or kNoParent; parents are always found before what they hold.
+    std::int32_t parent = -1;
+    // The folder pattern the entry was found under (for its stored name with
+    // full paths), or kNoRoot for a file named on its own.
+    std::uint32_t root = 0;
 };
+
+inline constexpr std::int32_t kNoParent = -1;
+inline constexpr std::uint32_t kNoRoot = 0xffffffffu;
 
 } // namespace rk::tools

@@ -79,12 +79,13 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
                                             : rk::platform::ToWindowsPath(*host);
             // A single file's name is built and checked at once.
             CheckEveryName();
+            root_ = kNoRoot;
             if (S_ISLNK(own.st_mode))
-                AddEntry(*host, windows, last, own, SourceKind::Link, 0, false);
+                AddEntry(*host, windows, last, own, SourceKind::Link, 0, false, kNoParent);
             else if (S_ISREG(own.st_mode))
-                AddEntry(*host, windows, last, own, SourceKind::File, 0, false);
+                AddEntry(*host, windows, last, own, SourceKind::File, 0, false, kNoParent);
             else
-                problems_.push_back("not a regular file, not stored: " + windows);
+                notices_.push_back("not a regular file, not stored: " + windows);
             return true;
         }
     }
@@ -114,7 +115,17 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
     const int fd = open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    WalkFolder(fd, hostFolder, windowsFolder, std::string(), last);
+    root_ = static_cast<std::uint32_t>(roots_.size());
+    roots_.push_back({hostFolder.size(), FullPathName(windowsFolder)});
+    // With full paths and subfolders, the pattern's folder is stored too (its
+    // mode guards what it holds), unless it is the root of a drive.
+    std::int32_t parent = kNoParent;
+    struct stat self {};
+    if (settings_.recurse && settings_.pathStyle == PathStyle::Full &&
+        !roots_.back().stored.empty() && fstat(fd, &self) == 0)
+        parent = AddEntry(hostFolder, windowsFolder, std::string(), self, SourceKind::Folder, 0,
+                          false, kNoParent);
+    WalkFolder(fd, hostFolder, windowsFolder, std::string(), last, parent);
     return true;
 }
 
@@ -138,13 +149,13 @@ bool SourceWalk::IsLeftOutAsHidden(const std::string& host, const std::string& n
     return (hidden && !settings_.includeHidden) || (system && !settings_.includeSystem);
 }
 
-std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
-                                   const std::string& windows, const std::string& relative,
-                                   const std::string& namePattern) {
+void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::string& windows,
+                            const std::string& relative, const std::string& namePattern,
+                            std::int32_t parent) {
     struct stat self {};
     if (fstat(folderFd, &self) != 0 || !walkedFolders_.insert({self.st_dev, self.st_ino}).second) {
         close(folderFd);
-        return 1; // walked already: not an empty folder
+        return; // walked already
     }
     const bool inArchiveFolder =
         self.st_dev == settings_.archiveFolderDevice && self.st_ino == settings_.archiveFolderInode;
@@ -155,15 +166,12 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
     if (listFd < 0 || !ReadNames(listFd, names)) {
         problems_.push_back("can't read folder " + windows + ": " + ErrnoText(errno));
         close(folderFd);
-        return 1;
+        return;
     }
     const bool relativeNames = settings_.pathStyle != PathStyle::Full;
-    std::size_t stored = 0;
     for (const auto& name : names) {
         if (inArchiveFolder && IsSkippedInArchiveFolder(name))
             continue;
-        if (!checkNames_ && name.find('\\') != std::string::npos)
-            CheckEveryName();
         std::string childHost = JoinHost(host, name);
         struct stat info {};
         if (fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -191,12 +199,12 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
                 problems_.push_back("can't read folder " + childWindows + ": " + ErrnoText(errno));
                 continue;
             }
-            const std::size_t below =
-                WalkFolder(fd, childHost, childWindows, childRelative, namePattern);
-            if (below == 0 && settings_.storeEmptyFolders)
-                AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
-                         SourceKind::Folder, dosBits, dosRead);
-            stored += below == 0 ? 1 : below;
+            // Every folder is an entry of its own, found before what it
+            // holds, so its mode and time come back and an empty one too.
+            const std::int32_t entry = AddEntry(childHost, childWindows, childRelative, info,
+                                                SourceKind::Folder, dosBits, dosRead, parent);
+            WalkFolder(fd, childHost, childWindows, childRelative, namePattern,
+                       entry == kNoParent ? parent : entry);
             continue;
         }
         if (!rk::platform::WildcardMatch(name, namePattern))
@@ -206,26 +214,36 @@ std::size_t SourceWalk::WalkFolder(int folderFd, const std::string& host,
             continue;
         if (S_ISREG(info.st_mode)) {
             AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
-                     SourceKind::File, dosBits, dosRead);
+                     SourceKind::File, dosBits, dosRead, parent);
         } else if (S_ISLNK(info.st_mode)) {
             AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
-                     SourceKind::Link, dosBits, dosRead);
+                     SourceKind::Link, dosBits, dosRead, parent);
         } else {
-            problems_.push_back("not a regular file, not stored: " + childWindows);
-            continue;
+            notices_.push_back("not a regular file, not stored: " + childWindows);
         }
-        ++stored;
     }
     close(folderFd);
+}
+
+std::string SourceWalk::StoredNameOf(const SourceFile& file) const {
+    std::string stored;
+    if (file.root == kNoRoot) {
+        stored = FullPathName(file.windows);
+    } else {
+        const Root& root = roots_[file.root];
+        std::string_view below = std::string_view(file.host).substr(root.hostLength);
+        while (!below.empty() && below.front() == '/')
+            below.remove_prefix(1);
+        stored = below.empty() ? root.stored : JoinStored(root.stored, below);
+    }
+    if (file.kind == SourceKind::Folder)
+        stored += '/';
     return stored;
 }
 
 void SourceWalk::NameStored(SourceFile& file) const {
-    if (!file.stored.empty())
-        return;
-    file.stored = FullPathName(file.windows);
-    if (file.kind == SourceKind::Folder)
-        file.stored += '/';
+    if (file.stored.empty())
+        file.stored = StoredNameOf(file);
 }
 
 void SourceWalk::CheckEveryName() {
@@ -240,27 +258,36 @@ void SourceWalk::CheckEveryName() {
     }
 }
 
-void SourceWalk::AddEntry(std::string host, std::string windows, const std::string& relative,
-                          const struct stat& info, SourceKind kind, unsigned dosBits,
-                          bool dosRead) {
+std::int32_t SourceWalk::AddEntry(std::string host, std::string windows,
+                                  const std::string& relative, const struct stat& info,
+                                  SourceKind kind, unsigned dosBits, bool dosRead,
+                                  std::int32_t parent) {
     SourceFile file;
+    file.host = std::move(host);
     file.windows = std::move(windows);
     file.kind = kind;
+    file.root = root_;
     const bool full = settings_.pathStyle == PathStyle::Full;
     if (!full || checkNames_) {
-        file.stored = full ? FullPathName(file.windows) : relative;
-        if (kind == SourceKind::Folder)
-            file.stored += '/';
-        if (file.stored.empty() || (checkNames_ && !storedNames_.insert(file.stored).second))
-            return;
+        if (full) {
+            file.stored = StoredNameOf(file);
+        } else {
+            file.stored = relative;
+            if (kind == SourceKind::Folder)
+                file.stored += '/';
+        }
+        if (file.stored.empty() || file.stored == "/" ||
+            (checkNames_ && !storedNames_.insert(file.stored).second))
+            return kNoParent;
     }
-    file.host = std::move(host);
     file.stamp = StampOf(info);
     file.mode = info.st_mode;
     file.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
     file.dosBits = dosBits;
     file.dosKnown = dosRead;
+    file.parent = parent;
     found_.push_back(std::move(file));
+    return static_cast<std::int32_t>(found_.size() - 1);
 }
 
 } // namespace rk::tools

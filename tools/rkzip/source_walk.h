@@ -1,9 +1,14 @@
 #pragma once
 // Finds the files a pattern names: "C:\Data\*.*" (with -r also in every
-// subfolder), a single file, or a folder. Links are taken as links and never
-// followed; a folder reached twice is walked once; hidden and system entries
-// are left out unless asked for; excluded files, the archive being written
-// and the archive attribute record are never taken.
+// subfolder, each found as a folder entry before what it holds), a single
+// file, or a folder. Links are taken as links and never followed; a folder
+// reached twice is walked once; hidden and system entries are left out
+// unless asked for; excluded files, the archive being written and the
+// archive attribute record are never taken; sockets, FIFOs and devices are
+// not taken, and named as notices.
+//
+// Names in the archive are built from the names on disk: a backslash inside
+// a file name stays part of that name.
 
 #include "tools/common/command_line.h"
 #include "tools/common/exclusions.h"
@@ -23,9 +28,6 @@ struct WalkSettings {
     PathStyle pathStyle = PathStyle::Relative;
     bool includeHidden = false;
     bool includeSystem = false;
-    // Store folders that end up holding no entry, so they come back on
-    // extraction.
-    bool storeEmptyFolders = true;
     const Exclusions* exclusions = nullptr;
     // The folder the archive is written into, and the archive's file name:
     // that file, libzip's temporary files beside it and the record are skipped.
@@ -46,19 +48,25 @@ class SourceWalk {
     // Gives the file its name in the archive when the walk left it unnamed:
     // with full paths, names are built only for the files that get stored.
     void NameStored(SourceFile& file) const;
-    // Entries that could not be taken (special files, unreadable folders),
-    // each with the reason.
+    // Entries that could not be taken (unreadable folders and files), each
+    // with the reason.
     const std::vector<std::string>& problems() const { return problems_; }
+    // Entries that are not stored by design (sockets, FIFOs, devices).
+    const std::vector<std::string>& notices() const { return notices_; }
 
   private:
-    // Returns the number of entries stored below the folder.
-    std::size_t WalkFolder(int folderFd, const std::string& host, const std::string& windows,
-                           const std::string& relative, const std::string& namePattern);
+    // Walks the folder open as `folderFd`, whose entry (if any) is `parent`.
+    void WalkFolder(int folderFd, const std::string& host, const std::string& windows,
+                    const std::string& relative, const std::string& namePattern,
+                    std::int32_t parent);
     bool IsSkippedInArchiveFolder(const std::string& name) const;
     bool IsLeftOutAsHidden(const std::string& host, const std::string& name, unsigned& dosBits,
                            bool& dosRead) const;
-    void AddEntry(std::string host, std::string windows, const std::string& relative,
-                  const struct stat& info, SourceKind kind, unsigned dosBits, bool dosRead);
+    // Returns the new entry's index, or kNoParent when its name was taken.
+    std::int32_t AddEntry(std::string host, std::string windows, const std::string& relative,
+                          const struct stat& info, SourceKind kind, unsigned dosBits, bool dosRead,
+                          std::int32_t parent);
+    std::string StoredNameOf(const SourceFile& file) const;
     // From here on every entry is named at once and checked against the
     // names taken before it.
     void CheckEveryName();
@@ -66,9 +74,18 @@ class SourceWalk {
     WalkSettings settings_;
     std::vector<SourceFile> found_;
     std::vector<std::string> problems_;
+    std::vector<std::string> notices_;
+    // Per folder pattern: the length of its host folder path and the stored
+    // name of that folder, which names below it extend.
+    struct Root {
+        std::size_t hostLength = 0;
+        std::string stored;
+    };
+    std::vector<Root> roots_;
+    std::uint32_t root_ = kNoRoot;
     std::set<std::pair<dev_t, ino_t>> walkedFolders_;
-    // Names in the archive can only repeat across patterns, or when a file
-    // name holds a backslash; until then they are neither built nor checked.
+    // Names in the archive can only repeat across patterns; until a second
+    // pattern is walked they are neither built nor checked.
     bool checkNames_ = false;
     std::unordered_set<std::string> storedNames_;
 };

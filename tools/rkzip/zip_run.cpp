@@ -52,9 +52,10 @@ Exclusions LoadExclusions(const ZipCommand& command) {
         const auto host = rk::platform::ToHostPath(file);
         if (!host)
             continue;
-        if (const auto patterns = ReadListFile(*host))
+        if (const auto patterns = ReadListFile(*host, ListLines::Patterns))
             for (const auto& pattern : *patterns)
-                exclusions.Add(pattern);
+                if (!IsExclusionComment(pattern))
+                    exclusions.Add(pattern);
     }
     for (const auto& pattern : command.exclusionPatterns)
         exclusions.Add(pattern);
@@ -73,7 +74,7 @@ std::vector<std::string> CollectPatterns(const ZipCommand& command,
         }
         const auto host = rk::platform::ToHostPath(source.text);
         int error = ENOENT;
-        const auto lines = host ? ReadListFile(*host, &error) : std::nullopt;
+        const auto lines = host ? ReadListFile(*host, ListLines::Patterns, &error) : std::nullopt;
         if (!lines) {
             problems.push_back("can't read list file '" + source.text + "': " + ErrnoText(error));
             continue;
@@ -83,7 +84,10 @@ std::vector<std::string> CollectPatterns(const ZipCommand& command,
     return patterns;
 }
 
-// The files that have the archive attribute for the archive's folder.
+// The entries that have the archive attribute for the archive's folder,
+// with the folders that hold them: each archive carries the mode and time of
+// every folder it writes into, so that extracting newest first gives every
+// folder its newest mode and time.
 std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRecord& record) {
     std::vector<SourceFile>& found = walk.found();
     StampTable stamps;
@@ -93,15 +97,21 @@ std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRe
                " (every file is taken as changed)");
         stamps.clear();
     }
-    std::vector<const SourceFile*> changed;
-    for (auto& file : found) {
-        if (file.kind == SourceKind::Folder)
+    std::vector<bool> selected(found.size(), false);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const ChangeStamp* held = stamps.Find(found[i].host);
+        if (held != nullptr && *held == found[i].stamp)
             continue;
-        const ChangeStamp* held = stamps.Find(file.host);
-        if (held == nullptr || !(*held == file.stamp)) {
-            walk.NameStored(file);
-            changed.push_back(&file);
-        }
+        for (auto at = static_cast<std::int32_t>(i); at != kNoParent && !selected[at];
+             at = found[at].parent)
+            selected[at] = true;
+    }
+    std::vector<const SourceFile*> changed;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (!selected[i])
+            continue;
+        walk.NameStored(found[i]);
+        changed.push_back(&found[i]);
     }
     return changed;
 }
@@ -141,7 +151,6 @@ int RunZip(const std::vector<std::string>& args) {
     settings.pathStyle = command.pathStyle;
     settings.includeHidden = command.includeHidden;
     settings.includeSystem = command.includeSystem;
-    settings.storeEmptyFolders = command.mode != ZipMode::Incremental;
     settings.exclusions = &exclusions;
     settings.archiveFolderDevice = place.folder.st_dev;
     settings.archiveFolderInode = place.folder.st_ino;
@@ -155,6 +164,10 @@ int RunZip(const std::vector<std::string>& args) {
             problems.push_back("name not matched: " + pattern);
     }
     problems.insert(problems.end(), walk.problems().begin(), walk.problems().end());
+    // Sockets, FIFOs and devices are not stored by design: named, but the run
+    // is not incomplete for them.
+    for (const auto& notice : walk.notices())
+        Report(notice);
     if (!anyMatched) {
         for (const auto& problem : problems)
             Report(problem);
@@ -194,8 +207,7 @@ int RunZip(const std::vector<std::string>& args) {
                        "' changed while it was read; it keeps its archive attribute");
                 continue;
             }
-            if (toStore[i]->kind != SourceKind::Folder)
-                cleared.emplace_back(toStore[i]->host, toStore[i]->stamp);
+            cleared.emplace_back(toStore[i]->host, toStore[i]->stamp);
         }
         std::string error;
         if (!record.Clear(cleared, command.mode == ZipMode::AddAndClear, error)) {
