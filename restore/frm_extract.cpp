@@ -223,10 +223,12 @@ void frmExtract::ChooseDestination() {
 }
 
 void frmExtract::PullDate(QDateEdit& picker) {
-    const QListWidgetItem* selected = lstBackupsList->currentItem();
-    if (selected == nullptr || !selected->isSelected())
+    // The selected entry, which the keyboard can leave apart from the
+    // list's current item.
+    const QList<QListWidgetItem*> selected = lstBackupsList->selectedItems();
+    if (selected.isEmpty())
         return;
-    if (const auto day = ArchiveDate(ui::FromQString(selected->text())))
+    if (const auto day = ArchiveDate(ui::FromQString(selected.front()->text())))
         picker.setDate(DateOf(*day));
 }
 

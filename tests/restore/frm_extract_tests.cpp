@@ -161,6 +161,19 @@ TEST_F(ExtractDialog, PickButtonsTakeTheSelectedArchivesDate) {
     dialog.lstBackupsList->setCurrentRow(3);
     dialog.cmdPullEndDate->click();
     EXPECT_EQ(dialog.axEndDate->date(), QDate(2002, 6, 9));
+    // The selected entry counts, not the list's current item: the keyboard
+    // can move the current item away from the selection.
+    dialog.lstBackupsList->setCurrentRow(2, QItemSelectionModel::NoUpdate);
+    dialog.lstBackupsList->item(0)->setSelected(true);
+    dialog.axStartDate->setDate(QDate(2000, 12, 2));
+    dialog.cmdPullStartDate->click();
+    EXPECT_EQ(dialog.axStartDate->date(), QDate(2002, 5, 1));
+    dialog.lstBackupsList->item(0)->setSelected(false);
+    dialog.lstBackupsList->item(2)->setSelected(true);
+    dialog.lstBackupsList->setCurrentRow(0, QItemSelectionModel::NoUpdate);
+    dialog.axEndDate->setDate(QDate(2000, 12, 2));
+    dialog.cmdPullEndDate->click();
+    EXPECT_EQ(dialog.axEndDate->date(), QDate(2002, 6, 9));
 }
 
 TEST_F(ExtractDialog, ConsolidateAloneEnablesTheDeleteBoxWhichKeepsItsTick) {

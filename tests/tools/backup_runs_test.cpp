@@ -228,6 +228,11 @@ TEST_F(BackupRuns, MissingSourcesAndArchivesThatCannotBeMade) {
     const RunResult none = Backup("-a+", kArchive2, kExclusions, kList);
     EXPECT_GE(none.exitCode, 3);
     EXPECT_FALSE(fs::exists(Archive(kArchive2)));
+    // The last line, which the program shows, names the cause.
+    std::string last = none.err.substr(0, none.err.size() - 1);
+    last = last.substr(last.rfind('\n') + 1);
+    EXPECT_NE(last.find("the source folder C:\\Nowhere does not exist"), std::string::npos)
+        << none.err;
 
     const RunResult noFolder = Zip({"-a", "-p", "C:\\No Folder\\a.zip", "C:\\Data\\*.*"});
     EXPECT_GE(noFolder.exitCode, 3);

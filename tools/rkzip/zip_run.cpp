@@ -116,6 +116,19 @@ std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRe
     return changed;
 }
 
+// Why a pattern found nothing, as the user named it: "C:\Data\*.*" is the
+// source folder C:\Data.
+std::string MissingSourceText(const std::string& pattern) {
+    if (pattern.empty())
+        return "no source was named";
+    const size_t separator = pattern.find_last_of('\\');
+    const bool folderPattern = separator != std::string::npos &&
+                               pattern.find_first_of("*?", separator) != std::string::npos;
+    if (folderPattern)
+        return "the source folder " + pattern.substr(0, separator) + " does not exist";
+    return "the source " + pattern + " does not exist";
+}
+
 int Usage(const std::string& error) {
     Report(error);
     std::fputs("Try 'rkzip --help' for the command line.\n", stderr);
@@ -157,11 +170,15 @@ int RunZip(const std::vector<std::string>& args) {
     settings.archiveName = place.name;
     SourceWalk walk(settings);
     bool anyMatched = false;
+    std::string firstMissing;
     for (const auto& pattern : patterns) {
-        if (walk.AddPattern(pattern))
+        if (walk.AddPattern(pattern)) {
             anyMatched = true;
-        else
+        } else {
             problems.push_back("name not matched: " + pattern);
+            if (firstMissing.empty())
+                firstMissing = pattern;
+        }
     }
     problems.insert(problems.end(), walk.problems().begin(), walk.problems().end());
     // Sockets, FIFOs and devices are not stored by design: named, but the run
@@ -171,7 +188,9 @@ int RunZip(const std::vector<std::string>& args) {
     if (!anyMatched) {
         for (const auto& problem : problems)
             Report(problem);
-        Report("can't open zip archive '" + command.archive + "': nothing to add");
+        // The last line is the one callers show: it names the cause.
+        Report("nothing added to zip archive '" + command.archive +
+               "': " + MissingSourceText(firstMissing));
         return kExitFailed;
     }
 
