@@ -1,8 +1,11 @@
 #include "engine/consolidation_check.h"
 
 #include "core/listed_names.h"
+#include "core/program_values.h"
 #include "core/text.h"
 #include "engine/archive_listing.h"
+#include "engine/tool_runner.h"
+#include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
 #include "platform/drive_map.h"
 #include "platform/file_system.h"
@@ -43,6 +46,12 @@ std::vector<std::string> FilesUnder(const std::string& folder) {
 ArchiveCheck CheckArchiveHolds(const std::string& archivePath,
                                const std::vector<std::string>& expectedNames,
                                const std::string& listingPath) {
+    // First by content: every entry reads back with its size and CRC.
+    if (const auto problem = CommandPieceProblem(archivePath, true))
+        return {false, "it cannot be passed to the unzip utility: " + *problem};
+    const ToolOutcome tested = RunTool(TestCommandLine(UnzipUtilPath, archivePath));
+    if (!UtilitySucceeded(tested))
+        return {false, "it does not read back correctly: " + UtilityFailureReason(tested)};
     DeleteFileQuietly(listingPath);
     const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
     if (!ListingMade(listing, listingPath))

@@ -1,6 +1,7 @@
 #pragma once
 // Before any backup it replaces is deleted, a consolidated archive must be
-// shown to hold every file that was extracted for it.
+// shown to read back correctly (every entry with its size and CRC) and to
+// hold every file that was extracted for it.
 
 #include <string>
 #include <vector>
@@ -18,8 +19,9 @@ struct ArchiveCheck {
     std::string reason;
 };
 
-// Lists the archive through the unzip utility into `listingPath` and checks
-// that every one of `expectedNames` is stored in it (letter case ignored).
+// Tests the archive through the unzip utility (every entry read back), then
+// lists it into `listingPath` and checks that every one of `expectedNames` is
+// stored in it (letter case ignored).
 ArchiveCheck CheckArchiveHolds(const std::string& archivePath,
                                const std::vector<std::string>& expectedNames,
                                const std::string& listingPath);

@@ -39,6 +39,10 @@ std::string ListingCommandLine(std::string_view unzipPath, std::string_view list
     return Quoted(unzipPath) + " -@" + Quoted(listingPath) + " " + Quoted(archivePath);
 }
 
+std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath) {
+    return Quoted(unzipPath) + " -t " + Quoted(archivePath);
+}
+
 std::string ExtractCommandLine(std::string_view unzipPath, std::string_view archivePath,
                                std::string_view destinationFolder) {
     return Quoted(unzipPath) + " " + std::string(ExtractOptions) + " " + Quoted(archivePath) + " " +

@@ -30,6 +30,10 @@ std::string BackupCommandLine(std::int16_t mode, std::string_view shortZipPath,
 std::string ListingCommandLine(std::string_view unzipPath, std::string_view listingPath,
                                std::string_view archivePath);
 
+// The unzip utility reads every entry of an archive back and checks its size
+// and CRC, writing nothing.
+std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath);
+
 // Extract a whole archive, or only the names in a list file, into a folder
 // (the folder path ends with a backslash).
 std::string ExtractCommandLine(std::string_view unzipPath, std::string_view archivePath,

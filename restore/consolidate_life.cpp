@@ -5,6 +5,12 @@
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
 
+#include "platform/drive_map.h"
+#include "ui/qt_text.h"
+
+#include <QLineEdit>
+
+#include <filesystem>
 #include <ostream>
 
 namespace rk::restore {
@@ -22,6 +28,20 @@ void Report(std::ostream& errors, const std::string& text) {
             errors << "rkbak: " << text.substr(start, end - start) << '\n';
         start = end + 1;
     }
+}
+
+// Removes a folder tree without following links; folders restored without
+// write permission for their owner are opened up first.
+bool RemoveTree(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error))
+        if (it->is_directory(error) && !it->is_symlink(error))
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, error);
+    fs::remove_all(folder, error);
+    return !error;
 }
 
 } // namespace
@@ -45,9 +65,17 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
     }
 
     frmExtract dialog(progress);
+    // The extraction goes into a new folder of the temporary folder; once the
+    // consolidated archive is verified, that copy of the range has served.
+    const std::string destination = ui::FromQString(dialog.txtDestination->text());
+    const bool destinationExisted = PathExists(destination);
     const ExtractOutcome outcome = dialog.AutoExtract(1, sourceFolder, *start, *end);
-    if (outcome.end == ExtractEnd::Success)
+    if (outcome.end == ExtractEnd::Success) {
+        const auto host = platform::ToHostPath(destination);
+        if (!destinationExisted && host && !RemoveTree(*host))
+            Report(errors, "the extracted copy \"" + destination + "\" could not be removed");
         return app::ExitSuccess;
+    }
     Report(errors, outcome.reason);
     return app::ExitFailed;
 }

@@ -142,10 +142,22 @@ ExtractOutcome frmExtract::Execute(bool bSilent) {
             return picked;
     }
 
+    // Consolidate zips everything in its extraction folder, so it works in a
+    // folder of its own: never one where an earlier run left files that the
+    // user may have changed since.
+    run.extractionFolder = ExtractionFolder(run.destination, run.Newest());
+    const std::string usualFolder = run.extractionFolder;
+    if (run.action == ExtractAction::Consolidate)
+        for (int n = 2; PathExists(run.extractionFolder); ++n)
+            run.extractionFolder = usualFolder + "_" + std::to_string(n);
+
     if (!run.silent) {
-        const std::string question =
+        std::string question =
             ConfirmationText(run.source, run.destination, ShortDateText(run.startDate),
                              ShortDateText(run.endDate), ActionWord(run.action, run.selectedCount));
+        if (run.extractionFolder != usualFolder)
+            question.insert(question.rfind("\r\n\r\n"),
+                            "\r\nExtraction folder: " + run.extractionFolder);
         if (ui::MsgBox(question, ui::Buttons::OKCancel) != ui::Answer::OK)
             return FailureEnd(run, "The restore was not confirmed.");
     }
@@ -193,7 +205,6 @@ ExtractOutcome frmExtract::PickFiles(Run& run) {
 
 ExtractOutcome frmExtract::ExtractRange(Run& run) {
     platform::CreateFolder(run.destination);
-    run.extractionFolder = ExtractionFolder(run.destination, run.Newest());
     platform::CreateFolder(run.extractionFolder);
     if (!FolderExists(run.extractionFolder)) {
         const std::string reason =
@@ -268,6 +279,7 @@ ExtractOutcome frmExtract::Consolidate(Run& run) {
     }
 
     const std::vector<std::string> extracted = FilesUnder(run.extractionFolder);
+    const bool archiveExisted = PathExists(archive);
     const ToolOutcome zipped = RunTool(ConsolidateCommandLine(shortZip, archive, target));
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
@@ -284,6 +296,10 @@ ExtractOutcome frmExtract::Consolidate(Run& run) {
             failure = check.reason;
     }
     if (!failure.empty()) {
+        // An archive that failed its check is never left to be taken for a
+        // backup of the range; one that was there before the run stays.
+        if (!archiveExisted && PathExists(archive))
+            platform::DeleteFile(archive);
         const std::string reason = "The consolidated backup " + archiveName +
                                    " could not be made: " + failure + ". No backup was deleted.";
         run.Tell(reason, ui::Icon::Critical);

@@ -46,6 +46,16 @@ TEST_F(ConsolidateLife, SuccessReplacesTheRangeByOneCheckedArchive) {
     EXPECT_EQ(StoredContent(job / "rk_2026_12_03_00_00_00_C.zip", "a.txt"), "a three");
 }
 
+TEST_F(ConsolidateLife, EveryRunRemovesItsExtractedCopy) {
+    for (const char* day : {"2026-12-01", "2026-12-03"}) {
+        const RunResult result = Consolidate(day, "2026-12-03", JobFolder());
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        for (const auto& entry : fs::directory_iterator(box.root() / "tmp"))
+            EXPECT_NE(entry.path().filename().string().rfind("rk", 0), 0u) << entry.path();
+    }
+    EXPECT_EQ(JobArchives(), (std::vector<std::string>{"rk_2026_12_03_00_00_00_C_C.zip"}));
+}
+
 TEST_F(ConsolidateLife, ARangeOfPartOfTheBackupsLeavesTheOthers) {
     const RunResult result = Consolidate("2026-12-02", "2026-12-03", JobFolder() + "\\");
     EXPECT_EQ(result.exitCode, 0) << result.err;

@@ -279,6 +279,58 @@ TEST_F(RestoreRun, ConsolidateWithoutDeletionKeepsEveryBackupAndNamesTheNextOneT
     EXPECT_TRUE(seam.Calls().empty()); // silent: no message box at all
 }
 
+TEST_F(RestoreRun, ConsolidateNeverTakesFilesAUserEditedAfterAnExtraction) {
+    // Extract all, then edit and add files in the folder opened for the user.
+    dialog->optAction[0]->click();
+    seam.AnswerMessage(ui::Answer::OK);
+    seam.AnswerMessage(ui::Answer::OK);
+    seam.AnswerOpen();
+    ASSERT_EQ(dialog->StartExtract().end, ExtractEnd::Success);
+    box.write(Restored() / "a.txt", "edited by the user");
+    box.write(Restored() / "dropped-in.txt", "never backed up");
+
+    // Consolidate the same range, deleting what it replaces: it works in a
+    // folder of its own, which the confirmation names.
+    dialog->optAction[1]->click();
+    seam.AnswerMessage(ui::Answer::OK);
+    seam.AnswerMessage(ui::Answer::OK);
+    const ExtractOutcome outcome = dialog->StartExtract();
+    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    const std::vector<std::string> messages = MessageTexts();
+    ASSERT_EQ(messages.size(), 4u);
+    std::string expected = Confirmation("CONSOLIDATE");
+    expected.insert(expected.rfind("\r\n\r\n"),
+                    "\r\nExtraction folder: C:\\Restore\\rk_2026_12_03_00_00_00_2");
+    EXPECT_EQ(messages[2], expected);
+    EXPECT_EQ(JobArchives(), (std::vector<std::string>{kConsolidated}));
+    EXPECT_EQ(StoredContent(job / kConsolidated, "a.txt"), "a three");
+    EXPECT_EQ(StoredNames(job / kConsolidated),
+              (std::vector<std::string>{"a.txt", "middle.txt", "only-oldest.txt", "sub/b.txt"}));
+    EXPECT_EQ(box.read(Restored() / "a.txt"), "edited by the user");
+    EXPECT_EQ(FilesIn(box.c() / "Restore" / "rk_2026_12_03_00_00_00_2"), kNewestOfAll);
+}
+
+TEST_F(RestoreRun, AnArchiveThatFailsItsCheckIsRemovedAndNothingDeleted) {
+    fs::copy_file(ProgramDir() / "rk_fake_zip", box.c() / "App" / "rk_fake_zip");
+    fs::copy_file(ProgramDir() / "rkzip", box.c() / "App" / "rkzip");
+    ZipUtilPath = "C:\\App\\rk_fake_zip";
+    for (const char* spoil : {"drop", "corrupt"}) {
+        setenv("RK_FAKE_ZIP", spoil, 1);
+        dialog->txtDestination->setText(ui::ToQString(std::string("C:\\Restore-") + spoil));
+        const ExtractOutcome outcome =
+            dialog->AutoExtract(1, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+        EXPECT_EQ(outcome.end, ExtractEnd::Failure) << spoil;
+        EXPECT_NE(outcome.reason.find("No backup was deleted"), std::string::npos)
+            << outcome.reason;
+        EXPECT_NE(outcome.reason.find(std::string(spoil) == "drop" ? "does not hold"
+                                                                   : "does not read back"),
+                  std::string::npos)
+            << outcome.reason;
+        EXPECT_EQ(JobArchives(), (std::vector<std::string>{kOldest, kMiddle, kNewest})) << spoil;
+    }
+    unsetenv("RK_FAKE_ZIP");
+}
+
 TEST_F(RestoreRun, AFailingZipRunDeletesNothingAndNamesTheArchive) {
     ZipUtilPath = "Z:\\bin\\false";
     dialog->optAction[1]->click();

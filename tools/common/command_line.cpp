@@ -150,6 +150,8 @@ Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
                 command.replaceExisting = false;
             } else if (arg == "-o") {
                 command.replaceExisting = true;
+            } else if (arg == "-t") {
+                command.test = true;
             } else if (arg == "-yo" || IsNoPromptOption(arg)) {
             } else if (ParseKeepAttributes(arg, command)) {
             } else if (arg.compare(0, 2, "-@") == 0) {
@@ -190,6 +192,9 @@ Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
     if (command.listingFile &&
         (command.destination || !command.names.empty() || !command.listFiles.empty()))
         return fail("a listing (-@) takes only the archive");
+    if (command.test && (command.listingFile || command.destination || !command.names.empty() ||
+                         !command.listFiles.empty()))
+        return fail("a test (-t) takes only the archive");
     parsed.command = std::move(command);
     return parsed;
 }
@@ -243,8 +248,10 @@ reason on standard error; an existing archive is left as it was).
 std::string UnzipUsage() {
     return R"(Usage: rkunzip [OPTIONS] ARCHIVE [@LISTFILE] [NAME...] [DESTINATION\]
        rkunzip -@LISTING ARCHIVE
+       rkunzip -t ARCHIVE
 
-Extracts a zip archive, or writes the names it holds to a listing file. Paths
+Extracts a zip archive, writes the names it holds to a listing file, or tests
+that every entry reads back with its recorded size and CRC (-t). Paths
 are Windows path text; drives map to host folders as RAVELKEEP_DRIVES says.
 
 Options:
@@ -254,6 +261,8 @@ Options:
   -o          replace existing files
   -J[hrs]     do not restore the hidden (h), read-only (r) or system (s)
               attribute; -J alone means all three
+  -t          test: read every entry back and check its size and CRC; writes
+              nothing; each entry that fails is named
   -yo, -^^    accepted; no effect here (never prompting)
   -@LISTING   write the archive's file names to LISTING, one per line (CR LF),
               in their listed form (below), in double quotes when the name
@@ -287,8 +296,8 @@ refused; nothing is ever written outside the destination. Symbolic links are
 recreated as links. Folders get their stored mode and time once their files
 are written.
 
-Exit codes: 0 everything extracted or listed; 1 some entries refused or
-unreadable (each named on standard error); 2 usage error; 3 the archive could
+Exit codes: 0 everything extracted, listed or tested sound; 1 some entries
+refused, unreadable or failing the test (each named on standard error); 2 usage error; 3 the archive could
 not be read or the destination or listing not written.
 )";
 }

@@ -48,6 +48,7 @@ struct UnzipCommand {
     bool restoreReadOnly = true;            // -Jr turns it off
     bool restoreSystem = true;              // -Js turns it off
     std::optional<std::string> listingFile; // -@FILE
+    bool test = false;                      // -t: read every entry back, write nothing
     std::string archive;
     std::vector<std::string> listFiles; // @FILE operands
     std::vector<std::string> names;     // name patterns to extract

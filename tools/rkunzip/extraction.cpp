@@ -118,7 +118,10 @@ Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
     }
     const std::vector<std::string>& components = checked.components;
     if (info.kind == EntryKind::Folder) {
-        if (destination.Folder(components, components.size(), problem) < 0) {
+        const int made = destination.Folder(components, components.size(), problem);
+        if (made == Destination::kShadowed) {
+            done.outcome = Outcome::Kept;
+        } else if (made < 0) {
             done.outcome = Outcome::Failed;
             done.problem = "refused '" + info.name + "': " + problem;
         }
@@ -126,6 +129,10 @@ Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
     }
     const size_t folderCount = command.recreateFolders ? components.size() - 1 : 0;
     const int folder = destination.Folder(components, folderCount, problem);
+    if (folder == Destination::kShadowed) {
+        done.outcome = Outcome::Kept;
+        return done;
+    }
     if (folder < 0) {
         done.outcome = Outcome::Failed;
         done.problem = "refused '" + info.name + "': " + problem;
@@ -142,6 +149,8 @@ Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
         if (ReadLinkTarget(archive, info, target, problem))
             result = destination.MakeLink(folder, name, target, info.mtime, command.replaceExisting,
                                           problem);
+        if (result == PlaceResult::Written)
+            destination.NoteLinkMade(components);
     } else {
         zip_file_t* reader = zip_fopen_index(archive, info.index, 0);
         if (reader == nullptr) {
@@ -245,6 +254,9 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
                           Destination& destination) {
     ExtractionOutcome outcome;
     const mode_t mask = CurrentUmask();
+    // Extracting newest first, a path that is a file or link now shadows
+    // what older archives hold below it.
+    destination.KeepExisting(!command.replaceExisting);
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     std::vector<Planned> planned;
     OrderCheck order(command.recreateFolders);
@@ -277,8 +289,10 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {
         std::string ignored;
         second = zip_open(archiveHost.c_str(), ZIP_RDONLY, nullptr);
-        if (second != nullptr && secondDestination.OpenBeside(destination, ignored, 1))
+        if (second != nullptr && secondDestination.OpenBeside(destination, ignored, 1)) {
+            secondDestination.KeepExisting(!command.replaceExisting);
             split = planned.size() / 2;
+        }
     }
     auto run = [&](zip_t* handle, Destination& into, size_t from, size_t to) {
         for (size_t i = from; i < to; ++i)

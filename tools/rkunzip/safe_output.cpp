@@ -132,6 +132,15 @@ void Destination::AddingTo(int folderFd) {
     untouched_.erase(it);
 }
 
+void Destination::NoteLinkMade(const std::vector<std::string>& components) {
+    std::string path;
+    for (const auto& part : components) {
+        path += '/';
+        path += part;
+    }
+    linksMade_.insert(std::move(path));
+}
+
 int Destination::Folder(const std::vector<std::string>& components, size_t count,
                         std::string& problem) {
     int parent = root_;
@@ -157,12 +166,17 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
             fd = openat(parent, part.c_str(), kFolderOpenFlags);
         }
         if (fd < 0) {
+            const int openError = errno;
             struct stat info {};
-            if (fstatat(parent, part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-                S_ISLNK(info.st_mode))
+            const bool exists = fstatat(parent, part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+            const bool link = exists && S_ISLNK(info.st_mode);
+            if (keepExisting_ && exists && !S_ISDIR(info.st_mode) &&
+                !(link && linksMade_.count(path) != 0))
+                return kShadowed;
+            if (link)
                 problem = "would be written through the symbolic link '" + path.substr(1) + "'";
             else
-                problem = "can't open folder '" + path.substr(1) + "': " + ErrnoText(errno);
+                problem = "can't open folder '" + path.substr(1) + "': " + ErrnoText(openError);
             return -1;
         }
         // A folder made here stays open to its owner until its recorded

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <sys/types.h>
 #include <unordered_map>
@@ -54,8 +55,16 @@ class Destination {
     const std::string& host() const { return host_; }
 
     // The folder below the destination for these components, made when
-    // missing; -1 when refused or failed (`problem` says why).
+    // missing; -1 when refused or failed (`problem` says why); kShadowed when
+    // existing files are kept and a component exists already as a file, or
+    // as a link this run did not make: a newer archive extracted before says
+    // that path is no folder now, so what lies below it is passed over.
+    static constexpr int kShadowed = -2;
     int Folder(const std::vector<std::string>& components, size_t count, std::string& problem);
+    void KeepExisting(bool keep) { keepExisting_ = keep; }
+    // Notes a link this run made at the path of these components: an entry
+    // below it is refused, never passed over.
+    void NoteLinkMade(const std::vector<std::string>& components);
 
     // Writes the open entry `reader` as file `name` in `folderFd`.
     PlaceResult WriteFile(int folderFd, const std::string& name, zip_file_t* reader,
@@ -85,6 +94,8 @@ class Destination {
 
     std::string host_;
     int root_ = -1;
+    bool keepExisting_ = false;
+    std::set<std::string> linksMade_; // paths as Folder writes them: "/a/b"
     std::map<std::string, int> folders_;
     std::shared_ptr<RunFolders> record_;
     // The open folders that were there before the run and have had nothing
