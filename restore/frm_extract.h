@@ -5,6 +5,7 @@
 
 #include "engine/extract_plan.h"
 #include "engine/progress_display.h"
+#include "restore/run/restore_run.h"
 
 #include <QDate>
 #include <QDialog>
@@ -23,25 +24,7 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 
-namespace rk {
-class frmViewFiles;
-}
-
 namespace rk::restore {
-
-// How a restore run ended.
-enum class ExtractEnd {
-    Success,    // the action was carried out completely
-    Incomplete, // carried out, but some replaced backups could not be deleted
-    Failure,    // the failure end: nothing was deleted
-    Refused,    // not started: no destination, or a run is in progress
-};
-
-struct ExtractOutcome {
-    ExtractEnd end = ExtractEnd::Failure;
-    // What went wrong, in words for the user; empty on success.
-    std::string reason;
-};
 
 class frmExtract final : public QDialog {
   public:
@@ -107,15 +90,6 @@ class frmExtract final : public QDialog {
     void ChooseDestination();
     void PullDate(QDateEdit& picker);
     void ActionClicked(int index);
-
-    // The parts of a run (extract_run.cpp).
-    struct Run;
-    ExtractOutcome Execute(bool bSilent);
-    ExtractOutcome PickFiles(Run& run);
-    ExtractOutcome ExtractRange(Run& run);
-    ExtractOutcome Consolidate(Run& run);
-    ExtractOutcome FailureEnd(Run& run, std::string reason);
-    ExtractOutcome SuccessEnd(Run& run, ExtractOutcome outcome);
 };
 
 } // namespace rk::restore

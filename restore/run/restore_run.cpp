@@ -1,0 +1,298 @@
+#include "restore/run/restore_run.h"
+
+#include "core/file_checks.h"
+#include "core/program_values.h"
+#include "core/text.h"
+#include "engine/archive_listing.h"
+#include "engine/consolidation_check.h"
+#include "engine/tool_runner.h"
+#include "engine/utility_contract.h"
+#include "engine/utility_failure.h"
+#include "platform/file_system.h"
+
+namespace rk::restore {
+
+namespace {
+
+// Why a piece cannot go into a utility's command line, or empty text.
+std::string PieceProblem(std::string_view what, std::string_view piece, bool quoted,
+                         std::string_view utility) {
+    const auto problem = CommandPieceProblem(piece, quoted);
+    if (!problem)
+        return {};
+    return "The path of the " + std::string(what) + " \"" + std::string(piece) +
+           "\" cannot be passed to the " + std::string(utility) + ": " + *problem + ".";
+}
+
+std::string JoinedLines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+// One run: its request, what it derives, and the ends it can take.
+class Run {
+  public:
+    Run(const RestoreRequest& request, ProgressDisplay& progress, RestoreConversation& conversation,
+        FilePicker& picker)
+        : request_(request), progress_(progress), conversation_(conversation), picker_(picker) {}
+
+    ExtractOutcome Execute();
+
+  private:
+    const std::string& Newest() const {
+        return request_.archiveNames[static_cast<std::size_t>(range_.endIndex)];
+    }
+    std::string ArchivePath(const std::string& name) const {
+        return AddBackslash(request_.source) + name;
+    }
+    void Tell(std::string_view text, NoticeKind kind = NoticeKind::Plain) const {
+        if (!request_.silent)
+            conversation_.Tell(text, kind);
+    }
+
+    ExtractOutcome PickFiles();
+    ExtractOutcome ExtractRange();
+    ExtractOutcome Consolidate();
+    ExtractOutcome FailureEnd(std::string reason);
+    ExtractOutcome SuccessEnd(ExtractOutcome outcome);
+
+    const RestoreRequest& request_;
+    ProgressDisplay& progress_;
+    RestoreConversation& conversation_;
+    FilePicker& picker_;
+    ArchiveRange range_;
+    std::string listPath_;
+    long long selectedCount_ = 0;
+    std::string extractionFolder_;
+};
+
+ExtractOutcome Run::Execute() {
+    if (request_.destination.empty()) {
+        Tell("Invalid destination");
+        return {ExtractEnd::Refused, "Invalid destination"};
+    }
+    progress_.SetStatusText("Preparing to extract");
+    range_ = FindRange(request_.archiveNames, request_.startDay, request_.endDay);
+    if (range_.Empty()) {
+        Tell("Nothing to do");
+        return FailureEnd("Nothing to do");
+    }
+
+    if (request_.action == ExtractAction::ExtractPicked) {
+        if (ExtractOutcome picked = PickFiles(); picked.end != ExtractEnd::Success)
+            return picked;
+    }
+
+    // Consolidate zips everything in its extraction folder, so it works in a
+    // folder of its own: never one where an earlier run left files that the
+    // user may have changed since.
+    extractionFolder_ = ExtractionFolder(request_.destination, Newest());
+    const std::string usualFolder = extractionFolder_;
+    if (request_.action == ExtractAction::Consolidate)
+        for (int n = 2; PathExists(extractionFolder_); ++n)
+            extractionFolder_ = usualFolder + "_" + std::to_string(n);
+
+    if (!request_.silent) {
+        std::string question =
+            ConfirmationText(request_.source, request_.destination, request_.startText,
+                             request_.endText, ActionWord(request_.action, selectedCount_));
+        if (extractionFolder_ != usualFolder)
+            question.insert(question.rfind("\r\n\r\n"),
+                            "\r\nExtraction folder: " + extractionFolder_);
+        if (!conversation_.Confirm(question))
+            return FailureEnd("The restore was not confirmed.");
+    }
+
+    if (ExtractOutcome extracted = ExtractRange(); extracted.end != ExtractEnd::Success)
+        return extracted;
+    if (request_.action == ExtractAction::Consolidate)
+        return SuccessEnd(Consolidate());
+    return SuccessEnd({ExtractEnd::Success, {}});
+}
+
+ExtractOutcome Run::PickFiles() {
+    const std::string info =
+        PickerInfoText(request_.destination, request_.startText, request_.endText);
+    const PickedFiles picked =
+        picker_.Pick(request_.source, RangeArchiveNames(request_.archiveNames, range_), info);
+    if (!picked.listed) {
+        const std::string reason =
+            "Could not list the files of the backup " + picked.failedArchive + ": " + picked.reason;
+        Tell(reason, NoticeKind::Critical);
+        return FailureEnd(reason);
+    }
+    if (!picked.confirmed)
+        return FailureEnd("No files were chosen.");
+
+    listPath_ = ProgramListFilePath(ExtractListFileName);
+    if (!platform::WriteFileAtomically(listPath_, JoinedLines(picked.names))) {
+        const std::string reason =
+            "Could not write the list of selected files \"" + listPath_ + "\".";
+        Tell(reason, NoticeKind::Critical);
+        return FailureEnd(reason);
+    }
+    selectedCount_ = static_cast<long long>(picked.names.size());
+    if (picked.names.empty()) {
+        Tell("No files selected");
+        return FailureEnd("No files selected");
+    }
+    return {ExtractEnd::Success, {}};
+}
+
+ExtractOutcome Run::ExtractRange() {
+    platform::CreateFolder(request_.destination);
+    platform::CreateFolder(extractionFolder_);
+    if (!FolderExists(extractionFolder_)) {
+        const std::string reason = "The folder \"" + extractionFolder_ + "\" could not be created.";
+        Tell(reason, NoticeKind::Critical);
+        return FailureEnd(reason);
+    }
+    const std::string target = AddBackslash(extractionFolder_);
+    const bool listed = request_.action == ExtractAction::ExtractPicked;
+
+    std::string problem = PieceProblem("unzip utility", UnzipUtilPath, true, "unzip utility");
+    if (problem.empty())
+        problem = PieceProblem("extraction folder", target, true, "unzip utility");
+    if (problem.empty() && listed)
+        problem = PieceProblem("list of selected files", listPath_, true, "unzip utility");
+    for (auto i = range_.startIndex; problem.empty() && i <= range_.endIndex; ++i)
+        problem =
+            PieceProblem("backup", ArchivePath(request_.archiveNames[static_cast<std::size_t>(i)]),
+                         true, "unzip utility");
+    if (!problem.empty()) {
+        Tell(problem, NoticeKind::Critical);
+        return FailureEnd(problem);
+    }
+
+    progress_.SetProgressMaximum(range_.endIndex + 1);
+    progress_.SetProgressMinimum(range_.startIndex);
+    int processed = 0;
+    for (int i = range_.endIndex; i >= range_.startIndex; --i) {
+        const std::string& name = request_.archiveNames[static_cast<std::size_t>(i)];
+        ++processed;
+        // A name without an archive date is passed over, inside the range too.
+        if (!ArchiveDate(name)) {
+            progress_.SetProgressValue(range_.startIndex + processed);
+            continue;
+        }
+        progress_.SetStatusText("Extracting " + name);
+        const std::string archive = ArchivePath(name);
+        const ToolOutcome outcome =
+            RunTool(listed ? ExtractListedCommandLine(UnzipUtilPath, archive, listPath_, target)
+                           : ExtractCommandLine(UnzipUtilPath, archive, target));
+        progress_.SetProgressValue(range_.startIndex + processed);
+        conversation_.KeepResponsive();
+        if (!UtilitySucceeded(outcome)) {
+            const std::string reason =
+                "Could not extract the backup " + name + ": " + UtilityFailureReason(outcome);
+            Tell(reason, NoticeKind::Critical);
+            return FailureEnd(reason);
+        }
+    }
+    progress_.SetProgressMinimum(0);
+    progress_.SetProgressValue(0);
+    return {ExtractEnd::Success, {}};
+}
+
+ExtractOutcome Run::Consolidate() {
+    progress_.SetProgressMaximum(100);
+    progress_.SetProgressMinimum(0);
+    progress_.SetProgressValue(90);
+    progress_.SetStatusText("Creating backup...");
+    const std::string archive = ConsolidatedArchivePath(request_.source, Newest());
+    const std::string archiveName = GetPathPart(archive, PathPartFileName);
+    const std::string target = AddBackslash(extractionFolder_);
+    const std::string shortZip = GetShortPath(ZipUtilPath);
+    std::string problem = PieceProblem("zip utility", shortZip, false, "zip utility");
+    if (problem.empty())
+        problem = PieceProblem("consolidated backup", archive, true, "zip utility");
+    if (problem.empty())
+        problem = PieceProblem("extraction folder", target + "*.*", true, "zip utility");
+    if (!problem.empty()) {
+        const std::string reason = problem + " No backup was deleted.";
+        Tell(reason, NoticeKind::Critical);
+        return FailureEnd(reason);
+    }
+
+    const std::vector<std::string> extracted = FilesUnder(extractionFolder_);
+    const bool archiveExisted = PathExists(archive);
+    const ToolOutcome zipped = RunTool(ConsolidateCommandLine(shortZip, archive, target));
+    progress_.SetProgressMinimum(0);
+    progress_.SetProgressValue(0);
+    std::string failure;
+    if (!UtilitySucceeded(zipped))
+        failure = UtilityFailureReason(zipped);
+    else if (!PathExists(archive))
+        failure = "the zip utility made no archive";
+    if (failure.empty()) {
+        progress_.SetStatusText("Checking " + archiveName);
+        const ArchiveCheck check =
+            CheckArchiveHolds(archive, extracted, ProgramListFilePath(ListingFileName));
+        if (!check.holdsEverything)
+            failure = check.reason;
+    }
+    if (!failure.empty()) {
+        // An archive that failed its check is never left to be taken for a
+        // backup of the range; one that was there before the run stays.
+        if (!archiveExisted && PathExists(archive))
+            platform::DeleteFile(archive);
+        const std::string reason = "The consolidated backup " + archiveName +
+                                   " could not be made: " + failure + ". No backup was deleted.";
+        Tell(reason, NoticeKind::Critical);
+        return FailureEnd(reason);
+    }
+
+    if (!request_.deleteReplaced)
+        return {ExtractEnd::Success, {}};
+    progress_.SetStatusText("Deleting files");
+    progress_.SetProgressMaximum(range_.endIndex);
+    progress_.SetProgressMinimum(range_.startIndex);
+    std::vector<std::string> kept;
+    for (int i = range_.startIndex; i <= range_.endIndex; ++i) {
+        const std::string& name = request_.archiveNames[static_cast<std::size_t>(i)];
+        const std::string path = ArchivePath(name);
+        if (ArchiveDate(name) && !SameText(path, archive) && !platform::DeleteFile(path) &&
+            PathExists(path))
+            kept.push_back(name);
+        progress_.SetProgressValue(i);
+    }
+    progress_.SetProgressMinimum(0);
+    progress_.SetProgressValue(0);
+    if (kept.empty())
+        return {ExtractEnd::Success, {}};
+    std::string reason = "The consolidated backup " + archiveName +
+                         " was made, but these backups it replaces could not be deleted:";
+    for (const std::string& name : kept)
+        reason += "\r\n" + name;
+    return {ExtractEnd::Incomplete, reason};
+}
+
+ExtractOutcome Run::FailureEnd(std::string reason) {
+    progress_.SetStatusText("Could not complete last action");
+    progress_.SetProgressMinimum(0);
+    progress_.SetProgressValue(0);
+    return {ExtractEnd::Failure, std::move(reason)};
+}
+
+ExtractOutcome Run::SuccessEnd(ExtractOutcome outcome) {
+    if (outcome.end == ExtractEnd::Failure)
+        return outcome;
+    progress_.SetStatusText("Done");
+    if (outcome.end == ExtractEnd::Incomplete)
+        Tell(outcome.reason, NoticeKind::Exclamation);
+    Tell("Done");
+    if (request_.action != ExtractAction::Consolidate)
+        conversation_.OpenFolder(extractionFolder_);
+    return outcome;
+}
+
+} // namespace
+
+ExtractOutcome RunRestore(const RestoreRequest& request, ProgressDisplay& progress,
+                          RestoreConversation& conversation, FilePicker& picker) {
+    return Run(request, progress, conversation, picker).Execute();
+}
+
+} // namespace rk::restore

@@ -1,0 +1,86 @@
+#pragma once
+// One restore run, without a window: find the archives of the date range,
+// extract them newest first into one folder (all files, or the files picked
+// in the file picker), and for Consolidate zip that folder into one new
+// archive, check it by content, and only then delete the archives it
+// replaces. The extract dialog gathers the inputs and shows the outcome; what
+// the run says to the person, and the picker, come through small interfaces.
+
+#include "engine/extract_plan.h"
+#include "engine/progress_display.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rk::restore {
+
+// How a restore run ended.
+enum class ExtractEnd {
+    Success,    // the action was carried out completely
+    Incomplete, // carried out, but some replaced backups could not be deleted
+    Failure,    // the failure end: nothing was deleted
+    Refused,    // not started: no destination, or a run is in progress
+};
+
+struct ExtractOutcome {
+    ExtractEnd end = ExtractEnd::Failure;
+    // What went wrong, in words for the user; empty on success.
+    std::string reason;
+};
+
+enum class NoticeKind { Plain, Exclamation, Critical };
+
+// What a run says to the person and asks. A silent run tells nothing and asks
+// nothing; it still opens the extraction folder.
+class RestoreConversation {
+  public:
+    virtual ~RestoreConversation() = default;
+    virtual void Tell(std::string_view text, NoticeKind kind) = 0;
+    // True when the person answers OK.
+    virtual bool Confirm(std::string_view question) = 0;
+    virtual void OpenFolder(const std::string& folder) = 0;
+    // Called between two utility runs, so that a window stays drawn.
+    virtual void KeepResponsive() {}
+};
+
+// The outcome of the file picker.
+struct PickedFiles {
+    // False when an archive could not be listed: which, and why.
+    bool listed = true;
+    std::string failedArchive;
+    std::string reason;
+    // True after OK, with the texts of the chosen entries.
+    bool confirmed = false;
+    std::vector<std::string> names;
+};
+
+class FilePicker {
+  public:
+    virtual ~FilePicker() = default;
+    // Lists the archives (names in `sourceFolder`, oldest first) and lets the
+    // person choose; `infoText` heads the list.
+    virtual PickedFiles Pick(const std::string& sourceFolder,
+                             const std::vector<std::string>& archiveNames,
+                             const std::string& infoText) = 0;
+};
+
+struct RestoreRequest {
+    bool silent = false;
+    std::string source;      // the folder holding the archives
+    std::string destination; // the folder to extract into
+    CalendarDay startDay{};
+    CalendarDay endDay{};
+    // The two days in the short date form, for the texts of the run.
+    std::string startText;
+    std::string endText;
+    ExtractAction action = ExtractAction::ExtractPicked;
+    bool deleteReplaced = false;
+    // The archive names of the source folder, in list order.
+    std::vector<std::string> archiveNames;
+};
+
+ExtractOutcome RunRestore(const RestoreRequest& request, ProgressDisplay& progress,
+                          RestoreConversation& conversation, FilePicker& picker);
+
+} // namespace rk::restore
