@@ -96,7 +96,10 @@ void DeleteFileQuietly(const std::string& path) {
 std::string ProgramListFilePath(std::string_view fileName) {
     if (IsFolderWritable(AppFolder))
         return AppFolder + std::string(fileName);
-    return AddBackslash(GetTempFolder()) + std::string(fileName);
+    const std::string temporary = GetTempFolder();
+    if (temporary.empty())
+        return {};
+    return AddBackslash(temporary) + std::string(fileName);
 }
 
 } // namespace rk

@@ -58,7 +58,7 @@ void DeleteFileQuietly(const std::string& path);
 
 // Where a list file of the program lives: in the program folder, or in the
 // temporary folder when the program folder cannot be written (an installation
-// owned by someone else).
+// owned by someone else); empty text when neither can be had.
 std::string ProgramListFilePath(std::string_view fileName);
 
 } // namespace rk

@@ -108,9 +108,12 @@ BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
     ListFileGuard listFile{MakeTempFileName("rk", AppFolder)};
     if (listFile.path.empty())
         listFile.path = MakeTempFileName("rk");
-    if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, lines))
+    if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, lines)) {
+        const std::string problem = TempFolderProblem();
         return Failure(archiveName, "Could not write the list of source folders in \"" + AppFolder +
-                                        "\" or in the temporary folder.");
+                                        "\" or in the temporary folder." +
+                                        (problem.empty() ? "" : " " + problem));
+    }
 
     const std::string shortZip = GetShortPath(ZipUtilPath);
     const std::string shortList = GetShortPath(listFile.path);

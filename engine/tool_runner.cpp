@@ -35,7 +35,11 @@ void RunAndWaitShow(std::string& commandLine, std::int32_t& /*showWindow*/) {
 
 std::string GetTempFolder(std::string_view prefix) {
     std::string path = TrimAtNull(platform::TempPath());
-    if (path.empty() || path.back() != '\\')
+    // Without a safe temporary folder there is no folder in it either: never
+    // "\\rk0", which would be the root of the current drive.
+    if (path.empty())
+        return {};
+    if (path.back() != '\\')
         path += '\\';
     if (!prefix.empty()) {
         for (unsigned long long n = 0;; ++n) {
@@ -49,6 +53,10 @@ std::string GetTempFolder(std::string_view prefix) {
     if (path.size() > 3 && path.back() == '\\')
         path.pop_back();
     return path;
+}
+
+std::string TempFolderProblem() {
+    return platform::TempPathProblem();
 }
 
 std::string GetShortPath(std::string_view path) {

@@ -32,8 +32,11 @@ void SetToolWaitHook(std::function<void()> hook);
 
 // A folder path in the temporary folder: prefix + the first free number
 // ("...\rk0", "...\rk1"), not created; the temporary folder itself when the
-// prefix is empty. No trailing backslash unless it is a drive root.
+// prefix is empty. No trailing backslash unless it is a drive root. Empty
+// text when no safe temporary folder can be had (TempFolderProblem says why).
 std::string GetTempFolder(std::string_view prefix = {});
+// Why there is no temporary folder, naming it; empty text when there is one.
+std::string TempFolderProblem();
 
 // The space-free form of an existing path, or the path unchanged.
 std::string GetShortPath(std::string_view path);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -31,19 +32,39 @@ std::string HomeFolder() {
 }
 
 // A folder that belongs to this user alone: made with mode 0700 when missing;
-// refused when it is a link, not a folder, or someone else's.
-bool EnsurePrivateFolder(const std::string& host) {
-    if (mkdir(host.c_str(), 0700) != 0 && errno != EEXIST)
+// refused when it is a link, not a folder, or someone else's (`problem` then
+// says which).
+bool EnsurePrivateFolder(const std::string& host, std::string& problem) {
+    if (mkdir(host.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = "cannot be made: " + std::string(std::strerror(errno));
         return false;
+    }
     struct stat info {};
-    if (lstat(host.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid())
+    if (lstat(host.c_str(), &info) != 0) {
+        problem = "cannot be read: " + std::string(std::strerror(errno));
         return false;
-    if ((info.st_mode & 077) != 0 && chmod(host.c_str(), 0700) != 0)
+    }
+    if (S_ISLNK(info.st_mode)) {
+        problem = "is a symbolic link";
         return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        problem = "is not a folder";
+        return false;
+    }
+    if (info.st_uid != getuid()) {
+        problem = "belongs to another user";
+        return false;
+    }
+    if ((info.st_mode & 077) != 0 && chmod(host.c_str(), 0700) != 0) {
+        problem = "cannot be made private: " + std::string(std::strerror(errno));
+        return false;
+    }
     return true;
 }
 
-std::string PrivateTempHost() {
+// The private temporary folder, or empty text with the reason in `problem`.
+std::string PrivateTempHost(std::string& problem) {
     if (const char* tmpdir = std::getenv("TMPDIR"); tmpdir != nullptr && *tmpdir == '/') {
         std::string host = tmpdir;
         while (host.size() > 1 && host.back() == '/')
@@ -51,10 +72,19 @@ std::string PrivateTempHost() {
         struct stat info {};
         if (stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
             return host;
-        return mkdir(host.c_str(), 0700) == 0 ? host : std::string();
+        if (mkdir(host.c_str(), 0700) == 0)
+            return host;
+        problem = "The temporary folder " + host + " (TMPDIR) cannot be used: " +
+                  (errno == EEXIST ? std::string("it is not a folder") : std::strerror(errno)) +
+                  ".";
+        return {};
     }
     const std::string host = "/tmp/ravelkeep-" + std::to_string(getuid());
-    return EnsurePrivateFolder(host) ? host : std::string();
+    std::string why;
+    if (EnsurePrivateFolder(host, why))
+        return host;
+    problem = "The temporary folder " + host + " cannot be used: it " + why + ".";
+    return {};
 }
 
 std::uint64_t Fnv1a(std::string_view text) {
@@ -91,8 +121,20 @@ std::string ProgramBaseName() {
     return name;
 }
 
+std::string PrivateFolderProblem(const std::string& host) {
+    std::string problem;
+    return EnsurePrivateFolder(host, problem) ? std::string() : problem;
+}
+
+std::string TempPathProblem() {
+    std::string problem;
+    PrivateTempHost(problem);
+    return problem;
+}
+
 std::string TempPath() {
-    const std::string host = PrivateTempHost();
+    std::string problem;
+    const std::string host = PrivateTempHost(problem);
     if (host.empty())
         return {};
     std::string windows = ToWindowsPath(host);
@@ -168,14 +210,15 @@ std::string ShortPath(std::string_view windowsPath) {
     if (!host || lstat(host->c_str(), &info) != 0)
         return original;
     // Aliases live in a private folder whose own path has no spaces.
-    std::string aliasFolder = PrivateTempHost();
+    std::string ignored;
+    std::string aliasFolder = PrivateTempHost(ignored);
     if (aliasFolder.empty() || aliasFolder.find(' ') != std::string::npos) {
         aliasFolder = "/tmp/ravelkeep-" + std::to_string(getuid());
-        if (!EnsurePrivateFolder(aliasFolder))
+        if (!EnsurePrivateFolder(aliasFolder, ignored))
             return original;
     }
     aliasFolder += "/short";
-    if (!EnsurePrivateFolder(aliasFolder))
+    if (!EnsurePrivateFolder(aliasFolder, ignored))
         return original;
     char name[32];
     std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(Fnv1a(*host)));

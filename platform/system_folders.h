@@ -15,6 +15,13 @@ std::string ProgramBaseName();
 // $TMPDIR when set, else /tmp/ravelkeep-<uid>, made with mode 0700 and checked
 // to belong to the user. Empty text when no such folder can be had.
 std::string TempPath();
+// Why TempPath gives no folder, naming the folder and what is wrong with it
+// (a link, someone else's); empty text when it gives one.
+std::string TempPathProblem();
+// Makes the host folder private to this user as the temporary folder is made
+// (mode 0700, made when missing); empty text, or what is wrong with it ("is a
+// symbolic link", "belongs to another user").
+std::string PrivateFolderProblem(const std::string& host);
 
 // GetTempFileName with the unique number 0: in `windowsFolder`, a new empty
 // file named from the first three characters of the prefix, a hexadecimal

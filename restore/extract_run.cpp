@@ -3,6 +3,7 @@
 // picker "Select Files", and shows the outcome.
 
 #include "engine/picker/frm_view_files.h"
+#include "engine/tool_runner.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
 #include "restore/run/restore_run.h"
@@ -128,6 +129,13 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
     if (!request.destination.empty()) {
         UpdateFileList();
         request.archiveNames = ArchiveNames();
+    } else if (const std::string problem = TempFolderProblem(); !problem.empty()) {
+        // The destination is empty because the temporary folder, its
+        // default, was refused: say why, and write nothing anywhere else.
+        if (!bSilent)
+            ui::MsgBox("Invalid destination\r\n\r\n" + problem, ui::Buttons::OK,
+                       ui::Icon::Exclamation);
+        return {ExtractEnd::Refused, problem};
     }
 
     DialogConversation conversation;

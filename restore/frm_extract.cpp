@@ -213,7 +213,12 @@ void frmExtract::ChooseSource() {
 
 void frmExtract::ChooseDestination() {
     if (ui::MsgBox("Use temp folder?", ui::Buttons::YesNo, ui::Icon::Question) == ui::Answer::Yes) {
-        txtDestination->setText(ui::ToQString(GetTempFolder("rk")));
+        const std::string temporary = GetTempFolder("rk");
+        if (temporary.empty()) {
+            ui::MsgBox(TempFolderProblem(), ui::Buttons::OK, ui::Icon::Exclamation);
+            return;
+        }
+        txtDestination->setText(ui::ToQString(temporary));
         return;
     }
     const std::string folder =

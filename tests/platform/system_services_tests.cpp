@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -39,6 +40,33 @@ TEST(TempFiles, AreUniqueEmptyAndInThePrivateFolder) {
     ASSERT_EQ(stat(host->c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_EQ(info.st_uid, getuid());
+}
+
+TEST(TempFiles, APrivateFolderThatIsALinkOrNoFolderIsRefused) {
+    rk::test::Sandbox box;
+    namespace fs = std::filesystem;
+    const fs::path made = box.root() / "private";
+    EXPECT_EQ(PrivateFolderProblem(made.string()), "");
+    EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all);
+    fs::permissions(made, fs::perms::all);
+    EXPECT_EQ(PrivateFolderProblem(made.string()), "");
+    EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all);
+
+    fs::create_directory_symlink(made, box.root() / "link");
+    EXPECT_EQ(PrivateFolderProblem((box.root() / "link").string()), "is a symbolic link");
+    box.write(box.root() / "file", "x");
+    EXPECT_EQ(PrivateFolderProblem((box.root() / "file").string()), "is not a folder");
+    if (getuid() == 0) {
+        // Root can hand a folder to someone else, as another user would own it.
+        fs::create_directories(box.root() / "theirs");
+        ASSERT_EQ(chown((box.root() / "theirs").c_str(), 65534, 65534), 0);
+        EXPECT_EQ(PrivateFolderProblem((box.root() / "theirs").string()),
+                  "belongs to another user");
+    }
+    // Without a safe folder, nothing in it is offered.
+    setenv("TMPDIR", (box.root() / "file").c_str(), 1);
+    EXPECT_EQ(TempPath(), "");
+    EXPECT_NE(TempPathProblem().find("it is not a folder"), std::string::npos) << TempPathProblem();
 }
 
 TEST(Registry, StoreOverridesTheBuiltInAnswers) {

@@ -4,6 +4,8 @@
 
 #include "restore_fixture.h"
 
+#include <unistd.h>
+
 namespace rk::test {
 namespace {
 
@@ -30,10 +32,12 @@ class ConsolidateLife : public RestoreFixture {
     }
 
     RunResult Consolidate(const std::string& start, const std::string& end,
-                          const std::string& folder) const {
+                          const std::string& folder,
+                          const std::vector<std::string>& environment = {}) const {
+        std::vector<std::string> env = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=offscreen"};
+        env.insert(env.end(), environment.begin(), environment.end());
         return rk::test::Run(
-            {(program / "rkbak").string(), "/c/" + start + "/" + end + "/" + folder},
-            {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=offscreen"});
+            {(program / "rkbak").string(), "/c/" + start + "/" + end + "/" + folder}, env);
     }
 };
 
@@ -54,6 +58,35 @@ TEST_F(ConsolidateLife, EveryRunRemovesItsExtractedCopy) {
             EXPECT_NE(entry.path().filename().string().rfind("rk", 0), 0u) << entry.path();
     }
     EXPECT_EQ(JobArchives(), (std::vector<std::string>{"rk_2026_12_03_00_00_00_C_C.zip"}));
+}
+
+// Without a safe temporary folder the run refuses, names the folder and what
+// is wrong with it, and writes nowhere else.
+TEST_F(ConsolidateLife, ARefusedTemporaryFolderIsNamedAndNothingIsWritten) {
+    box.write(box.root() / "not-a-folder", "a file");
+    const RunResult file = Consolidate("2026-12-01", "2026-12-03", JobFolder(),
+                                       {"TMPDIR=" + (box.root() / "not-a-folder").string()});
+    EXPECT_EQ(file.exitCode, 1) << file.err;
+    EXPECT_NE(file.err.find("not-a-folder"), std::string::npos) << file.err;
+    EXPECT_NE(file.err.find("it is not a folder"), std::string::npos) << file.err;
+
+    // The private folder of the user replaced by a link (only when this
+    // machine has none of its own to disturb).
+    const fs::path own = "/tmp/ravelkeep-" + std::to_string(getuid());
+    if (!fs::exists(fs::symlink_status(own))) {
+        fs::create_directories(box.root() / "elsewhere");
+        fs::create_directory_symlink(box.root() / "elsewhere", own);
+        const RunResult link = Consolidate("2026-12-01", "2026-12-03", JobFolder(), {"TMPDIR"});
+        fs::remove(own);
+        EXPECT_EQ(link.exitCode, 1) << link.err;
+        EXPECT_NE(link.err.find(own.string() + " cannot be used: it is a symbolic link"),
+                  std::string::npos)
+            << link.err;
+        EXPECT_TRUE(fs::is_empty(box.root() / "elsewhere"));
+    }
+    EXPECT_EQ(JobArchives().size(), 3u);
+    for (const fs::path& root : {box.c(), box.d(), box.root()})
+        EXPECT_FALSE(fs::exists(root / "rk0")) << root;
 }
 
 TEST_F(ConsolidateLife, ARangeOfPartOfTheBackupsLeavesTheOthers) {
