@@ -9,6 +9,7 @@
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
 #include "platform/file_system.h"
+#include "restore/run/shadowed_versions.h"
 
 namespace rk::restore {
 
@@ -212,6 +213,27 @@ ExtractOutcome Run::Consolidate() {
         problem = PieceProblem("extraction folder", target + "*.*", true, "zip utility");
     if (!problem.empty()) {
         const std::string reason = problem + " No backup was deleted.";
+        Tell(reason, NoticeKind::Critical);
+        return FailureEnd(reason);
+    }
+
+    // Versions that a newer entry of another kind passed over are kept too.
+    std::vector<std::string> newestFirst;
+    for (int i = range_.endIndex; i >= range_.startIndex; --i) {
+        const std::string& name = request_.archiveNames[static_cast<std::size_t>(i)];
+        if (ArchiveDate(name))
+            newestFirst.push_back(ArchivePath(name));
+    }
+    std::string workFolder = extractionFolder_ + "_shadowed";
+    for (int n = 2; PathExists(workFolder); ++n)
+        workFolder = extractionFolder_ + "_shadowed_" + std::to_string(n);
+    const ShadowedOutcome shadowed = KeepShadowedVersions(
+        newestFirst, extractionFolder_, workFolder, ProgramListFilePath(ListingFileName),
+        ProgramListFilePath(ExtractListFileName));
+    if (!shadowed.failure.empty()) {
+        const std::string reason = "The consolidated backup " + archiveName +
+                                   " could not be made: " + shadowed.failure +
+                                   ". No backup was deleted.";
         Tell(reason, NoticeKind::Critical);
         return FailureEnd(reason);
     }

@@ -89,6 +89,30 @@ TEST_F(ConsolidateLife, ARefusedTemporaryFolderIsNamedAndNothingIsWritten) {
         EXPECT_FALSE(fs::exists(root / "rk0")) << root;
 }
 
+// A name that changed kind between two backups: every version the range
+// holds is in the consolidated archive, the passed-over one under its name
+// stamped with its backup's date and time.
+TEST_F(ConsolidateLife, NamesThatChangedKindKeepEveryVersion) {
+    MakeArchive("rk_2026_12_05_08_00_00.zip",
+                {{"notes", "notes as a file"}, {"d/f.txt", "below the folder d"}});
+    MakeArchive("rk_2026_12_06_08_00_00.zip",
+                {{"notes/a.txt", "notes is a folder now"}, {"d", "d is a file now"}});
+    const RunResult result = Consolidate("2026-12-05", "2026-12-06", JobFolder());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const fs::path made = job / "rk_2026_12_06_08_00_00_C.zip";
+    EXPECT_EQ(JobArchives(), (std::vector<std::string>{
+                                 "rk_2026_12_01_10_00_00.zip", "rk_2026_12_02_23_59_00.zip",
+                                 "rk_2026_12_03_00_00_00.zip", "rk_2026_12_06_08_00_00_C.zip"}));
+    EXPECT_EQ(StoredNames(made),
+              (std::vector<std::string>{"d", "d~2026_12_05_08_00_00/f.txt", "notes/a.txt",
+                                        "notes~2026_12_05_08_00_00"}));
+    EXPECT_EQ(StoredContent(made, "notes~2026_12_05_08_00_00"), "notes as a file");
+    EXPECT_EQ(StoredContent(made, "d~2026_12_05_08_00_00/f.txt"), "below the folder d");
+    EXPECT_EQ(StoredContent(made, "notes/a.txt"), "notes is a folder now");
+    for (const auto& entry : fs::directory_iterator(box.root() / "tmp"))
+        EXPECT_NE(entry.path().filename().string().rfind("rk", 0), 0u) << entry.path();
+}
+
 TEST_F(ConsolidateLife, ARangeOfPartOfTheBackupsLeavesTheOthers) {
     const RunResult result = Consolidate("2026-12-02", "2026-12-03", JobFolder() + "\\");
     EXPECT_EQ(result.exitCode, 0) << result.err;

@@ -257,7 +257,12 @@ are Windows path text; drives map to host folders as RAVELKEEP_DRIVES says.
 Options:
   -d          recreate the stored folders under the destination (without it,
               every file goes straight into the destination)
-  -o-         never replace a file that exists already (the default)
+  -o-         never replace a file that exists already (the default); what
+              lies below a path that exists as a file or as a link made
+              before the run exists already too, as when archives are
+              extracted newest first (Ravelkeep's consolidation then keeps
+              such a version as NAME~yyyy_mm_dd_hh_nn_ss, the date and time
+              of the backup that holds it)
   -o          replace existing files
   -J[hrs]     do not restore the hidden (h), read-only (r) or system (s)
               attribute; -J alone means all three

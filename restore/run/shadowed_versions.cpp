@@ -1,0 +1,160 @@
+#include "restore/run/shadowed_versions.h"
+
+#include "core/listed_names.h"
+#include "core/program_values.h"
+#include "core/text.h"
+#include "engine/archive_listing.h"
+#include "engine/consolidation_check.h"
+#include "engine/tool_runner.h"
+#include "engine/utility_contract.h"
+#include "engine/utility_failure.h"
+#include "platform/drive_map.h"
+#include "platform/file_system.h"
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+
+namespace rk::restore {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// "2026_12_01_10_00_00" of "...\rk_2026_12_01_10_00_00.zip".
+std::string StampOf(const std::string& archivePath) {
+    std::string name = GetPathPart(archivePath, PathPartBaseName);
+    if (name.rfind("rk_", 0) == 0)
+        name.erase(0, 3);
+    return name;
+}
+
+bool IsFolderNoLink(const fs::path& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const fs::path& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+// The stored name's place in the extraction folder: its own path when that
+// is free, else the path with the first clashing component stamped.
+std::string FreeName(const fs::path& root, const std::string& stored, const std::string& stamp) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= stored.size();) {
+        std::size_t end = stored.find('/', start);
+        if (end == std::string::npos)
+            end = stored.size();
+        parts.push_back(stored.substr(start, end - start));
+        start = end + 1;
+    }
+    fs::path at = root;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        const fs::path next = at / parts[i];
+        if (last ? Exists(next) : (Exists(next) && !IsFolderNoLink(next))) {
+            parts[i] += "~" + stamp;
+            break;
+        }
+        at = next;
+    }
+    std::string name;
+    for (const std::string& part : parts)
+        name += (name.empty() ? "" : "/") + part;
+    return name;
+}
+
+// The listed names an archive holds, or nothing when it cannot be listed.
+std::optional<std::vector<std::string>>
+NamesIn(const std::string& archive, const std::string& listingPath, std::string& failure) {
+    DeleteFileQuietly(listingPath);
+    const ToolOutcome listing = WriteArchiveListing(archive, listingPath);
+    const auto content = ListingMade(listing, listingPath) ? platform::ReadFile(listingPath)
+                                                           : std::optional<std::string>();
+    if (!content) {
+        failure = "the backup " + GetPathPart(archive, PathPartFileName) +
+                  " could not be listed: " + UtilityFailureReason(listing);
+        return std::nullopt;
+    }
+    return ListingFields(*content);
+}
+
+} // namespace
+
+ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePaths,
+                                     const std::string& extractionFolder,
+                                     const std::string& workFolder, const std::string& listingPath,
+                                     const std::string& listPath) {
+    ShadowedOutcome outcome;
+    const std::vector<std::string> extracted = FilesUnder(extractionFolder);
+    const std::set<std::string> present(extracted.begin(), extracted.end());
+    // Each name that is missing, with the newest archive holding it.
+    std::map<std::size_t, std::vector<std::string>> missing;
+    std::set<std::string> seen;
+    for (std::size_t i = 0; i < archivePaths.size(); ++i) {
+        const auto names = NamesIn(archivePaths[i], listingPath, outcome.failure);
+        if (!names)
+            return outcome;
+        for (const std::string& name : *names)
+            if (seen.insert(name).second && present.count(name) == 0)
+                missing[i].push_back(name);
+    }
+    if (missing.empty())
+        return outcome;
+
+    const auto rootHost = platform::ToHostPath(extractionFolder);
+    const auto workHost = platform::ToHostPath(workFolder);
+    if (!rootHost || !workHost) {
+        outcome.failure = "the extraction folder has no place here";
+        return outcome;
+    }
+    const fs::path root = *rootHost;
+    const fs::path work = *workHost;
+    for (const auto& [index, names] : missing) {
+        const std::string& archive = archivePaths[index];
+        std::error_code ignored;
+        fs::remove_all(work, ignored);
+        platform::CreateFolder(workFolder);
+        std::string list;
+        for (const std::string& name : names)
+            list += name + "\r\n";
+        const std::string target = AddBackslash(workFolder);
+        if (!platform::WriteFileAtomically(listPath, list)) {
+            outcome.failure = "the list file \"" + listPath + "\" could not be written";
+            break;
+        }
+        const ToolOutcome run =
+            RunTool(ExtractListedCommandLine(UnzipUtilPath, archive, listPath, target));
+        if (!UtilitySucceeded(run)) {
+            outcome.failure = "the backup " + GetPathPart(archive, PathPartFileName) +
+                              " could not be extracted: " + UtilityFailureReason(run);
+            break;
+        }
+        for (const std::string& name : names) {
+            const auto stored = StoredNameOf(name);
+            const std::string keptAs = stored ? FreeName(root, *stored, StampOf(archive)) : "";
+            std::error_code error;
+            if (!keptAs.empty()) {
+                fs::create_directories((root / keptAs).parent_path(), error);
+                if (!error)
+                    fs::rename(work / *stored, root / keptAs, error);
+            }
+            if (keptAs.empty() || error) {
+                outcome.failure = "the version of \"" + name + "\" in the backup " +
+                                  GetPathPart(archive, PathPartFileName) + " could not be kept";
+                break;
+            }
+            outcome.keptAs.push_back(ListedName(keptAs));
+        }
+        if (!outcome.failure.empty())
+            break;
+    }
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return outcome;
+}
+
+} // namespace rk::restore
