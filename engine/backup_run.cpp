@@ -21,8 +21,10 @@ SettingsPlace JobPlace(const std::string& jobName, std::string section) {
     return {std::move(section), JobStoreFolder + jobName, std::string(kJobSettingsFile)};
 }
 
-BackupOutcome Failure(std::string archiveName, std::string reason) {
-    return {BackupStatus::Failed, std::move(archiveName), std::move(reason), {}};
+BackupOutcome Failure(std::string archiveName, std::string reason, std::string ownReason = {}) {
+    if (ownReason.empty())
+        ownReason = reason;
+    return {BackupStatus::Failed, std::move(archiveName), std::move(reason), std::move(ownReason)};
 }
 
 // The last non-empty line of a utility's error output.
@@ -145,19 +147,25 @@ BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
         if (mode == 0)
             WriteSetting("rootbk", archiveName, JobPlace(jobName, "settings"));
         if (tool.exitCode == 0)
-            return {BackupStatus::Made, archiveName, {}, tool.stderrTail};
-        return {BackupStatus::MadeWithUnreadableFiles,
-                archiveName,
+            return {BackupStatus::Made, archiveName, {}, {}};
+        return {BackupStatus::MadeWithUnreadableFiles, archiveName,
                 "The backup " + archiveName +
                     " was made, but some files could not be read and were left out:\n" +
                     tool.stderrTail,
-                {}};
+                "The backup " + archiveName +
+                    " was made, but some files could not be read and were left out (the zip "
+                    "utility named each)."};
     }
     std::string reason = LastLine(tool.stderrTail);
     if (reason.empty())
-        reason = "the zip utility ended with exit code " + std::to_string(tool.exitCode) +
-                 (archiveExists ? "" : " and made no archive");
-    return Failure(archiveName, "The backup " + archiveName + " could not be made: " + reason);
+        return Failure(archiveName,
+                       "The backup " + archiveName +
+                           " could not be made: the zip utility ended with exit code " +
+                           std::to_string(tool.exitCode) +
+                           (archiveExists ? "" : " and made no archive"));
+    return Failure(archiveName, "The backup " + archiveName + " could not be made: " + reason,
+                   "The backup " + archiveName +
+                       " could not be made (the zip utility said why, above).");
 }
 
 } // namespace rk

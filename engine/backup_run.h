@@ -21,9 +21,9 @@ struct BackupOutcome {
     std::string archiveName;
     // What went wrong, in words for the user (empty when all went well).
     std::string reason;
-    // What the zip utility said of a run that went well (entries such as
-    // sockets that are never stored), one line each.
-    std::string notices;
+    // The reason without the zip utility's own lines, for a caller whose
+    // standard error shows those lines already (they pass through).
+    std::string ownReason;
 };
 
 // "rk_" + the local date and time as "yyyy_mm_dd_hh_nn_ss" + ".zip".

@@ -3,7 +3,6 @@
 #include "app/main.h"
 #include "core/program_values.h"
 #include "core/text.h"
-#include "core/text_lines.h"
 #include "engine/backup_run.h"
 #include "jobs/job_store.h"
 
@@ -24,17 +23,14 @@ int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
     const BackupOutcome outcome = RunBackup(1, jobName);
     switch (outcome.status) {
     case BackupStatus::Made:
-        // Entries left out by design (sockets, FIFOs) are named, so that
-        // nothing is left out without a word.
-        for (const std::string& line : SplitLines(outcome.notices))
-            if (!line.empty())
-                errors << "rkbak: job \"" << jobName << "\": " << line << '\n';
         return app::ExitSuccess;
     case BackupStatus::MadeWithUnreadableFiles:
     case BackupStatus::Failed:
         break;
     }
-    std::string reason = outcome.reason;
+    // The zip utility's lines have reached standard error already; they are
+    // not said twice.
+    std::string reason = outcome.ownReason;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
         reason.pop_back();
     errors << "rkbak: job \"" << jobName << "\": " << reason << '\n';

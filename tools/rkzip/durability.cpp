@@ -44,6 +44,8 @@ bool WriteEmptyArchive(const std::string& archiveHost, int& error) {
     // End of central directory: signature, then 18 bytes of zeros (no disks,
     // no entries, no directory, no comment).
     std::array<unsigned char, 22> record{0x50, 0x4b, 0x05, 0x06};
+    // Named as libzip names its temporary archives, so that a run stopped
+    // here leaves nothing the lock's clean-up does not know (archive_lock.h).
     std::string temporary = archiveHost + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {

@@ -5,6 +5,7 @@
 #include "tools/common/exit_codes.h"
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
+#include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_writer.h"
 #include "tools/rkzip/attribute_record.h"
 #include "tools/rkzip/source_walk.h"
@@ -148,12 +149,21 @@ int RunZip(const std::vector<std::string>& args) {
         return kExitOk;
     }
 
+    // Before any thread is started: the packing threads inherit the blocked
+    // stop signals, and the thread watching for them removes this run's
+    // temporary archive when one comes.
+    WatchStopSignals();
+
     ArchivePlace place;
     std::string reason;
     if (!LocateArchive(command.archive, place, reason)) {
         Report("can't open zip archive '" + command.archive + "': " + reason);
         return kExitFailed;
     }
+    CleanUpAfterKilledRuns(place.folderHost);
+    // Held to the end of the run, whatever its outcome: a second run writing
+    // the same archive waits here for this one.
+    const ArchiveLock lock(place.folderHost, place.name);
 
     const Exclusions exclusions = LoadExclusions(command);
     std::vector<std::string> problems;

@@ -1,0 +1,51 @@
+#pragma once
+// Keeping the job folder free of half-written archives. libzip (and
+// WriteEmptyArchive) write an archive as "<archive>.XXXXXX" beside it and
+// rename that into place; a run stopped or killed on the way would leave the
+// temporary file behind. So a run holds an exclusive flock on
+// ".rkzip-state-lock.<archive>" in the archive's folder while it writes: the
+// temporary files of an archive whose lock is held belong to the holder, and
+// those of an archive whose lock file no one holds were left by a killed run.
+
+#include <string>
+#include <string_view>
+
+namespace rk::tools {
+
+// The name of the lock file of an archive.
+std::string ArchiveLockName(std::string_view archiveName);
+
+// True for "<archive>.XXXXXX", the names temporary archives take: the
+// archive's name, a dot and exactly six letters or digits.
+bool IsTemporaryArchiveName(std::string_view name, std::string_view archiveName);
+
+// Blocks SIGTERM, SIGINT and SIGHUP in the calling thread, so in every thread
+// started after it, and starts a thread that waits for them: it removes the
+// temporary archives and the lock of the archive held (if any) and ends the
+// process by the signal. Signals ignored when the process started stay
+// ignored. Called once, before any other thread is started.
+void WatchStopSignals();
+
+// Removes what killed runs left in the folder: for each lock file that no
+// running rkzip holds, the temporary archives of its archive and the lock
+// file. What a running rkzip holds is left alone.
+void CleanUpAfterKilledRuns(const std::string& folderHost);
+
+// The lock of one archive, held from construction (which waits while another
+// run holds it) to destruction, which removes the lock file before letting go.
+// When the lock file cannot be made (a folder that cannot be written, a name
+// too long), the run goes on without it, and fails or succeeds as it would.
+class ArchiveLock {
+  public:
+    ArchiveLock(const std::string& folderHost, const std::string& archiveName);
+    ~ArchiveLock();
+    ArchiveLock(const ArchiveLock&) = delete;
+    ArchiveLock& operator=(const ArchiveLock&) = delete;
+
+    bool held() const { return held_; }
+
+  private:
+    bool held_ = false;
+};
+
+} // namespace rk::tools
