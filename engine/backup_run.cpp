@@ -7,7 +7,9 @@
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "platform/file_system.h"
+#include "platform/folder_lock.h"
 
+#include <cctype>
 #include <cstdio>
 #include <limits>
 
@@ -55,6 +57,29 @@ struct ListFileGuard {
             platform::DeleteFile(path);
     }
 };
+
+// "rk" + one to four hexadecimal digits + ".TMP": a source list file.
+bool IsListFileName(std::string_view name) {
+    if (name.size() < 7 || name.size() > 10 || name.substr(0, 2) != "rk" ||
+        name.substr(name.size() - 4) != ".TMP")
+        return false;
+    for (const char c : name.substr(2, name.size() - 6))
+        if (!std::isxdigit(static_cast<unsigned char>(c)) ||
+            std::islower(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
+// When no backup run holds the folder's lock, the list files in it are
+// leftovers of runs that were killed.
+void RemoveListFilesOfEndedRuns(const std::string& folder) {
+    const platform::FolderLock alone = platform::FolderLock::ExclusiveIfFree(folder);
+    if (!alone.held())
+        return;
+    for (const platform::FoundEntry& entry : platform::Enumerate(folder + "rk*.TMP", 0))
+        if (IsListFileName(entry.name))
+            platform::DeleteFile(folder + entry.name);
+}
 
 } // namespace
 
@@ -106,10 +131,19 @@ BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
 
     // The list file goes into the program folder; when that cannot be
     // written (an installation owned by someone else), into the temporary
-    // folder instead.
+    // folder instead. The folder's lock is held while it exists, and list
+    // files of runs that were killed are removed first.
+    RemoveListFilesOfEndedRuns(AppFolder);
+    platform::FolderLock listLock = platform::FolderLock::Shared(AppFolder);
     ListFileGuard listFile{MakeTempFileName("rk", AppFolder)};
-    if (listFile.path.empty())
+    if (listFile.path.empty()) {
+        const std::string temporary = GetTempFolder();
+        if (!temporary.empty()) {
+            RemoveListFilesOfEndedRuns(AddBackslash(temporary));
+            listLock = platform::FolderLock::Shared(AddBackslash(temporary));
+        }
         listFile.path = MakeTempFileName("rk");
+    }
     if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, lines)) {
         const std::string problem = TempFolderProblem();
         return Failure(archiveName, "Could not write the list of source folders in \"" + AppFolder +

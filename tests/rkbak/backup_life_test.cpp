@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <thread>
+#include <unistd.h>
 
 namespace rk::test {
 namespace {
@@ -72,6 +75,27 @@ TEST_F(BackupLifeTest, BacksUpTheNamedJobAndThenOnlyWhatChanged) {
     // No list file is left beside the program.
     for (const auto& entry : fs::directory_iterator(program))
         EXPECT_NE(entry.path().extension(), ".TMP") << entry.path();
+}
+
+// A killed run leaves its list file beside the program; the next run removes
+// it, unless a run that may own it is still going (it holds the lock).
+TEST_F(BackupLifeTest, ListFilesOfKilledRunsAreRemovedByTheNextRun) {
+    box.write(program / "rk1A2B.TMP", "C:\\Data Folder\\*.*\r\n");
+    box.write(program / "rkbak.TMP", "not a list file");
+    {
+        const int fd = open((program / ".rk-lock").c_str(), O_RDWR | O_CREAT, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(flock(fd, LOCK_SH), 0);
+        const RunResult whileHeld = Start("/ib/Weekly Job");
+        EXPECT_EQ(whileHeld.exitCode, 0) << whileHeld.err;
+        EXPECT_TRUE(fs::exists(program / "rk1A2B.TMP"));
+        close(fd);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    const RunResult alone = Start("/ib/Weekly Job");
+    EXPECT_EQ(alone.exitCode, 0) << alone.err;
+    EXPECT_FALSE(fs::exists(program / "rk1A2B.TMP"));
+    EXPECT_TRUE(fs::exists(program / "rkbak.TMP"));
 }
 
 TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
