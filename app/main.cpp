@@ -30,6 +30,8 @@ bool Configured(const MainContext& context) {
     if (problem.empty())
         return true;
     if (!context.personPresent) {
+        if (!context.displayProblem.empty())
+            Errors(context) << "rkbak: " << context.displayProblem << '\n';
         Errors(context) << "rkbak: " << NotConfiguredText << " (" << problem
                         << "; start Ravelkeep with a display to set its options)\n";
         return false;

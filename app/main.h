@@ -36,6 +36,9 @@ struct MainContext {
     // (QT_QPA_PLATFORM=offscreen): the main window is then shown there all
     // the same, and every question is still answered as when nobody is there.
     bool windowWithoutDisplayRequested = false;
+    // Why the display named by the environment could not be used, when the
+    // run fell back to no display; told only when a dialog was needed.
+    std::string displayProblem;
     Lives lives;
     std::ostream* errors = nullptr;
 };

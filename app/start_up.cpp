@@ -17,9 +17,12 @@ namespace rk::app {
 
 namespace {
 constexpr std::string_view DefaultJobStore = "C:\\Backups";
-}
+// The program folder as the operating system names it.
+std::string ProgramFolderHost;
+} // namespace
 
 void SetProgramFolder(std::string_view programFolderHost) {
+    ProgramFolderHost = std::string(programFolderHost);
     AppFolder = AddBackslash(platform::ToWindowsPath(programFolderHost));
     ui::RegisterHelpFile(AppFolder + "rkbak.hlp");
 }
@@ -41,6 +44,14 @@ void ReadUtilitySettings() {
 }
 
 std::string ConfigurationProblem() {
+    // The settings file lives in the program folder: a drive map that names
+    // no drive for it leaves every setting unread.
+    const auto mapped = platform::ToHostPath(AppFolder);
+    if (!ProgramFolderHost.empty() &&
+        (!mapped || platform::ToWindowsPath(*mapped) != platform::ToWindowsPath(ProgramFolderHost)))
+        return "the program folder " + ProgramFolderHost +
+               " is on no drive of the drive map (RAVELKEEP_DRIVES), so its settings cannot be "
+               "read";
     if (Trim(ZipUtilPath).empty())
         return "the location of the zip utility is not set";
     if (Trim(UnzipUtilPath).empty())

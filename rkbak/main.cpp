@@ -2,6 +2,7 @@
 // spaces; Main chooses the life from it.
 
 #include "app/main.h"
+#include "app/command_line.h"
 #include "engine/tool_runner.h"
 #include "jobs/frm_main.h"
 #include "platform/drive_map.h"
@@ -42,6 +43,25 @@ bool ChoosePlatformWithoutDisplay() {
     return true;
 }
 
+// A windowless life started with a display that is gone (a timer started from
+// an old session) must still run: Qt tries the display's platform, then
+// offscreen. True when that list was set here.
+bool AllowFallbackToNoDisplay() {
+    if (std::getenv("QT_QPA_PLATFORM") != nullptr)
+        return false;
+    setenv("QT_QPA_PLATFORM",
+           std::getenv("WAYLAND_DISPLAY") != nullptr ? "wayland;xcb;offscreen" : "xcb;offscreen",
+           1);
+    return true;
+}
+
+// The windowless lives print only their own lines: Qt's remarks (a missing
+// XDG_RUNTIME_DIR, a display that cannot be opened) would land in cron mail.
+void QuietQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg)
+        std::cerr << "rkbak: " << message.toStdString() << '\n';
+}
+
 // Nobody can see a window on these platforms.
 bool PersonPresent() {
     const QString platform = QGuiApplication::platformName();
@@ -52,7 +72,13 @@ bool PersonPresent() {
 
 int main(int argc, char** argv) {
     const std::string argumentText = ArgumentText(argc, argv);
+    const bool windowless =
+        rk::app::ParseCommandLine(argumentText).life != rk::app::Life::Interactive;
     const bool platformChosenForLackOfDisplay = ChoosePlatformWithoutDisplay();
+    const bool fallbackAllowed =
+        windowless && !platformChosenForLackOfDisplay && AllowFallbackToNoDisplay();
+    if (windowless)
+        qInstallMessageHandler(QuietQtMessage);
 
     rk::platform::ReloadDriveMap();
     if (const std::string error = rk::platform::DriveMapError(); !error.empty()) {
@@ -82,6 +108,13 @@ int main(int argc, char** argv) {
     // gets the main window; one chosen here for want of a display does not.
     context.windowWithoutDisplayRequested = !personPresent && !platformChosenForLackOfDisplay;
     context.lives = rk::MakeLives(mainWindow, personPresent);
+    if (fallbackAllowed && !personPresent) {
+        const char* display = std::getenv("WAYLAND_DISPLAY") != nullptr
+                                  ? std::getenv("WAYLAND_DISPLAY")
+                                  : std::getenv("DISPLAY");
+        context.displayProblem = std::string("the display ") + (display ? display : "") +
+                                 " cannot be opened, so no dialog can be shown";
+    }
 
     const rk::app::MainOutcome outcome = rk::app::Main(argumentText, context);
     if (!outcome.interactive)

@@ -98,6 +98,40 @@ TEST_F(BackupLifeTest, ListFilesOfKilledRunsAreRemovedByTheNextRun) {
     EXPECT_TRUE(fs::exists(program / "rkbak.TMP"));
 }
 
+// A scheduler may start the run with a display that is gone, or none: the
+// backup runs all the same, and a run that went well prints nothing at all.
+TEST_F(BackupLifeTest, AMissingOrGoneDisplayNeverStopsTheRunNorAddsLines) {
+    const std::vector<std::vector<std::string>> environments = {
+        {"DISPLAY=:65000", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"},
+        {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR"}};
+    for (const auto& environment : environments) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        box.write(box.c() / "Data Folder" / "b.txt", "changed again " + environment[0]);
+        const RunResult run =
+            rk::test::Run({(program / "rkbak").string(), "/ib/Weekly Job"}, environment);
+        EXPECT_EQ(run.exitCode, 0) << environment[0] << ": " << run.err;
+        EXPECT_EQ(run.err, "") << environment[0];
+    }
+    EXPECT_EQ(Archives().size(), 2u);
+
+    // Unconfigured, the one dialog that would have been shown is named.
+    box.write(program / "rkbak.ini", "[settings]\r\njobs=C:\\My Store\r\n");
+    const RunResult unconfigured =
+        rk::test::Run({(program / "rkbak").string(), "/ib/Weekly Job"},
+                      {"DISPLAY=:65000", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
+    EXPECT_EQ(unconfigured.exitCode, 2) << unconfigured.err;
+    EXPECT_EQ(unconfigured.err.rfind("rkbak: the display :65000 cannot be opened", 0), 0u)
+        << unconfigured.err;
+
+    // A program folder that the drive map cannot express is the reason given.
+    const RunResult unmapped = rk::test::Run({(program / "rkbak").string(), "/ib/Weekly Job"},
+                                             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                              "RAVELKEEP_DRIVES=D=" + box.d().string()});
+    EXPECT_EQ(unmapped.exitCode, 2) << unmapped.err;
+    EXPECT_NE(unmapped.err.find("is on no drive of the drive map"), std::string::npos)
+        << unmapped.err;
+}
+
 TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
     const std::string settingsBefore = box.read(job / "rkjob.ini");
     for (const char* argument : {"/ib", "/ib/", "/ib/Nobody", "/ib/..\\My Store\\Weekly Job"}) {
