@@ -9,6 +9,7 @@
 #include "ui/qt_text.h"
 
 #include <QLineEdit>
+#include <QLocale>
 
 #include <filesystem>
 #include <ostream>
@@ -55,7 +56,10 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
          {std::tuple{start, startDate, "start"}, std::tuple{end, endDate, "end"}}) {
         if (!date) {
             Report(errors, "the " + std::string(which) + " date \"" + std::string(text) +
-                               "\" is not a date (write dates as 2026-12-01)");
+                               "\" is not a date (write dates as 2026-12-01, or as " +
+                               ui::FromQString(QLocale::system().toString(QDate(2026, 12, 1),
+                                                                          QLocale::ShortFormat)) +
+                               " with -, . or a space between the numbers)");
             return app::ExitUnusable;
         }
     }

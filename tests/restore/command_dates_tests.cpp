@@ -23,17 +23,30 @@ TEST(CommandDates, IsoDatesAndTheirLimits) {
         EXPECT_EQ(ParseCommandDate(notADate), std::nullopt) << notADate;
 }
 
-TEST(CommandDates, TheRegionalShortFormWithHyphensForItsSeparators) {
+TEST(CommandDates, TheRegionalOrderWithAnySeparatorAndDigitCount) {
     rk::test::EnsureQtApplication();
-    const QDate date(2026, 12, 1);
-    QString written = QLocale::system().toString(date, QLocale::ShortFormat);
-    written.replace('/', '-').replace('.', '-').replace(' ', '-');
-    EXPECT_EQ(ParseCommandDate(ui::FromQString(written)), date) << ui::FromQString(written);
-    // Written as the system writes it (when that holds no "/").
-    const std::string asShown = ShortDateText(date);
-    if (asShown.find('/') == std::string::npos) {
-        EXPECT_EQ(ParseCommandDate(asShown), date) << asShown;
+    const QString us =
+        QLocale(QLocale::English, QLocale::UnitedStates).dateFormat(QLocale::ShortFormat);
+    const QString gb =
+        QLocale(QLocale::English, QLocale::UnitedKingdom).dateFormat(QLocale::ShortFormat);
+    const QString de = QLocale(QLocale::German, QLocale::Germany).dateFormat(QLocale::ShortFormat);
+    const QDate january2(2024, 1, 2);
+    const QDate february1(2024, 2, 1);
+    // Month first in the United States, day first in Britain and Germany.
+    for (const char* text : {"1-2-2024", "01-02-2024", "1.2.24", "1 2 2024", "01-2-24"}) {
+        EXPECT_EQ(ParseCommandDate(text, us), january2) << text;
+        EXPECT_EQ(ParseCommandDate(text, gb), february1) << text;
+        EXPECT_EQ(ParseCommandDate(text, de), february1) << text;
     }
+    EXPECT_EQ(ParseCommandDate("12-31-2026", us), QDate(2026, 12, 31));
+    EXPECT_EQ(ParseCommandDate("31.12.2026", de), QDate(2026, 12, 31));
+    EXPECT_EQ(ParseCommandDate("1.2.99", de), QDate(1999, 2, 1));
+    // ISO whatever the region.
+    for (const QString& format : {us, gb, de})
+        EXPECT_EQ(ParseCommandDate("2024-01-02", format), january2);
+    for (const char* notADate : {"31-12-2026", "2-30-2024", "1-2-024", "1-2-20245", "001-2-2024",
+                                 "1-2", "1-2-3-4", "1.2-2024", "a-2-2024", "2024-02-30"})
+        EXPECT_EQ(ParseCommandDate(notADate, us), std::nullopt) << notADate;
 }
 
 TEST(CommandDates, DaysBothWays) {

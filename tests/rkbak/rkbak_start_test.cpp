@@ -52,10 +52,14 @@ TEST_F(RkbakStartTest, UnconfiguredWithoutADisplaySaysSoAndExits) {
 // command line, told on standard error.
 TEST_F(RkbakStartTest, ActionsOnWhatDoesNotExistSaySoAndExit) {
     Configure();
-    for (const char* argument : {"/ib/x", "/c/1-2-2024/3-2-2024/C:\\Store\\x"}) {
+    for (const auto& [argument, reason] :
+         {std::pair<const char*, const char*>{"/ib/x", "there is no backup job named \"x\""},
+          {"/c/2024-01-02/2024-02-03/C:\\Store\\x", "the folder \"C:\\Store\\x\" does not exist"},
+          {"/c/2024-01-02/2024-02-30/C:\\Store\\x", "the end date \"2024-02-30\" is not a date"}}) {
         const RunResult result = Start(argument);
         EXPECT_EQ(result.exitCode, 2) << argument;
-        EXPECT_NE(result.err.find("rkbak: "), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(std::string("rkbak: ") + reason), std::string::npos)
+            << result.err;
     }
 }
 
