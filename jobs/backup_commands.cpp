@@ -6,6 +6,7 @@
 #include "jobs/frm_main.h"
 #include "ui/seam.h"
 
+#include <QListWidget>
 #include <QMenuBar>
 #include <QToolBar>
 
@@ -24,6 +25,9 @@ bool frmMain::RunJobBackup(std::int16_t mode) {
         outcome = RunBackup(mode, *name);
         running_ = false;
     }
+    // The window was disabled while the utility ran, which took the focus
+    // from the job list: it goes back there.
+    lstBackupJobs->setFocus();
     switch (outcome.status) {
     case BackupStatus::Made:
         return true;

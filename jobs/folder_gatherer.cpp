@@ -75,8 +75,10 @@ void FolderGatherer::Clear() {
 }
 
 void FolderGatherer::Add(const FolderItem& item) {
+    // One row more, not the whole list again: a long list loads in linear time.
     items_.items_.push_back(item);
-    ShowItems();
+    lstFolders->addItem(ui::ToQString(item.displayname));
+    UpdateButtons();
 }
 
 void FolderGatherer::Prepare() {
@@ -112,9 +114,16 @@ void FolderGatherer::cmdRemove_Click() {
     if (row < 0 || static_cast<std::size_t>(row) >= items_.items_.size())
         return;
     items_.items_.erase(items_.items_.begin() + row);
-    ShowItems();
-    if (lstFolders->count() > 0)
+    delete lstFolders->takeItem(row);
+    // Remove was disabled for a moment while no row was current, which moves
+    // the focus on (to OK, where a second Space would save the list): it goes
+    // back to Remove, or to the list once it is empty.
+    if (lstFolders->count() > 0) {
         lstFolders->setCurrentRow(std::min(row, lstFolders->count() - 1));
+        cmdRemove->setFocus();
+    } else {
+        lstFolders->setFocus();
+    }
 }
 
 void FolderGatherer::ShowItems() {

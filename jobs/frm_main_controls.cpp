@@ -137,7 +137,8 @@ void frmMain::BuildMenus() {
 }
 
 void frmMain::BuildToolbar() {
-    Toolbar1 = addToolBar("Toolbar1");
+    // The title is what the window's context menu shows for the toolbar.
+    Toolbar1 = addToolBar("Toolbar");
     Toolbar1->setObjectName("Toolbar1");
     Toolbar1->setMovable(false);
     Toolbar1->setFloatable(false);

@@ -8,6 +8,7 @@
 #include "jobs/frm_main.h"
 #include "jobs/job_store.h"
 #include "ui/file_dialogs.h"
+#include "ui/seam.h"
 #include "ui/shell_open.h"
 
 #include <algorithm>
@@ -26,8 +27,15 @@ void frmMain::ChooseSourceFolders() {
     axFolderGatherer->Clear();
     const double declared = LeadingNumber(ReadSetting("foldercount", "0", place));
     if (declared > 0) {
-        const long long count =
-            std::min<long long>(RoundHalfEven(declared), std::numeric_limits<std::int16_t>::max());
+        const long long count = RoundHalfEven(declared);
+        // A count no one could have made (a damaged or hand-edited file) is
+        // refused as the backup run refuses it.
+        if (count > std::numeric_limits<std::int16_t>::max()) {
+            ui::MsgBox("The backup job \"" + *name + "\" gives " + std::to_string(count) +
+                           " source folders; at most 32767 are possible.",
+                       ui::Buttons::OK, ui::Icon::Exclamation);
+            return;
+        }
         for (long long n = 1; n <= count; ++n)
             axFolderGatherer->Add(FolderItem{ReadSetting("folder" + std::to_string(n), "", place)});
     }
@@ -47,8 +55,17 @@ void frmMain::ChooseSourceFolders() {
 void frmMain::axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item) {
     const std::string folder =
         ui::BrowseForFolder(axFolderGatherer, "Select the folder you want to backup");
-    if (!folder.empty())
-        item = FolderItem{folder};
+    if (folder.empty())
+        return;
+    // The job store holds the backups themselves: backing them up again
+    // would copy every earlier archive into each new one.
+    const std::string chosen = AddBackslash(folder);
+    if (JobStoreFolder.size() >= chosen.size() &&
+        SameText(std::string_view(JobStoreFolder).substr(0, chosen.size()), chosen))
+        ui::MsgBox("The folder " + folder + " holds the job store " + JobStoreFolder +
+                       ". The backups kept there are left out of the backups of this folder.",
+                   ui::Buttons::OK, ui::Icon::Exclamation);
+    item = FolderItem{folder};
 }
 
 void frmMain::EditExclusions() {

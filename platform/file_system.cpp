@@ -206,8 +206,12 @@ bool SetAttributes(std::string_view windowsPath, unsigned attributes) {
     if (!host)
         return false;
     struct stat info {};
-    if (stat(host->c_str(), &info) != 0)
+    if (lstat(host->c_str(), &info) != 0)
         return false;
+    // A symbolic link has no attributes of its own here; what it points to
+    // is never changed through it.
+    if (S_ISLNK(info.st_mode))
+        return true;
     mode_t mode = info.st_mode & 07777;
     mode = (attributes & kAttrReadOnly) ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH))
                                         : (mode | S_IWUSR);

@@ -7,6 +7,7 @@
 #include "main_window_fixture.h"
 #include "platform/drive_map.h"
 
+#include <QApplication>
 #include <QMenuBar>
 #include <QToolBar>
 
@@ -172,6 +173,19 @@ TEST_F(BackupCommandTest, SpecialFilesAreLeftOutWithoutAFailure) {
     EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}),
               Archives()[0]);
     EXPECT_EQ(seam.Problems(), "");
+}
+
+// The window is disabled while the utility runs; afterwards the job list has
+// the keyboard focus again.
+TEST_F(BackupCommandTest, TheJobListHasTheFocusAfterABackup) {
+    const auto window = Open();
+    window->show();
+    QApplication::setActiveWindow(window.get());
+    Select(*window, "Weekly");
+    window->lstBackupJobs->setFocus();
+    window->mnuJob.at(10)->trigger();
+    EXPECT_EQ(window->StatusText(), "Done");
+    EXPECT_EQ(QApplication::focusWidget(), window->lstBackupJobs);
 }
 
 } // namespace

@@ -107,6 +107,18 @@ TEST_F(JobStoreTest, DeletingRemovesHiddenAndReadOnlyFilesButNotSubfolders) {
     EXPECT_TRUE(ListJobs("C:\\Backups\\").empty());
 }
 
+TEST_F(JobStoreTest, DeletingNeverChangesWhatALinkPointsTo) {
+    box.write(store / "Linked" / "rkjob.ini", "[settings]\r\n");
+    box.write(box.c() / "Outside" / "precious.txt", "kept read-only");
+    fs::permissions(box.c() / "Outside" / "precious.txt", fs::perms::owner_read);
+    fs::create_symlink(box.c() / "Outside" / "precious.txt", store / "Linked" / "link");
+    DeleteJobFolder("C:\\Backups\\Linked");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(store / "Linked")));
+    EXPECT_EQ(fs::status(box.c() / "Outside" / "precious.txt").permissions(),
+              fs::perms::owner_read);
+    EXPECT_EQ(box.read(box.c() / "Outside" / "precious.txt"), "kept read-only");
+}
+
 TEST_F(JobStoreTest, MyDocumentsOfferMakesABackableJob) {
     box.write(box.registry(),
               "[HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell "

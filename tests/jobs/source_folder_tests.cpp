@@ -5,6 +5,9 @@
 #include "jobs/folder_gatherer.h"
 #include "main_window_fixture.h"
 
+#include <QApplication>
+#include <QKeyEvent>
+
 namespace rk::test {
 namespace {
 
@@ -23,6 +26,85 @@ std::vector<std::string> Shown(const jobs::FolderGatherer& editor) {
 
 jobs::FolderGatherer& Editor(QDialog& form) {
     return dynamic_cast<jobs::FolderGatherer&>(form);
+}
+
+// Real key presses: Space twice on Remove removes two folders; the focus
+// stays on Remove, so the list being edited is never saved by the second.
+TEST_F(MainWindowTest, SpaceTwiceOnRemoveKeepsTheFocusThere) {
+    Job("Weekly", kFourFolders);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        editor.lstFolders->setCurrentRow(0);
+        editor.cmdRemove->setFocus();
+        for (int press = 0; press < 2; ++press) {
+            QWidget* focused = QApplication::focusWidget();
+            ASSERT_EQ(focused, editor.cmdRemove) << press;
+            QKeyEvent down(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+            QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+            QApplication::sendEvent(focused, &down);
+            QApplication::sendEvent(focused, &up);
+        }
+        EXPECT_EQ(Shown(editor), (std::vector<std::string>{"C:\\Three", "C:\\Four"}));
+        EXPECT_EQ(QApplication::focusWidget(), editor.cmdRemove);
+        EXPECT_TRUE(form.isVisible());
+        editor.cmdCancel->click();
+    });
+    window->cmdChooseSource->click();
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_EQ(JobSettings("Weekly"), kFourFolders);
+}
+
+// A count no one could have made is refused as the backup run refuses it; a
+// long list of real folders opens.
+TEST_F(MainWindowTest, AnImpossibleFolderCountIsRefused) {
+    Job("Broken", "[settings]\r\n[folders]\r\nfoldercount=99999999\r\nfolder1=C:\\One\r\n");
+    std::string many = "[settings]\r\n[folders]\r\nfoldercount=3000\r\n";
+    for (int n = 1; n <= 3000; ++n)
+        many += "folder" + std::to_string(n) + "=C:\\F" + std::to_string(n) + "\r\n";
+    Job("Many", many);
+    const auto window = Open();
+    Select(*window, "Broken");
+    seam.AnswerMessage(ui::Answer::OK);
+    window->cmdChooseSource->click();
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_EQ(
+        seam.Calls()[0].text,
+        "The backup job \"Broken\" gives 99999999 source folders; at most 32767 are possible.");
+    EXPECT_EQ(seam.Calls()[0].icon, ui::Icon::Exclamation);
+
+    Select(*window, "Many");
+    std::size_t rows = 0;
+    seam.AnswerForm([&](QDialog& form) {
+        rows = static_cast<std::size_t>(Editor(form).lstFolders->count());
+        Editor(form).cmdCancel->click();
+    });
+    window->cmdChooseSource->click();
+    EXPECT_EQ(rows, 3000u);
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+// Choosing a folder that holds the job store warns that its backups are left out.
+TEST_F(MainWindowTest, AFolderHoldingTheJobStoreIsWarnedOf) {
+    Job("Weekly", kFourFolders);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        Editor(form).cmdAdd->click();
+        EXPECT_EQ(Shown(Editor(form)).back(), "C:\\");
+        Editor(form).cmdCancel->click();
+    });
+    seam.AnswerFolder(sandbox.c().string());
+    seam.AnswerMessage(ui::Answer::OK);
+    window->cmdChooseSource->click();
+    EXPECT_EQ(seam.Problems(), "");
+    ASSERT_EQ(seam.Calls().size(), 3u);
+    EXPECT_EQ(seam.Calls()[2].text,
+              "The folder C:\\ holds the job store C:\\Backups\\. The "
+              "backups kept there are left out of the backups of this folder.");
 }
 
 TEST_F(MainWindowTest, EditedByAddAndRemove) {

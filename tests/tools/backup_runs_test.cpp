@@ -120,6 +120,20 @@ TEST_F(BackupRuns, HiddenAndSystemFilesOnlyWithWhs) {
               (Names{".dotfolder/inside.txt", ".dotted", "marked.txt", "plain.txt"}));
 }
 
+// A source folder that holds a job store: the folders receiving archives
+// (they hold the attribute record) are named and left out, the rest stored.
+TEST_F(BackupRuns, FoldersOfBackupsAreLeftOutWithANotice) {
+    sandbox.write(C("Data/notes.txt"), "data");
+    sandbox.write(C("Data/Backups/Other Job/rk_2001_01_01_00_00_00.zip"), "an earlier archive");
+    sandbox.write(C("Data/Backups/Other Job/.rkzip-state"), "its record");
+    const RunResult root = Backup("-a+", kArchive1, kExclusions, kList);
+    ASSERT_EQ(root.exitCode, 0) << root.err;
+    EXPECT_NE(root.err.find("folder of backups, not stored: C:\\Data\\Backups\\Other Job"),
+              std::string::npos)
+        << root.err;
+    EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/notes.txt"}));
+}
+
 TEST_F(BackupRuns, LinksStoredAsLinksAndFoldersTakenOnce) {
     sandbox.write(C("Data/sub/f.txt"), "f");
     sandbox.write(C("Outside/secret.txt"), "never followed");

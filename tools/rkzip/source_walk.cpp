@@ -199,6 +199,15 @@ void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::st
                 problems_.push_back("can't read folder " + childWindows + ": " + ErrnoText(errno));
                 continue;
             }
+            // A folder that receives archives (it holds an archive attribute
+            // record) keeps backups, not data: storing it would copy every
+            // earlier archive into each new one.
+            struct stat record {};
+            if (fstatat(fd, std::string(kRecordName).c_str(), &record, AT_SYMLINK_NOFOLLOW) == 0) {
+                notices_.push_back("folder of backups, not stored: " + childWindows);
+                close(fd);
+                continue;
+            }
             // Every folder is an entry of its own, found before what it
             // holds, so its mode and time come back and an empty one too.
             const std::int32_t entry = AddEntry(childHost, childWindows, childRelative, info,

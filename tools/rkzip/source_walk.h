@@ -4,8 +4,9 @@
 // file, or a folder. Links are taken as links and never followed; a folder
 // reached twice is walked once; hidden and system entries are left out
 // unless asked for; excluded files, the archive being written and the
-// archive attribute record are never taken; sockets, FIFOs and devices are
-// not taken, and named as notices.
+// archive attribute record are never taken; sockets, FIFOs and devices, and
+// folders that receive archives (they hold an attribute record), are not
+// taken, and named as notices.
 //
 // Names in the archive are built from the names on disk: a backslash inside
 // a file name stays part of that name.
