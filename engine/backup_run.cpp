@@ -4,6 +4,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "platform/file_system.h"
@@ -94,10 +95,10 @@ std::string SourceListLine(std::string_view folderValue) {
     return AddBackslash(folderValue) + "*.*";
 }
 
-BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+namespace {
+
+// The run itself, named from the time it started.
+BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const std::tm& local) {
     const std::string archiveName = BackupArchiveName(local);
     const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
     const std::string archivePath = jobFolder + archiveName;
@@ -200,6 +201,20 @@ BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
     return Failure(archiveName, "The backup " + archiveName + " could not be made: " + reason,
                    "The backup " + archiveName +
                        " could not be made (the zip utility said why, above).");
+}
+
+} // namespace
+
+BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
+    const std::time_t started = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&started, &local);
+    BackupOutcome outcome = MakeBackup(mode, jobName, local);
+    const std::time_t ended = std::time(nullptr);
+    std::tm endedLocal{};
+    localtime_r(&ended, &endedLocal);
+    RecordLastBackup(jobName, mode, outcome, endedLocal);
+    return outcome;
 }
 
 } // namespace rk

@@ -1,6 +1,7 @@
 // Create Root Backup and Create Incremental Backup: the backup run of the
 // selected job, with its outcome told to the user.
 
+#include "core/program_values.h"
 #include "engine/backup_run.h"
 #include "jobs/busy_window.h"
 #include "jobs/frm_main.h"
@@ -28,6 +29,7 @@ bool frmMain::RunJobBackup(std::int16_t mode) {
     // The window was disabled while the utility ran, which took the focus
     // from the job list: it goes back there.
     lstBackupJobs->setFocus();
+    ShowLastBackup(JobStoreFolder + *name);
     switch (outcome.status) {
     case BackupStatus::Made:
         return true;

@@ -3,6 +3,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "engine/last_backup.h"
 #include "engine/picker/status_progress.h"
 #include "jobs/job_information.h"
 #include "jobs/job_store.h"
@@ -12,12 +13,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 
 namespace rk::jobs {
 
@@ -60,8 +64,16 @@ void frmMain::DataRefresh() {
     {
         const QSignalBlocker quiet(lstBackupJobs);
         lstBackupJobs->clear();
-        for (const std::string& name : ListJobs(JobStoreFolder))
-            lstBackupJobs->addItem(ui::ToQString(name));
+        for (const std::string& name : ListJobs(JobStoreFolder)) {
+            auto* item = new QListWidgetItem(ui::ToQString(name));
+            // A job whose last backup failed is marked; its text stays its name.
+            const auto last = ReadLastBackup(JobStoreFolder + name);
+            if (last && last->outcome == "failed") {
+                item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+                item->setToolTip(ui::ToQString("The last backup failed: " + last->reason));
+            }
+            lstBackupJobs->addItem(item);
+        }
     }
     SetStatusText("");
     UpdateProperties();
@@ -74,6 +86,7 @@ void frmMain::UpdateProperties() {
         mnuJob[42]->setEnabled(false);
         txtSource->setText("");
         lblInfo->setText("");
+        lblLastBackup->setText("");
         SetJobCommands(false, false, false);
         return;
     }
@@ -93,7 +106,20 @@ void frmMain::UpdateProperties() {
 
     const ArchiveTotals totals = MeasureArchives(jobFolder);
     lblInfo->setText(ui::ToQString(JobInformationText(JobStoreFolder, totals, rootBackupPresent)));
+    ShowLastBackup(jobFolder);
     SetStatusText("");
+}
+
+void frmMain::ShowLastBackup(const std::string& jobFolder) {
+    const auto last = ReadLastBackup(jobFolder);
+    if (!last) {
+        lblLastBackup->setText("");
+        return;
+    }
+    const QDateTime when = QDateTime::fromString(ui::ToQString(last->time), "yyyy-MM-dd HH:mm:ss");
+    const QString whenText = QLocale::system().toString(when.date(), QLocale::ShortFormat) + " " +
+                             when.time().toString("HH:mm");
+    lblLastBackup->setText(ui::ToQString(LastBackupText(*last, ui::FromQString(whenText))));
 }
 
 void frmMain::SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions) {

@@ -84,6 +84,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     QPushButton* cmdExclude;
     std::array<QPushButton*, 3> cmdAction;
     QLabel* lblInfo;
+    // The end of the job's last backup run, below the job information.
+    QLabel* lblLastBackup;
     QToolBar* Toolbar1;
     // The toolbar's buttons 1 "New", 2 "Delete", 3 "Refresh" (index 0 unused).
     std::array<QAction*, 4> Toolbar1Buttons{};
@@ -117,6 +119,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void Form_Load(bool bPersonPresent);
     // The selected job's name, or nothing.
     std::optional<std::string> SelectedJobName() const;
+    // The line about the job's last backup run.
+    void ShowLastBackup(const std::string& jobFolder);
     void SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions);
 
     // main_commands.cpp

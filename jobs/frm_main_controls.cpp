@@ -90,6 +90,9 @@ void frmMain::BuildControls() {
     lblInfo->setTextFormat(Qt::PlainText);
     lblInfo->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     lblInfo->setMinimumHeight(lblInfo->fontMetrics().lineSpacing() * 3 + 4);
+    lblLastBackup = Named<QLabel>("lblLastBackup");
+    lblLastBackup->setTextFormat(Qt::PlainText);
+    lblLastBackup->setWordWrap(true);
 
     axStatusBar = Named<QStatusBar>("axStatusBar");
     statusPanel_ = Named<QLabel>("StatusText");
@@ -166,6 +169,7 @@ void frmMain::ArrangeControls() {
         job->addWidget(button);
     job->addSpacing(8);
     job->addWidget(lblInfo);
+    job->addWidget(lblLastBackup);
     job->addStretch();
 
     auto* list = new QVBoxLayout;

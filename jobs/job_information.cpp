@@ -41,4 +41,11 @@ std::string JobInformationText(const std::string& jobStoreFolder, const ArchiveT
            std::to_string(totals.megabytes) + "mb)";
 }
 
+std::string LastBackupText(const LastBackup& last, const std::string& when) {
+    if (last.outcome == "failed")
+        return "Last backup failed " + when + ": " + last.reason;
+    const std::string result = last.outcome == "partial" ? "made without some files" : "made";
+    return "Last backup: " + when + ", " + last.mode + ", " + result;
+}
+
 } // namespace rk::jobs

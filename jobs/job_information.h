@@ -2,6 +2,8 @@
 // What the main window shows about one job: its source text, its archives
 // counted and measured, and the three lines of job information.
 
+#include "engine/last_backup.h"
+
 #include <cstdint>
 #include <string>
 
@@ -32,5 +34,10 @@ std::string SourceText(double folderCount, const std::string& firstFolder);
 // backup state, CR LF, "Total size: <kb>kb (<mb>mb)".
 std::string JobInformationText(const std::string& jobStoreFolder, const ArchiveTotals& totals,
                                bool rootBackupPresent);
+
+// The line about the last backup run: "Last backup: <when>, incremental,
+// made" or "Last backup failed <when>: <reason>"; `when` is its date and time
+// as the window writes them.
+std::string LastBackupText(const LastBackup& last, const std::string& when);
 
 } // namespace rk::jobs

@@ -8,6 +8,8 @@
 #include "platform/drive_map.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QToolBar>
 
@@ -172,6 +174,32 @@ TEST_F(BackupCommandTest, SpecialFilesAreLeftOutWithoutAFailure) {
     ASSERT_EQ(Archives().size(), 1u);
     EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}),
               Archives()[0]);
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+// The end of each run is kept with the job and shown below its information;
+// a job whose last run failed is marked in the list.
+TEST_F(BackupCommandTest, TheLastBackupIsShownAndAFailureMarked) {
+    const auto window = Open();
+    Select(*window, "Weekly");
+    window->cmdAction[0]->click();
+    const std::string made = window->lblLastBackup->text().toStdString();
+    EXPECT_EQ(made.rfind("Last backup: ", 0), 0u) << made;
+    EXPECT_NE(made.find(", root, made"), std::string::npos) << made;
+
+    ZipUtilPath = "C:\\prog\\no-such-zip";
+    seam.AnswerMessage(Answer::OK);
+    window->mnuJob.at(20)->trigger();
+    window->DataRefresh();
+    Select(*window, "Weekly");
+    const std::string failed = window->lblLastBackup->text().toStdString();
+    EXPECT_EQ(failed.rfind("Last backup failed ", 0), 0u) << failed;
+    EXPECT_NE(failed.find(": Could not start the zip utility"), std::string::npos) << failed;
+    const QListWidgetItem* item = window->lstBackupJobs->findItems("Weekly", Qt::MatchExactly)[0];
+    EXPECT_EQ(item->text(), "Weekly");
+    EXPECT_FALSE(item->icon().isNull());
+    EXPECT_NE(item->toolTip().toStdString().find("Could not start the zip utility"),
+              std::string::npos);
     EXPECT_EQ(seam.Problems(), "");
 }
 

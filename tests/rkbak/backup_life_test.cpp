@@ -156,7 +156,14 @@ TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.err.find("could not be made"), std::string::npos) << failed.err;
     EXPECT_TRUE(Archives().empty());
-    EXPECT_EQ(box.read(job / "rkjob.ini"), settingsBefore);
+    // No rootbk; the failure is recorded as the job's last backup.
+    const std::string settingsAfter = box.read(job / "rkjob.ini");
+    EXPECT_EQ(settingsAfter.rfind(settingsBefore + "[lastbackup]\r\ntime=", 0), 0u)
+        << settingsAfter;
+    EXPECT_NE(settingsAfter.find("\r\nmode=incremental\r\noutcome=failed\r\n"), std::string::npos)
+        << settingsAfter;
+    EXPECT_NE(settingsAfter.find("\r\nreason=The backup rk_"), std::string::npos) << settingsAfter;
+    EXPECT_EQ(settingsAfter.find("rootbk"), std::string::npos) << settingsAfter;
 }
 
 } // namespace

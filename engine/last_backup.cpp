@@ -1,0 +1,68 @@
+#include "engine/last_backup.h"
+
+#include "core/file_checks.h"
+#include "core/program_values.h"
+#include "core/settings.h"
+#include "core/text.h"
+
+#include <cstdio>
+
+namespace rk {
+
+namespace {
+
+constexpr std::string_view kSection = "lastbackup";
+constexpr std::string_view kJobSettingsFile = "rkjob.ini";
+
+SettingsPlace Place(const std::string& jobFolder) {
+    return {std::string(kSection), jobFolder, std::string(kJobSettingsFile)};
+}
+
+std::string OutcomeWord(BackupStatus status) {
+    switch (status) {
+    case BackupStatus::Made:
+        return "made";
+    case BackupStatus::MadeWithUnreadableFiles:
+        return "partial";
+    case BackupStatus::Failed:
+        break;
+    }
+    return "failed";
+}
+
+} // namespace
+
+void RecordLastBackup(const std::string& jobName, std::int16_t mode, const BackupOutcome& outcome,
+                      const std::tm& ended) {
+    const std::string jobFolder = JobStoreFolder + jobName;
+    if (Trim(jobName).empty() || !FolderExists(jobFolder))
+        return;
+    char time[80];
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", ended.tm_year + 1900,
+                  ended.tm_mon + 1, ended.tm_mday, ended.tm_hour, ended.tm_min, ended.tm_sec);
+    std::string reason = outcome.reason.substr(0, outcome.reason.find_first_of("\r\n"));
+    const SettingsPlace place = Place(jobFolder);
+    // The section is written anew, so no key of an earlier run stays.
+    WriteSetting(std::nullopt, std::nullopt, place);
+    WriteSetting("time", time, place);
+    WriteSetting("mode", mode == 0 ? "root" : "incremental", place);
+    WriteSetting("outcome", OutcomeWord(outcome.status), place);
+    WriteSetting("archive", outcome.archiveName, place);
+    if (!reason.empty())
+        WriteSetting("reason", reason, place);
+}
+
+std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder) {
+    const SettingsPlace place = Place(jobFolder);
+    LastBackup last;
+    last.time = ReadSetting("time", "", place);
+    if (last.time.empty())
+        return std::nullopt;
+    last.mode = ReadSetting("mode", "", place);
+    last.outcome = ReadSetting("outcome", "", place);
+    last.archive = ReadSetting("archive", "", place);
+    last.reason = ReadSetting("reason", "", place);
+    return last;
+}
+
+} // namespace rk

@@ -1,0 +1,31 @@
+#pragma once
+// The end of a job's last backup run, from the window or from "rkbak /ib",
+// kept in its own section "lastbackup" of the job's "rkjob.ini": when it
+// ended, root or incremental, its outcome, the archive and the reason.
+
+#include "engine/backup_run.h"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace rk {
+
+struct LastBackup {
+    std::string time;    // "yyyy-mm-dd hh:nn:ss", local time
+    std::string mode;    // "root" or "incremental"
+    std::string outcome; // "made", "partial" or "failed"
+    std::string archive; // the archive's name
+    std::string reason;  // the first line of the reason, when there is one
+};
+
+// Records the outcome of a run of `jobName` that ended at `ended`; a job
+// whose folder does not exist records nothing.
+void RecordLastBackup(const std::string& jobName, std::int16_t mode, const BackupOutcome& outcome,
+                      const std::tm& ended);
+
+// The last run recorded in the job folder, or nothing.
+std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder);
+
+} // namespace rk
