@@ -10,6 +10,9 @@ CommandLine ParseCommandLine(std::string_view argumentText) {
     if (action == "ib") {
         command.life = Life::IncrementalBackup;
         command.jobName = GetToken(argumentText, 3, "/");
+    } else if (action == "verify") {
+        command.life = Life::Verify;
+        command.jobName = GetToken(argumentText, 3, "/");
     } else if (action == "c") {
         command.life = Life::Consolidate;
         command.startDate = GetToken(argumentText, 3, "/");

@@ -7,11 +7,11 @@
 
 namespace rk::app {
 
-enum class Life { Interactive, IncrementalBackup, Consolidate };
+enum class Life { Interactive, IncrementalBackup, Consolidate, Verify };
 
 struct CommandLine {
     Life life = Life::Interactive;
-    // "ib": token 3.
+    // "ib" and "verify": token 3.
     std::string jobName;
     // "c": tokens 3, 4 and 5.
     std::string startDate;

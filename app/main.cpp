@@ -67,6 +67,8 @@ MainOutcome Main(std::string_view argumentText, const MainContext& context) {
         return {false, context.lives.incrementalBackup(command)};
     case Life::Consolidate:
         return {false, context.lives.consolidate(command)};
+    case Life::Verify:
+        return {false, context.lives.verify(command)};
     case Life::Interactive:
         break;
     }

@@ -22,6 +22,8 @@ struct Lives {
     std::function<int(const CommandLine& command)> incrementalBackup;
     // "c": the consolidation of command's date range; its exit code.
     std::function<int(const CommandLine& command)> consolidate;
+    // "verify": every archive of command.jobName read back; its exit code.
+    std::function<int(const CommandLine& command)> verify;
     // Anything else: load and show the main window and call its DataRefresh.
     std::function<void()> showMainWindow;
 };

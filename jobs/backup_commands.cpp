@@ -3,10 +3,12 @@
 
 #include "core/program_values.h"
 #include "engine/backup_run.h"
+#include "engine/backup_verification.h"
 #include "jobs/busy_window.h"
 #include "jobs/frm_main.h"
 #include "ui/seam.h"
 
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QToolBar>
@@ -41,6 +43,23 @@ bool frmMain::RunJobBackup(std::int16_t mode) {
     }
     ui::MsgBox(outcome.reason, ui::Buttons::OK, ui::Icon::Critical);
     return false;
+}
+
+bool frmMain::VerifyJobBackups() {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name || running_)
+        return false;
+    VerificationOutcome outcome;
+    {
+        running_ = true;
+        BusyWindow busy(menuBar(), Toolbar1, centralWidget());
+        outcome = VerifyBackups(*name, *this, [] { QCoreApplication::processEvents(); });
+        running_ = false;
+    }
+    lstBackupJobs->setFocus();
+    ui::MsgBox(VerificationText(*name, outcome), ui::Buttons::OK,
+               outcome.failed.empty() ? ui::Icon::None : ui::Icon::Exclamation);
+    return outcome.failed.empty();
 }
 
 } // namespace rk::jobs

@@ -84,6 +84,7 @@ void frmMain::UpdateProperties() {
     if (!name) {
         cmdExclude->setEnabled(false);
         mnuJob[42]->setEnabled(false);
+        mnuJob[44]->setEnabled(false);
         txtSource->setText("");
         lblInfo->setText("");
         lblLastBackup->setText("");
@@ -93,6 +94,7 @@ void frmMain::UpdateProperties() {
     SetStatusText("Retrieving job information");
     cmdExclude->setEnabled(true);
     mnuJob[42]->setEnabled(true);
+    mnuJob[44]->setEnabled(true);
 
     const std::string jobFolder = JobStoreFolder + *name;
     const double folderCount =

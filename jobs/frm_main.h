@@ -131,6 +131,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void ShowAbout();
     // backup_commands.cpp: false when the run failed.
     bool RunJobBackup(std::int16_t mode);
+    // Verify Backups: false when an archive does not read back.
+    bool VerifyJobBackups();
     // source_folders.cpp
     void ChooseSourceFolders();
     void EditExclusions();

@@ -128,7 +128,9 @@ void frmMain::BuildMenus() {
               {30, "View/Extract/Consolidate Files"},
               {35, "-"},
               {40, "Source folder..."},
-              {42, "Exclude..."}});
+              {42, "Exclude..."},
+              {43, "-"},
+              {44, "Verify Backups"}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,

@@ -72,6 +72,9 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
     case 42:
         EditExclusions();
         break;
+    case 44:
+        completed = VerifyJobBackups();
+        break;
     default:
         break;
     }

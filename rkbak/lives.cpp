@@ -2,6 +2,7 @@
 
 #include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
+#include "rkbak/verify_life.h"
 
 #include <iostream>
 
@@ -11,6 +12,9 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
     app::Lives lives;
     lives.incrementalBackup = [](const app::CommandLine& command) {
         return RunIncrementalBackupLife(command.jobName, std::cerr);
+    };
+    lives.verify = [](const app::CommandLine& command) {
+        return RunVerifyLife(command.jobName, std::cerr);
     };
     lives.consolidate = [personPresent](const app::CommandLine& command) {
         // The main window is loaded, not shown: its status text and progress

@@ -203,6 +203,42 @@ TEST_F(BackupCommandTest, TheLastBackupIsShownAndAFailureMarked) {
     EXPECT_EQ(seam.Problems(), "");
 }
 
+// Verify Backups reads every archive back and names the one that does not;
+// the windowless /verify says the same with its exit code.
+TEST_F(BackupCommandTest, VerifyNamesTheDamagedArchive) {
+    UnzipUtilPath = platform::ToWindowsPath((ProgramDir() / "rkunzip").string());
+    const auto window = Open();
+    Select(*window, "Weekly");
+    window->cmdAction[0]->click();
+    ASSERT_EQ(Archives().size(), 1u);
+    const fs::path damaged = sandbox.c() / "Backups" / "Weekly" / "rk_2001_01_01_00_00_00.zip";
+    std::string bytes = sandbox.read(sandbox.c() / "Backups" / "Weekly" / Archives()[0]);
+    bytes[40] = static_cast<char>(bytes[40] ^ 0x5a);
+    bytes.resize(bytes.size() - 30);
+    sandbox.write(damaged, bytes);
+
+    seam.AnswerMessage(Answer::OK);
+    window->mnuJob.at(44)->trigger();
+    EXPECT_EQ(window->StatusText(), "Could not complete last action");
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    const std::string& text = seam.Calls()[0].text;
+    EXPECT_EQ(text.rfind("1 of the 2 backups of the job \"Weekly\" do not read back correctly:\r\n"
+                         "rk_2001_01_01_00_00_00.zip: ",
+                         0),
+              0u)
+        << text;
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::Exclamation);
+    EXPECT_EQ(ReadSetting("failed", "", {"lastverify", "C:\\Backups\\Weekly", "rkjob.ini"}), "1");
+
+    fs::remove(damaged);
+    seam.AnswerMessage(Answer::OK);
+    window->mnuJob.at(44)->trigger();
+    EXPECT_EQ(window->StatusText(), "Done");
+    ASSERT_EQ(seam.Calls().size(), 2u);
+    EXPECT_EQ(seam.Calls()[1].text, "All 1 backups of the job \"Weekly\" read back correctly.");
+    EXPECT_EQ(seam.Problems(), "");
+}
+
 // The window is disabled while the utility runs; afterwards the job list has
 // the keyboard focus again.
 TEST_F(BackupCommandTest, TheJobListHasTheFocusAfterABackup) {

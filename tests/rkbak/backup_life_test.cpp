@@ -132,6 +132,22 @@ TEST_F(BackupLifeTest, AMissingOrGoneDisplayNeverStopsTheRunNorAddsLines) {
         << unmapped.err;
 }
 
+TEST_F(BackupLifeTest, VerifyReadsEveryArchiveBackWithoutAWindow) {
+    ASSERT_EQ(Start("/ib/Weekly Job").exitCode, 0);
+    const RunResult sound = Start("/verify/Weekly Job");
+    EXPECT_EQ(sound.exitCode, 0) << sound.err;
+    EXPECT_EQ(sound.err, "");
+    EXPECT_EQ(Start("/verify/Nobody").exitCode, 2);
+
+    box.write(job / "rk_2001_01_01_00_00_00.zip", "not an archive at all");
+    const RunResult damaged = Start("/verify/Weekly Job");
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_NE(damaged.err.find("rkbak: job \"Weekly Job\": the backup rk_2001_01_01_00_00_00.zip "
+                               "does not read back correctly: "),
+              std::string::npos)
+        << damaged.err;
+}
+
 TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
     const std::string settingsBefore = box.read(job / "rkjob.ini");
     for (const char* argument : {"/ib", "/ib/", "/ib/Nobody", "/ib/..\\My Store\\Weekly Job"}) {

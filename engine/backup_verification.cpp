@@ -1,0 +1,83 @@
+#include "engine/backup_verification.h"
+
+#include "core/program_values.h"
+#include "core/settings.h"
+#include "core/text.h"
+#include "engine/tool_runner.h"
+#include "engine/utility_contract.h"
+#include "engine/utility_failure.h"
+#include "platform/file_system.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace rk {
+
+namespace {
+
+void RecordVerification(const std::string& jobFolder, const VerificationOutcome& outcome) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char time[80];
+    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    const SettingsPlace place{"lastverify", jobFolder, "rkjob.ini"};
+    WriteSetting(std::nullopt, std::nullopt, place);
+    WriteSetting("time", time, place);
+    WriteSetting("tested", std::to_string(outcome.tested), place);
+    WriteSetting("failed", std::to_string(outcome.failed.size()), place);
+}
+
+} // namespace
+
+VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& progress,
+                                  const std::function<void()>& keepResponsive) {
+    const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
+    std::vector<std::string> names;
+    for (const platform::FoundEntry& entry : platform::Enumerate(jobFolder + "rk_*.zip", 0))
+        names.push_back(entry.name);
+    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        return LowerCase(a) > LowerCase(b);
+    });
+
+    VerificationOutcome outcome;
+    progress.SetProgressMinimum(0);
+    progress.SetProgressMaximum(static_cast<int>(names.size()));
+    for (const std::string& name : names) {
+        progress.SetStatusText("Verifying " + name);
+        const std::string archive = jobFolder + name;
+        std::string reason;
+        if (const auto problem = CommandPieceProblem(archive, true)) {
+            reason = "it cannot be passed to the unzip utility: " + *problem;
+        } else {
+            const ToolOutcome tested = RunTool(TestCommandLine(UnzipUtilPath, archive));
+            if (!UtilitySucceeded(tested))
+                reason = UtilityFailureReason(tested);
+        }
+        ++outcome.tested;
+        if (!reason.empty())
+            outcome.failed.push_back({name, reason});
+        progress.SetProgressValue(static_cast<int>(outcome.tested));
+        if (keepResponsive)
+            keepResponsive();
+    }
+    progress.SetProgressValue(0);
+    RecordVerification(jobFolder, outcome);
+    return outcome;
+}
+
+std::string VerificationText(const std::string& jobName, const VerificationOutcome& outcome) {
+    if (outcome.failed.empty())
+        return "All " + std::to_string(outcome.tested) + " backups of the job \"" + jobName +
+               "\" read back correctly.";
+    std::string text = std::to_string(outcome.failed.size()) + " of the " +
+                       std::to_string(outcome.tested) + " backups of the job \"" + jobName +
+                       "\" do not read back correctly:";
+    for (const VerifiedArchive& archive : outcome.failed)
+        text += "\r\n" + archive.name + ": " + archive.reason;
+    return text;
+}
+
+} // namespace rk

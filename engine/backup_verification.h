@@ -1,0 +1,33 @@
+#pragma once
+// Verify Backups: every archive of a job read back by the unzip utility's
+// test (-t), newest first, with progress; the end is kept with the job in a
+// section of its own ("lastverify" of its "rkjob.ini").
+
+#include "engine/progress_display.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace rk {
+
+struct VerifiedArchive {
+    std::string name;
+    std::string reason; // why it does not read back
+};
+
+struct VerificationOutcome {
+    std::size_t tested = 0;
+    std::vector<VerifiedArchive> failed; // newest first
+};
+
+// Tests the "rk_*.zip" archives of the job; `keepResponsive` is called
+// between two of them.
+VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& progress,
+                                  const std::function<void()>& keepResponsive = {});
+
+// "All 3 backups of the job "Weekly" read back correctly." or the list of
+// those that do not, one per line with the reason.
+std::string VerificationText(const std::string& jobName, const VerificationOutcome& outcome);
+
+} // namespace rk

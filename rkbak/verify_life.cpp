@@ -1,0 +1,44 @@
+#include "rkbak/verify_life.h"
+
+#include "app/main.h"
+#include "core/program_values.h"
+#include "core/text.h"
+#include "engine/backup_verification.h"
+#include "jobs/job_store.h"
+
+#include <ostream>
+
+namespace rk {
+
+namespace {
+
+// Nobody watches a windowless run's progress.
+class NoProgress final : public ProgressDisplay {
+  public:
+    void SetStatusText(std::string_view) override {}
+    void SetProgressMinimum(int) override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgressValue(int) override {}
+};
+
+} // namespace
+
+int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
+    if (Trim(jobName).empty()) {
+        errors << "rkbak: /verify needs the name of a backup job, as in /verify/Weekly\n";
+        return app::ExitUnusable;
+    }
+    if (!JobExists(jobName)) {
+        errors << "rkbak: there is no backup job named \"" << jobName << "\" in " << JobStoreFolder
+               << '\n';
+        return app::ExitUnusable;
+    }
+    NoProgress progress;
+    const VerificationOutcome outcome = VerifyBackups(jobName, progress);
+    for (const VerifiedArchive& archive : outcome.failed)
+        errors << "rkbak: job \"" << jobName << "\": the backup " << archive.name
+               << " does not read back correctly: " << archive.reason << '\n';
+    return outcome.failed.empty() ? app::ExitSuccess : app::ExitFailed;
+}
+
+} // namespace rk
