@@ -3,13 +3,13 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
 #include "platform/file_system.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 
 namespace rk {
@@ -20,12 +20,9 @@ void RecordVerification(const std::string& jobFolder, const VerificationOutcome&
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    char time[80];
-    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     const SettingsPlace place{"lastverify", jobFolder, "rkjob.ini"};
     WriteSetting(std::nullopt, std::nullopt, place);
-    WriteSetting("time", time, place);
+    WriteSetting("time", RecordedTime(local), place);
     WriteSetting("tested", std::to_string(outcome.tested), place);
     WriteSetting("failed", std::to_string(outcome.failed.size()), place);
 }

@@ -37,9 +37,7 @@ void RecordLastBackup(const std::string& jobName, std::int16_t mode, const Backu
     const std::string jobFolder = JobStoreFolder + jobName;
     if (Trim(jobName).empty() || !FolderExists(jobFolder))
         return;
-    char time[80];
-    std::snprintf(time, sizeof time, "%04d-%02d-%02d %02d:%02d:%02d", ended.tm_year + 1900,
-                  ended.tm_mon + 1, ended.tm_mday, ended.tm_hour, ended.tm_min, ended.tm_sec);
+    const std::string time = RecordedTime(ended);
     std::string reason = outcome.reason.substr(0, outcome.reason.find_first_of("\r\n"));
     const SettingsPlace place = Place(jobFolder);
     // The section is written anew, so no key of an earlier run stays.
@@ -50,6 +48,13 @@ void RecordLastBackup(const std::string& jobName, std::int16_t mode, const Backu
     WriteSetting("archive", outcome.archiveName, place);
     if (!reason.empty())
         WriteSetting("reason", reason, place);
+}
+
+std::string RecordedTime(const std::tm& local) {
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
 }
 
 std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder) {

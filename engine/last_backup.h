@@ -25,6 +25,9 @@ struct LastBackup {
 void RecordLastBackup(const std::string& jobName, std::int16_t mode, const BackupOutcome& outcome,
                       const std::tm& ended);
 
+// A local time as these records write it: "yyyy-mm-dd hh:nn:ss".
+std::string RecordedTime(const std::tm& local);
+
 // The last run recorded in the job folder, or nothing.
 std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder);
 

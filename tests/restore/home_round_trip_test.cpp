@@ -173,15 +173,6 @@ class HomeRoundTrip : public RestoreFixture {
         ASSERT_EQ(mkfifo((home / "Docs/fifo").c_str(), 0600), 0);
     }
 
-    std::vector<std::string> Archives() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(job))
-            if (entry.path().extension() == ".zip")
-                names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
     std::string ArchivePath(const std::string& name) const { return JobFolder() + "\\" + name; }
 
     // Both independent readers find the archive sound.
@@ -235,7 +226,7 @@ TEST_F(HomeRoundTrip, EveryNameModeAndTimeComesBackThreeWays) {
     // Each line once: rkzip's own lines pass through, rkbak adds none.
     EXPECT_EQ(incremental.err.find("sock"), incremental.err.rfind("sock")) << incremental.err;
 
-    const std::vector<std::string> archives = Archives();
+    const std::vector<std::string> archives = JobArchives();
     ASSERT_EQ(archives.size(), 2u);
     for (const std::string& name : archives)
         ExpectSound(name);
@@ -300,7 +291,7 @@ TEST_F(HomeRoundTrip, EveryNameModeAndTimeComesBackThreeWays) {
         today.substr(0, 4) + "-" + today.substr(5, 2) + "-" + today.substr(8, 2);
     const RunResult consolidated = Start("/c/" + date + "/" + date + "/" + JobFolder());
     ASSERT_EQ(consolidated.exitCode, 0) << consolidated.err;
-    const std::vector<std::string> left = Archives();
+    const std::vector<std::string> left = JobArchives();
     ASSERT_EQ(left.size(), 1u);
     EXPECT_NE(left[0].find("_C"), std::string::npos) << left[0];
     ExpectSound(left[0]);
@@ -315,7 +306,7 @@ TEST_F(HomeRoundTrip, EmptyFolderKeysAreNoRequestForTheRoot) {
     const BackupOutcome run = RunBackup(1, "Weekly Job");
     EXPECT_EQ(run.status, BackupStatus::Failed);
     EXPECT_NE(run.reason.find("has no source folders"), std::string::npos) << run.reason;
-    EXPECT_TRUE(Archives().empty());
+    EXPECT_TRUE(JobArchives().empty());
 }
 
 } // namespace
