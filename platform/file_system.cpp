@@ -313,9 +313,11 @@ bool WriteAllBytes(int fd, const void* data, std::size_t size) {
 
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content) {
     const auto mapped = ToHostPath(windowsPath);
-    if (!mapped)
-        return false;
-    std::string target = *mapped;
+    return mapped && WriteHostFileAtomically(*mapped, content);
+}
+
+bool WriteHostFileAtomically(const std::string& hostPath, std::string_view content) {
+    std::string target = hostPath;
     // Through a symbolic link the file it names is replaced, not the link.
     if (char* real = realpath(target.c_str(), nullptr)) {
         target = real;

@@ -66,5 +66,7 @@ std::optional<std::string> ReadFile(std::string_view windowsPath);
 // Writes a new file beside the target, flushes it and renames it over the
 // target, so a failure never leaves a cut file under the target's name.
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content);
+// The same for a host path.
+bool WriteHostFileAtomically(const std::string& hostPath, std::string_view content);
 
 } // namespace rk::platform

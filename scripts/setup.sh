@@ -13,12 +13,13 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6gui6 libgl-dev
-    libzip-dev zlib1g-dev libsqlite3-dev
+    libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev
     googletest libgtest-dev
-    zip unzip 7zip xdg-utils
+    zip unzip 7zip xdg-utils dbus-daemon dbus-bin
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
-# independent readers. The benchmark also times bsdtar; only "bench" needs it.
+# independent readers; dbus-run-session gives the notification tests a
+# session bus of their own. The benchmark also times bsdtar; only "bench" needs it.
 bench_packages=(libarchive-tools)
 if [ "$mode" = bench ]; then
     packages+=("${bench_packages[@]}")

@@ -1,0 +1,265 @@
+#include "schedule/installed_schedule.h"
+
+#include "platform/file_system.h"
+#include "platform/host_program.h"
+#include "schedule/crontab_entry.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rk::schedule {
+
+namespace {
+
+using platform::HostProgramOutcome;
+using platform::RunHostProgram;
+
+HostProgramOutcome Systemctl(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"systemctl", "--user"});
+    return RunHostProgram(arguments);
+}
+
+// The first line a program wrote to say why it failed.
+std::string Complaint(const HostProgramOutcome& outcome) {
+    if (!outcome.started)
+        return outcome.startError;
+    std::string text = outcome.err.empty() ? outcome.out : outcome.err;
+    const std::size_t end = text.find('\n');
+    if (end != std::string::npos)
+        text.erase(end);
+    if (text.empty())
+        text = "exit code " + std::to_string(outcome.exitCode);
+    return text;
+}
+
+std::optional<std::string> ReadHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return lstat(path.c_str(), &info) == 0;
+}
+
+std::optional<std::string> MakeFolders(const std::string& path) {
+    std::string sofar;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t slash = path.find('/', start + 1);
+        if (slash == std::string::npos)
+            slash = path.size();
+        sofar = path.substr(0, slash);
+        start = slash;
+        if (mkdir(sofar.c_str(), 0755) != 0 && errno != EEXIST)
+            return "cannot make the folder " + sofar + ": " + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
+struct UnitFiles {
+    std::string name;  // base name
+    std::string timer; // host paths
+    std::string service;
+};
+
+UnitFiles FilesOf(const std::string& jobName) {
+    UnitFiles files;
+    files.name = UnitBaseName(jobName);
+    const std::string folder = UnitFolder();
+    files.timer = folder + "/" + files.name + ".timer";
+    files.service = folder + "/" + files.name + ".service";
+    return files;
+}
+
+// The user's crontab; an absent crontab is an empty one.
+std::optional<std::string> ReadCrontab(std::string& problem) {
+    const HostProgramOutcome listed = RunHostProgram({"crontab", "-l"});
+    if (listed.started && listed.exitCode == 0)
+        return listed.out;
+    if (listed.started && listed.err.find("no crontab") != std::string::npos)
+        return std::string();
+    problem = "crontab -l failed: " + Complaint(listed);
+    return std::nullopt;
+}
+
+std::optional<std::string> WriteCrontab(const std::string& text) {
+    const HostProgramOutcome written = RunHostProgram({"crontab", "-"}, text);
+    if (written.started && written.exitCode == 0)
+        return std::nullopt;
+    return "crontab - failed: " + Complaint(written);
+}
+
+// Replaces (or, with no line, removes) the job's crontab line; nothing is
+// written when the crontab would not change.
+std::optional<std::string> ChangeCrontab(const std::string& jobName,
+                                         const std::optional<std::string>& line) {
+    std::string problem;
+    const std::optional<std::string> current = ReadCrontab(problem);
+    if (!current)
+        return problem;
+    const std::string changed = CrontabWith(*current, jobName, line);
+    if (changed == *current || (!line && !FindCrontabLine(*current, jobName)))
+        return std::nullopt;
+    return WriteCrontab(changed);
+}
+
+std::optional<std::time_t> ParseNextElapse(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    if (text.size() < 2 || text[0] != '@')
+        return std::nullopt;
+    char* end = nullptr;
+    const long long seconds = std::strtoll(text.c_str() + 1, &end, 10);
+    if (end == text.c_str() + 1 || *end != '\0' || seconds <= 0)
+        return std::nullopt;
+    return static_cast<std::time_t>(seconds);
+}
+
+std::optional<std::string> RemoveUnits(const UnitFiles& files, bool managerAvailable) {
+    if (!Exists(files.timer) && !Exists(files.service))
+        return std::nullopt;
+    if (managerAvailable) {
+        // A timer the manager never loaded cannot be disabled; the files
+        // still go.
+        Systemctl({"disable", "--now", files.name + ".timer"});
+    }
+    for (const std::string& path : {files.timer, files.service})
+        if (unlink(path.c_str()) != 0 && errno != ENOENT)
+            return "cannot remove " + path + ": " + std::strerror(errno);
+    if (managerAvailable) {
+        const HostProgramOutcome reloaded = Systemctl({"daemon-reload"});
+        if (!reloaded.started || reloaded.exitCode != 0)
+            return "systemctl --user daemon-reload failed: " + Complaint(reloaded);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::string UnitFolder() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    if (config != nullptr && config[0] == '/')
+        return std::string(config) + "/systemd/user";
+    const char* home = std::getenv("HOME");
+    return std::string(home != nullptr ? home : "") + "/.config/systemd/user";
+}
+
+bool SystemdUserManagerAvailable() {
+    if (!platform::HostProgramExists("systemctl"))
+        return false;
+    const HostProgramOutcome asked = Systemctl({"show-environment"});
+    return asked.started && asked.exitCode == 0;
+}
+
+InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askScheduler) {
+    InstalledSchedule installed;
+    const UnitFiles files = FilesOf(jobName);
+    if (const std::optional<std::string> timer = ReadHostFile(files.timer)) {
+        installed.place = Place::SystemdTimer;
+        installed.unitName = files.name + ".timer";
+        installed.schedule = ScheduleOfTimer(*timer);
+        std::istringstream lines(*timer);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("OnCalendar=", 0) == 0)
+                installed.installedText = line.substr(11);
+        struct stat info {};
+        if (stat(files.timer.c_str(), &info) == 0)
+            installed.installedAt = info.st_mtime;
+        if (!askScheduler)
+            return installed;
+        if (!SystemdUserManagerAvailable()) {
+            installed.problem = "systemd's user manager is not running, so the timer does not run";
+            return installed;
+        }
+        const HostProgramOutcome enabled = Systemctl({"is-enabled", installed.unitName});
+        installed.enabled = enabled.started && enabled.out.rfind("enabled", 0) == 0;
+        if (!installed.enabled) {
+            installed.problem = "the timer is installed but not enabled";
+            return installed;
+        }
+        const HostProgramOutcome next =
+            Systemctl({"show", "--timestamp=unix", "--property=NextElapseUSecRealtime", "--value",
+                       installed.unitName});
+        if (next.started && next.exitCode == 0)
+            installed.nextRun = ParseNextElapse(next.out);
+        return installed;
+    }
+    if (!askScheduler || !platform::HostProgramExists("crontab"))
+        return installed;
+    std::string problem;
+    const std::optional<std::string> crontab = ReadCrontab(problem);
+    if (!crontab) {
+        installed.problem = problem;
+        return installed;
+    }
+    if (const std::optional<std::string> line = FindCrontabLine(*crontab, jobName)) {
+        installed.place = Place::Crontab;
+        installed.installedText = *line;
+        installed.schedule = ScheduleOfCrontabLine(*line);
+        installed.enabled = true;
+        if (installed.schedule)
+            installed.nextRun = NextRun(*installed.schedule, std::time(nullptr));
+    }
+    return installed;
+}
+
+std::optional<std::string> InstallSchedule(const std::string& jobName, const Schedule& schedule,
+                                           const BackupCommand& command) {
+    if (schedule.frequency == Frequency::None)
+        return RemoveSchedule(jobName);
+    if (!IsValid(schedule))
+        return std::string("the schedule's day or time is out of range");
+    if (const std::optional<std::string> problem = ScheduleNameProblem(jobName))
+        return problem;
+    if (command.programHostPath.empty() || command.programHostPath[0] != '/')
+        return std::string("the program's own path is not known");
+    const UnitFiles files = FilesOf(jobName);
+    const bool haveCrontab = platform::HostProgramExists("crontab");
+    if (SystemdUserManagerAvailable()) {
+        if (const std::optional<std::string> problem = MakeFolders(UnitFolder()))
+            return problem;
+        if (!platform::WriteHostFileAtomically(files.service, ServiceText(jobName, command)) ||
+            !platform::WriteHostFileAtomically(files.timer, TimerText(jobName, schedule)))
+            return "cannot write the timer into " + UnitFolder();
+        const std::string timer = files.name + ".timer";
+        for (const std::vector<std::string>& step :
+             {std::vector<std::string>{"daemon-reload"}, std::vector<std::string>{"enable", timer},
+              std::vector<std::string>{"restart", timer}}) {
+            const HostProgramOutcome done = Systemctl(step);
+            if (!done.started || done.exitCode != 0)
+                return "systemctl --user " + step.front() + " failed: " + Complaint(done);
+        }
+        // A line left from a time without systemd would run the backup twice.
+        if (haveCrontab)
+            return ChangeCrontab(jobName, std::nullopt);
+        return std::nullopt;
+    }
+    if (!haveCrontab)
+        return std::string("neither systemd's user manager nor crontab is available");
+    if (const std::optional<std::string> problem = RemoveUnits(files, false))
+        return problem;
+    return ChangeCrontab(jobName, CrontabLine(jobName, schedule, command));
+}
+
+std::optional<std::string> RemoveSchedule(const std::string& jobName) {
+    const UnitFiles files = FilesOf(jobName);
+    const bool managerAvailable =
+        (Exists(files.timer) || Exists(files.service)) && SystemdUserManagerAvailable();
+    if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
+        return problem;
+    if (platform::HostProgramExists("crontab"))
+        return ChangeCrontab(jobName, std::nullopt);
+    return std::nullopt;
+}
+
+} // namespace rk::schedule

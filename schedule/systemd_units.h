@@ -1,0 +1,47 @@
+#pragma once
+// The systemd user timer and service that run a job's incremental backup:
+// their names, escaped for any job name, their text, and the schedule read
+// back from an installed timer.
+
+#include "schedule/schedule.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rk::schedule {
+
+// What the service runs: this installation's program and, when one is set,
+// its drive map.
+struct BackupCommand {
+    std::string programHostPath; // absolute host path of rkbak
+    std::string driveMap;        // RAVELKEEP_DRIVES, empty when not set
+};
+
+// The job name escaped as systemd-escape does (bytes other than ASCII
+// letters, digits, ':', '_' and a '.' that does not lead become "\xNN"), so
+// "-Weekly" gives "\x2dWeekly"; the unit's base name is
+// "ravelkeep-backup-" followed by it.
+std::string UnitBaseName(std::string_view jobName);
+
+// Why a job name cannot be given a schedule (control characters, bytes that
+// are not UTF-8, or a unit name longer than systemd allows), or nothing.
+std::optional<std::string> ScheduleNameProblem(std::string_view jobName);
+
+std::string ServiceText(std::string_view jobName, const BackupCommand& command);
+std::string TimerText(std::string_view jobName, const Schedule& schedule);
+
+// The OnCalendar= value for a schedule, as TimerText writes it.
+std::string CalendarExpression(const Schedule& schedule);
+
+// The schedule an installed timer file gives, when it is one of the forms
+// TimerText writes (or systemd's "hourly", "daily" and "weekly"); nothing for
+// a timer changed into another form.
+std::optional<Schedule> ScheduleOfTimer(std::string_view timerText);
+
+// A value in systemd's double-quoted form: '\' and '"' escaped, '%' doubled
+// for the specifier expansion and, when `forCommand`, '$' doubled for the
+// variable expansion of command lines.
+std::string QuotedUnitValue(std::string_view value, bool forCommand);
+
+} // namespace rk::schedule
