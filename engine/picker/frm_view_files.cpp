@@ -3,12 +3,15 @@
 #include "core/program_values.h"
 #include "core/text.h"
 #include "engine/extract_plan.h"
+#include "engine/picker/natural_order.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 
 #include <QDate>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QPlainTextEdit>
@@ -16,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace rk {
 
@@ -25,17 +29,35 @@ namespace {
 constexpr int kMinimumWidth = 202;
 constexpr int kMinimumHeight = 235;
 
-constexpr int kSourcesRole = Qt::UserRole;
-
 QString ShortDate(const CalendarDay& day) {
     const QDate date(static_cast<int>(day.year()), static_cast<int>(unsigned(day.month())),
                      static_cast<int>(unsigned(day.day())));
     return QLocale::system().toString(date, QLocale::ShortFormat);
 }
 
+// The seconds of an archive's time of day: field 7 of the name split at "_",
+// up to its extension ("rk_2002_05_01_12_07_09.zip" gives "09"), when that is
+// a number of one or two digits; else empty text.
+std::string ArchiveSeconds(std::string_view archiveName) {
+    std::string field = GetToken(archiveName, 7, "_");
+    field = field.substr(0, field.find('.'));
+    if (field.empty() || field.size() > 2 ||
+        !std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return {};
+    return field;
+}
+
 } // namespace
 
 std::string VersionsText(const std::vector<std::string>& archiveNames) {
+    // Versions made on whole minutes are told apart by hours and minutes
+    // alone; once one carries seconds, all of the line's times show them, so
+    // that two made within one minute differ and the times read alike.
+    const bool withSeconds =
+        std::any_of(archiveNames.begin(), archiveNames.end(), [](const std::string& name) {
+            const std::string seconds = ArchiveSeconds(name);
+            return !seconds.empty() && seconds != "0" && seconds != "00";
+        });
     std::string text = archiveNames.size() == 1
                            ? "1 version, in the backup of "
                            : std::to_string(archiveNames.size()) + " versions, in the backups of ";
@@ -50,14 +72,18 @@ std::string VersionsText(const std::vector<std::string>& archiveNames) {
             continue;
         }
         text += ui::FromQString(ShortDate(*date));
-        if (const std::string time = ArchiveTimeOfDay(name); !time.empty())
+        if (const std::string time = ArchiveTimeOfDay(name); !time.empty()) {
             text += " " + time;
+            if (const std::string seconds = ArchiveSeconds(name); withSeconds && !seconds.empty())
+                text += ":" + seconds;
+        }
     }
     return text;
 }
 
 frmViewFiles::frmViewFiles(QWidget* parent)
-    : QDialog(parent), txtInfo(new QPlainTextEdit), lblFiles(new QLabel), lstFiles(new QListWidget),
+    : QDialog(parent), txtInfo(new QPlainTextEdit), lblFiles(new QLabel),
+      lblFilter(new QLabel("&Filter:")), txtFilter(new QLineEdit), lstFiles(new QListWidget),
       lblVersions(new QLabel), cmdOK(new QPushButton("OK")), cmdCancel(new QPushButton("Cancel")) {
     setObjectName("frmViewFiles");
     setWindowTitle("Select Files");
@@ -70,8 +96,18 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     lblFiles->setText("These are the files contained in the selected backups. Hold down CTRL to "
                       "select multiple files. Ravelkeep will extract the latest version of these "
                       "files contained in the selected backups.");
+    lblFilter->setObjectName("lblFilter");
+    lblFilter->setBuddy(txtFilter);
+    txtFilter->setObjectName("txtFilter");
+    txtFilter->setPlaceholderText("Filter");
+    txtFilter->setAccessibleName("Filter");
+    txtFilter->setToolTip("Show only the files whose name contains this text");
+    txtFilter->setClearButtonEnabled(true);
     lstFiles->setObjectName("lstFiles");
     lstFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Every entry is one line of text; uniform sizes keep long lists quick
+    // to lay out and to filter.
+    lstFiles->setUniformItemSizes(true);
     lblVersions->setObjectName("lblVersions");
     lblVersions->setWordWrap(true);
     cmdOK->setObjectName("cmdOK");
@@ -81,9 +117,13 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
+    auto* filter = new QHBoxLayout;
+    filter->addWidget(lblFilter);
+    filter->addWidget(txtFilter, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(txtInfo);
     layout->addWidget(lblFiles);
+    layout->addLayout(filter);
     layout->addWidget(lstFiles, 1);
     layout->addWidget(lblVersions);
     layout->addLayout(buttons);
@@ -94,6 +134,9 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     });
     connect(cmdCancel, &QPushButton::clicked, this, [this] { reject(); });
     connect(lstFiles, &QListWidget::currentItemChanged, this, [this] { ShowVersions(); });
+    connect(txtFilter, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
+    connect(lstFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected) { DeselectHidden(selected); });
 
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     resize(420, 400);
@@ -110,59 +153,136 @@ GatherOutcome frmViewFiles::DataRefresh(const std::string& sSourceFolder,
                                         ProgressDisplay& progress) {
     lstFiles->clear();
     lblVersions->clear();
+    files_ = {};
+    entries_.clear();
+    folded_.clear();
+    hidden_.clear();
     MergedFileList files;
     const GatherOutcome gathered = GatherFileLists(
         sSourceFolder, archiveNames, ProgramListFilePath(ListingFileName), progress, files);
     if (!gathered.complete)
         return gathered;
-
-    progress.SetStatusText("Processing file list");
-    progress.SetProgressMinimum(0);
-    progress.SetProgressMaximum(static_cast<int>(files.Count()));
-    // The list is sorted without regard to case, as the list box of the
-    // program sorts.
-    std::vector<const CStoredFile*> sorted;
-    for (const CStoredFile& entry : files.Entries())
-        sorted.push_back(&entry);
-    std::stable_sort(sorted.begin(), sorted.end(), [](const CStoredFile* a, const CStoredFile* b) {
-        return ui::ToQString(a->FileName())
-                   .compare(ui::ToQString(b->FileName()), Qt::CaseInsensitive) < 0;
-    });
-    int n = 0;
-    for (const CStoredFile* entry : sorted) {
-        QStringList sources;
-        for (std::int16_t i = 0; i < entry->ZipSourcesCount(); ++i)
-            sources << ui::ToQString(GetPathPart(entry->ZipSources(i), PathPartFileName));
-        auto* item = new QListWidgetItem(ui::ToQString(entry->FileName()));
-        item->setData(kSourcesRole, sources);
-        lstFiles->addItem(item);
-        progress.SetProgressValue(++n);
-    }
-    progress.SetStatusText("Done");
-    progress.SetProgressValue(0);
+    ShowFiles(std::move(files), progress);
     return gathered;
 }
 
+void frmViewFiles::ShowFiles(MergedFileList files, ProgressDisplay& progress) {
+    lstFiles->clear();
+    lblVersions->clear();
+    files_ = std::move(files);
+    progress.SetStatusText("Processing file list");
+    progress.SetProgressMinimum(0);
+    progress.SetProgressMaximum(static_cast<int>(files_.Count()));
+
+    // Each name's key is made once; equal keys (names differing only in
+    // leading zeros) fall back on the names themselves, so the order does
+    // not depend on the order of the listings.
+    struct Sorted {
+        QString key;
+        std::uint32_t index;
+    };
+    const std::vector<CStoredFile>& entries = files_.Entries();
+    std::vector<QString> texts(entries.size());
+    std::vector<QString> folded(entries.size());
+    std::vector<Sorted> sorted;
+    sorted.reserve(entries.size());
+    for (std::uint32_t i = 0; i < entries.size(); ++i) {
+        texts[i] = ui::ToQString(entries[i].FileName());
+        folded[i] = texts[i].toCaseFolded();
+        sorted.push_back({NaturalOrderKey(folded[i]), i});
+    }
+    std::sort(sorted.begin(), sorted.end(), [&texts](const Sorted& a, const Sorted& b) {
+        if (const int order = a.key.compare(b.key); order != 0)
+            return order < 0;
+        return texts[a.index] < texts[b.index];
+    });
+
+    QStringList shown;
+    shown.reserve(static_cast<qsizetype>(sorted.size()));
+    entries_.resize(sorted.size());
+    folded_.resize(sorted.size());
+    hidden_.assign(sorted.size(), 0);
+    int n = 0;
+    for (std::size_t row = 0; row < sorted.size(); ++row) {
+        const std::uint32_t i = sorted[row].index;
+        entries_[row] = &entries[i];
+        folded_[row] = std::move(folded[i]);
+        shown << std::move(texts[i]);
+        progress.SetProgressValue(++n);
+    }
+    // One insertion for the whole list, rather than one per entry.
+    lstFiles->addItems(shown);
+    ApplyFilter();
+    progress.SetStatusText("Done");
+    progress.SetProgressValue(0);
+}
+
 std::vector<std::string> frmViewFiles::SelectedNames() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : lstFiles->selectionModel()->selectedIndexes())
+        if (static_cast<std::size_t>(index.row()) < hidden_.size() &&
+            !hidden_[static_cast<std::size_t>(index.row())])
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
     std::vector<std::string> names;
-    for (int i = 0; i < lstFiles->count(); ++i)
-        if (lstFiles->item(i)->isSelected())
-            names.push_back(ui::FromQString(lstFiles->item(i)->text()));
+    names.reserve(rows.size());
+    for (const int row : rows)
+        names.push_back(ui::FromQString(lstFiles->item(row)->text()));
     return names;
 }
 
 void frmViewFiles::ShowVersions() {
-    const QListWidgetItem* item = lstFiles->currentItem();
-    if (item == nullptr || item->data(kSourcesRole).toStringList().isEmpty()) {
+    const int row = lstFiles->currentRow();
+    if (row < 0 || static_cast<std::size_t>(row) >= entries_.size() ||
+        hidden_[static_cast<std::size_t>(row)] ||
+        entries_[static_cast<std::size_t>(row)]->ZipSourcesCount() == 0) {
         lblVersions->clear();
         return;
     }
+    const CStoredFile& entry = *entries_[static_cast<std::size_t>(row)];
     std::vector<std::string> names;
     // An archive that lists a name twice holds one version of it.
-    for (const QString& name : item->data(kSourcesRole).toStringList())
-        if (names.empty() || names.back() != ui::FromQString(name))
-            names.push_back(ui::FromQString(name));
+    for (std::int16_t i = 0; i < entry.ZipSourcesCount(); ++i)
+        if (std::string name = GetPathPart(entry.ZipSources(i), PathPartFileName);
+            names.empty() || names.back() != name)
+            names.push_back(std::move(name));
     lblVersions->setText(ui::ToQString(VersionsText(names)));
+}
+
+void frmViewFiles::ApplyFilter() {
+    const QString wanted = txtFilter->text().toCaseFolded();
+    bool changed = false;
+    for (std::size_t row = 0; row < folded_.size(); ++row) {
+        const char hide = !wanted.isEmpty() && !folded_[row].contains(wanted);
+        if (hide != hidden_[row]) {
+            hidden_[row] = hide;
+            lstFiles->setRowHidden(static_cast<int>(row), hide);
+            changed = true;
+        }
+    }
+    if (changed)
+        lstFiles->doItemsLayout();
+    ShowVersions();
+}
+
+void frmViewFiles::DeselectHidden(const QItemSelection& selected) {
+    // Runs of hidden rows are taken back as one range each.
+    QItemSelection hiddenOnes;
+    const auto isHidden = [this](int row) {
+        return static_cast<std::size_t>(row) < hidden_.size() &&
+               hidden_[static_cast<std::size_t>(row)];
+    };
+    for (const QItemSelectionRange& range : selected)
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (!isHidden(row))
+                continue;
+            const int first = row;
+            while (row < range.bottom() && isHidden(row + 1))
+                ++row;
+            hiddenOnes.select(lstFiles->model()->index(first, 0), lstFiles->model()->index(row, 0));
+        }
+    if (!hiddenOnes.isEmpty())
+        lstFiles->selectionModel()->select(hiddenOnes, QItemSelectionModel::Deselect);
 }
 
 } // namespace rk

@@ -1,16 +1,20 @@
 #pragma once
 // "Select Files": the file picker of the individual-files restore. It lists
-// the distinct names held by the archives of a range, sorted, for a selection
-// of several; for the current name a line tells which backups hold a version.
+// the distinct names held by the archives of a range, in natural order, for a
+// selection of several; a filter box narrows the list to the names containing
+// its text; for the current name a line tells which backups hold a version.
 
 #include "engine/picker/file_list_gathering.h"
 
 #include <QDialog>
+#include <QString>
 
 #include <string>
 #include <vector>
 
+class QItemSelection;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -28,7 +32,14 @@ class frmViewFiles final : public QDialog {
                               const std::vector<std::string>& archiveNames,
                               ProgressDisplay& progress);
 
-    // The texts of the selected entries of lstFiles, first to last.
+    // Fills lstFiles with the merged names in natural order (see
+    // NaturalOrderKey), each entry's text the name as it stands, and applies
+    // the filter box to them.
+    void ShowFiles(MergedFileList files, ProgressDisplay& progress);
+
+    // The texts of the entries of lstFiles that are selected and not hidden by
+    // the filter, first to last: what the person sees chosen is what is
+    // picked.
     std::vector<std::string> SelectedNames() const;
 
     // True after OK; false after Cancel or the close box.
@@ -36,6 +47,8 @@ class frmViewFiles final : public QDialog {
 
     QPlainTextEdit* txtInfo;
     QLabel* lblFiles;
+    QLabel* lblFilter;
+    QLineEdit* txtFilter;
     QListWidget* lstFiles;
     QLabel* lblVersions;
     QPushButton* cmdOK;
@@ -44,12 +57,31 @@ class frmViewFiles final : public QDialog {
     void reject() override;
 
   private:
-    // The versions line for the current entry.
+    // The versions line for the current entry; empty while it is hidden.
     void ShowVersions();
+    // Hides the entries whose text does not contain the filter box's text,
+    // letter case ignored, and shows the others. Selections are left as they
+    // are: an entry hidden while selected is not picked, and is selected
+    // again when it shows again.
+    void ApplyFilter();
+    // Takes back the selection of entries that are hidden: only an entry that
+    // shows can be chosen (the view's own selecting keeps to those; a
+    // program's or an assistive tool's might not).
+    void DeselectHidden(const QItemSelection& selected);
+
+    // The names shown, kept for their archives (the versions line is made
+    // when asked for); by row of lstFiles: the entry, its text with letter
+    // case folded, and whether it is hidden.
+    MergedFileList files_;
+    std::vector<const CStoredFile*> entries_;
+    std::vector<QString> folded_;
+    std::vector<char> hidden_;
 };
 
 // The versions line for a name held by these archives (names, oldest first):
-// their dates in the short date form, with the time of day the names carry.
+// their dates in the short date form, with the time of day the names carry:
+// hours and minutes, and the seconds too unless every one of the versions was
+// made on a whole minute.
 std::string VersionsText(const std::vector<std::string>& archiveNames);
 
 } // namespace rk
