@@ -8,7 +8,9 @@
 #include "jobs/about_text.h"
 #include "jobs/frm_main.h"
 #include "jobs/job_store.h"
+#include "platform/file_system.h"
 #include "restore/frm_extract.h"
+#include "schedule/installed_schedule.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
 #include "ui/qt_text.h"
@@ -156,8 +158,15 @@ void frmMain::DeleteBackupJob() {
                    ui::Buttons::YesNo, ui::Icon::Exclamation, ui::Answer::No) != ui::Answer::Yes)
         return;
     // The name is taken afresh from the job list.
-    if (const std::optional<std::string> name = SelectedJobName())
+    if (const std::optional<std::string> name = SelectedJobName()) {
         DeleteJobFolder(JobStoreFolder + *name);
+        // A schedule left behind would run a backup of a job that is gone.
+        if (!platform::FindAnyEntry(JobStoreFolder + *name))
+            if (const std::optional<std::string> problem = schedule::RemoveSchedule(*name))
+                ui::MsgBox("The backup job was deleted, but its schedule could not be removed: " +
+                               *problem,
+                           ui::Buttons::OK, ui::Icon::Exclamation);
+    }
     DataRefresh();
 }
 

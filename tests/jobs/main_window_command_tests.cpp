@@ -2,10 +2,14 @@
 // dialog, each answered through the scripted seam.
 
 #include "main_window_fixture.h"
+#include "schedule/installed_schedule.h"
+#include "support/scheduler_stand_ins.h"
 
 #include <QDialog>
 #include <QListWidget>
 #include <QShortcut>
+
+#include <algorithm>
 
 namespace rk::test {
 namespace {
@@ -123,6 +127,31 @@ TEST_F(MainWindowTest, DeleteBackupJobWithEveryAnswer) {
     EXPECT_EQ(calls[3].buttons, Buttons::YesNo);
     EXPECT_EQ(calls[3].icon, Icon::Exclamation);
     EXPECT_EQ(calls[3].defaultAnswer, Answer::No);
+}
+
+TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
+    Job("Keep");
+    Job("Nightly Job");
+    SchedulerStandIns standIns(sandbox);
+    const schedule::Schedule daily{schedule::Frequency::Daily, 2, 0, 1};
+    ASSERT_EQ(schedule::InstallSchedule("Nightly Job", daily, {"/opt/rk/rkbak", ""}), std::nullopt);
+    ASSERT_EQ(schedule::InstallSchedule("Keep", daily, {"/opt/rk/rkbak", ""}), std::nullopt);
+    const fs::path timer = standIns.UnitFolder() / "ravelkeep-backup-Nightly\\x20Job.timer";
+    ASSERT_TRUE(fs::exists(timer));
+    const auto window = Open();
+    Select(*window, "Nightly Job");
+    seam.AnswerMessage(Answer::Yes);
+    seam.AnswerMessage(Answer::Yes);
+    standIns.ClearCalls();
+    window->mnuFile.at(20)->trigger();
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_FALSE(fs::exists(timer));
+    EXPECT_EQ(schedule::ReadInstalledSchedule("Keep").place, schedule::Place::SystemdTimer);
+    const std::vector<std::string> calls = standIns.Calls();
+    EXPECT_NE(
+        std::find(calls.begin(), calls.end(),
+                  "systemctl [--user] [disable] [--now] [ravelkeep-backup-Nightly\\x20Job.timer]"),
+        calls.end());
 }
 
 TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {
