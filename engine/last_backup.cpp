@@ -70,4 +70,19 @@ std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder) {
     return last;
 }
 
+std::optional<std::time_t> RecordedTimeValue(const std::string& recorded) {
+    std::tm local{};
+    char end = 0;
+    if (std::sscanf(recorded.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &local.tm_year, &local.tm_mon,
+                    &local.tm_mday, &local.tm_hour, &local.tm_min, &local.tm_sec, &end) != 6)
+        return std::nullopt;
+    local.tm_year -= 1900;
+    local.tm_mon -= 1;
+    local.tm_isdst = -1;
+    const std::time_t when = std::mktime(&local);
+    if (when == static_cast<std::time_t>(-1))
+        return std::nullopt;
+    return when;
+}
+
 } // namespace rk

@@ -28,6 +28,10 @@ void RecordLastBackup(const std::string& jobName, std::int16_t mode, const Backu
 // A local time as these records write it: "yyyy-mm-dd hh:nn:ss".
 std::string RecordedTime(const std::tm& local);
 
+// The moment a recorded local time stands for, or nothing when the text is
+// not in that form.
+std::optional<std::time_t> RecordedTimeValue(const std::string& recorded);
+
 // The last run recorded in the job folder, or nothing.
 std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder);
 

@@ -7,6 +7,7 @@
 #include "engine/picker/status_progress.h"
 #include "jobs/job_information.h"
 #include "jobs/job_store.h"
+#include "schedule/installed_schedule.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 
@@ -58,6 +59,28 @@ void frmMain::Form_Load(bool bPersonPresent) {
     }
 }
 
+namespace {
+
+// Why a scheduled job is marked as overdue, when it is: it has not made a
+// backup for longer than its timer's period. Only the timer file is read, so
+// refreshing the list starts no program.
+std::optional<std::string> OverdueText(const std::string& jobName,
+                                       const std::optional<LastBackup>& last) {
+    const schedule::InstalledSchedule installed = schedule::ReadInstalledSchedule(jobName, false);
+    if (!installed.schedule || installed.schedule->frequency == schedule::Frequency::None)
+        return std::nullopt;
+    std::optional<std::time_t> since = last ? RecordedTimeValue(last->time) : std::nullopt;
+    if (!since)
+        since = installed.installedAt;
+    if (!since || !schedule::IsOverdue(*installed.schedule, *since, std::time(nullptr)))
+        return std::nullopt;
+    return "Scheduled " + schedule::Describe(*installed.schedule) +
+           (last ? ", but the last backup was made " + schedule::ShownTime(*since)
+                 : ", but no backup has been made since " + schedule::ShownTime(*since));
+}
+
+} // namespace
+
 void frmMain::DataRefresh() {
     setWindowTitle(ui::ToQString(std::string(ProgramTitle) + " - " + JobStoreFolder));
     SetStatusText("Retrieving list of jobs");
@@ -71,6 +94,9 @@ void frmMain::DataRefresh() {
             if (last && last->outcome == "failed") {
                 item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
                 item->setToolTip(ui::ToQString("The last backup failed: " + last->reason));
+            } else if (const std::optional<std::string> overdue = OverdueText(name, last)) {
+                item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
+                item->setToolTip(ui::ToQString(*overdue));
             }
             lstBackupJobs->addItem(item);
         }

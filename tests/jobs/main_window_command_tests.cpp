@@ -1,6 +1,7 @@
 // The File and Help menus, the toolbar, the exclusion file and the extract
 // dialog, each answered through the scripted seam.
 
+#include "engine/last_backup.h"
 #include "main_window_fixture.h"
 #include "schedule/installed_schedule.h"
 #include "support/scheduler_stand_ins.h"
@@ -152,6 +153,37 @@ TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
         std::find(calls.begin(), calls.end(),
                   "systemctl [--user] [disable] [--now] [ravelkeep-backup-Nightly\\x20Job.timer]"),
         calls.end());
+}
+
+// A scheduled job without a recent backup is marked in the list; its text
+// stays its name.
+TEST_F(MainWindowTest, OverdueScheduledJobsAreMarked) {
+    const fs::path late = Job("Late");
+    const fs::path fresh = Job("Fresh");
+    SchedulerStandIns standIns(sandbox);
+    const schedule::Schedule daily{schedule::Frequency::Daily, 2, 0, 1};
+    for (const char* name : {"Late", "Fresh"})
+        ASSERT_EQ(schedule::InstallSchedule(name, daily, {"/opt/rk/rkbak", ""}), std::nullopt);
+    const std::time_t now = std::time(nullptr);
+    for (const auto& [folder, age] : {std::pair{late, 3 * 86400}, std::pair{fresh, 3600}}) {
+        std::time_t when = now - age;
+        std::tm local{};
+        localtime_r(&when, &local);
+        sandbox.write(folder / "rkjob.ini", sandbox.read(folder / "rkjob.ini") +
+                                                "[lastbackup]\r\ntime=" + RecordedTime(local) +
+                                                "\r\nmode=incremental\r\noutcome=made\r\n");
+    }
+    const auto window = Open();
+    const QListWidgetItem* lateItem = window->lstBackupJobs->findItems("Late", Qt::MatchExactly)[0];
+    const QListWidgetItem* freshItem =
+        window->lstBackupJobs->findItems("Fresh", Qt::MatchExactly)[0];
+    EXPECT_FALSE(lateItem->icon().isNull());
+    EXPECT_EQ(lateItem->toolTip().toStdString().rfind(
+                  "Scheduled every day at 02:00, but the last backup was made ", 0),
+              0u)
+        << lateItem->toolTip().toStdString();
+    EXPECT_TRUE(freshItem->icon().isNull());
+    EXPECT_TRUE(freshItem->toolTip().isEmpty());
 }
 
 TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {
