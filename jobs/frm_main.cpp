@@ -89,20 +89,26 @@ void frmMain::DataRefresh() {
         lstBackupJobs->clear();
         for (const std::string& name : ListJobs(JobStoreFolder)) {
             auto* item = new QListWidgetItem(ui::ToQString(name));
-            // A job whose last backup failed is marked; its text stays its name.
-            const auto last = ReadLastBackup(JobStoreFolder + name);
-            if (last && last->outcome == "failed") {
-                item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-                item->setToolTip(ui::ToQString("The last backup failed: " + last->reason));
-            } else if (const std::optional<std::string> overdue = OverdueText(name, last)) {
-                item->setIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
-                item->setToolTip(ui::ToQString(*overdue));
-            }
+            MarkJobItem(*item);
             lstBackupJobs->addItem(item);
         }
     }
     SetStatusText("");
     UpdateProperties();
+}
+
+void frmMain::MarkJobItem(QListWidgetItem& item) {
+    // A job whose last backup failed, or that is overdue, is marked; its text
+    // stays its name.
+    const std::string name = ui::FromQString(item.text());
+    const auto last = ReadLastBackup(JobStoreFolder + name);
+    std::optional<std::string> mark;
+    if (last && last->outcome == "failed")
+        mark = "The last backup failed: " + last->reason;
+    else
+        mark = OverdueText(name, last);
+    item.setIcon(mark ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    item.setToolTip(mark ? ui::ToQString(*mark) : QString());
 }
 
 void frmMain::UpdateProperties() {
@@ -111,9 +117,12 @@ void frmMain::UpdateProperties() {
         cmdExclude->setEnabled(false);
         mnuJob[42]->setEnabled(false);
         mnuJob[44]->setEnabled(false);
+        mnuJob[46]->setEnabled(false);
+        cmdSchedule->setEnabled(false);
         txtSource->setText("");
         lblInfo->setText("");
         lblLastBackup->setText("");
+        lblSchedule->setText("");
         SetJobCommands(false, false, false);
         return;
     }
@@ -121,6 +130,8 @@ void frmMain::UpdateProperties() {
     cmdExclude->setEnabled(true);
     mnuJob[42]->setEnabled(true);
     mnuJob[44]->setEnabled(true);
+    mnuJob[46]->setEnabled(true);
+    cmdSchedule->setEnabled(true);
 
     const std::string jobFolder = JobStoreFolder + *name;
     const double folderCount =
@@ -135,6 +146,7 @@ void frmMain::UpdateProperties() {
     const ArchiveTotals totals = MeasureArchives(jobFolder);
     lblInfo->setText(ui::ToQString(JobInformationText(JobStoreFolder, totals, rootBackupPresent)));
     ShowLastBackup(jobFolder);
+    ShowSchedule(*name, false);
     SetStatusText("");
 }
 
@@ -148,6 +160,24 @@ void frmMain::ShowLastBackup(const std::string& jobFolder) {
     const QString whenText = QLocale::system().toString(when.date(), QLocale::ShortFormat) + " " +
                              when.time().toString("HH:mm");
     lblLastBackup->setText(ui::ToQString(LastBackupText(*last, ui::FromQString(whenText))));
+}
+
+void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {
+    const schedule::InstalledSchedule installed =
+        schedule::ReadInstalledSchedule(jobName, askScheduler);
+    if (!installed.schedule || installed.schedule->frequency == schedule::Frequency::None) {
+        lblSchedule->setText("");
+        return;
+    }
+    std::optional<std::time_t> next = installed.nextRun;
+    if (!next && installed.problem.empty())
+        next = schedule::NextRun(*installed.schedule, std::time(nullptr));
+    std::string text = "Schedule: " + schedule::Describe(*installed.schedule);
+    if (!installed.problem.empty())
+        text += ", not running: " + installed.problem;
+    else if (next)
+        text += ", next run " + schedule::ShownTime(*next);
+    lblSchedule->setText(ui::ToQString(text));
 }
 
 void frmMain::SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions) {

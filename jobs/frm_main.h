@@ -24,6 +24,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -71,6 +72,7 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void Toolbar1_ButtonClick(std::int16_t Index);
     void cmdChooseSource_Click();
     void cmdExclude_Click();
+    void cmdSchedule_Click();
     void lstBackupJobs_Click();
     void axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item);
 
@@ -82,10 +84,14 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     QLineEdit* txtSource;
     QPushButton* cmdChooseSource;
     QPushButton* cmdExclude;
+    // Opens the Schedule dialog for the selected job.
+    QPushButton* cmdSchedule;
     std::array<QPushButton*, 3> cmdAction;
     QLabel* lblInfo;
     // The end of the job's last backup run, below the job information.
     QLabel* lblLastBackup;
+    // When the job's incremental backup runs by itself, and its next run.
+    QLabel* lblSchedule;
     QToolBar* Toolbar1;
     // The toolbar's buttons 1 "New", 2 "Delete", 3 "Refresh" (index 0 unused).
     std::array<QAction*, 4> Toolbar1Buttons{};
@@ -121,6 +127,11 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     std::optional<std::string> SelectedJobName() const;
     // The line about the job's last backup run.
     void ShowLastBackup(const std::string& jobFolder);
+    // The line about the job's schedule; `askScheduler` asks systemd or cron
+    // for the next run instead of reading the timer file alone.
+    void ShowSchedule(const std::string& jobName, bool askScheduler);
+    // Marks a job whose last backup failed or that is overdue (icon and tooltip).
+    void MarkJobItem(QListWidgetItem& item);
     void SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions);
 
     // main_commands.cpp
@@ -133,6 +144,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     bool RunJobBackup(std::int16_t mode);
     // Verify Backups: false when an archive does not read back.
     bool VerifyJobBackups();
+    // The Schedule dialog for the selected job.
+    void ScheduleJob();
     // source_folders.cpp
     void ChooseSourceFolders();
     void EditExclusions();

@@ -76,6 +76,8 @@ void frmMain::BuildControls() {
     cmdChooseSource->setToolTip("Choose source folders");
     cmdChooseSource->setFixedWidth(32);
     cmdExclude = Named<QPushButton>("cmdExclude", "Exclude...");
+    cmdSchedule = Named<QPushButton>("cmdSchedule", "Schedule...");
+    cmdSchedule->setToolTip("Make incremental backups of this job by themselves");
 
     const std::array<QIcon, 3> pictures = ActionPictures();
     const std::array<const char*, 3> captions = {"Create Root Backup", "Create Incremental Backup",
@@ -93,6 +95,9 @@ void frmMain::BuildControls() {
     lblLastBackup = Named<QLabel>("lblLastBackup");
     lblLastBackup->setTextFormat(Qt::PlainText);
     lblLastBackup->setWordWrap(true);
+    lblSchedule = Named<QLabel>("lblSchedule");
+    lblSchedule->setTextFormat(Qt::PlainText);
+    lblSchedule->setWordWrap(true);
 
     axStatusBar = Named<QStatusBar>("axStatusBar");
     statusPanel_ = Named<QLabel>("StatusText");
@@ -130,7 +135,8 @@ void frmMain::BuildMenus() {
               {40, "Source folder..."},
               {42, "Exclude..."},
               {43, "-"},
-              {44, "Verify Backups"}});
+              {44, "Verify Backups"},
+              {46, "Schedule..."}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,
@@ -162,6 +168,7 @@ void frmMain::ArrangeControls() {
     source->addWidget(txtSource, 1);
     source->addWidget(cmdChooseSource);
     source->addWidget(cmdExclude);
+    source->addWidget(cmdSchedule);
 
     auto* job = new QVBoxLayout(grpJob);
     job->addWidget(lblSource);
@@ -172,6 +179,7 @@ void frmMain::ArrangeControls() {
     job->addSpacing(8);
     job->addWidget(lblInfo);
     job->addWidget(lblLastBackup);
+    job->addWidget(lblSchedule);
     job->addStretch();
 
     auto* list = new QVBoxLayout;
@@ -205,6 +213,7 @@ void frmMain::ConnectControls() {
                 [this, index = static_cast<std::int16_t>(i)] { Toolbar1_ButtonClick(index); });
     connect(cmdChooseSource, &QPushButton::clicked, this, [this] { cmdChooseSource_Click(); });
     connect(cmdExclude, &QPushButton::clicked, this, [this] { cmdExclude_Click(); });
+    connect(cmdSchedule, &QPushButton::clicked, this, [this] { cmdSchedule_Click(); });
     connect(lstBackupJobs, &QListWidget::itemSelectionChanged, this,
             [this] { lstBackupJobs_Click(); });
     axFolderGatherer->RequestNewItem = [this](std::optional<FolderItem>& item) {

@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "jobs/about_text.h"
 #include "jobs/frm_main.h"
+#include "jobs/frm_schedule.h"
 #include "jobs/job_store.h"
 #include "platform/file_system.h"
 #include "restore/frm_extract.h"
@@ -17,6 +18,7 @@
 #include "ui/seam.h"
 
 #include <QLineEdit>
+#include <QListWidget>
 
 namespace rk::jobs {
 
@@ -77,6 +79,9 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
     case 44:
         completed = VerifyJobBackups();
         break;
+    case 46:
+        ScheduleJob();
+        break;
     default:
         break;
     }
@@ -113,6 +118,10 @@ void frmMain::Toolbar1_ButtonClick(std::int16_t Index) {
 void frmMain::cmdChooseSource_Click() {
     if (!running_)
         ChooseSourceFolders();
+}
+
+void frmMain::cmdSchedule_Click() {
+    mnuJob_Click(46);
 }
 
 void frmMain::cmdExclude_Click() {
@@ -181,6 +190,18 @@ void frmMain::ViewExtractConsolidate() {
 
 void frmMain::ShowAbout() {
     ui::MsgBox(AboutText());
+}
+
+void frmMain::ScheduleJob() {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name)
+        return;
+    SetStatusText("Reading the job's schedule");
+    if (ShowScheduleDialog(this, *name))
+        ShowSchedule(*name, true);
+    // The job list's mark depends on the schedule.
+    for (QListWidgetItem* item : lstBackupJobs->selectedItems())
+        MarkJobItem(*item);
 }
 
 } // namespace rk::jobs

@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 #include "platform/host_program.h"
+#include "platform/system_folders.h"
 #include "schedule/crontab_entry.h"
 
 #include <cerrno>
@@ -260,6 +261,40 @@ std::optional<std::string> RemoveSchedule(const std::string& jobName) {
     if (platform::HostProgramExists("crontab"))
         return ChangeCrontab(jobName, std::nullopt);
     return std::nullopt;
+}
+
+BackupCommand ThisInstallation() {
+    BackupCommand command;
+    const std::string folder = platform::ProgramFolderHost();
+    if (!folder.empty())
+        command.programHostPath = folder + "/rkbak";
+    if (const char* drives = std::getenv("RAVELKEEP_DRIVES"); drives != nullptr)
+        command.driveMap = drives;
+    return command;
+}
+
+std::string InstalledScheduleText(const InstalledSchedule& installed) {
+    std::string text;
+    switch (installed.place) {
+    case Place::None:
+        text = "No schedule is installed: backups are made only when started.";
+        break;
+    case Place::SystemdTimer:
+    case Place::Crontab: {
+        const std::string where = installed.place == Place::SystemdTimer
+                                      ? "the systemd user timer " + installed.unitName
+                                      : std::string("a line in your crontab");
+        text = installed.schedule ? "Runs " + Describe(*installed.schedule) + " (" + where + ")."
+                                  : "Runs at \"" + installed.installedText +
+                                        "\", a schedule changed by hand (" + where + ").";
+        break;
+    }
+    }
+    if (!installed.problem.empty())
+        text += "\nNot running: " + installed.problem + ".";
+    if (installed.nextRun)
+        text += "\nNext run: " + ShownTime(*installed.nextRun) + ".";
+    return text;
 }
 
 } // namespace rk::schedule

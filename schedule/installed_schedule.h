@@ -48,6 +48,14 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
 std::optional<std::string> InstallSchedule(const std::string& jobName, const Schedule& schedule,
                                            const BackupCommand& command);
 
+// What this installation's timer or crontab line runs: the rkbak beside the
+// running program, with the drive map in use (RAVELKEEP_DRIVES) when one is.
+BackupCommand ThisInstallation();
+
+// The installed schedule as the window tells it: how often it runs and
+// where it is installed, what stops it from running, and the next run.
+std::string InstalledScheduleText(const InstalledSchedule& installed);
+
 // Removes the job's timer, service and crontab line, whichever exist; the
 // reason when one of them could not be removed.
 std::optional<std::string> RemoveSchedule(const std::string& jobName);
