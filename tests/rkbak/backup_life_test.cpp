@@ -45,6 +45,16 @@ class BackupLifeTest : public ::testing::Test {
                              {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
     }
 
+    // The run inside a private session bus whose notification service is the
+    // stand-in; what it was sent is in `notifications`.
+    RunResult StartOnSessionBus(const std::string& argument) const {
+        return rk::test::Run(
+            {"/usr/bin/dbus-run-session", "--", (ProgramDir() / "rk_fake_notifier").string(),
+             notifications.string(), (program / "rkbak").string(), argument},
+            {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"});
+    }
+    fs::path notifications = box.root() / "notifications.log";
+
     std::vector<fs::path> Archives() const {
         std::vector<fs::path> archives;
         for (const auto& entry : fs::directory_iterator(job))
@@ -180,6 +190,41 @@ TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
         << settingsAfter;
     EXPECT_NE(settingsAfter.find("\r\nreason=The backup rk_"), std::string::npos) << settingsAfter;
     EXPECT_EQ(settingsAfter.find("rootbk"), std::string::npos) << settingsAfter;
+}
+
+// A failed windowless run tells the desktop through the session bus; its
+// line on standard error and its exit code stay as they are. A run that
+// succeeds sends nothing.
+TEST_F(BackupLifeTest, FailedRunsSendADesktopNotification) {
+    const RunResult made = StartOnSessionBus("/ib/Weekly Job");
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    // The session bus's own remarks aside (a root dbus-daemon cannot raise
+    // its fd limit), the run writes nothing.
+    EXPECT_EQ(made.err.find("rkbak"), std::string::npos) << made.err;
+    EXPECT_FALSE(fs::exists(notifications));
+
+    fs::remove_all(box.c() / "Data Folder");
+    const RunResult failed = StartOnSessionBus("/ib/Weekly Job");
+    EXPECT_EQ(failed.exitCode, 1);
+    const std::string reason = "rkbak: job \"Weekly Job\": ";
+    EXPECT_NE(failed.err.find(reason), std::string::npos) << failed.err;
+    const std::string sent = box.read(notifications);
+    EXPECT_EQ(sent.rfind("app=Ravelkeep\nsummary=The backup of \"Weekly Job\" failed\nbody=job "
+                         "\"Weekly Job\": ",
+                         0),
+              0u)
+        << sent;
+    EXPECT_NE(sent.find("\nurgency=2\n--\n"), std::string::npos) << sent;
+
+    fs::remove(notifications);
+    box.write(job / "rk_2001_01_01_00_00_00.zip", "not an archive at all");
+    EXPECT_EQ(StartOnSessionBus("/verify/Weekly Job").exitCode, 1);
+    EXPECT_NE(box.read(notifications)
+                  .find("summary=An archive of \"Weekly Job\" does not read back\nbody=job "
+                        "\"Weekly Job\": the backup rk_2001_01_01_00_00_00.zip does not read "
+                        "back correctly: "),
+              std::string::npos)
+        << box.read(notifications);
 }
 
 } // namespace

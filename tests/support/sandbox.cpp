@@ -35,6 +35,8 @@ Sandbox::Sandbox() {
     setEnv("TMPDIR", (root_ / "tmp").string());
     setEnv("XDG_CONFIG_HOME", (root_ / "config").string());
     setEnv("RAVELKEEP_REGISTRY", registry().string());
+    // A bus that is not there: no test's failed run notifies the real desktop.
+    setEnv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (root_ / "no-session-bus").string());
     rk::platform::ReloadDriveMap();
 }
 
