@@ -169,6 +169,7 @@ BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const st
                                             "\" cannot be passed to the zip utility: " + *problem +
                                             ".");
     }
+    const bool archiveExistedBefore = PathExists(archivePath);
     const ToolOutcome tool =
         RunTool(BackupCommandLine(mode, shortZip, shortExclusion, archivePath, shortList));
     platform::DeleteFile(listFile.path);
@@ -190,6 +191,16 @@ BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const st
                 "The backup " + archiveName +
                     " was made, but some files could not be read and were left out (the zip "
                     "utility named each)."};
+    }
+    if (tool.stopped) {
+        // A zip utility that left part of a new archive behind when it was
+        // stopped: no archive stays under the run's name.
+        if (archiveExists && !archiveExistedBefore)
+            platform::DeleteFile(archivePath);
+        BackupOutcome cancelled =
+            Failure(archiveName, "The backup " + archiveName + " was cancelled.");
+        cancelled.cancelled = true;
+        return cancelled;
     }
     std::string reason = LastLine(tool.stderrTail);
     if (reason.empty())

@@ -24,6 +24,8 @@ struct BackupOutcome {
     // The reason without the zip utility's own lines, for a caller whose
     // standard error shows those lines already (they pass through).
     std::string ownReason;
+    // The person stopped the run (no archive was made).
+    bool cancelled = false;
 };
 
 // "rk_" + the local date and time as "yyyy_mm_dd_hh_nn_ss" + ".zip".

@@ -14,15 +14,75 @@ std::function<void()>& WaitHook() {
     return hook;
 }
 
+struct Watch {
+    std::function<void(const ToolProgress&)> progress;
+    std::function<bool()> stopRequested;
+};
+
+Watch& CurrentWatch() {
+    static Watch watch;
+    return watch;
+}
+
+bool ParseNumber(std::string_view& text, std::uint64_t& value) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    std::size_t digits = 0;
+    value = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 19)
+        value = value * 10 + static_cast<std::uint64_t>(text[digits++] - '0');
+    text.remove_prefix(digits);
+    return digits > 0 && (text.empty() || text.front() == ' ');
+}
+
 } // namespace
 
 void SetToolWaitHook(std::function<void()> hook) {
     WaitHook() = std::move(hook);
 }
 
+std::optional<ToolProgress> ParseToolProgress(std::string_view line) {
+    constexpr std::string_view tag = "rkzip-progress ";
+    if (line.substr(0, tag.size()) != tag)
+        return std::nullopt;
+    line.remove_prefix(tag.size());
+    ToolProgress progress;
+    if (!ParseNumber(line, progress.filesDone) || !ParseNumber(line, progress.filesTotal) ||
+        !ParseNumber(line, progress.bytesDone) || !ParseNumber(line, progress.bytesTotal) ||
+        !line.empty() || progress.filesDone > progress.filesTotal ||
+        progress.bytesDone > progress.bytesTotal)
+        return std::nullopt;
+    return progress;
+}
+
+ToolWatchScope::ToolWatchScope(std::function<void(const ToolProgress&)> progress,
+                               std::function<bool()> stopRequested) {
+    CurrentWatch() = {std::move(progress), std::move(stopRequested)};
+}
+
+ToolWatchScope::~ToolWatchScope() {
+    CurrentWatch() = {};
+}
+
+bool ToolStoppable() {
+    return static_cast<bool>(CurrentWatch().stopRequested);
+}
+
 ToolOutcome RunTool(const std::string& commandLine) {
-    const auto outcome = platform::RunProcess(platform::SplitCommandLine(commandLine), WaitHook());
-    return {outcome.started, outcome.exitCode, outcome.stderrTail, outcome.startError};
+    platform::ProcessWatch watch;
+    watch.whileWaiting = WaitHook();
+    const Watch& current = CurrentWatch();
+    if (current.progress) {
+        watch.progressVariable = "RKZIP_PROGRESS_FD";
+        watch.progressLine = [&current](std::string_view line) {
+            if (const std::optional<ToolProgress> progress = ParseToolProgress(line))
+                current.progress(*progress);
+        };
+    }
+    watch.stopRequested = current.stopRequested;
+    const auto outcome = platform::RunProcess(platform::SplitCommandLine(commandLine), watch);
+    return {outcome.started, outcome.exitCode, outcome.stderrTail, outcome.startError,
+            outcome.stopped};
 }
 
 bool RunAndWait(std::string& commandLine) {

@@ -4,7 +4,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace rk {
 
@@ -15,7 +17,38 @@ struct ToolOutcome {
     std::string stderrTail;
     // Why it could not be started.
     std::string startError;
+    // It was stopped because the person asked (ToolWatchScope).
+    bool stopped = false;
 };
+
+// How far the zip utility has got, as it reports it.
+struct ToolProgress {
+    std::uint64_t filesDone = 0;
+    std::uint64_t filesTotal = 0;
+    std::uint64_t bytesDone = 0;
+    std::uint64_t bytesTotal = 0;
+};
+
+// A line of the utility's progress channel
+// ("rkzip-progress FILES_DONE FILES_TOTAL BYTES_DONE BYTES_TOTAL"), or nothing.
+std::optional<ToolProgress> ParseToolProgress(std::string_view line);
+
+// While it lives, every utility RunTool starts reports its progress to
+// `progress` (through RKZIP_PROGRESS_FD; a utility that does not know it
+// reports nothing), and is stopped by SIGTERM once `stopRequested` answers
+// true. Scopes do not nest.
+class ToolWatchScope {
+  public:
+    ToolWatchScope(std::function<void(const ToolProgress&)> progress,
+                   std::function<bool()> stopRequested);
+    ~ToolWatchScope();
+    ToolWatchScope(const ToolWatchScope&) = delete;
+    ToolWatchScope& operator=(const ToolWatchScope&) = delete;
+};
+
+// True while a utility can be stopped by the person: the window then lets
+// input reach its Cancel button during the wait.
+bool ToolStoppable();
 
 // Starts the command line (its first piece names the program) and waits for
 // it. True when the process was started and has ended.

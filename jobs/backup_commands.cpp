@@ -4,6 +4,7 @@
 #include "core/program_values.h"
 #include "engine/backup_run.h"
 #include "engine/backup_verification.h"
+#include "engine/tool_runner.h"
 #include "jobs/busy_window.h"
 #include "jobs/frm_main.h"
 #include "ui/seam.h"
@@ -11,6 +12,8 @@
 #include <QCoreApplication>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QToolBar>
 
 namespace rk::jobs {
@@ -24,14 +27,38 @@ bool frmMain::RunJobBackup(std::int16_t mode) {
     BackupOutcome outcome;
     {
         running_ = true;
+        cancelRequested_ = false;
         BusyWindow busy(menuBar(), Toolbar1, centralWidget());
+        // The zip utility's progress fills the bar (by bytes read, or by
+        // files when they hold no bytes); Cancel beside it stops the run.
+        SetProgressMinimum(0);
+        SetProgressMaximum(1000);
+        SetProgressValue(0);
+        cmdCancelRun->setEnabled(true);
+        cmdCancelRun->show();
+        const ToolWatchScope watch(
+            [this](const ToolProgress& progress) {
+                const double share =
+                    progress.bytesTotal > 0 ? static_cast<double>(progress.bytesDone) /
+                                                  static_cast<double>(progress.bytesTotal)
+                    : progress.filesTotal > 0 ? static_cast<double>(progress.filesDone) /
+                                                    static_cast<double>(progress.filesTotal)
+                                              : 1.0;
+                SetProgressValue(static_cast<int>(share * 1000.0));
+            },
+            [this] { return cancelRequested_; });
         outcome = RunBackup(mode, *name);
+        cmdCancelRun->hide();
         running_ = false;
+        SetProgressValue(0);
     }
     // The window was disabled while the utility ran, which took the focus
     // from the job list: it goes back there.
     lstBackupJobs->setFocus();
     ShowLastBackup(JobStoreFolder + *name);
+    // A run the person stopped needs no message: the status says it.
+    if (outcome.cancelled)
+        return false;
     switch (outcome.status) {
     case BackupStatus::Made:
         return true;

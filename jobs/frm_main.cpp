@@ -210,14 +210,22 @@ void frmMain::SetStatusText(std::string_view text) {
 
 void frmMain::SetProgressMinimum(int minimum) {
     progress_->SetProgressMinimum(minimum);
+    ShowProgressBarWhenUsed();
 }
 
 void frmMain::SetProgressMaximum(int maximum) {
     progress_->SetProgressMaximum(maximum);
+    ShowProgressBarWhenUsed();
 }
 
 void frmMain::SetProgressValue(int value) {
     progress_->SetProgressValue(value);
+    ShowProgressBarWhenUsed();
+}
+
+void frmMain::ShowProgressBarWhenUsed() {
+    axProgressBar->setVisible(running_ || (axProgressBar->maximum() > axProgressBar->minimum() &&
+                                           axProgressBar->value() > axProgressBar->minimum()));
 }
 
 void frmMain::closeEvent(QCloseEvent* event) {

@@ -98,6 +98,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     std::array<QIcon, 3> axImageList;
     QStatusBar* axStatusBar;
     QProgressBar* axProgressBar;
+    // Beside the progress bar while a backup runs: stops the zip utility.
+    QPushButton* cmdCancelRun;
     FolderGatherer* axFolderGatherer;
 
     QMenu* tmnuFile;
@@ -114,6 +116,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     QLabel* statusPanel_;
     std::unique_ptr<StatusBarProgress> progress_;
     bool running_ = false;
+    // Cancel was pressed during the backup run in progress.
+    bool cancelRequested_ = false;
 
     // frm_main_controls.cpp
     void BuildControls();
@@ -132,6 +136,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void ShowSchedule(const std::string& jobName, bool askScheduler);
     // Marks a job whose last backup failed or that is overdue (icon and tooltip).
     void MarkJobItem(QListWidgetItem& item);
+    // The bar shows only while a run uses it.
+    void ShowProgressBarWhenUsed();
     void SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions);
 
     // main_commands.cpp

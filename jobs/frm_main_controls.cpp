@@ -106,6 +106,12 @@ void frmMain::BuildControls() {
     axProgressBar->setMaximumWidth(200);
     axStatusBar->addWidget(statusPanel_, 1);
     axStatusBar->addPermanentWidget(axProgressBar);
+    axProgressBar->setAccessibleName("Progress");
+    axProgressBar->hide();
+    cmdCancelRun = Named<QPushButton>("cmdCancelRun", "Cancel");
+    cmdCancelRun->setAccessibleName("Cancel the backup");
+    cmdCancelRun->hide();
+    axStatusBar->addPermanentWidget(cmdCancelRun);
     setStatusBar(axStatusBar);
 
     axFolderGatherer = new FolderGatherer(this);
@@ -214,6 +220,10 @@ void frmMain::ConnectControls() {
     connect(cmdChooseSource, &QPushButton::clicked, this, [this] { cmdChooseSource_Click(); });
     connect(cmdExclude, &QPushButton::clicked, this, [this] { cmdExclude_Click(); });
     connect(cmdSchedule, &QPushButton::clicked, this, [this] { cmdSchedule_Click(); });
+    connect(cmdCancelRun, &QPushButton::clicked, this, [this] {
+        cancelRequested_ = true;
+        cmdCancelRun->setEnabled(false);
+    });
     connect(lstBackupJobs, &QListWidget::itemSelectionChanged, this,
             [this] { lstBackupJobs_Click(); });
     axFolderGatherer->RequestNewItem = [this](std::optional<FolderItem>& item) {

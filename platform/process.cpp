@@ -4,6 +4,7 @@
 #include "platform/file_system.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +20,8 @@ namespace {
 
 constexpr size_t kTailBytes = 4096;
 constexpr int kTailLines = 20;
+// The descriptor the progress channel has in the started process.
+constexpr int kProgressDescriptor = 3;
 
 // Keeps the last lines of what the process wrote to its standard error.
 void KeepTail(std::string& tail, const char* data, size_t size) {
@@ -62,6 +65,12 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
 
 ProcessOutcome RunProcess(const std::vector<std::string>& args,
                           const std::function<void()>& whileWaiting) {
+    ProcessWatch watch;
+    watch.whileWaiting = whileWaiting;
+    return RunProcess(args, watch);
+}
+
+ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWatch& watch) {
     ProcessOutcome outcome;
     if (args.empty()) {
         outcome.startError = "empty command line";
@@ -79,49 +88,100 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args,
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
+    const bool withProgress = !watch.progressVariable.empty() && watch.progressLine;
     int errPipe[2];
+    int progressPipe[2] = {-1, -1};
     if (pipe2(errPipe, O_CLOEXEC) != 0) {
         outcome.startError = std::strerror(errno);
         return outcome;
     }
+    if (withProgress && pipe2(progressPipe, O_CLOEXEC) != 0) {
+        outcome.startError = std::strerror(errno);
+        close(errPipe[0]);
+        close(errPipe[1]);
+        return outcome;
+    }
+    // The environment, with the progress channel named when there is one.
+    std::vector<std::string> environment;
+    for (char** e = environ; *e != nullptr; ++e)
+        if (!withProgress || std::string_view(*e).rfind(watch.progressVariable + "=", 0) != 0)
+            environment.emplace_back(*e);
+    if (withProgress)
+        environment.push_back(watch.progressVariable + "=" + std::to_string(kProgressDescriptor));
+    std::vector<char*> envp;
+    for (auto& e : environment)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
+    if (withProgress)
+        posix_spawn_file_actions_adddup2(&actions, progressPipe[1], kProgressDescriptor);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(errPipe[1]);
+    if (withProgress)
+        close(progressPipe[1]);
     if (rc != 0) {
         close(errPipe[0]);
+        if (withProgress)
+            close(progressPipe[0]);
         outcome.startError = "cannot start '" + args[0] + "': " + std::strerror(rc);
         return outcome;
     }
     outcome.started = true;
 
-    pollfd reader{errPipe[0], POLLIN, 0};
-    bool open = true;
+    // Asked once, between reads: the process is sent SIGTERM, and ends as it
+    // chooses (a utility removes what it had half written).
+    const auto checkStop = [&] {
+        if (!outcome.stopped && watch.stopRequested && watch.stopRequested()) {
+            kill(pid, SIGTERM);
+            outcome.stopped = true;
+        }
+    };
+    pollfd readers[2] = {{errPipe[0], POLLIN, 0}, {progressPipe[0], POLLIN, 0}};
+    const nfds_t count = withProgress ? 2 : 1;
+    std::string progressText;
     char buffer[4096];
-    while (open) {
-        const int ready = poll(&reader, 1, 50);
+    while (readers[0].fd >= 0 || (withProgress && readers[1].fd >= 0)) {
+        const int ready = poll(readers, count, 50);
         if (ready < 0 && errno != EINTR)
             break;
-        if (ready > 0) {
+        if (ready > 0 && readers[0].fd >= 0 && readers[0].revents != 0) {
             const ssize_t n = read(errPipe[0], buffer, sizeof buffer);
             if (n > 0) {
                 WriteAllBytes(2, buffer, static_cast<size_t>(n));
                 KeepTail(outcome.stderrTail, buffer, static_cast<size_t>(n));
             } else if (n == 0 || errno != EINTR) {
-                open = false;
+                readers[0].fd = -1;
             }
         }
-        if (whileWaiting)
-            whileWaiting();
+        if (ready > 0 && withProgress && readers[1].fd >= 0 && readers[1].revents != 0) {
+            const ssize_t n = read(progressPipe[0], buffer, sizeof buffer);
+            if (n > 0) {
+                progressText.append(buffer, static_cast<size_t>(n));
+                for (size_t end; (end = progressText.find('\n')) != std::string::npos;) {
+                    watch.progressLine(std::string_view(progressText).substr(0, end));
+                    progressText.erase(0, end + 1);
+                }
+            } else if (n == 0 || errno != EINTR) {
+                readers[1].fd = -1;
+            }
+        }
+        if (watch.whileWaiting)
+            watch.whileWaiting();
+        checkStop();
     }
     close(errPipe[0]);
+    if (withProgress)
+        close(progressPipe[0]);
     int status = 0;
+    const bool polling = watch.whileWaiting || watch.stopRequested;
     for (;;) {
-        const pid_t done = waitpid(pid, &status, whileWaiting ? WNOHANG : 0);
+        const pid_t done = waitpid(pid, &status, polling ? WNOHANG : 0);
         if (done == pid)
             break;
         if (done < 0 && errno != EINTR) {
@@ -129,7 +189,9 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args,
             break;
         }
         if (done == 0) {
-            whileWaiting();
+            if (watch.whileWaiting)
+                watch.whileWaiting();
+            checkStop();
             usleep(50 * 1000);
         }
     }

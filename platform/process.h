@@ -20,6 +20,22 @@ struct ProcessOutcome {
     std::string stderrTail;
     // Why it could not be started, when it could not.
     std::string startError;
+    // It was asked to stop (sent SIGTERM) because the watcher wanted it.
+    bool stopped = false;
+};
+
+// What the caller watches while the process runs.
+struct ProcessWatch {
+    // Called about every 50 ms (the window uses it to repaint).
+    std::function<void()> whileWaiting;
+    // When both are set, the process gets a channel as descriptor 3, named
+    // by this environment variable ("RKZIP_PROGRESS_FD=3"), and every line it
+    // writes there is handed to `progressLine` without its line end.
+    std::string progressVariable;
+    std::function<void(std::string_view line)> progressLine;
+    // Asked between reads; when it answers true the process is sent SIGTERM
+    // once, and is waited for as before.
+    std::function<bool()> stopRequested;
 };
 
 // Runs the program named by args[0] (Windows path text, mapped to the host)
@@ -29,5 +45,6 @@ struct ProcessOutcome {
 // 50 ms while the process runs (the window uses it to repaint).
 ProcessOutcome RunProcess(const std::vector<std::string>& args,
                           const std::function<void()>& whileWaiting = {});
+ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWatch& watch);
 
 } // namespace rk::platform

@@ -96,9 +96,13 @@ int main(int argc, char** argv) {
     rk::ui::HeadlessSeam headlessSeam(std::cerr);
     rk::ui::SeamScope seamScope(personPresent ? static_cast<rk::ui::Seam&>(qtSeam)
                                               : static_cast<rk::ui::Seam&>(headlessSeam));
-    // While a utility runs the window keeps repainting but takes no input.
-    rk::SetToolWaitHook(
-        [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 40); });
+    // While a utility runs the window keeps repainting but takes no input,
+    // except, during a backup, on its Cancel button (the rest of the window is
+    // disabled then).
+    rk::SetToolWaitHook([] {
+        QCoreApplication::processEvents(
+            rk::ToolStoppable() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents, 40);
+    });
 
     std::unique_ptr<rk::jobs::frmMain> mainWindow;
     rk::app::MainContext context;

@@ -3,6 +3,7 @@
 // the reports of failed and incomplete runs, and a window that takes no input
 // while a run is in progress.
 
+#include "engine/backup_run.h"
 #include "engine/tool_runner.h"
 #include "main_window_fixture.h"
 #include "platform/drive_map.h"
@@ -11,10 +12,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QToolBar>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <random>
 #include <thread>
 
 #include <sys/stat.h>
@@ -250,6 +254,89 @@ TEST_F(BackupCommandTest, TheJobListHasTheFocusAfterABackup) {
     window->mnuJob.at(10)->trigger();
     EXPECT_EQ(window->StatusText(), "Done");
     EXPECT_EQ(QApplication::focusWidget(), window->lstBackupJobs);
+}
+
+// Incompressible files of a known size, so a run takes a while.
+void WriteRandomFiles(const Sandbox& sandbox, const fs::path& folder, int count, std::size_t size) {
+    std::mt19937_64 random(42);
+    for (int i = 0; i < count; ++i) {
+        std::string data(size, '\0');
+        for (std::size_t at = 0; at + 8 <= size; at += 8) {
+            const std::uint64_t value = random();
+            std::memcpy(data.data() + at, &value, 8);
+        }
+        sandbox.write(folder / ("big" + std::to_string(i) + ".bin"), data);
+    }
+}
+
+// The zip utility reports the files and bytes it has read, from none of the
+// known totals to all of them, never going back.
+TEST_F(BackupCommandTest, TheZipUtilityReportsItsProgress) {
+    WriteRandomFiles(sandbox, sandbox.c() / "Data", 3, 300000);
+    std::vector<ToolProgress> reported;
+    {
+        const ToolWatchScope watch([&](const ToolProgress& p) { reported.push_back(p); },
+                                   [] { return false; });
+        ASSERT_EQ(RunBackup(0, "Weekly").status, BackupStatus::Made);
+    }
+    const std::uint64_t bytes = 5 + 4 + 3 * 300000;
+    ASSERT_GE(reported.size(), 2u);
+    EXPECT_EQ(reported.front().filesDone, 0u);
+    EXPECT_EQ(reported.front().bytesDone, 0u);
+    for (const ToolProgress& p : reported) {
+        EXPECT_EQ(p.filesTotal, 5u);
+        EXPECT_EQ(p.bytesTotal, bytes);
+    }
+    EXPECT_EQ(reported.back().filesDone, 5u);
+    EXPECT_EQ(reported.back().bytesDone, bytes);
+    for (std::size_t i = 1; i < reported.size(); ++i)
+        EXPECT_GE(reported[i].bytesDone, reported[i - 1].bytesDone);
+    // Without a watch, nothing is asked of the utility.
+    EXPECT_FALSE(ToolStoppable());
+}
+
+// Cancel beside the progress bar stops the run: no archive stays, no
+// attribute is cleared (the next run stores the same files), no message box,
+// and the status says the action did not complete.
+TEST_F(BackupCommandTest, CancelStopsABackupAndLeavesNoArchive) {
+    const auto window = Open();
+    Select(*window, "Weekly");
+    window->cmdAction[0]->click();
+    ASSERT_EQ(Archives().size(), 1u);
+    EXPECT_TRUE(window->axProgressBar->isHidden()) << "idle";
+
+    const auto later = std::chrono::system_clock::now() + std::chrono::milliseconds(1100);
+    while (std::chrono::system_clock::now() < later)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    WriteRandomFiles(sandbox, sandbox.c() / "Data", 3, 8 << 20);
+    bool shownDuringRun = false;
+    SetToolWaitHook([&] {
+        if (!window->cmdCancelRun->isHidden() && window->cmdCancelRun->isEnabled()) {
+            shownDuringRun = !window->axProgressBar->isHidden();
+            window->cmdCancelRun->click();
+        }
+    });
+    window->cmdAction[1]->click();
+    SetToolWaitHook({});
+    EXPECT_TRUE(shownDuringRun);
+    EXPECT_EQ(window->StatusText(), "Could not complete last action");
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_TRUE(seam.Calls().empty());
+    EXPECT_TRUE(window->cmdCancelRun->isHidden());
+    EXPECT_TRUE(window->axProgressBar->isHidden());
+    ASSERT_EQ(Archives().size(), 1u) << "no archive of the cancelled run";
+    for (const auto& entry : fs::directory_iterator(Store() / "Weekly"))
+        EXPECT_EQ(entry.path().filename().string().find(".zip."), std::string::npos)
+            << entry.path();
+    EXPECT_NE(window->lblLastBackup->text().toStdString().find("was cancelled"), std::string::npos)
+        << window->lblLastBackup->text().toStdString();
+
+    window->cmdAction[1]->click();
+    EXPECT_EQ(window->StatusText(), "Done");
+    ASSERT_EQ(Archives().size(), 2u);
+    const std::vector<std::string> stored = ArchiveNames(Store() / "Weekly" / Archives()[1]);
+    EXPECT_EQ(stored,
+              (std::vector<std::string>{"Data/big0.bin", "Data/big1.bin", "Data/big2.bin"}));
 }
 
 } // namespace

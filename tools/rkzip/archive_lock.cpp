@@ -33,6 +33,11 @@ struct HeldLock {
     int lockFd = -1;
     std::string archiveName;
     std::string lockName;
+    // The archive did not exist when the lock was taken: a stopped run
+    // removes it again, so no archive stays under its name.
+    bool newArchive = false;
+    // The run has recorded what it stored: from here on it ends by itself.
+    bool committed = false;
 };
 
 HeldLock& Held() {
@@ -94,13 +99,24 @@ bool IsRegularFile(int fd) {
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-[[noreturn]] void StopBySignal(int number) {
+void StopBySignal(int number) {
     HeldLock& state = Held();
     // Kept locked: the run's own release of the lock waits for this, and the
     // process ends here.
     state.mutex.lock();
+    if (state.committed) {
+        // The archive is in place and its files recorded: stopping now would
+        // only lose the backup, so the run ends as it would have.
+        state.mutex.unlock();
+        return;
+    }
     if (state.held) {
         RemoveTemporaries(state.folderFd, state.archiveName);
+        struct stat info {};
+        if (state.newArchive &&
+            fstatat(state.folderFd, state.archiveName.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode))
+            unlinkat(state.folderFd, state.archiveName.c_str(), 0);
         unlinkat(state.folderFd, state.lockName.c_str(), 0);
     }
     // Ended by the signal itself, as a run was before it was watched for.
@@ -226,12 +242,22 @@ ArchiveLock::ArchiveLock(const std::string& folderHost, const std::string& archi
         state.lockFd = fd;
         state.archiveName = archiveName;
         state.lockName = lockName;
+        struct stat info {};
+        state.newArchive = fstatat(folder, archiveName.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 &&
+                           errno == ENOENT;
         state.held = true;
     }
     held_ = true;
     // With the lock held, a temporary archive of this name is one that a run
     // killed while this one waited left behind.
     RemoveTemporaries(folder, archiveName);
+}
+
+void ArchiveLock::Commit(const std::function<void()>& finish) const {
+    HeldLock& state = Held();
+    const std::lock_guard guard(state.mutex);
+    finish();
+    state.committed = true;
 }
 
 ArchiveLock::~ArchiveLock() {

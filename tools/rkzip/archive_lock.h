@@ -7,6 +7,7 @@
 // temporary files of an archive whose lock is held belong to the holder, and
 // those of an archive whose lock file no one holds were left by a killed run.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -21,8 +22,10 @@ bool IsTemporaryArchiveName(std::string_view name, std::string_view archiveName)
 
 // Blocks SIGTERM, SIGINT and SIGHUP in the calling thread, so in every thread
 // started after it, and starts a thread that waits for them: it removes the
-// temporary archives and the lock of the archive held (if any) and ends the
-// process by the signal. Signals ignored when the process started stay
+// temporary archives and the lock of the archive held (if any), the archive
+// itself when this run created it, and ends the process by the signal. A
+// signal that comes once the run has committed (ArchiveLock::Commit) is let
+// go: the run ends by itself. Signals ignored when the process started stay
 // ignored. Called once, before any other thread is started.
 void WatchStopSignals();
 
@@ -43,6 +46,11 @@ class ArchiveLock {
     ArchiveLock& operator=(const ArchiveLock&) = delete;
 
     bool held() const { return held_; }
+
+    // Runs `finish` (recording what was stored) so that a stop signal cannot
+    // cut it short: the signal waits, and after it the run is no longer
+    // stopped.
+    void Commit(const std::function<void()>& finish) const;
 
   private:
     bool held_ = false;

@@ -1,5 +1,7 @@
 #include "tools/rkzip/file_reading.h"
 
+#include "tools/rkzip/progress_report.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -48,8 +50,10 @@ bool OpenForReading(FileReadState& state) {
 ssize_t ReadSome(FileReadState& state, void* data, std::size_t length) {
     for (;;) {
         const ssize_t n = read(state.fd, data, length);
-        if (n >= 0)
+        if (n >= 0) {
+            AddProgressBytes(static_cast<std::size_t>(n));
             return n;
+        }
         if (errno != EINTR) {
             Fail(state, ZIP_ER_READ, errno);
             return -1;
@@ -64,6 +68,7 @@ void FinishReading(FileReadState& state) {
         state.changed = true;
     close(state.fd);
     state.fd = -1;
+    AddProgressFile();
 }
 
 } // namespace rk::tools

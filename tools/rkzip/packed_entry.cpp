@@ -1,5 +1,7 @@
 #include "tools/rkzip/packed_entry.h"
 
+#include "tools/rkzip/progress_report.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -128,6 +130,9 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
         filled += static_cast<std::size_t>(n);
     }
     FinishReading(state);
+    // A file too large to pack ahead is read again as it is written.
+    if (packed.outcome == PackedEntry::Outcome::TooLarge)
+        TakeBackProgress(filled, true);
     if (packed.outcome != PackedEntry::Outcome::Ready)
         return packed;
     content.resize(filled);

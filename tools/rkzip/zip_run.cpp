@@ -8,6 +8,7 @@
 #include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_writer.h"
 #include "tools/rkzip/attribute_record.h"
+#include "tools/rkzip/progress_report.h"
 #include "tools/rkzip/source_walk.h"
 
 #include <cerrno>
@@ -215,7 +216,16 @@ int RunZip(const std::vector<std::string>& args) {
         }
     }
 
+    std::uint64_t filesTotal = 0;
+    std::uint64_t bytesTotal = 0;
+    for (const SourceFile* file : toStore)
+        if (file->kind == SourceKind::File) {
+            ++filesTotal;
+            bytesTotal += file->stamp.size;
+        }
+    StartProgress(filesTotal, bytesTotal);
     const WriteOutcome outcome = WriteArchive(place.host, command.archive, toStore);
+    FinishProgress();
     for (const auto& problem : problems)
         Report(problem);
     for (const auto& problem : outcome.problems)
@@ -226,24 +236,27 @@ int RunZip(const std::vector<std::string>& args) {
     }
 
     bool recordFailed = false;
-    if (command.mode != ZipMode::Add) {
-        std::vector<std::pair<std::string, ChangeStamp>> cleared;
-        for (size_t i = 0; i < toStore.size(); ++i) {
-            if (outcome.unreadable[i])
-                continue;
-            if (outcome.changed[i]) {
-                Report("'" + toStore[i]->windows +
-                       "' changed while it was read; it keeps its archive attribute");
-                continue;
+    lock.Commit([&] {
+        if (command.mode != ZipMode::Add) {
+            std::vector<std::pair<std::string, ChangeStamp>> cleared;
+            for (size_t i = 0; i < toStore.size(); ++i) {
+                if (outcome.unreadable[i])
+                    continue;
+                if (outcome.changed[i]) {
+                    Report("'" + toStore[i]->windows +
+                           "' changed while it was read; it keeps its archive attribute");
+                    continue;
+                }
+                cleared.emplace_back(toStore[i]->host, toStore[i]->stamp);
             }
-            cleared.emplace_back(toStore[i]->host, toStore[i]->stamp);
+            std::string error;
+            if (!record.Clear(cleared, command.mode == ZipMode::AddAndClear, error)) {
+                Report("can't update the archive attribute record '" + record.path() +
+                       "': " + error);
+                recordFailed = true;
+            }
         }
-        std::string error;
-        if (!record.Clear(cleared, command.mode == ZipMode::AddAndClear, error)) {
-            Report("can't update the archive attribute record '" + record.path() + "': " + error);
-            recordFailed = true;
-        }
-    }
+    });
     const bool incomplete = !problems.empty() || !outcome.problems.empty() || recordFailed;
     return incomplete ? kExitPartial : kExitOk;
 }
