@@ -23,16 +23,21 @@ namespace rk::restore {
 
 namespace {
 
-// Clears the in-progress state however the run ends.
+// Clears the in-progress state however the run ends. While a run is in
+// progress the dialog cannot be closed, so its OK and Cancel (or Close)
+// buttons are disabled where the person can see it.
 class RunningGuard {
   public:
-    RunningGuard(bool& running, QPushButton& ok) : running_(running), ok_(ok) {
+    RunningGuard(bool& running, QPushButton& ok, QPushButton& cancel)
+        : running_(running), ok_(ok), cancel_(cancel) {
         running_ = true;
         ok_.setEnabled(false);
+        cancel_.setEnabled(false);
     }
     ~RunningGuard() {
         running_ = false;
         ok_.setEnabled(true);
+        cancel_.setEnabled(true);
     }
     RunningGuard(const RunningGuard&) = delete;
     RunningGuard& operator=(const RunningGuard&) = delete;
@@ -40,6 +45,7 @@ class RunningGuard {
   private:
     bool& running_;
     QPushButton& ok_;
+    QPushButton& cancel_;
 };
 
 ui::Icon IconOf(NoticeKind kind) {
@@ -114,7 +120,7 @@ ExtractOutcome frmExtract::AutoExtract(std::int16_t iMode, const std::string& sS
 ExtractOutcome frmExtract::StartExtract(bool bSilent) {
     if (running_)
         return {ExtractEnd::Refused, "A restore run is in progress."};
-    RunningGuard guard(running_, *cmdOK);
+    RunningGuard guard(running_, *cmdOK, *cmdCancel);
 
     RestoreRequest request;
     request.silent = bSilent;

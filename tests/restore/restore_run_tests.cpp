@@ -426,10 +426,12 @@ TEST_F(RestoreRun, ARunCannotBeStartedWhileOneIsInProgress) {
     dialog->optAction[0]->click();
     std::optional<ExtractOutcome> second;
     bool okEnabledDuringRun = true;
+    bool cancelEnabledDuringRun = true;
     SetToolWaitHook([&] {
         if (second)
             return;
         okEnabledDuringRun = dialog->cmdOK->isEnabled();
+        cancelEnabledDuringRun = dialog->cmdCancel->isEnabled();
         second = dialog->StartExtract(true);
     });
     seam.AnswerOpen();
@@ -440,7 +442,10 @@ TEST_F(RestoreRun, ARunCannotBeStartedWhileOneIsInProgress) {
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->end, ExtractEnd::Refused);
     EXPECT_FALSE(okEnabledDuringRun);
+    // Cancel does nothing during a run, and shows it.
+    EXPECT_FALSE(cancelEnabledDuringRun);
     EXPECT_TRUE(dialog->cmdOK->isEnabled());
+    EXPECT_TRUE(dialog->cmdCancel->isEnabled());
     EXPECT_EQ(FilesIn(Restored()), kNewestOfAll);
 }
 
