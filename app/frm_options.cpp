@@ -4,6 +4,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/file_dialogs.h"
 #include "ui/qt_text.h"
@@ -78,6 +79,12 @@ void frmOptions::BuildControls() {
         chooser->setFixedWidth(32);
     }
     cmdCancel->setAutoDefault(false);
+    ui::NameAfterLabel(*txtZip, *lblZip);
+    ui::NameAfterLabel(*txtUnzip, *lblUnzip);
+    ui::NameAfterLabel(*txtStore, *lblStore);
+    ui::NameControl(*cmdChooseZip, "Choose the zip utility");
+    ui::NameControl(*cmdChooseUnzip, "Choose the unzip utility");
+    ui::NameControl(*cmdChooseStore, "Choose the folder for Ravelkeep files");
 
     auto* tools = new QGridLayout(Frame2);
     tools->addWidget(Image2, 0, 0, 4, 1);

@@ -1,5 +1,6 @@
 #include "jobs/folder_gatherer.h"
 
+#include "ui/accessible_names.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
 
@@ -34,6 +35,7 @@ FolderGatherer::FolderGatherer(QWidget* parent)
     lblPrompt->setWordWrap(true);
     lstFolders->setObjectName("lstFolders");
     lstFolders->setSelectionMode(QAbstractItemView::SingleSelection);
+    ui::NameControl(*lstFolders, "Folders");
     cmdOK->setDefault(true);
 
     auto* side = new QVBoxLayout;

@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "jobs/frm_main.h"
 #include "jobs/main_pictures.h"
+#include "ui/accessible_names.h"
 #include "ui/help.h"
 #include "ui/qt_text.h"
 
@@ -76,6 +77,9 @@ void frmMain::BuildControls() {
     cmdChooseSource->setToolTip("Choose source folders");
     cmdChooseSource->setFixedWidth(32);
     cmdExclude = Named<QPushButton>("cmdExclude", "Exclude...");
+    ui::NameAfterLabel(*lstBackupJobs, *lblBackupJobs);
+    ui::NameAfterLabel(*txtSource, *lblSource);
+    cmdChooseSource->setAccessibleName("Choose source folders");
     cmdSchedule = Named<QPushButton>("cmdSchedule", "Schedule...");
     cmdSchedule->setToolTip("Make incremental backups of this job by themselves");
 
@@ -95,6 +99,7 @@ void frmMain::BuildControls() {
     lblLastBackup = Named<QLabel>("lblLastBackup");
     lblLastBackup->setTextFormat(Qt::PlainText);
     lblLastBackup->setWordWrap(true);
+    lblInfo->setAccessibleName("Job information");
     lblSchedule = Named<QLabel>("lblSchedule");
     lblSchedule->setTextFormat(Qt::PlainText);
     lblSchedule->setWordWrap(true);

@@ -4,6 +4,7 @@
 #include "engine/tool_runner.h"
 #include "platform/file_system.h"
 #include "restore/command_dates.h"
+#include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/file_dialogs.h"
 #include "ui/qt_text.h"
@@ -118,6 +119,16 @@ void frmExtract::BuildControls() {
     cmdOK = Button("cmdOK", "OK");
     cmdOK->setDefault(true);
     cmdCancel = Button("cmdCancel", "Cancel");
+
+    ui::NameAfterLabel(*txtSource, *lblSource);
+    ui::NameControl(*cmdChooseSource, "Choose the source folder");
+    ui::NameControl(*lstBackupsList, "Backups");
+    ui::NameAfterLabel(*txtDestination, *lblDestination);
+    ui::NameControl(*cmdChooseDestination, "Choose the destination folder");
+    ui::NameControl(*axStartDate, "Start date");
+    ui::NameControl(*axEndDate, "End date");
+    cmdPullStartDate->setAccessibleName("Take the start date from the selected backup");
+    cmdPullEndDate->setAccessibleName("Take the end date from the selected backup");
 }
 
 void frmExtract::ArrangeControls() {

@@ -1,6 +1,7 @@
 #include "ui/help_window.h"
 
 #include "core/text.h"
+#include "ui/accessible_names.h"
 #include "ui/qt_text.h"
 
 #include <QFile>
@@ -13,6 +14,8 @@ HelpWindow::HelpWindow() : browser_(new QTextBrowser(this)) {
     setObjectName("HelpWindow");
     setWindowTitle(ToQString(ProgramTitle) + " Help");
     browser_->setOpenExternalLinks(true);
+    browser_->setObjectName("txtHelp");
+    NameControl(*browser_, "Help text");
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(browser_);
     resize(640, 520);

@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "engine/extract_plan.h"
 #include "engine/picker/natural_order.h"
+#include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 
@@ -90,6 +91,7 @@ frmViewFiles::frmViewFiles(QWidget* parent)
 
     txtInfo->setObjectName("txtInfo");
     txtInfo->setReadOnly(true);
+    ui::NameControl(*txtInfo, "Selected backups");
     txtInfo->setMaximumHeight(60);
     lblFiles->setObjectName("lblFiles");
     lblFiles->setWordWrap(true);
@@ -104,6 +106,7 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     txtFilter->setToolTip("Show only the files whose name contains this text");
     txtFilter->setClearButtonEnabled(true);
     lstFiles->setObjectName("lstFiles");
+    ui::NameControl(*lstFiles, "Files");
     lstFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
     // Every entry is one line of text; uniform sizes keep long lists quick
     // to lay out and to filter.
