@@ -7,6 +7,7 @@
 #include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/file_dialogs.h"
+#include "ui/host_path_hint.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
 
@@ -82,6 +83,8 @@ void frmOptions::BuildControls() {
     ui::NameAfterLabel(*txtZip, *lblZip);
     ui::NameAfterLabel(*txtUnzip, *lblUnzip);
     ui::NameAfterLabel(*txtStore, *lblStore);
+    for (QLineEdit* path : {txtZip, txtUnzip, txtStore})
+        ui::ShowHostPathHint(*path);
     ui::NameControl(*cmdChooseZip, "Choose the zip utility");
     ui::NameControl(*cmdChooseUnzip, "Choose the unzip utility");
     ui::NameControl(*cmdChooseStore, "Choose the folder for Ravelkeep files");

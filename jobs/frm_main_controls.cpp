@@ -6,6 +6,7 @@
 #include "jobs/main_pictures.h"
 #include "ui/accessible_names.h"
 #include "ui/help.h"
+#include "ui/host_path_hint.h"
 #include "ui/qt_text.h"
 
 #include <QAction>
@@ -79,6 +80,7 @@ void frmMain::BuildControls() {
     cmdExclude = Named<QPushButton>("cmdExclude", "Exclude...");
     ui::NameAfterLabel(*lstBackupJobs, *lblBackupJobs);
     ui::NameAfterLabel(*txtSource, *lblSource);
+    ui::ShowHostPathHint(*txtSource);
     cmdChooseSource->setAccessibleName("Choose source folders");
     cmdSchedule = Named<QPushButton>("cmdSchedule", "Schedule...");
     cmdSchedule->setToolTip("Make incremental backups of this job by themselves");

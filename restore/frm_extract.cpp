@@ -7,6 +7,7 @@
 #include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/file_dialogs.h"
+#include "ui/host_path_hint.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
 
@@ -121,6 +122,8 @@ void frmExtract::BuildControls() {
     cmdCancel = Button("cmdCancel", "Cancel");
 
     ui::NameAfterLabel(*txtSource, *lblSource);
+    ui::ShowHostPathHint(*txtSource);
+    ui::ShowHostPathHint(*txtDestination);
     ui::NameControl(*cmdChooseSource, "Choose the source folder");
     ui::NameControl(*lstBackupsList, "Backups");
     ui::NameAfterLabel(*txtDestination, *lblDestination);

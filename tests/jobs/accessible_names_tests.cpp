@@ -82,6 +82,12 @@ TEST_F(MainWindowTest, EveryFormNamesEveryFieldForScreenReaders) {
     EXPECT_EQ(range.at("txtDestination"), "Destination Folder");
     EXPECT_EQ(range.at("axStartDate"), "Start date");
 
+    // Windows path text tells the Linux path it stands for.
+    options.txtStore->setText("C:\\Backups");
+    EXPECT_EQ(options.txtStore->toolTip().toStdString(), (sandbox.c() / "Backups").string());
+    options.txtStore->setText("");
+    EXPECT_EQ(options.txtStore->toolTip().toStdString(), "");
+
     jobs::FolderGatherer folders;
     ExpectEveryoneNamed(folders);
     frmViewFiles picker;

@@ -1,4 +1,5 @@
 #include "platform/drive_map.h"
+#include "platform/shown_host_path.h"
 #include "support/sandbox.h"
 
 #include <cstdlib>
@@ -61,6 +62,36 @@ TEST(DriveMap, MalformedVariableIsReportedAndMapsNothing) {
     EXPECT_TRUE(rk::platform::ReloadDriveMap());
     EXPECT_EQ(ToHostPath("C:\\a"), "/srv/a");
     EXPECT_EQ(ToHostPath("Z:\\a"), std::nullopt) << "a drive left out has no mapping";
+}
+
+} // namespace
+
+namespace {
+
+// The home folder is written "~"; other paths stay whole; text that is no
+// path on a mapped drive shows nothing.
+TEST(ShownHostPath, WritesTheHomeFolderAsTilde) {
+    rk::test::Sandbox box;
+    setenv("HOME", (box.c().string() + "/").c_str(), 1);
+    const std::string d = box.d().string();
+    const struct {
+        const char* in;
+        std::string out;
+    } rows[] = {
+        {"C:\\Backups", "~/Backups"},
+        {"c:\\", "~"},
+        {"C:", "~"},
+        {"D:\\Daten\\IMG 1.jpg", d + "/Daten/IMG 1.jpg"},
+        {"Q:\\unmapped", ""},
+        {"relative\\path", ""},
+        {"", ""},
+        {"\\\\server\\share", ""},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(rk::platform::ShownHostPath(row.in), row.out) << row.in;
+    // A folder whose name only starts like the home folder is not in it.
+    setenv("HOME", (box.c().string() + "/Back").c_str(), 1);
+    EXPECT_EQ(rk::platform::ShownHostPath("C:\\Backups"), box.c().string() + "/Backups");
 }
 
 } // namespace
