@@ -1,5 +1,6 @@
 #include "jobs/folder_gatherer.h"
 
+#include "platform/drive_map.h"
 #include "ui/accessible_names.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
@@ -106,6 +107,16 @@ void FolderGatherer::cmdAdd_Click() {
     RequestNewItem(item);
     if (!item)
         return;
+    // A folder listed twice would be backed up twice into every archive.
+    const std::string added = platform::NormalizeWindowsPath(item->displayname);
+    for (std::size_t row = 0; row < items_.items_.size(); ++row) {
+        if (platform::NormalizeWindowsPath(items_.items_[row].displayname) == added) {
+            ui::MsgBox("The folder " + item->displayname + " is already in the list.",
+                       ui::Buttons::OK, ui::Icon::Exclamation);
+            lstFolders->setCurrentRow(static_cast<int>(row));
+            return;
+        }
+    }
     items_.items_.push_back(*item);
     ShowItems();
     lstFolders->setCurrentRow(lstFolders->count() - 1);

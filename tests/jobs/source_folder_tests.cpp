@@ -146,6 +146,32 @@ TEST_F(MainWindowTest, EditedByAddAndRemove) {
     EXPECT_EQ(window->StatusText(), "") << "the button leaves the status text alone";
 }
 
+// A folder already in the list is refused with a message; the list and the
+// saved folders stay as they were.
+TEST_F(MainWindowTest, AFolderAlreadyListedIsRefused) {
+    Job("Weekly", kFourFolders);
+    fs::create_directories(sandbox.c() / "Two");
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        jobs::FolderGatherer& editor = Editor(form);
+        editor.cmdAdd->click();
+        EXPECT_EQ(Shown(editor),
+                  (std::vector<std::string>{"C:\\One", "C:\\Two", "C:\\Three", "C:\\Four"}));
+        EXPECT_EQ(editor.lstFolders->currentRow(), 1);
+        editor.cmdOK->click();
+    });
+    seam.AnswerFolder((sandbox.c() / "Two").string());
+    seam.AnswerMessage(ui::Answer::OK);
+    window->cmdChooseSource->click();
+    EXPECT_EQ(seam.Problems(), "");
+    ASSERT_EQ(seam.Calls().size(), 3u);
+    EXPECT_EQ(seam.Calls()[2].text, "The folder C:\\Two is already in the list.");
+    EXPECT_EQ(seam.Calls()[2].icon, ui::Icon::Exclamation);
+    EXPECT_NE(JobSettings("Weekly").find("folder2=C:\\Two\r\nfolder3=C:\\Three"),
+              std::string::npos);
+}
+
 TEST_F(MainWindowTest, AcceptedWithThreeFoldersWritesALeadingSpaceAndDropsFolder4) {
     Job("Weekly", kFourFolders);
     const auto window = Open();
