@@ -143,7 +143,8 @@ void frmOptions::cmdChooseUnzip_Click() {
 
 void frmOptions::cmdChooseStore_Click() {
     const std::string folder =
-        ui::BrowseForFolder(this, "Select where you want to store your backups");
+        ui::BrowseForFolder(this, "Select where you want to store your backups",
+                            Text(txtStore).empty() ? JobStoreFolder : Text(txtStore));
     if (!folder.empty())
         txtStore->setText(ui::ToQString(folder));
 }

@@ -131,7 +131,7 @@ void frmMain::cmdExclude_Click() {
 
 void frmMain::Connect() {
     const std::string folder =
-        ui::BrowseForFolder(this, "Select where you want to store your backups");
+        ui::BrowseForFolder(this, "Select where you want to store your backups", JobStoreFolder);
     if (folder.empty())
         return;
     if (!FolderHasJobs(folder)) {

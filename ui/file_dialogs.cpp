@@ -39,7 +39,26 @@ std::string DefaultExtensionOf(const std::vector<std::string>& pieces, std::int1
     return parts[static_cast<std::size_t>(partCount)];
 }
 
+// Patterns only Windows programs match.
+bool WindowsProgramPattern(const std::string& pattern) {
+    for (const char* program : {"*.exe", "*.com", "*.bat", "*.cmd"})
+        if (SameText(Trim(pattern), program))
+            return true;
+    return false;
+}
+
 } // namespace
+
+std::size_t InitialFilter(const std::vector<FileFilter>& filters) {
+    for (std::size_t i = 0; i < filters.size(); ++i) {
+        const std::string pattern = Trim(filters[i].pattern);
+        if (pattern == "*.*" || pattern == "*")
+            return i;
+        if (!WindowsProgramPattern(filters[i].pattern))
+            return 0;
+    }
+    return 0;
+}
 
 int ShowFileDialog(std::string& outputPath, std::int16_t mode, QWidget* owner,
                    std::string_view title, std::string_view initialFolder, std::string_view filter,
@@ -57,6 +76,7 @@ int ShowFileDialog(std::string& outputPath, std::int16_t mode, QWidget* owner,
     request.title = std::string(title);
     request.initialFolder = platform::ToHostPath(InitialFolder(initialFolder)).value_or("");
     request.filters = ParseFilter(pieces, count);
+    request.initialFilter = InitialFilter(request.filters);
     request.defaultSuffix =
         defaultExtension ? std::string(*defaultExtension) : DefaultExtensionOf(pieces, count);
 
@@ -67,8 +87,12 @@ int ShowFileDialog(std::string& outputPath, std::int16_t mode, QWidget* owner,
     return 1;
 }
 
-std::string BrowseForFolder(QWidget* owner, std::string_view title) {
-    const std::optional<std::string> chosen = Current().FolderDialog(owner, title);
+std::string BrowseForFolder(QWidget* owner, std::string_view title,
+                            std::string_view initialFolder) {
+    std::string start;
+    if (!initialFolder.empty())
+        start = platform::ToHostPath(initialFolder).value_or("");
+    const std::optional<std::string> chosen = Current().FolderDialog(owner, title, start);
     if (!chosen || chosen->empty())
         return {};
     return platform::ToWindowsPath(*chosen);

@@ -50,7 +50,8 @@ std::optional<std::string> HeadlessSeam::FileDialog(const FileDialogRequest&) {
     return std::nullopt;
 }
 
-std::optional<std::string> HeadlessSeam::FolderDialog(QWidget*, std::string_view) {
+std::optional<std::string> HeadlessSeam::FolderDialog(QWidget*, std::string_view,
+                                                      const std::string&) {
     return std::nullopt;
 }
 

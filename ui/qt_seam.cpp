@@ -132,6 +132,8 @@ std::optional<std::string> QtSeam::FileDialog(const FileDialogRequest& request) 
     if (!filters.isEmpty()) {
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(filters);
+        if (request.initialFilter < static_cast<std::size_t>(filters.size()))
+            dialog.selectNameFilter(filters[static_cast<qsizetype>(request.initialFilter)]);
     }
     // A suffix holding wildcards cannot be part of a file name.
     const QString suffix = ToQString(request.defaultSuffix);
@@ -142,10 +144,14 @@ std::optional<std::string> QtSeam::FileDialog(const FileDialogRequest& request) 
     return FromQString(dialog.selectedFiles().constFirst());
 }
 
-std::optional<std::string> QtSeam::FolderDialog(QWidget* owner, std::string_view title) {
-    const QString folder = QFileDialog::getExistingDirectory(
-        owner != nullptr ? owner : ActiveOwner(), ToQString(title), QDir::homePath(),
-        QFileDialog::ShowDirsOnly);
+std::optional<std::string> QtSeam::FolderDialog(QWidget* owner, std::string_view title,
+                                                const std::string& initialFolder) {
+    const QString start = !initialFolder.empty() && QDir(ToQString(initialFolder)).exists()
+                              ? ToQString(initialFolder)
+                              : QDir::homePath();
+    const QString folder =
+        QFileDialog::getExistingDirectory(owner != nullptr ? owner : ActiveOwner(),
+                                          ToQString(title), start, QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return std::nullopt;
     return FromQString(folder);

@@ -19,7 +19,8 @@ class QtSeam final : public Seam {
     std::optional<std::string> InputBox(std::string_view prompt, std::string_view title,
                                         std::string_view defaultText) override;
     std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
-    std::optional<std::string> FolderDialog(QWidget* owner, std::string_view title) override;
+    std::optional<std::string> FolderDialog(QWidget* owner, std::string_view title,
+                                            const std::string& initialFolder) override;
     int ShowModal(QDialog& form) override;
     bool OpenInDesktop(const std::string& hostPath) override;
     void ShowHelp(const std::string& helpFileHostPath) override;

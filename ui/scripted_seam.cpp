@@ -165,10 +165,12 @@ std::optional<std::string> ScriptedSeam::FileDialog(const FileDialogRequest& req
     return answer;
 }
 
-std::optional<std::string> ScriptedSeam::FolderDialog(QWidget*, std::string_view title) {
+std::optional<std::string> ScriptedSeam::FolderDialog(QWidget*, std::string_view title,
+                                                      const std::string& initialFolder) {
     RecordedCall call;
     call.kind = CallKind::Folder;
     call.title = std::string(title);
+    call.defaultText = initialFolder;
     std::optional<std::string> answer;
     if (auto step = Take(CallKind::Folder, call.title))
         answer = step->text;

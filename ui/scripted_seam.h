@@ -28,7 +28,7 @@ struct RecordedCall {
     Buttons buttons = Buttons::OK;
     Icon icon = Icon::None;
     std::optional<Answer> defaultAnswer;
-    // Input box default text.
+    // Input box default text; the folder dialog's initial folder.
     std::string defaultText;
     // File dialogs only.
     std::optional<FileDialogRequest> fileRequest;
@@ -63,7 +63,8 @@ class ScriptedSeam final : public Seam {
     std::optional<std::string> InputBox(std::string_view prompt, std::string_view title,
                                         std::string_view defaultText) override;
     std::optional<std::string> FileDialog(const FileDialogRequest& request) override;
-    std::optional<std::string> FolderDialog(QWidget* owner, std::string_view title) override;
+    std::optional<std::string> FolderDialog(QWidget* owner, std::string_view title,
+                                            const std::string& initialFolder) override;
     int ShowModal(QDialog& form) override;
     bool OpenInDesktop(const std::string& hostPath) override;
     void ShowHelp(const std::string& helpFileHostPath) override;

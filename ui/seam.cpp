@@ -25,7 +25,8 @@ class MissingSeam final : public Seam {
         Complain("file dialog: " + request.title);
         return std::nullopt;
     }
-    std::optional<std::string> FolderDialog(QWidget*, std::string_view title) override {
+    std::optional<std::string> FolderDialog(QWidget*, std::string_view title,
+                                            const std::string&) override {
         Complain("folder dialog: " + std::string(title));
         return std::nullopt;
     }

@@ -5,6 +5,7 @@
 // call Current(); the program installs the Qt implementation, tests install a
 // scripted one. Paths crossing the seam are host paths.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,8 @@ struct FileDialogRequest {
     std::vector<FileFilter> filters;
     // Appended to a typed name without extension; empty for none.
     std::string defaultSuffix;
+    // The filter chosen when the dialog opens (an index into `filters`).
+    std::size_t initialFilter = 0;
 };
 
 class Seam {
@@ -58,8 +61,10 @@ class Seam {
                                                 std::string_view defaultText) = 0;
     // The host path of the confirmed file, or nothing when cancelled.
     virtual std::optional<std::string> FileDialog(const FileDialogRequest& request) = 0;
-    // The host path of the chosen folder, or nothing when cancelled.
-    virtual std::optional<std::string> FolderDialog(QWidget* owner, std::string_view title) = 0;
+    // The host path of the chosen folder, or nothing when cancelled. The
+    // dialog opens at `initialFolder` (host path) when it names one.
+    virtual std::optional<std::string> FolderDialog(QWidget* owner, std::string_view title,
+                                                    const std::string& initialFolder) = 0;
     // Shows a form modally until it is closed; its result (QDialog::Accepted
     // or QDialog::Rejected).
     virtual int ShowModal(QDialog& form) = 0;

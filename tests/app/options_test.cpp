@@ -178,6 +178,9 @@ TEST_F(OptionsTest, ChooserButtonsFillTheirBoxesOnlyWhenConfirmed) {
     ASSERT_TRUE(zipDialog.fileRequest.has_value());
     EXPECT_EQ(zipDialog.fileRequest->mode, ui::FileDialogMode::Open);
     EXPECT_EQ(zipDialog.fileRequest->filters.size(), 2u);
+    // The list keeps its order; it opens at "All Files", where rkzip shows.
+    EXPECT_EQ(zipDialog.fileRequest->filters[0].description, "EXE Files (*.exe)");
+    EXPECT_EQ(zipDialog.fileRequest->initialFilter, 1u);
     EXPECT_EQ(zipDialog.fileRequest->defaultSuffix, "");
     std::error_code ec;
     EXPECT_TRUE(
@@ -185,6 +188,8 @@ TEST_F(OptionsTest, ChooserButtonsFillTheirBoxesOnlyWhenConfirmed) {
     EXPECT_NE(zipDialog.fileRequest->owner, nullptr);
     EXPECT_EQ(seam.Calls()[2].title, "Select the unzip utility");
     EXPECT_EQ(seam.Calls()[3].title, "Select where you want to store your backups");
+    // The folder browser opens at the job store in the box.
+    EXPECT_EQ(seam.Calls()[5].defaultText, (sandbox.c() / "Store").string());
 }
 
 } // namespace

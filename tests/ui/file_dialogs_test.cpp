@@ -128,5 +128,22 @@ TEST_F(FileDialogsTest, BrowseForFolderGivesWindowsTextOrEmpty) {
     EXPECT_EQ(seam.Problems(), "");
 }
 
+TEST(InitialFilter, OpensAtAllFilesAfterWindowsProgramPatternsOnly) {
+    const struct {
+        std::vector<FileFilter> filters;
+        std::size_t initial;
+    } rows[] = {
+        {{{"EXE Files (*.exe)", "*.exe"}, {"All Files (*.*)", "*.*"}}, 1},
+        {{{"Programs", "*.EXE;*.com"}, {"All", " * "}}, 0}, // two patterns in one entry
+        {{{"Programs", "*.bat"}, {"Scripts", "*.cmd"}, {"All", "*"}}, 2},
+        {{{"Lists (*.txt)", "*.txt"}, {"All Files (*.*)", "*.*"}}, 0},
+        {{{"EXE Files (*.exe)", "*.exe"}}, 0},
+        {{}, 0},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(InitialFilter(row.filters), row.initial)
+            << (row.filters.empty() ? "" : row.filters[0].pattern);
+}
+
 } // namespace
 } // namespace rk::ui

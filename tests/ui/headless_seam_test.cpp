@@ -31,7 +31,7 @@ TEST(HeadlessSeamTest, MessagesGoToTheErrorStreamAndQuestionsDoNothing) {
     EXPECT_EQ(seam.ShowModal(form), QDialog::Rejected);
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(seam.InputBox("Name?", "New", "x"), std::nullopt);
-    EXPECT_EQ(seam.FolderDialog(nullptr, "Pick"), std::nullopt);
+    EXPECT_EQ(seam.FolderDialog(nullptr, "Pick", ""), std::nullopt);
     EXPECT_EQ(seam.FileDialog(FileDialogRequest{}), std::nullopt);
     EXPECT_FALSE(seam.OpenInDesktop("/tmp"));
 }

@@ -40,7 +40,7 @@ TEST_F(ScriptedSeamTest, UnforeseenCallsAreFailuresAnsweredByCancelling) {
     seam.AnswerFolder("/tmp");
     EXPECT_EQ(seam.InputBox("Name?", "New", ""), std::nullopt);
     // The wrong-kind call must not consume the folder step.
-    EXPECT_EQ(seam.FolderDialog(nullptr, "Pick"), std::optional<std::string>("/tmp"));
+    EXPECT_EQ(seam.FolderDialog(nullptr, "Pick", ""), std::optional<std::string>("/tmp"));
     ASSERT_EQ(seam.Failures().size(), 2u);
     EXPECT_NE(seam.Failures()[0].find("nobody expects this"), std::string::npos);
     EXPECT_NE(seam.Failures()[1].find("expected a folder dialog but got a input box"),
