@@ -9,9 +9,11 @@
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 #include <QUrl>
 
 namespace rk::ui {
@@ -102,6 +104,13 @@ Answer QtSeam::ShowMessage(const Message& message) {
     QMessageBox box(ToQtIcon(message.icon), ToQString(ProgramTitle), text,
                     ToQtButtons(message.buttons), ActiveOwner());
     box.setTextFormat(Qt::PlainText);
+    // A short text makes a box narrower than its title, which the window
+    // manager then cuts off: room for the title, its icon and buttons.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int titleWidth = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 160;
+        grid->addItem(new QSpacerItem(titleWidth, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     if (message.defaultAnswer)
         box.setDefaultButton(ToQtButton(*message.defaultAnswer));
     return FromQtButton(box.exec());
