@@ -176,5 +176,30 @@ TEST_F(ArchiveCompression, FilesTooLargeToPackStreamAsBefore) {
     EXPECT_TRUE(sandbox.read(out / "big.log") == big);
 }
 
+// Deciding from a probe of each file's start loses almost nothing: over a
+// mix of text and random data the archive is no larger than Info-ZIP's at
+// level 6 by more than 2%, and both 7-Zip and Info-ZIP read it back.
+TEST_F(ArchiveCompression, NoLargerThanInfoZipAtLevelSix) {
+    for (unsigned i = 0; i < 12; ++i)
+        sandbox.write(C("Data/text" + std::to_string(i) + ".txt"),
+                      Text(100000 + i * 40000, 20 + i));
+    sandbox.write(C("Data/random.bin"), RandomBytes(2 << 20, 40));
+    sandbox.write(C("Data/tiny.txt"), "tiny");
+
+    const RunResult run = Zip({"-a", "-p", "C:\\Backups\\rk.zip", "C:\\Data\\*.*"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(IsSound(C("Backups/rk.zip")));
+    EXPECT_EQ(rk::test::Run({"/usr/bin/7zz", "t", C("Backups/rk.zip").string()}).exitCode, 0);
+    const RunResult peer = rk::test::Run(
+        {"/usr/bin/zip", "-q", "-r", "-6", "-X", C("Backups/infozip.zip").string(), "."}, {},
+        C("Data"));
+    ASSERT_EQ(peer.exitCode, 0) << peer.err;
+    const auto ours = fs::file_size(C("Backups/rk.zip"));
+    const auto theirs = fs::file_size(C("Backups/infozip.zip"));
+    EXPECT_LE(static_cast<double>(ours), 1.02 * static_cast<double>(theirs))
+        << ours << " against " << theirs;
+    EXPECT_EQ(Methods(C("Backups/rk.zip")).at("random.bin"), "Stored");
+}
+
 } // namespace
 } // namespace rk::test

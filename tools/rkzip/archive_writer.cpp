@@ -96,7 +96,7 @@ Prepared Prepare(const SourceFile& file) {
     if (file.stamp.size <= kLargestPackedAhead) {
         prepared.packAhead = true;
     } else {
-        std::array<char, kCompressionSampleSize> sample{};
+        std::array<char, kCompressionProbeSize> sample{};
         const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
         if (n < 0) {
             prepared.readable = false;

@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cmath>
 #include <string>
+
+#include <libdeflate.h>
 
 namespace rk::tools {
 
@@ -19,6 +20,9 @@ constexpr std::array<std::string_view, 44> kCompressedExtensions = {
 // Smaller files do not shrink under deflate: its headers outweigh any gain.
 constexpr unsigned long long kSmallestWorthDeflating = 48;
 
+// A probe must shrink below this share of its size (in percent).
+constexpr std::size_t kProbeShrinkPercent = 97;
+
 } // namespace
 
 bool IsCompressedType(std::string_view name) {
@@ -32,25 +36,30 @@ bool IsCompressedType(std::string_view name) {
            kCompressedExtensions.end();
 }
 
-bool IsWorthDeflating(std::string_view sample, unsigned long long wholeSize) {
-    if (wholeSize < kSmallestWorthDeflating || sample.empty())
+bool ProbeDeflates(std::string_view sample) {
+    if (sample.empty())
         return false;
-    std::array<std::size_t, 256> counts{};
-    for (char c : sample)
-        ++counts[static_cast<unsigned char>(c)];
-    const double n = static_cast<double>(sample.size());
-    double entropy = 0;
-    for (std::size_t count : counts) {
-        if (count == 0)
-            continue;
-        const double p = static_cast<double>(count) / n;
-        entropy -= p * std::log2(p);
-    }
-    // A short sample of random bytes shows an entropy below 8 by about
-    // 255 / (2 n ln 2); leave twice that margin before calling it random.
-    const double shortfall = 255.0 / (n * std::log(2.0));
-    const double threshold = std::min(7.5, 8.0 - shortfall);
-    return entropy < threshold;
+    // The fastest level: the probe only asks whether the data has structure.
+    struct Owned {
+        libdeflate_compressor* compressor = libdeflate_alloc_compressor(1);
+        ~Owned() {
+            if (compressor != nullptr)
+                libdeflate_free_compressor(compressor);
+        }
+    };
+    thread_local Owned owned;
+    if (owned.compressor == nullptr)
+        return true; // no probe: let the whole deflate decide
+    const std::size_t room = sample.size() * kProbeShrinkPercent / 100;
+    std::array<unsigned char, kCompressionProbeSize> out;
+    const std::size_t written = libdeflate_deflate_compress(
+        owned.compressor, sample.data(), std::min(sample.size(), kCompressionProbeSize), out.data(),
+        std::min(room, out.size()));
+    return written != 0;
+}
+
+bool IsWorthDeflating(std::string_view sample, unsigned long long wholeSize) {
+    return wholeSize >= kSmallestWorthDeflating && ProbeDeflates(sample);
 }
 
 } // namespace rk::tools

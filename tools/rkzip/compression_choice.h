@@ -1,24 +1,29 @@
 #pragma once
-// Whether an entry is worth deflating. Already-compressed types are stored as
-// they are. A file too large to pack in memory is judged before it is read:
-// content that looks random (an order-0 entropy near 8 bits a byte over a
-// sample from its start) or is too small to shrink is stored; every other
-// file is deflated only when that turns out to make it smaller.
+// Whether an entry is worth deflating, decided before the whole file is
+// compressed. Already-compressed types are stored as they are. Otherwise the
+// start of the file is deflated as a probe: a probe that does not shrink to
+// about 97% means the file is stored (random data, media of a type not known
+// by name), so such files cost a read and no compression.
 
 #include <cstddef>
 #include <string_view>
 
 namespace rk::tools {
 
-// Bytes read from the start of a file to judge it.
-inline constexpr std::size_t kCompressionSampleSize = 16 * 1024;
+// Bytes from the start of a file that the probe deflates.
+inline constexpr std::size_t kCompressionProbeSize = 64 * 1024;
 
 // True for names whose extension marks compressed content (.zip, .jpg, .png,
 // .gz, .mp4 ...), compared without regard to case.
 bool IsCompressedType(std::string_view name);
 
-// True when deflating content that starts with `sample` is expected to shrink
-// it; `wholeSize` is the size of the whole file.
+// True when deflating `sample` (the start of a file, at most
+// kCompressionProbeSize bytes) shrinks it below about 97% of its size.
+bool ProbeDeflates(std::string_view sample);
+
+// True when a file of `wholeSize` bytes that starts with `sample` is worth
+// deflating: large enough for deflate's headers to pay, and its start
+// shrinks.
 bool IsWorthDeflating(std::string_view sample, unsigned long long wholeSize);
 
 } // namespace rk::tools

@@ -1,93 +1,74 @@
 #include "tools/rkzip/packed_entry.h"
 
+#include "tools/rkzip/compression_choice.h"
 #include "tools/rkzip/progress_report.h"
 
 #include <algorithm>
 #include <climits>
 
-#define ZLIB_CONST
-#include <zlib.h>
+#include <libdeflate.h>
 
 namespace rk::tools {
 
 namespace {
 
-// Bytes read, and handed to deflate, at a time; the stop request is looked at
-// between them.
+// Bytes read at a time; the stop request is looked at between them.
 constexpr std::size_t kStep = 1024 * 1024;
 
-enum class Deflated { Smaller, NotSmaller, Stopped, Failed };
+enum class Deflated { Smaller, NotSmaller, Failed };
 
-// Raw deflate of `in` into `out`, given as much room as `in` takes: what does
-// not end smaller than that is better stored.
-Deflated DeflateInto(const std::vector<unsigned char>& in, std::vector<unsigned char>& out,
-                     const std::atomic<bool>& stop) {
-    if (in.empty())
-        return Deflated::NotSmaller;
-    z_stream stream{};
-    if (deflateInit2(&stream, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, MAX_MEM_LEVEL,
-                     Z_DEFAULT_STRATEGY) != Z_OK)
-        return Deflated::Failed;
-    out.resize(in.size());
-    std::size_t inDone = 0;
-    std::size_t outDone = 0;
-    Deflated result = Deflated::Failed;
-    for (;;) {
-        if (stop.load(std::memory_order_relaxed)) {
-            result = Deflated::Stopped;
-            break;
+// One compressor per packing thread, made on first use: making one costs
+// more than deflating a small file.
+libdeflate_compressor* ThreadCompressor() {
+    struct Owned {
+        libdeflate_compressor* compressor = libdeflate_alloc_compressor(kDeflateLevel);
+        ~Owned() {
+            if (compressor != nullptr)
+                libdeflate_free_compressor(compressor);
         }
-        const std::size_t inStep = std::min(kStep, in.size() - inDone);
-        const std::size_t outStep = std::min<std::size_t>(UINT_MAX, out.size() - outDone);
-        const bool last = inDone + inStep == in.size();
-        stream.next_in = in.data() + inDone;
-        stream.avail_in = static_cast<uInt>(inStep);
-        stream.next_out = out.data() + outDone;
-        stream.avail_out = static_cast<uInt>(outStep);
-        const int rc = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-        inDone += inStep - stream.avail_in;
-        outDone += outStep - stream.avail_out;
-        if (rc == Z_STREAM_END) {
-            out.resize(outDone);
-            result = outDone < in.size() ? Deflated::Smaller : Deflated::NotSmaller;
-            break;
-        }
-        if (outDone == out.size()) {
-            result = Deflated::NotSmaller;
-            break;
-        }
-        if (rc != Z_OK && rc != Z_BUF_ERROR)
-            break;
-    }
-    deflateEnd(&stream);
-    return result;
+    };
+    thread_local Owned owned;
+    return owned.compressor;
 }
 
-std::uint32_t Crc(const std::vector<unsigned char>& content) {
-    uLong crc = crc32_z(0, nullptr, 0);
-    crc = crc32_z(crc, content.data(), content.size());
-    return static_cast<std::uint32_t>(crc);
+// Raw deflate of `in` into `out`, given less room than `in` takes: what does
+// not fit is better stored.
+Deflated DeflateInto(const unsigned char* in, std::size_t size, std::vector<unsigned char>& out) {
+    libdeflate_compressor* compressor = ThreadCompressor();
+    if (compressor == nullptr)
+        return Deflated::Failed;
+    out.resize(size);
+    const std::size_t written = libdeflate_deflate_compress(compressor, in, size, out.data(), size);
+    if (written == 0)
+        return Deflated::NotSmaller;
+    out.resize(written);
+    return Deflated::Smaller;
 }
 
 } // namespace
 
 PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bool>& stop) {
     PackedEntry packed;
+    if (stop.load(std::memory_order_relaxed)) {
+        packed.outcome = PackedEntry::Outcome::Stopped;
+        return packed;
+    }
     packed.size = content.size();
-    packed.crc = Crc(content);
+    packed.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, content.data(), content.size()));
     std::vector<unsigned char> deflated;
-    switch (DeflateInto(content, deflated, stop)) {
-    case Deflated::Smaller:
+    // Content whose start does not shrink is stored without deflating the rest.
+    if (content.size() > kCompressionProbeSize &&
+        !ProbeDeflates(std::string_view(reinterpret_cast<const char*>(content.data()),
+                                        kCompressionProbeSize))) {
+        packed.bytes = std::move(content);
+        return packed;
+    }
+    if (DeflateInto(content.data(), content.size(), deflated) == Deflated::Smaller) {
         packed.deflated = true;
         packed.bytes = std::move(deflated);
-        break;
-    case Deflated::Stopped:
-        packed.outcome = PackedEntry::Outcome::Stopped;
-        break;
-    case Deflated::NotSmaller:
-    case Deflated::Failed: // zlib could not start: the content is stored
+    } else {
+        // Not smaller, or no compressor could be made: stored as it is.
         packed.bytes = std::move(content);
-        break;
     }
     return packed;
 }
