@@ -26,7 +26,12 @@ std::vector<TableRow> RootBackupRows(const Tools& tools, const Layout& layout,
                                      const std::string& job, const std::string& archive,
                                      const std::string& peerName, std::optional<double> limit);
 
-// Changes `count` files, then times rkzip -i into `archive` against a stat
+// A bare walk of `source` that stats every file (find -printf), the floor
+// of any incremental run.
+std::optional<Measure> StatWalk(const Tools& tools, const Layout& layout,
+                                const std::string& source);
+
+// Changes `count` files before each run, then times rkzip -i into `archive` against a stat
 // walk of `source` (and Info-ZIP's difference archive from `peerName`.zip).
 TableRow IncrementalRow(const Tools& tools, const Layout& layout,
                         const std::vector<std::filesystem::path>& files, std::size_t count,

@@ -2,6 +2,7 @@
 
 #include "support/sandbox.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -36,6 +37,25 @@ std::optional<Measure> Timed(const std::optional<std::string>& tool,
     sync();
     arguments.insert(arguments.begin(), *tool);
     return RunMeasured(arguments, folder);
+}
+
+std::optional<Measure> MedianRun(const std::function<std::optional<Measure>()>& once,
+                                 const std::function<void()>& prepare) {
+    std::vector<Measure> runs;
+    for (int i = 0; i < kRunsPerFigure; ++i) {
+        if (prepare)
+            prepare();
+        const std::optional<Measure> run = once();
+        if (!run)
+            return std::nullopt;
+        // A failed run is the figure: it is reported, not hidden by others.
+        if (!run->started || run->exitCode != 0)
+            return run;
+        runs.push_back(*run);
+    }
+    std::sort(runs.begin(), runs.end(),
+              [](const Measure& a, const Measure& b) { return a.seconds < b.seconds; });
+    return runs[runs.size() / 2];
 }
 
 std::string Cell(const std::optional<std::string>& tool, const std::optional<Measure>& measure) {

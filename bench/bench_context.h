@@ -7,6 +7,7 @@
 #include "result_table.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,14 @@ struct Layout {
 std::optional<Measure> Timed(const std::optional<std::string>& tool,
                              std::vector<std::string> arguments,
                              const std::filesystem::path& folder = {});
+
+// How often each timed command runs; its row shows the run of median time.
+inline constexpr int kRunsPerFigure = 3;
+
+// Runs `once` kRunsPerFigure times, `prepare` (untimed) before each, and gives
+// the run of median time; nothing when `once` gives nothing.
+std::optional<Measure> MedianRun(const std::function<std::optional<Measure>()>& once,
+                                 const std::function<void()>& prepare = {});
 
 // A cell for a tool's run: "not installed" when the tool is missing.
 std::string Cell(const std::optional<std::string>& tool, const std::optional<Measure>& measure);

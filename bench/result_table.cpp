@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <utility>
 
 namespace rk::bench {
 
@@ -48,6 +50,46 @@ void SetRatio(TableRow& row, const std::optional<Measure>& ours,
     row.ratio = Fixed(ratio, 2) + " x " + referenceName;
     if (limit)
         row.verdict = ratio <= *limit ? "met" : "MISSED";
+}
+
+namespace {
+
+// A row of Ravelkeep's run alone, held to an absolute limit: `figure` gives
+// the value shown and whether it is within the limit.
+TableRow LimitRow(const std::string& task, const std::optional<Measure>& ours,
+                  const std::string& target,
+                  const std::function<std::pair<std::string, bool>(const Measure&)>& figure) {
+    TableRow row;
+    row.task = task;
+    row.cells = {CellText(ours), "-", "-", "-", "-"};
+    row.target = target;
+    if (!Usable(ours)) {
+        row.ratio = "-";
+        row.verdict = "no figure";
+        return row;
+    }
+    const auto [shown, met] = figure(*ours);
+    row.ratio = shown;
+    row.verdict = met ? "met" : "MISSED";
+    return row;
+}
+
+} // namespace
+
+TableRow MemoryLimitRow(const std::string& task, const std::optional<Measure>& ours,
+                        double limitMb) {
+    return LimitRow(task, ours, "<= " + Fixed(limitMb, 0) + " MB", [limitMb](const Measure& m) {
+        const double peakMb = static_cast<double>(m.peakKb) / 1024.0;
+        return std::pair{"peak " + Fixed(peakMb, 0) + " MB", peakMb <= limitMb};
+    });
+}
+
+TableRow TimeLimitRow(const std::string& task, const std::optional<Measure>& ours,
+                      double limitSeconds) {
+    return LimitRow(task, ours, "< " + Fixed(limitSeconds, 1) + " s",
+                    [limitSeconds](const Measure& m) {
+                        return std::pair{Fixed(m.seconds, 2) + " s", m.seconds < limitSeconds};
+                    });
 }
 
 void PrintTable(const std::string& title, const std::vector<TableRow>& rows) {

@@ -32,6 +32,13 @@ void SetRatio(TableRow& row, const std::optional<Measure>& ours,
               const std::optional<Measure>& reference, const std::string& referenceName,
               std::optional<double> limit);
 
+// A row that holds Ravelkeep's run to an absolute limit: its peak memory
+// (`limitMb`) or its time (`limitSeconds`).
+TableRow MemoryLimitRow(const std::string& task, const std::optional<Measure>& ours,
+                        double limitMb);
+TableRow TimeLimitRow(const std::string& task, const std::optional<Measure>& ours,
+                      double limitSeconds);
+
 void PrintTable(const std::string& title, const std::vector<TableRow>& rows);
 
 } // namespace rk::bench

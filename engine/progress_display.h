@@ -16,4 +16,13 @@ class ProgressDisplay {
     virtual void SetProgressValue(int value) = 0;
 };
 
+// A display nobody watches: a windowless run, a benchmark.
+class NoProgress final : public ProgressDisplay {
+  public:
+    void SetStatusText(std::string_view) override {}
+    void SetProgressMinimum(int) override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgressValue(int) override {}
+};
+
 } // namespace rk

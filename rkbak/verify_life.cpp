@@ -10,19 +10,6 @@
 
 namespace rk {
 
-namespace {
-
-// Nobody watches a windowless run's progress.
-class NoProgress final : public ProgressDisplay {
-  public:
-    void SetStatusText(std::string_view) override {}
-    void SetProgressMinimum(int) override {}
-    void SetProgressMaximum(int) override {}
-    void SetProgressValue(int) override {}
-};
-
-} // namespace
-
 int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
     if (Trim(jobName).empty()) {
         errors << "rkbak: /verify needs the name of a backup job, as in /verify/Weekly\n";
