@@ -1,6 +1,7 @@
 #include "ui/qt_seam.h"
 
 #include "core/text.h"
+#include "platform/shown_host_path.h"
 #include "ui/help_window.h"
 #include "ui/qt_text.h"
 
@@ -104,6 +105,10 @@ Answer QtSeam::ShowMessage(const Message& message) {
     QMessageBox box(ToQtIcon(message.icon), ToQString(ProgramTitle), text,
                     ToQtButtons(message.buttons), ActiveOwner());
     box.setTextFormat(Qt::PlainText);
+    // The Linux paths of the Windows paths the message names, under it.
+    if (const std::string note = platform::HostPathsNote(message.text); !note.empty())
+        box.setInformativeText("<span style=\"color: gray\">" +
+                               ToQString(note).toHtmlEscaped().replace('\n', "<br>") + "</span>");
     // A short text makes a box narrower than its title, which the window
     // manager then cuts off: room for the title, its icon and buttons.
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {

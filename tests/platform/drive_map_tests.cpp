@@ -95,3 +95,27 @@ TEST(ShownHostPath, WritesTheHomeFolderAsTilde) {
 }
 
 } // namespace
+
+namespace {
+
+// The paths a message names, ended at a quote or the line's end, and where
+// spaces make it unclear, at the longest part that exists.
+TEST(ShownHostPath, FindsThePathsAMessageNames) {
+    rk::test::Sandbox box;
+    std::filesystem::create_directories(box.c() / "My Files" / "Sub");
+    setenv("HOME", box.c().string().c_str(), 1);
+    using rk::platform::WindowsPathsIn;
+    using Paths = std::vector<std::string>;
+    EXPECT_EQ(WindowsPathsIn("Could not start the zip utility \"C:\\prog\\my zip\": gone"),
+              Paths{"C:\\prog\\my zip"});
+    EXPECT_EQ(WindowsPathsIn("The folder C:\\My Files\\Sub holds the job store C:\\Backups\\."),
+              (Paths{"C:\\My Files\\Sub", "C:\\Backups\\"}));
+    EXPECT_EQ(WindowsPathsIn("the source folder D:\\Gone Folder does not exist"),
+              Paths{"D:\\Gone"});
+    EXPECT_EQ(WindowsPathsIn("C:\\a, C:\\a and XC:\\b"), Paths{"C:\\a"});
+    EXPECT_EQ(WindowsPathsIn("no paths here: 10:30"), Paths{});
+    EXPECT_EQ(rk::platform::HostPathsNote("Saved in C:\\My Files.\nAlso Q:\\x."),
+              "C:\\My Files is ~/My Files on this computer.");
+}
+
+} // namespace
