@@ -19,6 +19,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -68,9 +69,37 @@ bool PersonPresent() {
     return platform != "offscreen" && platform != "minimal";
 }
 
+constexpr const char* kUsage =
+    "Usage: rkbak                         start the window\n"
+    "       rkbak /ib/NAME                make an incremental backup of the job NAME\n"
+    "       rkbak /verify/NAME            read every archive of the job NAME back\n"
+    "       rkbak /c/START/END/FOLDER     consolidate the archives in FOLDER dated\n"
+    "                                     from START to END into one\n"
+    "       rkbak --help | --version\n"
+    "The windowless actions exit with 0 when they succeeded, 1 when they failed or\n"
+    "were incomplete, and 2 for a bad command line or an unconfigured installation.\n";
+
+// "--help" and "--version" alone are answered before Qt starts.
+bool AnsweredConventionally(int argc, char** argv) {
+    if (argc != 2)
+        return false;
+    const std::string_view argument = argv[1];
+    if (argument == "--help") {
+        std::cout << kUsage;
+        return true;
+    }
+    if (argument == "--version") {
+        std::cout << "rkbak (Ravelkeep) " RK_VERSION_TEXT "\n";
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (AnsweredConventionally(argc, argv))
+        return 0;
     const std::string argumentText = ArgumentText(argc, argv);
     const bool windowless =
         rk::app::ParseCommandLine(argumentText).life != rk::app::Life::Interactive;

@@ -39,6 +39,21 @@ class RkbakStartTest : public ::testing::Test {
     Sandbox sandbox;
 };
 
+// --help and --version are answered on standard output, before anything
+// else: no settings are read, Qt says nothing, the exit code is 0.
+TEST_F(RkbakStartTest, HelpAndVersionAreAnsweredAtOnce) {
+    const RunResult version = Start("--version");
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "rkbak (Ravelkeep) " RK_VERSION_TEXT "\n");
+    EXPECT_EQ(version.err, "");
+    const RunResult help = Start("--help");
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: rkbak ", 0), 0u) << help.out;
+    EXPECT_NE(help.out.find("rkbak /ib/NAME"), std::string::npos);
+    EXPECT_EQ(help.err, "");
+    EXPECT_FALSE(fs::exists(SettingsFile()));
+}
+
 TEST_F(RkbakStartTest, UnconfiguredWithoutADisplaySaysSoAndExits) {
     const RunResult result = Start("/ib/x");
     EXPECT_EQ(result.exitCode, 2) << result.err;

@@ -49,6 +49,11 @@ TEST(ZipCommandLine, UsageErrors) {
     const auto unknown = ParseZipCommand({"-a", "-Z", "x.zip", "a"});
     EXPECT_NE(unknown.error.find("-Z"), std::string::npos);
     EXPECT_TRUE(ParseZipCommand({"--help"}).command->help);
+    EXPECT_TRUE(ParseZipCommand({"--version"}).command->version);
+    EXPECT_TRUE(ParseZipCommand({"-V"}).command->version);
+    EXPECT_FALSE(ParseZipCommand({"-V"}).command->help);
+    EXPECT_TRUE(ParseUnzipCommand({"--version"}).command->version);
+    EXPECT_EQ(VersionText("rkzip").rfind("rkzip (Ravelkeep) " RK_VERSION_TEXT ", libzip ", 0), 0u);
 }
 
 TEST(UnzipCommandLine, ExtractionLines) {

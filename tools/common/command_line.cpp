@@ -1,11 +1,18 @@
 #include "tools/common/command_line.h"
 
+#include <zip.h>
+
 namespace rk::tools {
 
 namespace {
 
 bool IsHelp(const std::string& arg) {
     return arg == "--help" || arg == "-h" || arg == "-?";
+}
+
+// As libzip's own tools: "-V" or "--version".
+bool IsVersion(const std::string& arg) {
+    return arg == "--version" || arg == "-V";
 }
 
 bool EndsWithSeparator(const std::string& text) {
@@ -66,8 +73,9 @@ Parsed<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
         return parsed;
     };
     for (const auto& arg : args) {
-        if (IsHelp(arg)) {
-            command.help = true;
+        if (IsHelp(arg) || IsVersion(arg)) {
+            command.help = IsHelp(arg);
+            command.version = IsVersion(arg);
             parsed.command = command;
             return parsed;
         }
@@ -138,8 +146,9 @@ Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
         return parsed;
     };
     for (const auto& arg : args) {
-        if (IsHelp(arg)) {
-            command.help = true;
+        if (IsHelp(arg) || IsVersion(arg)) {
+            command.help = IsHelp(arg);
+            command.version = IsVersion(arg);
             parsed.command = command;
             return parsed;
         }
@@ -197,6 +206,11 @@ Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
         return fail("a test (-t) takes only the archive");
     parsed.command = std::move(command);
     return parsed;
+}
+
+std::string VersionText(std::string_view tool) {
+    return std::string(tool) + " (Ravelkeep) " RK_VERSION_TEXT ", libzip " + zip_libzip_version() +
+           "\n";
 }
 
 std::string ZipUsage() {

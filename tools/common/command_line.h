@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rk::tools {
@@ -29,6 +30,7 @@ struct ZipSource {
 
 struct ZipCommand {
     bool help = false;
+    bool version = false; // --version, -V
     ZipMode mode = ZipMode::Add;
     PathStyle pathStyle = PathStyle::Relative;
     bool recurse = false;
@@ -42,6 +44,7 @@ struct ZipCommand {
 
 struct UnzipCommand {
     bool help = false;
+    bool version = false;                   // --version, -V
     bool recreateFolders = false;           // -d
     bool replaceExisting = false;           // -o (never under -o-, the default)
     bool restoreHidden = true;              // -Jh turns it off
@@ -68,6 +71,8 @@ Parsed<ZipCommand> ParseZipCommand(const std::vector<std::string>& args);
 Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
                                        bool (*isFolder)(const std::string&) = nullptr);
 
+// "rkzip (Ravelkeep) 2.0.1, libzip 1.9.2" and a line end.
+std::string VersionText(std::string_view tool);
 std::string ZipUsage();
 std::string UnzipUsage();
 

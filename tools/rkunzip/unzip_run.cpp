@@ -123,6 +123,10 @@ int RunUnzip(const std::vector<std::string>& args) {
         std::fputs(UnzipUsage().c_str(), stdout);
         return kExitOk;
     }
+    if (command.version) {
+        std::fputs(VersionText("rkunzip").c_str(), stdout);
+        return kExitOk;
+    }
 
     EntrySelection selection;
     for (const auto& listFile : command.listFiles) {

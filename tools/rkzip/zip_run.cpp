@@ -149,6 +149,10 @@ int RunZip(const std::vector<std::string>& args) {
         std::fputs(ZipUsage().c_str(), stdout);
         return kExitOk;
     }
+    if (command.version) {
+        std::fputs(VersionText("rkzip").c_str(), stdout);
+        return kExitOk;
+    }
 
     // Before any thread is started: the packing threads inherit the blocked
     // stop signals, and the thread watching for them removes this run's
