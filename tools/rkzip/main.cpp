@@ -1,5 +1,6 @@
 // rkzip: the zip utility of Ravelkeep's backups.
 
+#include "tools/common/local_time_zone.h"
 #include "tools/rkzip/zip_run.h"
 
 #include <string>
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     // Archives and the attribute record hold copies of private files: what
     // rkzip creates is readable by its owner alone.
     umask(077);
+    rk::tools::FixLocalTimeZone();
     std::vector<std::string> args(argv + 1, argv + argc);
     return rk::tools::RunZip(args);
 }
