@@ -5,6 +5,8 @@
 #include "platform/process.h"
 #include "platform/system_folders.h"
 
+#include <charconv>
+
 namespace rk {
 
 namespace {
@@ -24,17 +26,6 @@ Watch& CurrentWatch() {
     return watch;
 }
 
-bool ParseNumber(std::string_view& text, std::uint64_t& value) {
-    while (!text.empty() && text.front() == ' ')
-        text.remove_prefix(1);
-    std::size_t digits = 0;
-    value = 0;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9' && digits < 19)
-        value = value * 10 + static_cast<std::uint64_t>(text[digits++] - '0');
-    text.remove_prefix(digits);
-    return digits > 0 && (text.empty() || text.front() == ' ');
-}
-
 } // namespace
 
 void SetToolWaitHook(std::function<void()> hook) {
@@ -47,9 +38,18 @@ std::optional<ToolProgress> ParseToolProgress(std::string_view line) {
         return std::nullopt;
     line.remove_prefix(tag.size());
     ToolProgress progress;
-    if (!ParseNumber(line, progress.filesDone) || !ParseNumber(line, progress.filesTotal) ||
-        !ParseNumber(line, progress.bytesDone) || !ParseNumber(line, progress.bytesTotal) ||
-        !line.empty() || progress.filesDone > progress.filesTotal ||
+    const char* at = line.data();
+    const char* end = line.data() + line.size();
+    for (std::uint64_t* field :
+         {&progress.filesDone, &progress.filesTotal, &progress.bytesDone, &progress.bytesTotal}) {
+        if (field != &progress.filesDone && (at == end || *at++ != ' '))
+            return std::nullopt;
+        const auto [next, error] = std::from_chars(at, end, *field);
+        if (error != std::errc() || next == at)
+            return std::nullopt;
+        at = next;
+    }
+    if (at != end || progress.filesDone > progress.filesTotal ||
         progress.bytesDone > progress.bytesTotal)
         return std::nullopt;
     return progress;

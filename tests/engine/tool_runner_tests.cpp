@@ -36,3 +36,23 @@ TEST(ToolRunner, TempFolderNamesTheFirstFreeNumber) {
 }
 
 } // namespace
+
+namespace {
+
+// Only well-formed progress lines count; a line from another program, or
+// one that claims more done than there is, is ignored.
+TEST(ToolProgressLine, TakesOnlyWellFormedLines) {
+    const auto p = rk::ParseToolProgress("rkzip-progress 2 5 300 1000");
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->filesDone, 2u);
+    EXPECT_EQ(p->filesTotal, 5u);
+    EXPECT_EQ(p->bytesDone, 300u);
+    EXPECT_EQ(p->bytesTotal, 1000u);
+    for (const char* bad :
+         {"rkzip-progress 2 5 300", "rkzip-progress 2 5 300 1000 7", "rkzip-progress 6 5 0 0",
+          "rkzip-progress 0 5 9 8", "rkzip-progress  1 5 0 0", "rkzip-progress 1 5 0 x",
+          "progress 1 1 1 1", "rkzip-progress 1 2 3 4\r"})
+        EXPECT_FALSE(rk::ParseToolProgress(bad).has_value()) << bad;
+}
+
+} // namespace
