@@ -17,6 +17,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Entry {
+    rk::tools::SourcePlace place;
     rk::tools::SourceFile file;
     rk::tools::FileReadState read;
     rk::tools::PackedSourceState packed;
@@ -29,12 +30,13 @@ class ArchivePackedSource : public ::testing::Test {
 
     void Found(const std::string& name, const std::string& content) {
         auto entry = std::make_unique<Entry>();
-        entry->file.host = (sandbox.c() / name).string();
-        sandbox.write(entry->file.host, content);
+        entry->place.host = sandbox.c().string();
+        entry->file.place = &entry->place;
+        entry->file.name = name;
+        sandbox.write(entry->file.HostPath(), content);
         struct stat info {};
-        ASSERT_EQ(stat(entry->file.host.c_str(), &info), 0);
+        ASSERT_EQ(stat(entry->file.HostPath().c_str(), &info), 0);
         entry->file.stamp = rk::tools::StampOf(info);
-        entry->file.stored = name;
         entries.push_back(std::move(entry));
     }
 
@@ -49,7 +51,8 @@ class ArchivePackedSource : public ::testing::Test {
             entry->packed.packing = &packing;
             entry->packed.read = &entry->read;
             zip_source_t* source = rk::tools::MakePackedSource(archive, entry->packed);
-            const zip_int64_t index = zip_file_add(archive, entry->file.stored.c_str(), source, 0);
+            const zip_int64_t index =
+                zip_file_add(archive, entry->file.StoredName().c_str(), source, 0);
             EXPECT_GE(index, 0);
             zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 6);
             entry->packed.job = packing.Add(entry->read);
@@ -109,7 +112,7 @@ TEST_F(ArchivePackedSource, LibzipWritesPackedBytesWithTheirRealMethod) {
 TEST_F(ArchivePackedSource, FileGrownTooLargeToPackStreamsThroughLibzip) {
     Found("grown.log", "small when found");
     const std::string grown(rk::tools::kLargestPackedAhead + 100, 'g');
-    sandbox.write(entries[0]->file.host, grown);
+    sandbox.write(entries[0]->file.HostPath(), grown);
     const fs::path path = sandbox.c() / "c.zip";
     ASSERT_EQ(Write(path), 0);
     EXPECT_TRUE(entries[0]->read.changed);
@@ -135,7 +138,7 @@ TEST_F(ArchivePackedSource, FileGrownTooLargeToPackStreamsThroughLibzip) {
 TEST_F(ArchivePackedSource, UnreadableFileFailsTheArchiveAndIsNoted) {
     Found("good.txt", "good");
     Found("gone.txt", "gone soon");
-    fs::remove(entries[1]->file.host);
+    fs::remove(entries[1]->file.HostPath());
     const fs::path path = sandbox.c() / "b.zip";
     EXPECT_NE(Write(path), 0);
     EXPECT_FALSE(entries[0]->read.failed);

@@ -62,6 +62,7 @@ class ArchivePacking : public ::testing::Test {
   protected:
     Sandbox sandbox;
     std::atomic<bool> running{false};
+    rk::tools::SourcePlace place{sandbox.c().string(), {}, {}};
 
     // A file on disk, found as the walk finds it.
     std::unique_ptr<SourceFile> Found(const std::string& name, const Bytes& content) const {
@@ -69,9 +70,10 @@ class ArchivePacking : public ::testing::Test {
         sandbox.write(
             path, std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
         auto file = std::make_unique<SourceFile>();
-        file->host = path.string();
+        file->place = &place;
+        file->name = name;
         struct stat info {};
-        EXPECT_EQ(stat(file->host.c_str(), &info), 0);
+        EXPECT_EQ(stat(file->HostPath().c_str(), &info), 0);
         file->stamp = rk::tools::StampOf(info);
         return file;
     }
@@ -112,7 +114,7 @@ TEST_F(ArchivePacking, ReadStateNotesChangeFailureAndGrowth) {
 
     // Rewritten after it was found: still packed as read, but noted.
     const auto rewritten = Found("rewritten.txt", text);
-    sandbox.write(rewritten->host, "shorter now");
+    sandbox.write(rewritten->HostPath(), "shorter now");
     FileReadState rewrittenState;
     rewrittenState.file = rewritten.get();
     const PackedEntry changed = rk::tools::PackFile(rewrittenState, 1 << 20, running);
@@ -121,7 +123,7 @@ TEST_F(ArchivePacking, ReadStateNotesChangeFailureAndGrowth) {
     EXPECT_EQ(Content(changed), (Bytes{'s', 'h', 'o', 'r', 't', 'e', 'r', ' ', 'n', 'o', 'w'}));
 
     const auto gone = Found("gone.txt", text);
-    fs::remove(gone->host);
+    fs::remove(gone->HostPath());
     FileReadState goneState;
     goneState.file = gone.get();
     EXPECT_EQ(rk::tools::PackFile(goneState, 1 << 20, running).outcome,
@@ -131,7 +133,7 @@ TEST_F(ArchivePacking, ReadStateNotesChangeFailureAndGrowth) {
 
     // Grown past the limit since it was found: left to be read as written.
     const auto grown = Found("grown.txt", Text(1000, 6));
-    sandbox.write(grown->host, std::string(5000, 'g'));
+    sandbox.write(grown->HostPath(), std::string(5000, 'g'));
     FileReadState grownState;
     grownState.file = grown.get();
     EXPECT_EQ(rk::tools::PackFile(grownState, 4096, running).outcome,
@@ -160,7 +162,7 @@ TEST_F(ArchivePacking, WorkersKeepEntryOrderWithinTightLimits) {
                       static_cast<std::size_t>(i));
         }
         // Entries libzip drops before writing are never read.
-        fs::remove(files[7]->host);
+        fs::remove(files[7]->HostPath());
         packing.Release(7);
         packing.Start();
         for (std::size_t i = 0; i < kFiles; ++i) {
@@ -174,7 +176,7 @@ TEST_F(ArchivePacking, WorkersKeepEntryOrderWithinTightLimits) {
         }
         packing.Stop();
         EXPECT_FALSE(states[7].failed);
-        fs::remove(files[7]->host);
+        fs::remove(files[7]->HostPath());
         files[7] = Found("f7", contents[7]);
     }
 }

@@ -25,14 +25,18 @@ namespace {
 
 constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
 
+constexpr std::uint32_t kNoLink = 0xffffffffu;
+
+// Kept for every file given, so it stays small; the targets of links are
+// kept apart.
 struct Prepared {
-    bool readable = true;
     int failure = 0;
+    bool readable = true;
     // Packed ahead on every core, deflated when that makes it smaller.
     bool packAhead = false;
     // For a file read as the archive is written: deflated by libzip.
     bool deflate = false;
-    std::string linkTarget;
+    std::uint32_t link = kNoLink; // the link's target among the targets read
 };
 
 // What the writer keeps for one file while libzip writes the archive.
@@ -48,6 +52,7 @@ struct EntryState {
 void QueueForPacking(PackingAhead& packing, std::vector<EntryState*> packed) {
     std::sort(packed.begin(), packed.end(),
               [](const EntryState* a, const EntryState* b) { return a->entry < b->entry; });
+    packing.Reserve(packed.size());
     for (EntryState* state : packed) {
         if (state->packed.dropped)
             continue;
@@ -61,22 +66,23 @@ void QueueForPacking(PackingAhead& packing, std::vector<EntryState*> packed) {
 // are stored as they are; files too large to pack in memory are deflated when
 // a sample of their start says it is worth it; every other file is packed
 // ahead, and deflated only when that makes it smaller.
-Prepared Prepare(const SourceFile& file) {
+Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) {
     Prepared prepared;
     if (file.kind == SourceKind::Folder)
         return prepared;
     if (file.kind == SourceKind::Link) {
         std::array<char, 4096> target{};
-        const ssize_t n = readlink(file.host.c_str(), target.data(), target.size());
+        const ssize_t n = readlink(file.HostPath().c_str(), target.data(), target.size());
         if (n < 0 || static_cast<size_t>(n) >= target.size()) {
             prepared.readable = false;
             prepared.failure = n < 0 ? errno : ENAMETOOLONG;
         } else {
-            prepared.linkTarget.assign(target.data(), static_cast<size_t>(n));
+            prepared.link = static_cast<std::uint32_t>(linkTargets.size());
+            linkTargets.emplace_back(target.data(), static_cast<size_t>(n));
         }
         return prepared;
     }
-    const int fd = open(file.host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = open(file.HostPath().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         prepared.readable = false;
         prepared.failure = errno;
@@ -89,7 +95,8 @@ Prepared Prepare(const SourceFile& file) {
         close(fd);
         return prepared;
     }
-    if (IsCompressedType(file.stored) || file.stamp.size == 0) {
+    if (IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
+        file.stamp.size == 0) {
         close(fd);
         return prepared;
     }
@@ -111,7 +118,7 @@ Prepared Prepare(const SourceFile& file) {
 }
 
 zip_uint32_t ExternalAttributes(const SourceFile& file) {
-    unsigned dos = file.dosKnown ? file.dosBits : ReadDosBits(file.host);
+    unsigned dos = file.dosKnown ? file.dosBits : ReadDosBits(file.HostPath());
     dos &= kDosHidden | kDosSystem;
     if (file.kind == SourceKind::Folder)
         dos |= kDosDirectory;
@@ -122,21 +129,22 @@ zip_uint32_t ExternalAttributes(const SourceFile& file) {
 
 // Adds one entry; false when libzip refuses it (`problem` says why).
 bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
-              PackingAhead& packing, EntryState& state, std::string& problem) {
+              const std::string* linkTarget, PackingAhead& packing, EntryState& state,
+              std::string& problem) {
     zip_int64_t index = -1;
+    const std::string stored = file.StoredName();
     if (file.kind == SourceKind::Folder) {
-        if (zip_name_locate(archive, file.stored.c_str(), 0) >= 0)
+        if (zip_name_locate(archive, stored.c_str(), 0) >= 0)
             return true;
-        index = zip_dir_add(archive, file.stored.c_str(), ZIP_FL_ENC_GUESS);
+        index = zip_dir_add(archive, stored.c_str(), ZIP_FL_ENC_GUESS);
     } else {
         zip_source_t* source = nullptr;
         if (file.kind == SourceKind::Link) {
-            void* copy = std::malloc(prepared.linkTarget.size() + 1);
+            void* copy = std::malloc(linkTarget->size() + 1);
             if (copy != nullptr)
-                std::memcpy(copy, prepared.linkTarget.data(), prepared.linkTarget.size());
-            source = copy == nullptr
-                         ? nullptr
-                         : zip_source_buffer(archive, copy, prepared.linkTarget.size(), 1);
+                std::memcpy(copy, linkTarget->data(), linkTarget->size());
+            source =
+                copy == nullptr ? nullptr : zip_source_buffer(archive, copy, linkTarget->size(), 1);
             if (source == nullptr)
                 std::free(copy);
         } else if (prepared.packAhead) {
@@ -152,8 +160,7 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
             problem = zip_strerror(archive);
             return false;
         }
-        index =
-            zip_file_add(archive, file.stored.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS);
+        index = zip_file_add(archive, stored.c_str(), source, ZIP_FL_OVERWRITE | ZIP_FL_ENC_GUESS);
         if (index < 0)
             zip_source_free(source);
     }
@@ -204,12 +211,13 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
     outcome.changed.assign(files.size(), false);
 
     std::vector<Prepared> prepared;
+    std::vector<std::string> linkTargets;
     prepared.reserve(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        prepared.push_back(Prepare(*files[i]));
+        prepared.push_back(Prepare(*files[i], linkTargets));
         if (!prepared.back().readable) {
             outcome.unreadable[i] = true;
-            outcome.problems.push_back("can't read '" + files[i]->windows + "': " +
+            outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
                                        ErrnoText(prepared.back().failure) + " (not stored)");
         }
     }
@@ -225,19 +233,22 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
             outcome.failure = "can't open zip archive '" + archiveName + "': " + OpenError(code);
             return outcome;
         }
-        std::vector<std::unique_ptr<EntryState>> states(files.size());
+        // Never resized, so the archive's sources may point into it.
+        std::vector<EntryState> states(files.size());
         std::vector<EntryState*> packed;
         for (size_t i = 0; i < files.size(); ++i) {
             if (outcome.unreadable[i])
                 continue;
-            states[i] = std::make_unique<EntryState>();
             std::string problem;
-            if (!AddEntry(archive, *files[i], prepared[i], packing, *states[i], problem)) {
+            const std::string* linkTarget =
+                prepared[i].link == kNoLink ? nullptr : &linkTargets[prepared[i].link];
+            if (!AddEntry(archive, *files[i], prepared[i], linkTarget, packing, states[i],
+                          problem)) {
                 outcome.unreadable[i] = true;
-                outcome.problems.push_back("can't add '" + files[i]->windows + "': " + problem +
-                                           " (not stored)");
+                outcome.problems.push_back("can't add '" + files[i]->WindowsPath() +
+                                           "': " + problem + " (not stored)");
             } else if (prepared[i].packAhead) {
-                packed.push_back(states[i].get());
+                packed.push_back(&states[i]);
             }
         }
         QueueForPacking(packing, std::move(packed));
@@ -247,15 +258,15 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         packing.Stop();
         if (closed) {
             for (size_t i = 0; i < files.size(); ++i)
-                outcome.changed[i] = states[i] && states[i]->read.changed;
+                outcome.changed[i] = states[i].read.changed;
             break;
         }
         bool leftOut = false;
         for (size_t i = 0; i < files.size(); ++i) {
-            if (states[i] && states[i]->read.failed && !outcome.unreadable[i]) {
+            if (states[i].read.failed && !outcome.unreadable[i]) {
                 outcome.unreadable[i] = true;
-                outcome.problems.push_back("can't read '" + files[i]->windows + "': " +
-                                           ErrnoText(states[i]->read.failure) + " (not stored)");
+                outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
+                                           ErrnoText(states[i].read.failure) + " (not stored)");
                 leftOut = true;
             }
         }
@@ -267,8 +278,8 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         }
         zip_discard(archive);
         for (size_t i = 0; i < files.size(); ++i)
-            if (states[i] && states[i]->read.fd >= 0)
-                close(states[i]->read.fd);
+            if (states[i].read.fd >= 0)
+                close(states[i].read.fd);
     }
 
     int error = 0;

@@ -25,10 +25,10 @@ bool SameStamp(const FileReadState& state) {
 } // namespace
 
 bool OpenForReading(FileReadState& state) {
-    int fd =
-        open(state.file->host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    const std::string host = state.file->HostPath();
+    int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
     if (fd < 0 && errno == EPERM)
-        fd = open(state.file->host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         Fail(state, ZIP_ER_OPEN, errno);
         return false;

@@ -13,11 +13,11 @@ namespace rk::tools {
 
 struct FileReadState {
     const SourceFile* file = nullptr;
-    int fd = -1;
-    bool failed = false;
-    int failure = 0; // errno of the failure
-    bool changed = false;
     zip_error_t error{};
+    int fd = -1;
+    int failure = 0; // errno of the failure
+    bool failed = false;
+    bool changed = false;
 };
 
 // Opens `state.file` for reading; false (and the failure noted) when it cannot

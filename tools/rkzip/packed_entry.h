@@ -16,7 +16,7 @@ namespace rk::tools {
 inline constexpr int kDeflateLevel = 6;
 
 struct PackedEntry {
-    enum class Outcome {
+    enum class Outcome : std::uint8_t {
         Ready,    // `bytes` hold the content, deflated or stored
         Failed,   // the file could not be read (noted in the read state)
         TooLarge, // the file grew past the limit while it was read

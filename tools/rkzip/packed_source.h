@@ -18,19 +18,20 @@ struct PackedSourceState {
     FileReadState* read = nullptr;
     // The file's number in the packing, given once every entry is added (in
     // the order libzip writes them); none for a source libzip dropped before.
-    bool queued = false;
     std::size_t job = 0;
-    bool dropped = false;
     // Taken from the packed entry when libzip first asks.
-    bool known = false;
-    PackedEntry::Outcome outcome = PackedEntry::Outcome::Ready;
     const unsigned char* bytes = nullptr;
     std::uint64_t length = 0; // of `bytes`
-    bool deflated = false;
     std::uint64_t size = 0;
-    std::uint32_t crc = 0;
-    // Served so far, and whether libzip has read it all.
+    // Served so far.
     std::uint64_t offset = 0;
+    std::uint32_t crc = 0;
+    PackedEntry::Outcome outcome = PackedEntry::Outcome::Ready;
+    bool queued = false;
+    bool dropped = false;
+    bool known = false;
+    bool deflated = false;
+    // Whether libzip has read it all.
     bool closed = false;
 };
 

@@ -21,7 +21,9 @@ PackingLimits DefaultPackingLimits() {
     return limits;
 }
 
-PackingAhead::PackingAhead(PackingLimits limits) : limits_(limits) {}
+PackingAhead::PackingAhead(PackingLimits limits) : limits_(limits) {
+    stopped_.outcome = PackedEntry::Outcome::Stopped;
+}
 
 PackingAhead::~PackingAhead() {
     Stop();
@@ -30,8 +32,18 @@ PackingAhead::~PackingAhead() {
 std::size_t PackingAhead::Add(FileReadState& state) {
     Job job;
     job.state = &state;
-    jobs_.push_back(std::move(job));
+    jobs_.push_back(job);
     return jobs_.size() - 1;
+}
+
+std::uint32_t PackingAhead::TakeSlotLocked() {
+    if (freeSlots_.empty()) {
+        slots_.emplace_back();
+        return static_cast<std::uint32_t>(slots_.size() - 1);
+    }
+    const std::uint32_t slot = freeSlots_.back();
+    freeSlots_.pop_back();
+    return slot;
 }
 
 void PackingAhead::Start() {
@@ -56,20 +68,25 @@ void PackingAhead::Work() {
                       [this] { return stop_.load() || MayStartLocked() || next_ >= jobs_.size(); });
         if (stop_.load() || next_ >= jobs_.size())
             return;
-        Job& job = jobs_[next_++];
-        job.stage = Stage::Packing;
-        job.reserved = PackingCost(*job.state);
-        reserved_ += job.reserved;
+        const std::size_t index = next_++;
+        jobs_[index].stage = Stage::Packing;
+        jobs_[index].slot = TakeSlotLocked();
+        const std::uint64_t cost = PackingCost(*jobs_[index].state);
+        reserved_ += cost;
         ++inFlight_;
 
         lock.unlock();
-        PackedEntry packed = PackFile(*job.state, kLargestPackedAhead, stop_);
+        PackedEntry packed = PackFile(*jobs_[index].state, kLargestPackedAhead, stop_);
         lock.lock();
 
-        job.packed = std::move(packed);
-        reserved_ -= job.reserved;
-        job.reserved = job.packed.bytes.capacity();
-        reserved_ += job.reserved;
+        // Slots are taken and given back under the lock only, so the
+        // reference is taken again now.
+        Job& job = jobs_[index];
+        Slot& slot = slots_[job.slot];
+        slot.packed = std::move(packed);
+        reserved_ -= cost;
+        slot.reserved = slot.packed.bytes.capacity();
+        reserved_ += slot.reserved;
         job.stage = Stage::Packed;
         if (job.releaseAsked)
             ReleaseLocked(job);
@@ -85,13 +102,16 @@ void PackingAhead::ReleaseLocked(Job& job) {
     case Stage::Packing:
         job.releaseAsked = true;
         break;
-    case Stage::Packed:
-        std::vector<unsigned char>().swap(job.packed.bytes);
-        reserved_ -= job.reserved;
-        job.reserved = 0;
+    case Stage::Packed: {
+        Slot& slot = slots_[job.slot];
+        slot.packed = PackedEntry();
+        reserved_ -= slot.reserved;
+        slot.reserved = 0;
+        freeSlots_.push_back(job.slot);
         --inFlight_;
         job.stage = Stage::Released;
         break;
+    }
     case Stage::Released:
         break;
     }
@@ -107,9 +127,7 @@ const PackedEntry& PackingAhead::Wait(std::size_t index) {
     changed_.wait(lock, [&] {
         return job.stage == Stage::Packed || job.stage == Stage::Released || stop_.load();
     });
-    if (job.stage != Stage::Packed)
-        job.packed.outcome = PackedEntry::Outcome::Stopped;
-    return job.packed;
+    return job.stage == Stage::Packed ? slots_[job.slot].packed : stopped_;
 }
 
 void PackingAhead::Release(std::size_t index) {

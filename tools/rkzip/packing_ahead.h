@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -37,6 +38,9 @@ class PackingAhead {
     PackingAhead(const PackingAhead&) = delete;
     PackingAhead& operator=(const PackingAhead&) = delete;
 
+    // Room for `count` files to be queued.
+    void Reserve(std::size_t count) { jobs_.reserve(count); }
+
     // Queues a file (before Start); its number, in the order libzip will ask
     // for them. `state` must outlive this object.
     std::size_t Add(FileReadState& state);
@@ -56,11 +60,16 @@ class PackingAhead {
     void Stop();
 
   private:
-    enum class Stage { Queued, Packing, Packed, Released };
+    enum class Stage : std::uint8_t { Queued, Packing, Packed, Released };
+    // Kept for every file queued, so it stays small: what a file takes while
+    // it is packed lives in a slot, and only files in flight hold one.
     struct Job {
         FileReadState* state = nullptr;
+        std::uint32_t slot = 0;
         Stage stage = Stage::Queued;
         bool releaseAsked = false;
+    };
+    struct Slot {
         std::uint64_t reserved = 0;
         PackedEntry packed;
     };
@@ -68,9 +77,16 @@ class PackingAhead {
     void Work();
     bool MayStartLocked();
     void ReleaseLocked(Job& job);
+    std::uint32_t TakeSlotLocked();
 
     PackingLimits limits_;
     std::vector<Job> jobs_;
+    // Grows to the most files ever in flight; a deque, so that a slot given
+    // out by Wait() stays where it is while others are added.
+    std::deque<Slot> slots_;
+    std::vector<std::uint32_t> freeSlots_;
+    // What Wait() gives for a file that will not be packed.
+    PackedEntry stopped_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::size_t next_ = 0;       // the next file to pack

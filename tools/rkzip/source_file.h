@@ -1,6 +1,8 @@
 #pragma once
 // One file, link or folder found for an archive, with the change stamp taken
-// when it was found (before it is read).
+// when it was found (before it is read). Its paths are kept once per folder
+// (its place) and built when asked for, so a walk of many files holds little
+// more than their names.
 
 #include <cstdint>
 #include <string>
@@ -20,10 +22,20 @@ ChangeStamp StampOf(const struct stat& info);
 
 enum class SourceKind { File, Link, Folder };
 
+// A folder that was walked, or a file named on its own: its host path, its
+// Windows path text (for messages and exclusions) and its name in the
+// archive, without a trailing "/" (empty at the archive's top).
+struct SourcePlace {
+    std::string host;
+    std::string windows;
+    std::string stored;
+};
+
 struct SourceFile {
-    std::string host;    // host path
-    std::string windows; // Windows path text, for messages and exclusions
-    std::string stored;  // name in the archive; folders end with "/"
+    const SourcePlace* place = nullptr;
+    // The entry's name in its place; empty for the place itself (a walked
+    // pattern's own folder, or a file named on its own).
+    std::string name;
     SourceKind kind = SourceKind::File;
     ChangeStamp stamp;
     mode_t mode = 0;
@@ -33,12 +45,17 @@ struct SourceFile {
     // The folder entry this entry lies in (its index among the entries
     // found), or kNoParent; parents are always found before what they hold.
     std::int32_t parent = -1;
-    // The folder pattern the entry was found under (for its stored name with
-    // full paths), or kNoRoot for a file named on its own.
-    std::uint32_t root = 0;
+
+    std::string HostPath() const;
+    std::string WindowsPath() const;
+    // The name in the archive; folders end with "/".
+    std::string StoredName() const;
 };
 
 inline constexpr std::int32_t kNoParent = -1;
-inline constexpr std::uint32_t kNoRoot = 0xffffffffu;
+
+// A name added to a host or Windows folder path.
+std::string JoinHost(const std::string& folder, const std::string& name);
+std::string JoinWindows(const std::string& folder, const std::string& name);
 
 } // namespace rk::tools

@@ -19,16 +19,6 @@ namespace {
 
 constexpr std::string_view kRecordName = ".rkzip-state";
 
-std::string JoinWindows(const std::string& folder, const std::string& name) {
-    if (folder.empty())
-        return name;
-    return folder.back() == '\\' ? folder + name : folder + '\\' + name;
-}
-
-std::string JoinHost(const std::string& folder, const std::string& name) {
-    return folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
 bool HasDrive(const std::string& text) {
     return (text.size() >= 2 && text[1] == ':') || text.rfind("\\\\", 0) == 0;
 }
@@ -79,13 +69,16 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
                                             : rk::platform::ToWindowsPath(*host);
             // A single file's name is built and checked at once.
             CheckEveryName();
-            root_ = kNoRoot;
-            if (S_ISLNK(own.st_mode))
-                AddEntry(*host, windows, last, own, SourceKind::Link, 0, false, kNoParent);
-            else if (S_ISREG(own.st_mode))
-                AddEntry(*host, windows, last, own, SourceKind::File, 0, false, kNoParent);
-            else
+            if (S_ISLNK(own.st_mode) || S_ISREG(own.st_mode)) {
+                std::string stored =
+                    settings_.pathStyle == PathStyle::Full ? FullPathName(windows) : last;
+                const SourcePlace& place = AddPlace(*host, windows, std::move(stored));
+                AddEntry(place, std::string(), own,
+                         S_ISLNK(own.st_mode) ? SourceKind::Link : SourceKind::File, 0, false,
+                         kNoParent);
+            } else {
                 notices_.push_back("not a regular file, not stored: " + windows);
+            }
             return true;
         }
     }
@@ -115,17 +108,18 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
     const int fd = open(hostFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    root_ = static_cast<std::uint32_t>(roots_.size());
-    roots_.push_back({hostFolder.size(), FullPathName(windowsFolder)});
+    const bool full = settings_.pathStyle == PathStyle::Full;
+    std::string stored = full ? FullPathName(windowsFolder) : std::string();
+    const bool driveRoot = stored.empty();
+    const SourcePlace& place =
+        AddPlace(std::move(hostFolder), std::move(windowsFolder), std::move(stored));
     // With full paths and subfolders, the pattern's folder is stored too (its
     // mode guards what it holds), unless it is the root of a drive.
     std::int32_t parent = kNoParent;
     struct stat self {};
-    if (settings_.recurse && settings_.pathStyle == PathStyle::Full &&
-        !roots_.back().stored.empty() && fstat(fd, &self) == 0)
-        parent = AddEntry(hostFolder, windowsFolder, std::string(), self, SourceKind::Folder, 0,
-                          false, kNoParent);
-    WalkFolder(fd, hostFolder, windowsFolder, std::string(), last, parent);
+    if (settings_.recurse && full && !driveRoot && fstat(fd, &self) == 0)
+        parent = AddEntry(place, std::string(), self, SourceKind::Folder, 0, false, kNoParent);
+    WalkFolder(fd, place, last, parent);
     return true;
 }
 
@@ -149,9 +143,9 @@ bool SourceWalk::IsLeftOutAsHidden(const std::string& host, const std::string& n
     return (hidden && !settings_.includeHidden) || (system && !settings_.includeSystem);
 }
 
-void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::string& windows,
-                            const std::string& relative, const std::string& namePattern,
+void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::string& namePattern,
                             std::int32_t parent) {
+    const std::string& windows = place.windows;
     struct stat self {};
     if (fstat(folderFd, &self) != 0 || !walkedFolders_.insert({self.st_dev, self.st_ino}).second) {
         close(folderFd);
@@ -168,11 +162,9 @@ void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::st
         close(folderFd);
         return;
     }
-    const bool relativeNames = settings_.pathStyle != PathStyle::Full;
-    for (const auto& name : names) {
+    for (auto& name : names) {
         if (inArchiveFolder && IsSkippedInArchiveFolder(name))
             continue;
-        std::string childHost = JoinHost(host, name);
         struct stat info {};
         if (fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
@@ -182,11 +174,9 @@ void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::st
         }
         unsigned dosBits = 0;
         bool dosRead = false;
-        if (IsLeftOutAsHidden(childHost, name, dosBits, dosRead))
+        if (IsLeftOutAsHidden(JoinHost(place.host, name), name, dosBits, dosRead))
             continue;
-        std::string childWindows = JoinWindows(windows, name);
-        const std::string childRelative =
-            relativeNames ? JoinStored(relative, name) : std::string();
+        const std::string childWindows = JoinWindows(windows, name);
         if (S_ISDIR(info.st_mode)) {
             if (!settings_.recurse)
                 continue;
@@ -210,10 +200,11 @@ void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::st
             }
             // Every folder is an entry of its own, found before what it
             // holds, so its mode and time come back and an empty one too.
-            const std::int32_t entry = AddEntry(childHost, childWindows, childRelative, info,
-                                                SourceKind::Folder, dosBits, dosRead, parent);
-            WalkFolder(fd, childHost, childWindows, childRelative, namePattern,
-                       entry == kNoParent ? parent : entry);
+            const SourcePlace& inside =
+                AddPlace(JoinHost(place.host, name), childWindows, JoinStored(place.stored, name));
+            const std::int32_t entry =
+                AddEntry(place, name, info, SourceKind::Folder, dosBits, dosRead, parent);
+            WalkFolder(fd, inside, namePattern, entry == kNoParent ? parent : entry);
             continue;
         }
         if (!rk::platform::WildcardMatch(name, namePattern))
@@ -222,11 +213,9 @@ void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::st
             settings_.exclusions->ExcludesFile(childWindows, name))
             continue;
         if (S_ISREG(info.st_mode)) {
-            AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
-                     SourceKind::File, dosBits, dosRead, parent);
+            AddEntry(place, std::move(name), info, SourceKind::File, dosBits, dosRead, parent);
         } else if (S_ISLNK(info.st_mode)) {
-            AddEntry(std::move(childHost), std::move(childWindows), childRelative, info,
-                     SourceKind::Link, dosBits, dosRead, parent);
+            AddEntry(place, std::move(name), info, SourceKind::Link, dosBits, dosRead, parent);
         } else {
             notices_.push_back("not a regular file, not stored: " + childWindows);
         }
@@ -234,25 +223,9 @@ void SourceWalk::WalkFolder(int folderFd, const std::string& host, const std::st
     close(folderFd);
 }
 
-std::string SourceWalk::StoredNameOf(const SourceFile& file) const {
-    std::string stored;
-    if (file.root == kNoRoot) {
-        stored = FullPathName(file.windows);
-    } else {
-        const Root& root = roots_[file.root];
-        std::string_view below = std::string_view(file.host).substr(root.hostLength);
-        while (!below.empty() && below.front() == '/')
-            below.remove_prefix(1);
-        stored = below.empty() ? root.stored : JoinStored(root.stored, below);
-    }
-    if (file.kind == SourceKind::Folder)
-        stored += '/';
-    return stored;
-}
-
-void SourceWalk::NameStored(SourceFile& file) const {
-    if (file.stored.empty())
-        file.stored = StoredNameOf(file);
+const SourcePlace& SourceWalk::AddPlace(std::string host, std::string windows, std::string stored) {
+    return places_.emplace_back(
+        SourcePlace{std::move(host), std::move(windows), std::move(stored)});
 }
 
 void SourceWalk::CheckEveryName() {
@@ -261,32 +234,23 @@ void SourceWalk::CheckEveryName() {
     checkNames_ = true;
     // The names taken so far cannot repeat one another.
     storedNames_.reserve(found_.size());
-    for (auto& file : found_) {
-        NameStored(file);
-        storedNames_.insert(file.stored);
-    }
+    for (const auto& file : found_)
+        storedNames_.insert(file.StoredName());
 }
 
-std::int32_t SourceWalk::AddEntry(std::string host, std::string windows,
-                                  const std::string& relative, const struct stat& info,
-                                  SourceKind kind, unsigned dosBits, bool dosRead,
-                                  std::int32_t parent) {
+std::int32_t SourceWalk::AddEntry(const SourcePlace& place, std::string name,
+                                  const struct stat& info, SourceKind kind, unsigned dosBits,
+                                  bool dosRead, std::int32_t parent) {
     SourceFile file;
-    file.host = std::move(host);
-    file.windows = std::move(windows);
+    file.place = &place;
+    file.name = std::move(name);
     file.kind = kind;
-    file.root = root_;
-    const bool full = settings_.pathStyle == PathStyle::Full;
-    if (!full || checkNames_) {
-        if (full) {
-            file.stored = StoredNameOf(file);
-        } else {
-            file.stored = relative;
-            if (kind == SourceKind::Folder)
-                file.stored += '/';
-        }
-        if (file.stored.empty() || file.stored == "/" ||
-            (checkNames_ && !storedNames_.insert(file.stored).second))
+    // Names with full paths can only be empty for a drive's root, which is
+    // never added; until a second pattern is walked they are not built.
+    if (settings_.pathStyle != PathStyle::Full || checkNames_) {
+        std::string stored = file.StoredName();
+        if (stored.empty() || stored == "/" ||
+            (checkNames_ && !storedNames_.insert(std::move(stored)).second))
             return kNoParent;
     }
     file.stamp = StampOf(info);

@@ -15,6 +15,7 @@
 #include "tools/common/exclusions.h"
 #include "tools/rkzip/source_file.h"
 
+#include <deque>
 #include <set>
 #include <string>
 #include <sys/types.h>
@@ -45,10 +46,9 @@ class SourceWalk {
     // (a missing file or folder).
     bool AddPattern(const std::string& windowsPattern);
 
-    std::vector<SourceFile>& found() { return found_; }
-    // Gives the file its name in the archive when the walk left it unnamed:
-    // with full paths, names are built only for the files that get stored.
-    void NameStored(SourceFile& file) const;
+    // In the order found; kept in blocks, so that finding more never moves
+    // what was found before.
+    std::deque<SourceFile>& found() { return found_; }
     // Entries that could not be taken (unreadable folders and files), each
     // with the reason.
     const std::vector<std::string>& problems() const { return problems_; }
@@ -57,33 +57,24 @@ class SourceWalk {
 
   private:
     // Walks the folder open as `folderFd`, whose entry (if any) is `parent`.
-    void WalkFolder(int folderFd, const std::string& host, const std::string& windows,
-                    const std::string& relative, const std::string& namePattern,
+    void WalkFolder(int folderFd, const SourcePlace& place, const std::string& namePattern,
                     std::int32_t parent);
     bool IsSkippedInArchiveFolder(const std::string& name) const;
     bool IsLeftOutAsHidden(const std::string& host, const std::string& name, unsigned& dosBits,
                            bool& dosRead) const;
     // Returns the new entry's index, or kNoParent when its name was taken.
-    std::int32_t AddEntry(std::string host, std::string windows, const std::string& relative,
-                          const struct stat& info, SourceKind kind, unsigned dosBits, bool dosRead,
-                          std::int32_t parent);
-    std::string StoredNameOf(const SourceFile& file) const;
+    std::int32_t AddEntry(const SourcePlace& place, std::string name, const struct stat& info,
+                          SourceKind kind, unsigned dosBits, bool dosRead, std::int32_t parent);
+    const SourcePlace& AddPlace(std::string host, std::string windows, std::string stored);
     // From here on every entry is named at once and checked against the
     // names taken before it.
     void CheckEveryName();
 
     WalkSettings settings_;
-    std::vector<SourceFile> found_;
+    std::deque<SourceFile> found_;
+    std::deque<SourcePlace> places_;
     std::vector<std::string> problems_;
     std::vector<std::string> notices_;
-    // Per folder pattern: the length of its host folder path and the stored
-    // name of that folder, which names below it extend.
-    struct Root {
-        std::size_t hostLength = 0;
-        std::string stored;
-    };
-    std::vector<Root> roots_;
-    std::uint32_t root_ = kNoRoot;
     std::set<std::pair<dev_t, ino_t>> walkedFolders_;
     // Names in the archive can only repeat across patterns; until a second
     // pattern is walked they are neither built nor checked.

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <deque>
 #include <sys/stat.h>
 
 namespace rk::tools {
@@ -91,7 +92,7 @@ std::vector<std::string> CollectPatterns(const ZipCommand& command,
 // every folder it writes into, so that extracting newest first gives every
 // folder its newest mode and time.
 std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRecord& record) {
-    std::vector<SourceFile>& found = walk.found();
+    std::deque<SourceFile>& found = walk.found();
     StampTable stamps;
     std::string error;
     if (!record.Load(stamps, found.size(), error)) {
@@ -101,7 +102,7 @@ std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRe
     }
     std::vector<bool> selected(found.size(), false);
     for (std::size_t i = 0; i < found.size(); ++i) {
-        const ChangeStamp* held = stamps.Find(found[i].host);
+        const ChangeStamp* held = stamps.Find(found[i].HostPath());
         if (held != nullptr && *held == found[i].stamp)
             continue;
         for (auto at = static_cast<std::int32_t>(i); at != kNoParent && !selected[at];
@@ -110,10 +111,8 @@ std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRe
     }
     std::vector<const SourceFile*> changed;
     for (std::size_t i = 0; i < found.size(); ++i) {
-        if (!selected[i])
-            continue;
-        walk.NameStored(found[i]);
-        changed.push_back(&found[i]);
+        if (selected[i])
+            changed.push_back(&found[i]);
     }
     return changed;
 }
@@ -214,10 +213,9 @@ int RunZip(const std::vector<std::string>& args) {
     if (command.mode == ZipMode::Incremental) {
         toStore = SelectChanged(walk, record);
     } else {
-        for (auto& file : walk.found()) {
-            walk.NameStored(file);
+        toStore.reserve(walk.found().size());
+        for (const auto& file : walk.found())
             toStore.push_back(&file);
-        }
     }
 
     std::uint64_t filesTotal = 0;
@@ -247,11 +245,11 @@ int RunZip(const std::vector<std::string>& args) {
                 if (outcome.unreadable[i])
                     continue;
                 if (outcome.changed[i]) {
-                    Report("'" + toStore[i]->windows +
+                    Report("'" + toStore[i]->WindowsPath() +
                            "' changed while it was read; it keeps its archive attribute");
                     continue;
                 }
-                cleared.emplace_back(toStore[i]->host, toStore[i]->stamp);
+                cleared.emplace_back(toStore[i]->HostPath(), toStore[i]->stamp);
             }
             std::string error;
             if (!record.Clear(cleared, command.mode == ZipMode::AddAndClear, error)) {
