@@ -18,6 +18,7 @@ struct Entry {
     bool link = false;
     // Made on DOS: "\\" separates and drive letters mean something.
     bool dos = false;
+    bool stored = false; // else deflated
 };
 
 // Writes an archive with libzip holding exactly these entries.
@@ -38,6 +39,8 @@ void MakeArchive(const fs::path& path, const std::vector<Entry>& entries) {
         if (entry.dos)
             zip_file_set_external_attributes(archive, static_cast<zip_uint64_t>(index), 0,
                                              ZIP_OPSYS_DOS, 0);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                 entry.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
     }
     ASSERT_EQ(zip_close(archive), 0);
 }
@@ -255,6 +258,63 @@ TEST_F(ArchiveSafety, ManyEntriesWithLinksOrRepeatedNamesKeepTheArchiveOrder) {
     EXPECT_TRUE(fs::is_symlink(C("Restore/x/Data/link")));
     EXPECT_FALSE(fs::exists(C("Outside/through.txt")));
     EXPECT_EQ(sandbox.read(C("Restore/x/Data/f5/n195.txt")), "content 195");
+    ExpectNoTemporaryFiles(C("Restore"));
+}
+
+// Where the data of the entry named `name` starts: after its local header,
+// which is the first place the name appears.
+size_t DataOffset(const std::string& bytes, const std::string& name) {
+    const size_t at = bytes.find(name);
+    EXPECT_NE(at, std::string::npos) << name;
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const size_t extra = byte(at - 2) | byte(at - 1) << 8;
+    return at + name.size() + extra;
+}
+
+TEST_F(ArchiveSafety, DamagedEntriesAmongManyAreNamedInOrderAndTheOthersComeBackWhole) {
+    // Deflated and stored small entries, taken out whole and inflated by each
+    // worker, and one large entry read through libzip in pieces.
+    std::vector<Entry> entries = ManyEntries("Data", 200);
+    for (size_t i = 0; i < entries.size(); i += 3) {
+        entries[i].stored = true;
+        entries[i].content += std::string(i * 10, 's');
+    }
+    std::string large;
+    for (int i = 0; large.size() < 3 * 1024 * 1024; ++i)
+        large += "large line " + std::to_string(i) + "\n";
+    entries.insert(entries.begin() + 100, {"Data/large.txt", large});
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "text line " + std::to_string(i) + "\n";
+    entries[50].content = text;
+    entries[50].stored = false;
+    entries[150].stored = true;
+    entries[150].content = text;
+    MakeArchive(C("Backups/many.zip"), entries);
+
+    std::string bytes = sandbox.read(C("Backups/many.zip"));
+    for (const size_t damaged : {size_t{50}, size_t{150}}) {
+        const size_t data = DataOffset(bytes, entries[damaged].name);
+        for (size_t i = data + 100; i < data + 110; ++i)
+            bytes[i] = static_cast<char>(bytes[i] ^ 0x5a);
+    }
+    sandbox.write(C("Backups/many.zip"), bytes);
+
+    const RunResult run =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\many.zip", "C:\\Restore\\"});
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    const size_t first = run.err.find("'" + entries[50].name + "'");
+    const size_t second = run.err.find("'" + entries[150].name + "'");
+    ASSERT_NE(second, std::string::npos) << run.err;
+    EXPECT_LT(first, second) << run.err;
+    EXPECT_NE(run.err.find("CRC error"), std::string::npos) << run.err;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const fs::path restored = C("Restore/" + entries[i].name);
+        if (i == 50 || i == 150)
+            EXPECT_FALSE(fs::exists(restored)) << restored;
+        else
+            EXPECT_EQ(sandbox.read(restored), entries[i].content) << restored;
+    }
     ExpectNoTemporaryFiles(C("Restore"));
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <zip.h>
 
 namespace rk::tools {
 
@@ -33,6 +34,14 @@ std::string ErrnoText(int error) {
     // The reentrant form: rkunzip's workers name errors at the same time.
     char buffer[256];
     return strerror_r(error, buffer, sizeof buffer);
+}
+
+std::string ZipErrorText(int code) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, code);
+    std::string text = zip_error_strerror(&error);
+    zip_error_fini(&error);
+    return text;
 }
 
 } // namespace rk::tools

@@ -16,4 +16,7 @@ void Report(std::string_view text);
 // The text of an errno value.
 std::string ErrnoText(int error);
 
+// The text libzip gives for one of its error codes (ZIP_ER_...).
+std::string ZipErrorText(int code);
+
 } // namespace rk::tools

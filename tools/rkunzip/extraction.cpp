@@ -2,6 +2,7 @@
 
 #include "tools/common/dos_bits.h"
 #include "tools/common/stored_names.h"
+#include "tools/rkunzip/entry_content.h"
 #include "tools/rkunzip/entry_info.h"
 
 #include <algorithm>
@@ -39,25 +40,27 @@ FileAttributes AttributesFor(const EntryInfo& info, const UnzipCommand& command,
     return attributes;
 }
 
-bool ReadLinkTarget(zip_t* archive, const EntryInfo& info, std::string& target,
+bool ReadLinkTarget(EntryContent& content, const EntryInfo& info, std::string& target,
                     std::string& problem) {
     if (info.size > kLongestLinkTarget) {
         problem = "link target too long";
         return false;
     }
-    zip_file_t* reader = zip_fopen_index(archive, info.index, 0);
-    if (reader == nullptr) {
-        problem = zip_strerror(archive);
+    if (!content.Open(info.index, problem))
         return false;
-    }
     target.assign(static_cast<size_t>(info.size), '\0');
-    const zip_int64_t n = zip_fread(reader, target.data(), info.size);
-    if (n < 0 || static_cast<zip_uint64_t>(n) != info.size) {
-        problem = n < 0 ? zip_file_strerror(reader) : "short read";
-        zip_fclose(reader);
-        return false;
+    std::size_t got = 0;
+    while (got < target.size()) {
+        const std::int64_t n = content.Read(target.data() + got, target.size() - got, problem);
+        if (n <= 0) {
+            if (n == 0)
+                problem = "short read";
+            content.Close();
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
     }
-    zip_fclose(reader);
+    content.Close();
     if (target.empty() || target.find('\0') != std::string::npos) {
         problem = "not a valid link target";
         return false;
@@ -65,11 +68,14 @@ bool ReadLinkTarget(zip_t* archive, const EntryInfo& info, std::string& target,
     return true;
 }
 
+// Kept for every entry, so small: messages are few and kept apart.
+constexpr std::uint32_t kNoProblem = 0xffffffffu;
+
 // One entry to extract (read again by the worker that takes it), or the
 // message saying why it is not.
 struct Planned {
     zip_uint64_t index = 0;
-    std::string problem;
+    std::uint32_t problem = kNoProblem; // among the planning's problems
 };
 
 // What became of one planned entry.
@@ -102,14 +108,20 @@ bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
     return !checked.components.empty();
 }
 
-// Extracts one planned entry through its own archive handle and folder cache.
-Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
-                const EntrySelection& selection, mode_t mask, Destination& destination) {
+// Extracts one planned entry through the worker's reader and folder cache.
+Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t index,
+                const UnzipCommand& command, const EntrySelection& selection, mode_t mask,
+                Destination& destination) {
     Done done;
     EntryInfo info;
     CheckedName checked;
     std::string problem;
-    if (!PlanEntry(archive, index, command, selection, info, checked, problem))
+    bool planned = false;
+    {
+        auto lock = archive.Lock();
+        planned = PlanEntry(archive.get(), index, command, selection, info, checked, problem);
+    }
+    if (!planned)
         return done;
     if (!problem.empty()) {
         done.outcome = Outcome::Failed;
@@ -146,19 +158,20 @@ Done ExtractOne(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
     PlaceResult result = PlaceResult::Failed;
     if (info.kind == EntryKind::Link) {
         std::string target;
-        if (ReadLinkTarget(archive, info, target, problem))
+        if (ReadLinkTarget(content, info, target, problem))
             result = destination.MakeLink(folder, name, target, info.mtime, command.replaceExisting,
                                           problem);
         if (result == PlaceResult::Written)
             destination.NoteLinkMade(components);
     } else {
-        zip_file_t* reader = zip_fopen_index(archive, info.index, 0);
-        if (reader == nullptr) {
-            problem = zip_strerror(archive);
-        } else {
-            result = destination.WriteFile(folder, name, reader, AttributesFor(info, command, mask),
-                                           command.replaceExisting, problem);
-            zip_fclose(reader);
+        if (content.Open(info.index, problem)) {
+            result = destination.WriteFile(
+                folder, name,
+                [&content](void* data, std::size_t length, std::string& why) {
+                    return content.Read(data, length, why);
+                },
+                AttributesFor(info, command, mask), command.replaceExisting, problem);
+            content.Close();
         }
     }
     switch (result) {
@@ -249,9 +262,8 @@ constexpr size_t kFewestForTwoWorkers = 64;
 
 } // namespace
 
-ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
-                          const UnzipCommand& command, const EntrySelection& selection,
-                          Destination& destination) {
+ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
+                          const EntrySelection& selection, Destination& destination) {
     ExtractionOutcome outcome;
     const mode_t mask = CurrentUmask();
     // Extracting newest first, a path that is a file or link now shadows
@@ -259,18 +271,25 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     destination.KeepExisting(!command.replaceExisting);
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     std::vector<Planned> planned;
+    std::vector<std::string> planProblems;
     OrderCheck order(command.recreateFolders);
     size_t work = 0;
     EntryInfo info;
     CheckedName checked;
     // Set once every file is in place; the first entry for a folder wins.
     FolderEntries folderEntries;
+    planned.reserve(count > 0 ? static_cast<size_t>(count) : 0);
+    std::string problem;
     for (zip_int64_t i = 0; i < count; ++i) {
         Planned entry;
         entry.index = static_cast<zip_uint64_t>(i);
-        if (!PlanEntry(archive, entry.index, command, selection, info, checked, entry.problem))
+        problem.clear();
+        if (!PlanEntry(archive, entry.index, command, selection, info, checked, problem))
             continue;
-        if (entry.problem.empty()) {
+        if (!problem.empty()) {
+            entry.problem = static_cast<std::uint32_t>(planProblems.size());
+            planProblems.push_back(std::move(problem));
+        } else {
             order.Add(info.kind, checked.components);
             ++work;
             if (info.kind == EntryKind::Folder)
@@ -280,58 +299,70 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
         planned.push_back(std::move(entry));
     }
 
-    std::vector<Done> done(planned.size());
-    // Two workers, each with its own archive handle and folders, share the
-    // entries when the order they are written in cannot matter.
+    // One outcome per entry; each worker's messages in the order of its
+    // entries, one per failed entry.
+    std::vector<Outcome> outcomes(planned.size(), Outcome::Skipped);
+    std::vector<std::string> failures[2];
+    // Two workers, each with its own reader and folders, share the entries
+    // (and the one open archive) when the order they are written in cannot
+    // matter.
+    SharedArchive shared(archive);
     size_t split = planned.size();
-    zip_t* second = nullptr;
     Destination secondDestination;
     if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {
         std::string ignored;
-        second = zip_open(archiveHost.c_str(), ZIP_RDONLY, nullptr);
-        if (second != nullptr && secondDestination.OpenBeside(destination, ignored, 1)) {
+        if (secondDestination.OpenBeside(destination, ignored, 1)) {
             secondDestination.KeepExisting(!command.replaceExisting);
             split = planned.size() / 2;
         }
     }
-    auto run = [&](zip_t* handle, Destination& into, size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i)
-            if (planned[i].problem.empty())
-                done[i] = ExtractOne(handle, planned[i].index, command, selection, mask, into);
+    auto run = [&](Destination& into, size_t from, size_t to, std::vector<std::string>& failed) {
+        EntryContent content(shared);
+        for (size_t i = from; i < to; ++i) {
+            if (planned[i].problem != kNoProblem)
+                continue;
+            Done done =
+                ExtractOne(content, shared, planned[i].index, command, selection, mask, into);
+            outcomes[i] = done.outcome;
+            if (done.outcome == Outcome::Failed)
+                failed.push_back(std::move(done.problem));
+        }
     };
     if (split < planned.size()) {
-        std::thread worker(run, second, std::ref(secondDestination), split, planned.size());
-        run(archive, destination, 0, split);
+        std::thread worker(run, std::ref(secondDestination), split, planned.size(),
+                           std::ref(failures[1]));
+        run(destination, 0, split, failures[0]);
         worker.join();
     } else {
-        run(archive, destination, 0, planned.size());
+        run(destination, 0, planned.size(), failures[0]);
     }
-    if (second != nullptr)
-        zip_discard(second);
     std::vector<std::string> folderProblems =
         destination.SetFolderMetadata(folderEntries, !command.replaceExisting);
 
+    std::size_t nextFailure[2] = {0, 0};
     for (size_t i = 0; i < planned.size(); ++i) {
-        if (!planned[i].problem.empty()) {
-            outcome.problems.push_back(std::move(planned[i].problem));
+        if (planned[i].problem != kNoProblem) {
+            outcome.problems.push_back(std::move(planProblems[planned[i].problem]));
             continue;
         }
-        switch (done[i].outcome) {
+        switch (outcomes[i]) {
         case Outcome::Written:
             ++outcome.written;
             break;
         case Outcome::Kept:
             ++outcome.kept;
             break;
-        case Outcome::Failed:
-            outcome.problems.push_back(std::move(done[i].problem));
+        case Outcome::Failed: {
+            const int worker = i < split ? 0 : 1;
+            outcome.problems.push_back(std::move(failures[worker][nextFailure[worker]++]));
             break;
+        }
         case Outcome::Skipped:
             break;
         }
     }
-    for (auto& problem : folderProblems)
-        outcome.problems.push_back(std::move(problem));
+    for (auto& folderProblem : folderProblems)
+        outcome.problems.push_back(std::move(folderProblem));
     return outcome;
 }
 

@@ -18,10 +18,9 @@ struct ExtractionOutcome {
     std::vector<std::string> problems;
 };
 
-// `archiveHost` is the archive's host path, for a second reader when the
-// entries are shared between two workers.
-ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
-                          const UnzipCommand& command, const EntrySelection& selection,
-                          Destination& destination);
+// The entries may be shared between two workers, which read them through
+// the one archive handle.
+ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
+                          const EntrySelection& selection, Destination& destination);
 
 } // namespace rk::tools

@@ -236,7 +236,7 @@ PlaceResult Destination::PutInPlace(int folderFd, const std::string& temporary,
     return PlaceResult::Failed;
 }
 
-PlaceResult Destination::WriteFile(int folderFd, const std::string& name, zip_file_t* reader,
+PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const ContentReader& read,
                                    const FileAttributes& attributes, bool replace,
                                    std::string& problem) {
     AddingTo(folderFd);
@@ -257,9 +257,8 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, zip_fi
         buffer_.resize(kCopyBufferSize);
     bool ok = true;
     for (;;) {
-        const zip_int64_t n = zip_fread(reader, buffer_.data(), buffer_.size());
+        const std::int64_t n = read(buffer_.data(), buffer_.size(), problem);
         if (n < 0) {
-            problem = zip_file_strerror(reader);
             ok = false;
             break;
         }

@@ -7,6 +7,7 @@
 // so their modes and times can be set once every file is in place.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -38,6 +39,11 @@ using FolderEntries = std::map<std::string, FolderMetadata>;
 
 class RunFolders;
 
+// Gives a file's content in pieces: how many bytes it put into `data`, 0 at
+// the end, -1 on failure (and `problem`).
+using ContentReader =
+    std::function<std::int64_t(void* data, std::size_t length, std::string& problem)>;
+
 class Destination {
   public:
     Destination() = default;
@@ -66,8 +72,8 @@ class Destination {
     // below it is refused, never passed over.
     void NoteLinkMade(const std::vector<std::string>& components);
 
-    // Writes the open entry `reader` as file `name` in `folderFd`.
-    PlaceResult WriteFile(int folderFd, const std::string& name, zip_file_t* reader,
+    // Writes what `read` gives as file `name` in `folderFd`.
+    PlaceResult WriteFile(int folderFd, const std::string& name, const ContentReader& read,
                           const FileAttributes& attributes, bool replace, std::string& problem);
     // Makes the link `name` in `folderFd` pointing at `target`, with the
     // modification time `mtime`.

@@ -53,10 +53,7 @@ bool OpenForReading(const std::string& windows, OpenArchive& open) {
     int code = 0;
     open.archive = zip_open(host->c_str(), ZIP_RDONLY, &code);
     if (open.archive == nullptr) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, code);
-        Report("can't open zip archive '" + windows + "': " + zip_error_strerror(&error));
-        zip_error_fini(&error);
+        Report("can't open zip archive '" + windows + "': " + ZipErrorText(code));
         return false;
     }
     return true;
@@ -163,8 +160,7 @@ int RunUnzip(const std::vector<std::string>& args) {
         Report("can't open destination folder '" + destinationText + "': " + error);
         return kExitFailed;
     }
-    const ExtractionOutcome outcome =
-        Extract(open.archive, open.host, command, selection, destination);
+    const ExtractionOutcome outcome = Extract(open.archive, command, selection, destination);
     for (const auto& problem : outcome.problems)
         Report(problem);
     return outcome.problems.empty() ? kExitOk : kExitPartial;

@@ -189,14 +189,6 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
     return true;
 }
 
-std::string OpenError(int code) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
-    std::string text = zip_error_strerror(&error);
-    zip_error_fini(&error);
-    return text;
-}
-
 bool Exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
@@ -230,7 +222,7 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         int code = 0;
         zip_t* archive = zip_open(archiveHost.c_str(), ZIP_CREATE, &code);
         if (archive == nullptr) {
-            outcome.failure = "can't open zip archive '" + archiveName + "': " + OpenError(code);
+            outcome.failure = "can't open zip archive '" + archiveName + "': " + ZipErrorText(code);
             return outcome;
         }
         // Never resized, so the archive's sources may point into it.

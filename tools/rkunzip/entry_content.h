@@ -1,0 +1,64 @@
+#pragma once
+// The content of archive entries, read by several extraction workers from
+// one open archive. libzip's handle is not for two threads at once, so every
+// call into it is made under one lock; a small entry is taken out whole,
+// still compressed, under the lock and inflated outside it (with its CRC
+// checked), so that the workers' inflating and writing overlap. Larger
+// entries and any libdeflate cannot take (other methods, encryption) are
+// read through libzip in pieces, each under the lock.
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+#include <zip.h>
+
+namespace rk::tools {
+
+class SharedArchive {
+  public:
+    explicit SharedArchive(zip_t* archive) : archive_(archive) {}
+
+    // Held for every call into the archive.
+    [[nodiscard]] std::unique_lock<std::mutex> Lock() { return std::unique_lock(mutex_); }
+    zip_t* get() const { return archive_; }
+
+  private:
+    zip_t* archive_;
+    std::mutex mutex_;
+};
+
+// One worker's reader; opened for one entry at a time, its buffers kept for
+// the next.
+class EntryContent {
+  public:
+    explicit EntryContent(SharedArchive& archive) : archive_(archive) {}
+    ~EntryContent();
+    EntryContent(const EntryContent&) = delete;
+    EntryContent& operator=(const EntryContent&) = delete;
+
+    // False (and `problem`) when the entry cannot be read.
+    bool Open(zip_uint64_t index, std::string& problem);
+    // The next bytes into `data`: how many, 0 at the end, -1 on failure
+    // (and `problem`).
+    std::int64_t Read(void* data, std::size_t length, std::string& problem);
+    void Close();
+
+  private:
+    // Inflates and checks what Open() took out whole.
+    bool TakeWhole(const zip_stat_t& st, std::string& problem);
+
+    SharedArchive& archive_;
+    zip_file_t* reader_ = nullptr;
+    // An entry taken whole: its content and how much of it was given.
+    bool whole_ = false;
+    std::vector<unsigned char> packed_;
+    std::vector<unsigned char> content_;
+    std::size_t given_ = 0;
+};
+
+// Entries up to this size, stored and compressed, are taken out whole.
+inline constexpr std::uint64_t kLargestTakenWhole = 1024 * 1024;
+
+} // namespace rk::tools
