@@ -3,12 +3,14 @@
 
 #include "tool_fixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <spawn.h>
+#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -132,6 +134,53 @@ TEST_F(BackupRuns, FoldersOfBackupsAreLeftOutWithANotice) {
               std::string::npos)
         << root.err;
     EXPECT_EQ(NamesIn(Archive(kArchive1)), (Names{"Data/notes.txt"}));
+}
+
+TEST_F(BackupRuns, ABroadTreeIsStoredInNameOrderWithItsNoticesInOrder) {
+    // More folders than wait for a walker at once, walked on every core:
+    // entries and notices still come in the order of one walk by name.
+    std::vector<std::string> expected = {"Data/"};
+    std::vector<std::string> fifos;
+    std::vector<std::string> tops;
+    for (int t = 0; t < 12; ++t)
+        tops.push_back((t % 2 == 0 ? "Top " : "top\\") + std::to_string(t));
+    std::sort(tops.begin(), tops.end());
+    for (const auto& top : tops) {
+        expected.push_back("Data/" + top + "/");
+        std::vector<std::string> subs;
+        for (int s = 0; s < 9; ++s)
+            subs.push_back(std::string(s % 3 == 0 ? "B" : "a") + std::to_string(s));
+        std::sort(subs.begin(), subs.end());
+        for (const auto& sub : subs) {
+            const std::string folder = "Data/" + top + "/" + sub;
+            expected.push_back(folder + "/");
+            for (const char* file : {"Z.txt", "m.txt", "x y.txt"}) {
+                sandbox.write(C(folder + "/" + file), folder);
+                expected.push_back(folder + "/" + file);
+            }
+            if (sub == "a4") {
+                ASSERT_EQ(mkfifo(C(folder + "/pipe").c_str(), 0600), 0);
+                std::string windows = "C:\\" + folder + "\\pipe";
+                std::replace(windows.begin() + 3, windows.end(), '/', '\\');
+                fifos.push_back("not a regular file, not stored: " + windows);
+            }
+        }
+    }
+    const RunResult root = Backup("-a+", kArchive1, kExclusions, kList);
+    ASSERT_EQ(root.exitCode, 0) << root.err;
+    const RunResult listing = rk::test::Run({"/usr/bin/unzip", "-Z1", Archive(kArchive1).string()});
+    std::vector<std::string> stored;
+    std::istringstream lines(listing.out);
+    for (std::string line; std::getline(lines, line);)
+        stored.push_back(line);
+    EXPECT_EQ(stored, expected);
+    std::vector<std::string> notices;
+    std::istringstream errors(root.err);
+    for (std::string line; std::getline(errors, line);)
+        if (line.find("not a regular file") != std::string::npos)
+            notices.push_back(line.substr(line.find(": ") + 2));
+    EXPECT_EQ(notices, fifos);
+    EXPECT_TRUE(IsSound(Archive(kArchive1)));
 }
 
 TEST_F(BackupRuns, LinksStoredAsLinksAndFoldersTakenOnce) {

@@ -5,12 +5,14 @@
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 #include "tools/common/stored_names.h"
+#include "tools/rkzip/task_pool.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 namespace rk::tools {
@@ -18,6 +20,10 @@ namespace rk::tools {
 namespace {
 
 constexpr std::string_view kRecordName = ".rkzip-state";
+
+// Subfolders waiting for a walker hold an open descriptor each; past this
+// many, a walker walks the next subfolder itself.
+constexpr std::size_t kMostWaitingFolders = 64;
 
 bool HasDrive(const std::string& text) {
     return (text.size() >= 2 && text[1] == ':') || text.rfind("\\\\", 0) == 0;
@@ -73,9 +79,10 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
                 std::string stored =
                     settings_.pathStyle == PathStyle::Full ? FullPathName(windows) : last;
                 const SourcePlace& place = AddPlace(*host, windows, std::move(stored));
-                AddEntry(place, std::string(), own,
-                         S_ISLNK(own.st_mode) ? SourceKind::Link : SourceKind::File, 0, false,
-                         kNoParent);
+                TakeEntry(MakeEntry(place, std::string(), own,
+                                    S_ISLNK(own.st_mode) ? SourceKind::Link : SourceKind::File, 0,
+                                    false),
+                          kNoParent);
             } else {
                 notices_.push_back("not a regular file, not stored: " + windows);
             }
@@ -118,8 +125,13 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
     std::int32_t parent = kNoParent;
     struct stat self {};
     if (settings_.recurse && full && !driveRoot && fstat(fd, &self) == 0)
-        parent = AddEntry(place, std::string(), self, SourceKind::Folder, 0, false, kNoParent);
-    WalkFolder(fd, place, last, parent);
+        parent = TakeEntry(MakeEntry(place, std::string(), self, SourceKind::Folder, 0, false),
+                           kNoParent);
+    Found found;
+    TaskPool pool(std::max(1u, std::thread::hardware_concurrency()));
+    pool.Add([&, fd] { WalkFolder(fd, place, last, found, pool); });
+    pool.Run();
+    TakeFound(found, parent);
     return true;
 }
 
@@ -144,10 +156,22 @@ bool SourceWalk::IsLeftOutAsHidden(const std::string& host, const std::string& n
 }
 
 void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::string& namePattern,
-                            std::int32_t parent) {
+                            Found& found, TaskPool& pool) {
     const std::string& windows = place.windows;
+    auto say = [&found](Item::Kind kind, std::string text) {
+        Item item;
+        item.kind = kind;
+        item.text = std::move(text);
+        found.items.push_back(std::move(item));
+    };
+    auto take = [&found](Item::Kind kind, SourceFile file) {
+        Item item;
+        item.kind = kind;
+        item.file = std::move(file);
+        found.items.push_back(std::move(item));
+    };
     struct stat self {};
-    if (fstat(folderFd, &self) != 0 || !walkedFolders_.insert({self.st_dev, self.st_ino}).second) {
+    if (fstat(folderFd, &self) != 0 || !FirstVisit(self.st_dev, self.st_ino)) {
         close(folderFd);
         return; // walked already
     }
@@ -158,7 +182,7 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
     std::vector<std::string> names;
     const int listFd = dup(folderFd);
     if (listFd < 0 || !ReadNames(listFd, names)) {
-        problems_.push_back("can't read folder " + windows + ": " + ErrnoText(errno));
+        say(Item::Kind::Problem, "can't read folder " + windows + ": " + ErrnoText(errno));
         close(folderFd);
         return;
     }
@@ -168,8 +192,8 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
         struct stat info {};
         if (fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             if (errno != ENOENT)
-                problems_.push_back("can't read " + JoinWindows(windows, name) + ": " +
-                                    ErrnoText(errno));
+                say(Item::Kind::Problem,
+                    "can't read " + JoinWindows(windows, name) + ": " + ErrnoText(errno));
             continue;
         }
         unsigned dosBits = 0;
@@ -186,7 +210,8 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
             const int fd =
                 openat(folderFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (fd < 0) {
-                problems_.push_back("can't read folder " + childWindows + ": " + ErrnoText(errno));
+                say(Item::Kind::Problem,
+                    "can't read folder " + childWindows + ": " + ErrnoText(errno));
                 continue;
             }
             // A folder that receives archives (it holds an archive attribute
@@ -194,7 +219,7 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
             // earlier archive into each new one.
             struct stat record {};
             if (fstatat(fd, std::string(kRecordName).c_str(), &record, AT_SYMLINK_NOFOLLOW) == 0) {
-                notices_.push_back("folder of backups, not stored: " + childWindows);
+                say(Item::Kind::Notice, "folder of backups, not stored: " + childWindows);
                 close(fd);
                 continue;
             }
@@ -202,9 +227,17 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
             // holds, so its mode and time come back and an empty one too.
             const SourcePlace& inside =
                 AddPlace(JoinHost(place.host, name), childWindows, JoinStored(place.stored, name));
-            const std::int32_t entry =
-                AddEntry(place, name, info, SourceKind::Folder, dosBits, dosRead, parent);
-            WalkFolder(fd, inside, namePattern, entry == kNoParent ? parent : entry);
+            take(Item::Kind::Folder,
+                 MakeEntry(place, name, info, SourceKind::Folder, dosBits, dosRead));
+            // Owned by the item, so it stays where it is as more items come.
+            found.items.back().inside = std::make_unique<Found>();
+            Found* below = found.items.back().inside.get();
+            if (pool.waiting() < kMostWaitingFolders)
+                pool.Add([this, fd, &inside, &namePattern, below, &pool] {
+                    WalkFolder(fd, inside, namePattern, *below, pool);
+                });
+            else
+                WalkFolder(fd, inside, namePattern, *below, pool);
             continue;
         }
         if (!rk::platform::WildcardMatch(name, namePattern))
@@ -213,17 +246,48 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
             settings_.exclusions->ExcludesFile(childWindows, name))
             continue;
         if (S_ISREG(info.st_mode)) {
-            AddEntry(place, std::move(name), info, SourceKind::File, dosBits, dosRead, parent);
+            take(Item::Kind::Entry,
+                 MakeEntry(place, std::move(name), info, SourceKind::File, dosBits, dosRead));
         } else if (S_ISLNK(info.st_mode)) {
-            AddEntry(place, std::move(name), info, SourceKind::Link, dosBits, dosRead, parent);
+            take(Item::Kind::Entry,
+                 MakeEntry(place, std::move(name), info, SourceKind::Link, dosBits, dosRead));
         } else {
-            notices_.push_back("not a regular file, not stored: " + childWindows);
+            say(Item::Kind::Notice, "not a regular file, not stored: " + childWindows);
         }
     }
     close(folderFd);
 }
 
+void SourceWalk::TakeFound(Found& found, std::int32_t parent) {
+    for (auto& item : found.items) {
+        switch (item.kind) {
+        case Item::Kind::Entry:
+            TakeEntry(std::move(item.file), parent);
+            break;
+        case Item::Kind::Folder: {
+            const std::int32_t entry = TakeEntry(std::move(item.file), parent);
+            TakeFound(*item.inside, entry == kNoParent ? parent : entry);
+            break;
+        }
+        case Item::Kind::Problem:
+            problems_.push_back(std::move(item.text));
+            break;
+        case Item::Kind::Notice:
+            notices_.push_back(std::move(item.text));
+            break;
+        }
+    }
+    // What was taken is not needed twice.
+    std::vector<Item>().swap(found.items);
+}
+
+bool SourceWalk::FirstVisit(dev_t device, ino_t inode) {
+    std::lock_guard lock(sharedMutex_);
+    return walkedFolders_.insert({device, inode}).second;
+}
+
 const SourcePlace& SourceWalk::AddPlace(std::string host, std::string windows, std::string stored) {
+    std::lock_guard lock(sharedMutex_);
     return places_.emplace_back(
         SourcePlace{std::move(host), std::move(windows), std::move(stored)});
 }
@@ -238,13 +302,22 @@ void SourceWalk::CheckEveryName() {
         storedNames_.insert(file.StoredName());
 }
 
-std::int32_t SourceWalk::AddEntry(const SourcePlace& place, std::string name,
-                                  const struct stat& info, SourceKind kind, unsigned dosBits,
-                                  bool dosRead, std::int32_t parent) {
+SourceFile SourceWalk::MakeEntry(const SourcePlace& place, std::string name,
+                                 const struct stat& info, SourceKind kind, unsigned dosBits,
+                                 bool dosRead) {
     SourceFile file;
     file.place = &place;
     file.name = std::move(name);
     file.kind = kind;
+    file.stamp = StampOf(info);
+    file.mode = info.st_mode;
+    file.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
+    file.dosBits = dosBits;
+    file.dosKnown = dosRead;
+    return file;
+}
+
+std::int32_t SourceWalk::TakeEntry(SourceFile file, std::int32_t parent) {
     // Names with full paths can only be empty for a drive's root, which is
     // never added; until a second pattern is walked they are not built.
     if (settings_.pathStyle != PathStyle::Full || checkNames_) {
@@ -253,11 +326,6 @@ std::int32_t SourceWalk::AddEntry(const SourcePlace& place, std::string name,
             (checkNames_ && !storedNames_.insert(std::move(stored)).second))
             return kNoParent;
     }
-    file.stamp = StampOf(info);
-    file.mode = info.st_mode;
-    file.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
-    file.dosBits = dosBits;
-    file.dosKnown = dosRead;
     file.parent = parent;
     found_.push_back(std::move(file));
     return static_cast<std::int32_t>(found_.size() - 1);

@@ -16,6 +16,8 @@
 #include "tools/rkzip/source_file.h"
 
 #include <deque>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <sys/types.h>
@@ -56,16 +58,39 @@ class SourceWalk {
     const std::vector<std::string>& notices() const { return notices_; }
 
   private:
-    // Walks the folder open as `folderFd`, whose entry (if any) is `parent`.
+    // What one folder holds, in name order, as a walker found it: entries,
+    // subfolders with what they hold, and messages. Folders are walked on
+    // every core; what they found is taken in walk order afterwards, so the
+    // entries, their parents and the messages come out as one walk in name
+    // order gives them.
+    struct Found;
+    struct Item {
+        enum class Kind : std::uint8_t { Entry, Folder, Problem, Notice };
+        Kind kind = Kind::Entry;
+        SourceFile file;               // Entry, Folder
+        std::string text;              // Problem, Notice
+        std::unique_ptr<Found> inside; // Folder
+    };
+    struct Found {
+        std::vector<Item> items;
+    };
+
+    // Walks the folder open as `folderFd` (and closes it) into `found`,
+    // handing subfolders to `pool`.
     void WalkFolder(int folderFd, const SourcePlace& place, const std::string& namePattern,
-                    std::int32_t parent);
+                    Found& found, class TaskPool& pool);
+    // Takes what a folder holds into the entries found, below `parent`.
+    void TakeFound(Found& found, std::int32_t parent);
     bool IsSkippedInArchiveFolder(const std::string& name) const;
     bool IsLeftOutAsHidden(const std::string& host, const std::string& name, unsigned& dosBits,
                            bool& dosRead) const;
+    static SourceFile MakeEntry(const SourcePlace& place, std::string name, const struct stat& info,
+                                SourceKind kind, unsigned dosBits, bool dosRead);
     // Returns the new entry's index, or kNoParent when its name was taken.
-    std::int32_t AddEntry(const SourcePlace& place, std::string name, const struct stat& info,
-                          SourceKind kind, unsigned dosBits, bool dosRead, std::int32_t parent);
+    std::int32_t TakeEntry(SourceFile file, std::int32_t parent);
+    // May be called by every walker.
     const SourcePlace& AddPlace(std::string host, std::string windows, std::string stored);
+    bool FirstVisit(dev_t device, ino_t inode);
     // From here on every entry is named at once and checked against the
     // names taken before it.
     void CheckEveryName();
@@ -75,6 +100,7 @@ class SourceWalk {
     std::deque<SourcePlace> places_;
     std::vector<std::string> problems_;
     std::vector<std::string> notices_;
+    std::mutex sharedMutex_; // for places_ and walkedFolders_ while folders are walked
     std::set<std::pair<dev_t, ino_t>> walkedFolders_;
     // Names in the archive can only repeat across patterns; until a second
     // pattern is walked they are neither built nor checked.
