@@ -7,32 +7,51 @@
 #include "engine/utility_failure.h"
 #include "platform/file_system.h"
 
+#include <functional>
+
 namespace rk {
 
+namespace {
+
+// The key of a name, made in `key` (kept from one name to the next).
+std::string_view KeyOf(std::string_view name, std::string& key) {
+    key.assign(name);
+    for (char& c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return key;
+}
+
+} // namespace
+
 CStoredFile& MergedFileList::Entry(std::string_view name) {
-    const auto [found, added] = keys_.try_emplace(LowerCase(name), entries_.size());
-    if (added)
+    const std::string_view key = KeyOf(name, key_);
+    auto found = keys_.find(key);
+    if (found == keys_.end()) {
+        found = keys_.emplace(key, entries_.size()).first;
         entries_.emplace_back();
+    }
     return entries_[found->second];
 }
 
 const CStoredFile* MergedFileList::Find(std::string_view name) const {
-    const auto found = keys_.find(LowerCase(name));
+    std::string key;
+    const auto found = keys_.find(KeyOf(name, key));
     return found == keys_.end() ? nullptr : &entries_[found->second];
 }
 
-std::vector<std::string> ListingFields(std::string_view text) {
-    std::vector<std::string> fields;
+void ForEachListingField(std::string_view text,
+                         const std::function<void(std::string_view field)>& take) {
     const auto isBreak = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
     std::size_t at = 0;
     while (at < text.size()) {
         while (at < text.size() && text[at] == ' ')
             ++at;
-        std::string field;
+        std::string_view field;
         if (at < text.size() && text[at] == '"') {
             const std::size_t close = text.find('"', at + 1);
             const std::size_t end = close == std::string_view::npos ? text.size() : close;
-            field = std::string(text.substr(at + 1, end - at - 1));
+            field = text.substr(at + 1, end - at - 1);
             at = end;
             while (at < text.size() && !isBreak(text[at]))
                 ++at;
@@ -40,7 +59,7 @@ std::vector<std::string> ListingFields(std::string_view text) {
             const std::size_t start = at;
             while (at < text.size() && !isBreak(text[at]))
                 ++at;
-            field = std::string(text.substr(start, at - start));
+            field = text.substr(start, at - start);
         }
         // One field end: a comma, or a line end with CR LF counted once.
         if (at < text.size()) {
@@ -49,8 +68,13 @@ std::vector<std::string> ListingFields(std::string_view text) {
                 ++at;
         }
         if (!field.empty())
-            fields.push_back(std::move(field));
+            take(field);
     }
+}
+
+std::vector<std::string> ListingFields(std::string_view text) {
+    std::vector<std::string> fields;
+    ForEachListingField(text, [&fields](std::string_view field) { fields.emplace_back(field); });
     return fields;
 }
 
@@ -81,11 +105,12 @@ bool ReadArchiveListing(MergedFileList& files, const std::string& archivePath,
     const auto content = platform::ReadFile(listingPath);
     if (!content)
         return false;
-    for (const std::string& name : ListingFields(*content)) {
+    ForEachListingField(*content, [&](std::string_view name) {
         CStoredFile& entry = files.Entry(name);
-        entry.SetFileName(name);
+        if (entry.FileName() != name)
+            entry.SetFileName(name);
         entry.AddZipSource(archivePath);
-    }
+    });
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "engine/tool_runner.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,8 +29,15 @@ class MergedFileList {
     std::size_t Count() const { return entries_.size(); }
 
   private:
+    struct KeyHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view key) const {
+            return std::hash<std::string_view>{}(key);
+        }
+    };
     std::vector<CStoredFile> entries_;
-    std::unordered_map<std::string, std::size_t> keys_;
+    std::unordered_map<std::string, std::size_t, KeyHash, std::equal_to<>> keys_;
+    std::string key_; // room for the key of the name looked up
 };
 
 // The fields of a listing file's text: a comma or a line end (CR LF, LF or CR)
@@ -38,6 +46,9 @@ class MergedFileList {
 // follows up to the next comma or line end is dropped). Empty fields name no
 // file and are left out.
 std::vector<std::string> ListingFields(std::string_view text);
+// The same fields, handed over one by one as they are found.
+void ForEachListingField(std::string_view text,
+                         const std::function<void(std::string_view field)>& take);
 
 // Runs the unzip utility (UnzipUtilPath) to write the names stored in the
 // archive into the listing file, and waits for it. A path that cannot go into

@@ -28,7 +28,9 @@ class CStoredFile {
 
   private:
     std::string fileName_;
-    std::vector<std::string> sources_;
+    // Archive paths are few and each is held by many files: they are kept
+    // once, for the life of the program, and pointed at.
+    std::vector<const std::string*> sources_;
 };
 
 } // namespace rk

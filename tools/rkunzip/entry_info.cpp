@@ -26,7 +26,7 @@ bool ExtendedMtime(zip_t* archive, zip_uint64_t index, std::int64_t& mtime) {
 
 } // namespace
 
-bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
+bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
     info = EntryInfo{};
     info.index = index;
     zip_uint8_t opsys = 0;
@@ -37,17 +37,11 @@ bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
     // "/" alone between folders; names from DOS and Windows without the
     // UTF-8 flag are CP437, where "\" also separates.
     info.madeOnUnix = haveAttributes && opsys == ZIP_OPSYS_UNIX;
-    zip_stat_t st;
-    zip_stat_init(&st);
-    const zip_flags_t encoding = info.madeOnUnix ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_GUESS;
-    if (zip_stat_index(archive, index, encoding, &st) != 0 || (st.valid & ZIP_STAT_NAME) == 0)
+    const char* name =
+        zip_get_name(archive, index, info.madeOnUnix ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_GUESS);
+    if (name == nullptr)
         return false;
-    info.name = st.name;
-    info.size = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0;
-    if ((st.valid & ZIP_STAT_MTIME) != 0)
-        info.mtime = static_cast<std::int64_t>(st.mtime);
-    ExtendedMtime(archive, index, info.mtime);
-
+    info.name = name;
     if (haveAttributes) {
         info.dosBits = attributes & 0xff;
         const auto unixMode = static_cast<mode_t>(attributes >> 16);
@@ -63,6 +57,20 @@ bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
     const char last = info.name.empty() ? '\0' : info.name.back();
     if (last == '/' || (last == '\\' && !info.madeOnUnix))
         info.kind = EntryKind::Folder;
+    return true;
+}
+
+bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
+    if (!ReadEntryName(archive, index, info))
+        return false;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive, index, 0, &st) != 0)
+        return false;
+    info.size = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0;
+    if ((st.valid & ZIP_STAT_MTIME) != 0)
+        info.mtime = static_cast<std::int64_t>(st.mtime);
+    ExtendedMtime(archive, index, info.mtime);
     return true;
 }
 

@@ -28,4 +28,8 @@ struct EntryInfo {
 // False when the entry cannot be read from the central directory.
 bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info);
 
+// Only the name, kind, mode and DOS bits (size and time left at 0), which is
+// all a listing needs.
+bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info);
+
 } // namespace rk::tools

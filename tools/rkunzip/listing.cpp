@@ -7,10 +7,10 @@ namespace rk::tools {
 
 std::string ListingText(zip_t* archive) {
     std::string text;
+    EntryInfo info;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        EntryInfo info;
-        if (!ReadEntryInfo(archive, static_cast<zip_uint64_t>(i), info) ||
+        if (!ReadEntryName(archive, static_cast<zip_uint64_t>(i), info) ||
             info.kind == EntryKind::Folder)
             continue;
         text += ListingLine(info.name, !info.madeOnUnix);
