@@ -13,31 +13,73 @@ namespace rk {
 
 namespace {
 
-// The key of a name, made in `key` (kept from one name to the next).
-std::string_view KeyOf(std::string_view name, std::string& key) {
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The hash of a name's key, the key made in `key` (kept from one name to the
+// next).
+std::size_t KeyHash(std::string_view name, std::string& key) {
     key.assign(name);
     for (char& c : key)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return key;
+        c = LowerAscii(c);
+    return std::hash<std::string_view>{}(key);
+}
+
+bool SameKey(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
 }
 
 } // namespace
 
-CStoredFile& MergedFileList::Entry(std::string_view name) {
-    const std::string_view key = KeyOf(name, key_);
-    auto found = keys_.find(key);
-    if (found == keys_.end()) {
-        found = keys_.emplace(key, entries_.size()).first;
-        entries_.emplace_back();
+std::size_t MergedFileList::SlotOf(std::string_view name, std::size_t hash) const {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const Slot& held = slots_[slot];
+        if (held.entry == 0 ||
+            (held.hash == hash && SameKey(entries_[held.entry - 1].FileName(), name)))
+            return slot;
     }
-    return entries_[found->second];
+}
+
+void MergedFileList::Grow() {
+    std::vector<Slot> old(slots_.empty() ? 64 : slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& held : old) {
+        if (held.entry == 0)
+            continue;
+        std::size_t slot = held.hash & mask;
+        while (slots_[slot].entry != 0)
+            slot = (slot + 1) & mask;
+        slots_[slot] = held;
+    }
+}
+
+CStoredFile& MergedFileList::Entry(std::string_view name) {
+    if ((entries_.size() + 1) * 2 > slots_.size())
+        Grow();
+    const std::size_t hash = KeyHash(name, key_);
+    Slot& slot = slots_[SlotOf(name, hash)];
+    if (slot.entry == 0) {
+        // The new entry's name is its key until the caller names it.
+        entries_.emplace_back().SetFileName(name);
+        slot = {hash, static_cast<std::uint32_t>(entries_.size())};
+    }
+    return entries_[slot.entry - 1];
 }
 
 const CStoredFile* MergedFileList::Find(std::string_view name) const {
+    if (slots_.empty())
+        return nullptr;
     std::string key;
-    const auto found = keys_.find(KeyOf(name, key));
-    return found == keys_.end() ? nullptr : &entries_[found->second];
+    const Slot& slot = slots_[SlotOf(name, KeyHash(name, key))];
+    return slot.entry == 0 ? nullptr : &entries_[slot.entry - 1];
 }
 
 void ForEachListingField(std::string_view text,

@@ -7,10 +7,10 @@
 #include "engine/tool_runner.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace rk {
@@ -19,8 +19,9 @@ namespace rk {
 // name with letter case ignored, kept in the order names were first met.
 class MergedFileList {
   public:
-    // The entry stored under the key of `name`; a new one with an empty
-    // FileName when the key is not there yet.
+    // The entry stored under the key of `name`; a new one named `name` when
+    // the key is not there yet. Its name may be set to another spelling of
+    // the same key, never to another key.
     CStoredFile& Entry(std::string_view name);
     // The entry under the key of `name`, or nothing.
     const CStoredFile* Find(std::string_view name) const;
@@ -29,14 +30,20 @@ class MergedFileList {
     std::size_t Count() const { return entries_.size(); }
 
   private:
-    struct KeyHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view key) const {
-            return std::hash<std::string_view>{}(key);
-        }
-    };
+    // The slot of the name's entry, or the empty slot where it belongs.
+    std::size_t SlotOf(std::string_view name, std::size_t hash) const;
+    void Grow();
+
     std::vector<CStoredFile> entries_;
-    std::unordered_map<std::string, std::size_t, KeyHash, std::equal_to<>> keys_;
+    // An open-addressed table over the entries, never more than half full:
+    // each slot holds the hash of a key and its entry's number plus one (0
+    // for an empty slot). Keys are not kept apart: an entry's name is its key
+    // with letter case ignored.
+    struct Slot {
+        std::size_t hash = 0;
+        std::uint32_t entry = 0;
+    };
+    std::vector<Slot> slots_;
     std::string key_; // room for the key of the name looked up
 };
 
