@@ -2,6 +2,7 @@
 
 #include "app/frm_upgrade.h"
 #include "app/start_up.h"
+#include "core/report_lines.h"
 #include "core/settings.h"
 #include "ui/seam.h"
 
@@ -31,9 +32,9 @@ bool Configured(const MainContext& context) {
         return true;
     if (!context.personPresent) {
         if (!context.displayProblem.empty())
-            Errors(context) << "rkbak: " << context.displayProblem << '\n';
-        Errors(context) << "rkbak: " << NotConfiguredText << " (" << problem
-                        << "; start Ravelkeep with a display to set its options)\n";
+            ReportLine(Errors(context), context.displayProblem);
+        ReportLine(Errors(context), std::string(NotConfiguredText) + " (" + problem +
+                                        "; start Ravelkeep with a display to set its options)");
         return false;
     }
     return ConfigureWithUser();
@@ -41,8 +42,8 @@ bool Configured(const MainContext& context) {
 
 MainOutcome RunInteractive(const MainContext& context) {
     if (!context.personPresent && !context.windowWithoutDisplayRequested) {
-        Errors(context) << "rkbak: the main window needs a display; set DISPLAY or "
-                           "WAYLAND_DISPLAY, or name an action such as /ib/JOB\n";
+        ReportLine(Errors(context), "the main window needs a display; set DISPLAY or "
+                                    "WAYLAND_DISPLAY, or name an action such as /ib/JOB");
         return {false, ExitUnusable};
     }
     context.lives.showMainWindow();

@@ -1,4 +1,5 @@
 #include "core/settings.h"
+#include "platform/ascii_text.h"
 
 #include "core/program_values.h"
 #include "core/text.h"
@@ -75,11 +76,7 @@ bool Replace(const std::string& path, std::string_view content) {
 // around them; every other line of the file is kept as it is.
 
 std::string TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(" \t");
-    return std::string(text.substr(first, last - first + 1));
+    return std::string(platform::TrimFrom(text, platform::kBlanks, platform::kBlanks));
 }
 
 bool IsOrdinaryHeader(std::string_view line) {

@@ -1,4 +1,5 @@
 #include "core/text.h"
+#include "platform/ascii_text.h"
 
 #include <charconv>
 #include <cmath>
@@ -36,20 +37,11 @@ std::string JoinFolder(const std::vector<std::string>& components, std::int16_t 
 } // namespace
 
 std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
+    return std::string(platform::TrimFrom(text, " ", " "));
 }
 
 std::string LowerCase(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
+    return platform::LowerAscii(text);
 }
 
 std::string AddBackslash(std::string_view text) {

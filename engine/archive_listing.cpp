@@ -1,4 +1,5 @@
 #include "engine/archive_listing.h"
+#include "platform/ascii_text.h"
 
 #include "core/file_checks.h"
 #include "core/program_values.h"
@@ -13,26 +14,13 @@ namespace rk {
 
 namespace {
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // The hash of a name's key, the key made in `key` (kept from one name to the
 // next).
 std::size_t KeyHash(std::string_view name, std::string& key) {
     key.assign(name);
     for (char& c : key)
-        c = LowerAscii(c);
+        c = platform::LowerAscii(c);
     return std::hash<std::string_view>{}(key);
-}
-
-bool SameKey(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -42,7 +30,8 @@ std::size_t MergedFileList::SlotOf(std::string_view name, std::size_t hash) cons
     for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const Slot& held = slots_[slot];
         if (held.entry == 0 ||
-            (held.hash == hash && SameKey(entries_[held.entry - 1].FileName(), name)))
+            (held.hash == hash &&
+             platform::SameIgnoringAsciiCase(entries_[held.entry - 1].FileName(), name)))
             return slot;
     }
 }
@@ -127,11 +116,9 @@ ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::strin
     } pieces[] = {
         {"unzip utility", UnzipUtilPath}, {"listing file", listingPath}, {"archive", archivePath}};
     for (const auto& piece : pieces) {
-        if (const auto problem = CommandPieceProblem(piece.piece, true)) {
+        if (auto refusal = PieceRefusal(piece.what, piece.piece, true, "unzip utility")) {
             ToolOutcome refused;
-            refused.startError = "the path of the " + std::string(piece.what) + " \"" +
-                                 std::string(piece.piece) +
-                                 "\" cannot be passed to the unzip utility: " + *problem;
+            refused.startError = std::move(*refusal);
             return refused;
         }
     }

@@ -1,12 +1,14 @@
 #include "engine/backup_run.h"
 
 #include "core/file_checks.h"
+#include "core/job_files.h"
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/folder_lock.h"
 
@@ -18,10 +20,8 @@ namespace rk {
 
 namespace {
 
-constexpr std::string_view kJobSettingsFile = "rkjob.ini";
-
-SettingsPlace JobPlace(const std::string& jobName, std::string section) {
-    return {std::move(section), JobStoreFolder + jobName, std::string(kJobSettingsFile)};
+SettingsPlace JobPlace(const std::string& jobName, std::string_view section) {
+    return JobSettingsPlace(JobFolderOf(jobName), section);
 }
 
 BackupOutcome Failure(std::string archiveName, std::string reason, std::string ownReason = {}) {
@@ -43,10 +43,9 @@ std::string LastLine(const std::string& text) {
 // The exclusion file may be missing (the utility then excludes nothing): its
 // folder still has a space-free form, and the name is appended to that.
 std::string ShortExclusionPath(const std::string& jobFolder) {
-    const std::string exclusion = jobFolder + "excl.ini";
-    std::string shortPath = GetShortPath(exclusion);
+    std::string shortPath = GetShortPath(ExclusionFilePath(jobFolder));
     if (shortPath.find(' ') != std::string::npos)
-        shortPath = GetShortPath(jobFolder) + "excl.ini";
+        shortPath = GetShortPath(jobFolder) + std::string(ExclusionFileName);
     return shortPath;
 }
 
@@ -98,20 +97,18 @@ std::string SourceListLine(std::string_view folderValue) {
 namespace {
 
 // The run itself, named from the time it started.
-BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const std::tm& local) {
+BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std::tm& local) {
     const std::string archiveName = BackupArchiveName(local);
     const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
     const std::string archivePath = jobFolder + archiveName;
     const std::string shortExclusion = ShortExclusionPath(jobFolder);
 
-    const double declared =
-        LeadingNumber(ReadSetting("foldercount", "0", JobPlace(jobName, "folders")));
-    if (!(declared > 0))
+    const long long count = ListedFolderCount(DeclaredFolderCount(JobFolderOf(jobName)));
+    if (count <= 0)
         return Failure(archiveName,
                        "The backup job \"" + jobName +
                            "\" has no source folders. Choose its source folders first.");
-    const long long count = RoundHalfEven(declared);
-    if (count > std::numeric_limits<std::int16_t>::max())
+    if (count > kMostSourceFolders)
         return Failure(archiveName, "The backup job \"" + jobName + "\" gives " +
                                         std::to_string(count) +
                                         " source folders; at most 32767 are possible.");
@@ -120,8 +117,7 @@ BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const st
     // line "\*.*", which is the root of the drive.
     std::string lines;
     for (long long n = 1; n <= count; ++n) {
-        const std::string folder =
-            ReadSetting("folder" + std::to_string(n), "", JobPlace(jobName, "folders"));
+        const std::string folder = SourceFolderValue(JobFolderOf(jobName), n);
         if (!Trim(folder).empty())
             lines += SourceListLine(folder) + "\r\n";
     }
@@ -163,11 +159,9 @@ BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const st
                   {"archive", archivePath, true},
                   {"source list file", shortList, false}};
     for (const auto& piece : pieces) {
-        if (const auto problem = CommandPieceProblem(piece.piece, piece.quoted))
-            return Failure(archiveName, "The path of the " + std::string(piece.what) + " \"" +
-                                            std::string(piece.piece) +
-                                            "\" cannot be passed to the zip utility: " + *problem +
-                                            ".");
+        if (auto refusal =
+                PieceRefusalSentence(piece.what, piece.piece, piece.quoted, "zip utility"))
+            return Failure(archiveName, std::move(*refusal));
     }
     const bool archiveExistedBefore = PathExists(archivePath);
     const ToolOutcome tool =
@@ -180,8 +174,8 @@ BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const st
                                         "\": " + tool.startError);
     const bool archiveExists = PathExists(archivePath);
     if ((tool.exitCode == 0 || tool.exitCode == 1) && archiveExists) {
-        if (mode == 0)
-            WriteSetting("rootbk", archiveName, JobPlace(jobName, "settings"));
+        if (mode == BackupMode::Root)
+            WriteSetting("rootbk", archiveName, JobPlace(jobName, JobSection::Settings));
         if (tool.exitCode == 0)
             return {BackupStatus::Made, archiveName, {}, {}};
         return {BackupStatus::MadeWithUnreadableFiles, archiveName,
@@ -216,12 +210,12 @@ BackupOutcome MakeBackup(std::int16_t mode, const std::string& jobName, const st
 
 } // namespace
 
-BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName) {
-    const std::time_t started = std::time(nullptr);
+BackupOutcome RunBackup(BackupMode mode, const std::string& jobName) {
+    const std::time_t started = platform::Now();
     std::tm local{};
     localtime_r(&started, &local);
     BackupOutcome outcome = MakeBackup(mode, jobName, local);
-    const std::time_t ended = std::time(nullptr);
+    const std::time_t ended = platform::Now();
     std::tm endedLocal{};
     localtime_r(&ended, &endedLocal);
     RecordLastBackup(jobName, mode, outcome, endedLocal);

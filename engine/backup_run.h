@@ -3,6 +3,8 @@
 // folders) or an incremental backup (the files changed since), made by the zip
 // utility into a new archive "rk_yyyy_mm_dd_hh_nn_ss.zip" in the job folder.
 
+#include "engine/backup_mode.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -34,8 +36,8 @@ std::string BackupArchiveName(const std::tm& localTime);
 // A line of the source list file: the folder trimmed, one backslash, "*.*".
 std::string SourceListLine(std::string_view folderValue);
 
-// Mode 0: root backup, 1: incremental backup. Records the archive as the
-// job's "rootbk" after a root backup that made it.
-BackupOutcome RunBackup(std::int16_t mode, const std::string& jobName);
+// Records the archive as the job's "rootbk" after a root backup that made
+// it.
+BackupOutcome RunBackup(BackupMode mode, const std::string& jobName);
 
 } // namespace rk

@@ -1,5 +1,6 @@
 #include "engine/backup_verification.h"
 
+#include "core/job_files.h"
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -7,6 +8,7 @@
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 
 #include <algorithm>
@@ -17,10 +19,10 @@ namespace rk {
 namespace {
 
 void RecordVerification(const std::string& jobFolder, const VerificationOutcome& outcome) {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = platform::Now();
     std::tm local{};
     localtime_r(&now, &local);
-    const SettingsPlace place{"lastverify", jobFolder, "rkjob.ini"};
+    const SettingsPlace place = JobSettingsPlace(jobFolder, JobSection::LastVerify);
     WriteSetting(std::nullopt, std::nullopt, place);
     WriteSetting("time", RecordedTime(local), place);
     WriteSetting("tested", std::to_string(outcome.tested), place);
@@ -46,8 +48,8 @@ VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& p
         progress.SetStatusText("Verifying " + name);
         const std::string archive = jobFolder + name;
         std::string reason;
-        if (const auto problem = CommandPieceProblem(archive, true)) {
-            reason = "it cannot be passed to the unzip utility: " + *problem;
+        if (auto refusal = ArchiveRefusal(archive, "unzip utility")) {
+            reason = std::move(*refusal);
         } else {
             const ToolOutcome tested = RunTool(TestCommandLine(UnzipUtilPath, archive));
             if (!UtilitySucceeded(tested))

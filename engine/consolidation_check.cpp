@@ -47,8 +47,8 @@ ArchiveCheck CheckArchiveHolds(const std::string& archivePath,
                                const std::vector<std::string>& expectedNames,
                                const std::string& listingPath) {
     // First by content: every entry reads back with its size and CRC.
-    if (const auto problem = CommandPieceProblem(archivePath, true))
-        return {false, "it cannot be passed to the unzip utility: " + *problem};
+    if (auto refusal = ArchiveRefusal(archivePath, "unzip utility"))
+        return {false, std::move(*refusal)};
     const ToolOutcome tested = RunTool(TestCommandLine(UnzipUtilPath, archivePath));
     if (!UtilitySucceeded(tested))
         return {false, "it does not read back correctly: " + UtilityFailureReason(tested)};

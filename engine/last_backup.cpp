@@ -1,6 +1,7 @@
 #include "engine/last_backup.h"
 
 #include "core/file_checks.h"
+#include "core/job_files.h"
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -11,11 +12,8 @@ namespace rk {
 
 namespace {
 
-constexpr std::string_view kSection = "lastbackup";
-constexpr std::string_view kJobSettingsFile = "rkjob.ini";
-
 SettingsPlace Place(const std::string& jobFolder) {
-    return {std::string(kSection), jobFolder, std::string(kJobSettingsFile)};
+    return JobSettingsPlace(jobFolder, JobSection::LastBackup);
 }
 
 std::string OutcomeWord(BackupStatus status) {
@@ -32,7 +30,7 @@ std::string OutcomeWord(BackupStatus status) {
 
 } // namespace
 
-void RecordLastBackup(const std::string& jobName, std::int16_t mode, const BackupOutcome& outcome,
+void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupOutcome& outcome,
                       const std::tm& ended) {
     const std::string jobFolder = JobStoreFolder + jobName;
     if (Trim(jobName).empty() || !FolderExists(jobFolder))
@@ -43,7 +41,7 @@ void RecordLastBackup(const std::string& jobName, std::int16_t mode, const Backu
     // The section is written anew, so no key of an earlier run stays.
     WriteSetting(std::nullopt, std::nullopt, place);
     WriteSetting("time", time, place);
-    WriteSetting("mode", mode == 0 ? "root" : "incremental", place);
+    WriteSetting("mode", mode == BackupMode::Root ? "root" : "incremental", place);
     WriteSetting("outcome", OutcomeWord(outcome.status), place);
     WriteSetting("archive", outcome.archiveName, place);
     if (!reason.empty())

@@ -3,6 +3,7 @@
 // kept in its own section "lastbackup" of the job's "rkjob.ini": when it
 // ended, root or incremental, its outcome, the archive and the reason.
 
+#include "engine/backup_mode.h"
 #include "engine/backup_run.h"
 
 #include <cstdint>
@@ -22,7 +23,7 @@ struct LastBackup {
 
 // Records the outcome of a run of `jobName` that ended at `ended`; a job
 // whose folder does not exist records nothing.
-void RecordLastBackup(const std::string& jobName, std::int16_t mode, const BackupOutcome& outcome,
+void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupOutcome& outcome,
                       const std::tm& ended);
 
 // A local time as these records write it: "yyyy-mm-dd hh:nn:ss".

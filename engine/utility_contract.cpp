@@ -20,12 +20,38 @@ std::optional<std::string> CommandPieceProblem(std::string_view piece, bool quot
     return std::nullopt;
 }
 
-std::string BackupCommandLine(std::int16_t mode, std::string_view shortZipPath,
+std::optional<std::string> PieceRefusal(std::string_view what, std::string_view piece, bool quoted,
+                                        std::string_view utility) {
+    const auto problem = CommandPieceProblem(piece, quoted);
+    if (!problem)
+        return std::nullopt;
+    return "the path of the " + std::string(what) + " \"" + std::string(piece) +
+           "\" cannot be passed to the " + std::string(utility) + ": " + *problem;
+}
+
+std::optional<std::string> PieceRefusalSentence(std::string_view what, std::string_view piece,
+                                                bool quoted, std::string_view utility) {
+    auto refusal = PieceRefusal(what, piece, quoted, utility);
+    if (refusal) {
+        refusal->front() = 'T';
+        *refusal += '.';
+    }
+    return refusal;
+}
+
+std::optional<std::string> ArchiveRefusal(std::string_view archivePath, std::string_view utility) {
+    const auto problem = CommandPieceProblem(archivePath, true);
+    if (!problem)
+        return std::nullopt;
+    return "it cannot be passed to the " + std::string(utility) + ": " + *problem;
+}
+
+std::string BackupCommandLine(BackupMode mode, std::string_view shortZipPath,
                               std::string_view shortExclusionPath, std::string_view archivePath,
                               std::string_view shortListPath) {
     std::string line(shortZipPath);
     line += ' ';
-    line += mode == 0 ? RootBackupOptions : IncrementalBackupOptions;
+    line += mode == BackupMode::Root ? RootBackupOptions : IncrementalBackupOptions;
     line += shortExclusionPath;
     line += ' ';
     line += Quoted(archivePath);

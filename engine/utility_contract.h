@@ -3,6 +3,8 @@
 // its pieces exactly; the pieces are checked first so that no piece can break
 // the line apart (see CommandPieceProblem).
 
+#include "engine/backup_mode.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -20,9 +22,21 @@ inline constexpr std::string_view ConsolidateOptions = "-a -p -r -whs -yp -^^";
 // blank either.
 std::optional<std::string> CommandPieceProblem(std::string_view piece, bool quoted);
 
+// What the person reads when a piece cannot go into a utility's command line,
+// or nothing when it can. `what` names the piece ("archive", "listing file"),
+// `utility` the utility ("zip utility", "unzip utility").
+// As a clause: the path of the WHAT "PIECE" cannot be passed to the UTILITY: WHY
+std::optional<std::string> PieceRefusal(std::string_view what, std::string_view piece, bool quoted,
+                                        std::string_view utility);
+// As a sentence: The path of the WHAT "PIECE" cannot be passed to the UTILITY: WHY.
+std::optional<std::string> PieceRefusalSentence(std::string_view what, std::string_view piece,
+                                                bool quoted, std::string_view utility);
+// For an archive the text names already: it cannot be passed to the UTILITY: WHY
+std::optional<std::string> ArchiveRefusal(std::string_view archivePath, std::string_view utility);
+
 // Root (mode 0) or incremental (mode 1) backup: short zip path, options,
 // short exclusion file path, quoted archive path, "@" + short list file path.
-std::string BackupCommandLine(std::int16_t mode, std::string_view shortZipPath,
+std::string BackupCommandLine(BackupMode mode, std::string_view shortZipPath,
                               std::string_view shortExclusionPath, std::string_view archivePath,
                               std::string_view shortListPath);
 

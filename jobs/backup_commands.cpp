@@ -18,11 +18,12 @@
 
 namespace rk::jobs {
 
-bool frmMain::RunJobBackup(std::int16_t mode) {
+bool frmMain::RunJobBackup(BackupMode mode) {
     const std::optional<std::string> name = SelectedJobName();
     if (!name || running_)
         return false;
-    SetStatusText(mode == 0 ? "Creating master root backup" : "Creating incremental backup");
+    SetStatusText(mode == BackupMode::Root ? "Creating master root backup"
+                                           : "Creating incremental backup");
 
     BackupOutcome outcome;
     {

@@ -1,12 +1,15 @@
 #include "jobs/frm_main.h"
 
+#include "core/job_files.h"
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
 #include "engine/last_backup.h"
 #include "engine/picker/status_progress.h"
+#include "jobs/command_numbers.h"
 #include "jobs/job_information.h"
 #include "jobs/job_store.h"
+#include "platform/clock.h"
 #include "schedule/installed_schedule.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
@@ -28,8 +31,8 @@ namespace rk::jobs {
 
 namespace {
 
-SettingsPlace JobPlace(const std::string& jobFolder, const char* section) {
-    return {section, jobFolder, JobSettingsFileName};
+SettingsPlace JobPlace(const std::string& jobFolder, std::string_view section) {
+    return JobSettingsPlace(jobFolder, section);
 }
 
 } // namespace
@@ -72,7 +75,7 @@ std::optional<std::string> OverdueText(const std::string& jobName,
     std::optional<std::time_t> since = last ? RecordedTimeValue(last->time) : std::nullopt;
     if (!since)
         since = installed.installedAt;
-    if (!since || !schedule::IsOverdue(*installed.schedule, *since, std::time(nullptr)))
+    if (!since || !schedule::IsOverdue(*installed.schedule, *since, platform::Now()))
         return std::nullopt;
     return "Scheduled " + schedule::Describe(*installed.schedule) +
            (last ? ", but the last backup was made " + schedule::ShownTime(*since)
@@ -115,9 +118,9 @@ void frmMain::UpdateProperties() {
     const std::optional<std::string> name = SelectedJobName();
     if (!name) {
         cmdExclude->setEnabled(false);
-        mnuJob[42]->setEnabled(false);
-        mnuJob[44]->setEnabled(false);
-        mnuJob[46]->setEnabled(false);
+        mnuJob[JobCommand::Exclusions]->setEnabled(false);
+        mnuJob[JobCommand::VerifyBackups]->setEnabled(false);
+        mnuJob[JobCommand::Schedule]->setEnabled(false);
         cmdSchedule->setEnabled(false);
         txtSource->setText("");
         lblInfo->setText("");
@@ -128,19 +131,18 @@ void frmMain::UpdateProperties() {
     }
     SetStatusText("Retrieving job information");
     cmdExclude->setEnabled(true);
-    mnuJob[42]->setEnabled(true);
-    mnuJob[44]->setEnabled(true);
-    mnuJob[46]->setEnabled(true);
+    mnuJob[JobCommand::Exclusions]->setEnabled(true);
+    mnuJob[JobCommand::VerifyBackups]->setEnabled(true);
+    mnuJob[JobCommand::Schedule]->setEnabled(true);
     cmdSchedule->setEnabled(true);
 
     const std::string jobFolder = JobStoreFolder + *name;
-    const double folderCount =
-        LeadingNumber(ReadSetting("foldercount", "0", JobPlace(jobFolder, "folders")));
-    const std::string firstFolder =
-        folderCount == 1 ? ReadSetting("folder1", "", JobPlace(jobFolder, "folders")) : "";
+    // The count as written: a job of exactly one folder shows that folder.
+    const double folderCount = DeclaredFolderCount(jobFolder);
+    const std::string firstFolder = folderCount == 1 ? SourceFolderValue(jobFolder, 1) : "";
     txtSource->setText(ui::ToQString(SourceText(folderCount, firstFolder)));
     const bool rootBackupPresent =
-        !ReadSetting("rootbk", "", JobPlace(jobFolder, "settings")).empty();
+        !ReadSetting("rootbk", "", JobPlace(jobFolder, JobSection::Settings)).empty();
     SetJobCommands(folderCount >= 1 && !rootBackupPresent, folderCount >= 1, true);
 
     const ArchiveTotals totals = MeasureArchives(jobFolder);
@@ -171,7 +173,7 @@ void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {
     }
     std::optional<std::time_t> next = installed.nextRun;
     if (!next && installed.problem.empty())
-        next = schedule::NextRun(*installed.schedule, std::time(nullptr));
+        next = schedule::NextRun(*installed.schedule, platform::Now());
     std::string text = "Schedule: " + schedule::Describe(*installed.schedule);
     if (!installed.problem.empty())
         text += ", not running: " + installed.problem;
@@ -182,11 +184,11 @@ void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {
 
 void frmMain::SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions) {
     cmdAction[0]->setEnabled(rootBackup);
-    mnuJob[10]->setEnabled(rootBackup);
+    mnuJob[JobCommand::RootBackup]->setEnabled(rootBackup);
     cmdAction[1]->setEnabled(incrementalBackup);
-    mnuJob[20]->setEnabled(incrementalBackup);
+    mnuJob[JobCommand::IncrementalBackup]->setEnabled(incrementalBackup);
     cmdChooseSource->setEnabled(sourceAndExclusions);
-    mnuJob[40]->setEnabled(sourceAndExclusions);
+    mnuJob[JobCommand::SourceFolders]->setEnabled(sourceAndExclusions);
 }
 
 void frmMain::lstBackupJobs_Click() {

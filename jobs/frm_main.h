@@ -4,6 +4,7 @@
 // bar whose first panel is the status text. Its status text and progress bar
 // are the program's progress display.
 
+#include "engine/backup_mode.h"
 #include "engine/progress_display.h"
 #include "jobs/folder_gatherer.h"
 
@@ -147,7 +148,7 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void ViewExtractConsolidate();
     void ShowAbout();
     // backup_commands.cpp: false when the run failed.
-    bool RunJobBackup(std::int16_t mode);
+    bool RunJobBackup(BackupMode mode);
     // Verify Backups: false when an archive does not read back.
     bool VerifyJobBackups();
     // The Schedule dialog for the selected job.

@@ -2,6 +2,7 @@
 // the wiring of every control to its event handler.
 
 #include "core/text.h"
+#include "jobs/command_numbers.h"
 #include "jobs/frm_main.h"
 #include "jobs/main_pictures.h"
 #include "ui/accessible_names.h"
@@ -129,35 +130,35 @@ void frmMain::BuildMenus() {
     tmnuFile = menuBar()->addMenu("&File");
     tmnuFile->setObjectName("tmnuFile");
     AddItems(*tmnuFile, "mnuFile", mnuFile,
-             {{5, "Connect..."},
+             {{FileCommand::Connect, "Connect..."},
               {6, "-"},
-              {10, "&New Backup Job..."},
-              {20, "&Delete Backup Job"},
-              {30, "&Refresh"},
+              {FileCommand::NewJob, "&New Backup Job..."},
+              {FileCommand::DeleteJob, "&Delete Backup Job"},
+              {FileCommand::Refresh, "&Refresh"},
               {35, "-"},
-              {40, "&Options..."},
+              {FileCommand::Options, "&Options..."},
               {45, "-"},
-              {50, "E&xit"}});
+              {FileCommand::Exit, "E&xit"}});
     tmnuJob = menuBar()->addMenu("&Job");
     tmnuJob->setObjectName("tmnuJob");
     AddItems(*tmnuJob, "mnuJob", mnuJob,
-             {{10, "Create Root Backup"},
-              {20, "Create Incremental Backup"},
-              {30, "View/Extract/Consolidate Files"},
+             {{JobCommand::RootBackup, "Create Root Backup"},
+              {JobCommand::IncrementalBackup, "Create Incremental Backup"},
+              {JobCommand::ViewExtractConsolidate, "View/Extract/Consolidate Files"},
               {35, "-"},
-              {40, "Source folder..."},
-              {42, "Exclude..."},
+              {JobCommand::SourceFolders, "Source folder..."},
+              {JobCommand::Exclusions, "Exclude..."},
               {43, "-"},
-              {44, "Verify Backups"},
-              {46, "Schedule..."}});
+              {JobCommand::VerifyBackups, "Verify Backups"},
+              {JobCommand::Schedule, "Schedule..."}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,
-             {{10, "&Help Topics"},
+             {{HelpCommand::Contents, "&Help Topics"},
               {15, "-"},
-              {16, "&Upgrade Notes"},
+              {HelpCommand::UpgradeNotes, "&Upgrade Notes"},
               {17, "-"},
-              {20, "&About Ravelkeep"}});
+              {HelpCommand::About, "&About Ravelkeep"}});
 }
 
 void frmMain::BuildToolbar() {

@@ -1,9 +1,11 @@
 #include "jobs/job_store.h"
 
 #include "core/file_checks.h"
+#include "core/job_files.h"
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "ui/seam.h"
 
@@ -27,8 +29,9 @@ constexpr const char* kTakenName = "A backup job with that name already exists!"
 constexpr const char* kShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
-SettingsPlace JobSettings(const std::string& jobFolder, const char* section = "settings") {
-    return {section, jobFolder, JobSettingsFileName};
+SettingsPlace JobSettings(const std::string& jobFolder,
+                          std::string_view section = JobSection::Settings) {
+    return JobSettingsPlace(jobFolder, section);
 }
 
 // Direct subfolders of a folder (ending with a backslash), in listing order.
@@ -45,7 +48,8 @@ std::vector<std::string> Subfolders(const std::string& folder) {
 }
 
 bool HoldsJobSettings(const std::string& jobFolder, unsigned mask) {
-    return !platform::Enumerate(AddBackslash(jobFolder) + JobSettingsFileName, mask).empty();
+    return !platform::Enumerate(AddBackslash(jobFolder) + std::string(JobSettingsFileName), mask)
+                .empty();
 }
 
 void Refuse(const std::string& text) {
@@ -55,8 +59,8 @@ void Refuse(const std::string& text) {
 // Takes a half-made job away again: its settings and exclusion files, then
 // the folder (only when it is empty by then).
 void RemoveHalfMadeJob(const std::string& jobFolder) {
-    platform::DeleteFile(AddBackslash(jobFolder) + JobSettingsFileName);
-    platform::DeleteFile(AddBackslash(jobFolder) + ExclusionFileName);
+    platform::DeleteFile(AddBackslash(jobFolder) + std::string(JobSettingsFileName));
+    platform::DeleteFile(ExclusionFilePath(jobFolder));
     platform::RemoveFolder(jobFolder);
 }
 
@@ -79,7 +83,7 @@ bool MakeJobFolder(const std::string& jobFolder) {
 } // namespace
 
 std::string SystemDateTimeText() {
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = platform::Now();
     std::tm local{};
     localtime_r(&now, &local);
     std::ostringstream text;
@@ -131,7 +135,7 @@ bool MakeJob(const std::string& name) {
     if (!MakeJobFolder(jobFolder))
         return false;
     const std::string templatePath = AppFolder + ExclusionTemplateName;
-    if (!platform::CopyFile(templatePath, AddBackslash(jobFolder) + ExclusionFileName)) {
+    if (!platform::CopyFile(templatePath, ExclusionFilePath(jobFolder))) {
         RemoveHalfMadeJob(jobFolder);
         Refuse("The exclusion template \"" + templatePath +
                "\" could not be copied into the new backup job, so the job was not made.");
@@ -161,8 +165,7 @@ void OfferMyDocumentsJob() {
     WriteSetting("folder", documents, JobSettings(jobFolder));
     // The documents folder is also the job's one source folder, so the job
     // can be backed up as it stands.
-    WriteSetting("foldercount", " 1", JobSettings(jobFolder, "folders"));
-    WriteSetting("folder1", documents, JobSettings(jobFolder, "folders"));
+    WriteSourceFolders(jobFolder, std::vector<std::string>{documents});
 }
 
 void DeleteJobFolder(const std::string& path) {

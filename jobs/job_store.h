@@ -7,8 +7,6 @@
 
 namespace rk {
 
-inline constexpr const char* JobSettingsFileName = "rkjob.ini";
-inline constexpr const char* ExclusionFileName = "excl.ini";
 inline constexpr const char* ExclusionTemplateName = "excl.txt";
 // The characters a job name may not hold: \ / : * ? < > | and the double quote.
 inline constexpr const char* RefusedJobNameCharacters = "\\/:*?<>|\"";

@@ -6,6 +6,7 @@
 #include "core/program_values.h"
 #include "core/text.h"
 #include "jobs/about_text.h"
+#include "jobs/command_numbers.h"
 #include "jobs/frm_main.h"
 #include "jobs/frm_schedule.h"
 #include "jobs/job_store.h"
@@ -33,22 +34,22 @@ void frmMain::mnuFile_Click(std::int16_t Index) {
     if (running_)
         return;
     switch (Index) {
-    case 5:
+    case FileCommand::Connect:
         Connect();
         break;
-    case 10:
+    case FileCommand::NewJob:
         NewBackupJob();
         break;
-    case 20:
+    case FileCommand::DeleteJob:
         DeleteBackupJob();
         break;
-    case 30:
+    case FileCommand::Refresh:
         DataRefresh();
         break;
-    case 40:
+    case FileCommand::Options:
         app::ShowOptions(this);
         break;
-    case 50:
+    case FileCommand::Exit:
         close();
         break;
     default:
@@ -61,25 +62,25 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
         return;
     bool completed = true;
     switch (Index) {
-    case 10:
-        completed = RunJobBackup(0);
+    case JobCommand::RootBackup:
+        completed = RunJobBackup(BackupMode::Root);
         break;
-    case 20:
-        completed = RunJobBackup(1);
+    case JobCommand::IncrementalBackup:
+        completed = RunJobBackup(BackupMode::Incremental);
         break;
-    case 30:
+    case JobCommand::ViewExtractConsolidate:
         ViewExtractConsolidate();
         break;
-    case 40:
+    case JobCommand::SourceFolders:
         ChooseSourceFolders();
         break;
-    case 42:
+    case JobCommand::Exclusions:
         EditExclusions();
         break;
-    case 44:
+    case JobCommand::VerifyBackups:
         completed = VerifyJobBackups();
         break;
-    case 46:
+    case JobCommand::Schedule:
         ScheduleJob();
         break;
     default:
@@ -92,14 +93,14 @@ void frmMain::mnuHelp_Click(std::int16_t Index) {
     if (running_)
         return;
     switch (Index) {
-    case 10:
+    case HelpCommand::Contents:
         // As a press of F1: the help opens at its contents.
         ui::ShowHelp();
         break;
-    case 16:
+    case HelpCommand::UpgradeNotes:
         app::ShowUpgradeNotes(this);
         break;
-    case 20:
+    case HelpCommand::About:
         ShowAbout();
         break;
     default:
@@ -121,7 +122,7 @@ void frmMain::cmdChooseSource_Click() {
 }
 
 void frmMain::cmdSchedule_Click() {
-    mnuJob_Click(46);
+    mnuJob_Click(JobCommand::Schedule);
 }
 
 void frmMain::cmdExclude_Click() {

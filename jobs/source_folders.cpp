@@ -2,6 +2,7 @@
 // exclusion file, opened in the desktop's editor.
 
 #include "core/file_checks.h"
+#include "core/job_files.h"
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
@@ -20,34 +21,33 @@ void frmMain::ChooseSourceFolders() {
     const std::optional<std::string> name = SelectedJobName();
     if (!name)
         return;
-    const SettingsPlace place{"folders", JobStoreFolder + *name, JobSettingsFileName};
+    const std::string jobFolder = JobFolderOf(*name);
 
     axFolderGatherer->SetTitleText("Folders to Back Up");
     axFolderGatherer->SetPromptText("Select the folders you want backed up:");
     axFolderGatherer->Clear();
-    const double declared = LeadingNumber(ReadSetting("foldercount", "0", place));
-    if (declared > 0) {
-        const long long count = RoundHalfEven(declared);
+    const long long count = ListedFolderCount(DeclaredFolderCount(jobFolder));
+    if (count > 0) {
         // A count no one could have made (a damaged or hand-edited file) is
         // refused as the backup run refuses it.
-        if (count > std::numeric_limits<std::int16_t>::max()) {
+        if (count > kMostSourceFolders) {
             ui::MsgBox("The backup job \"" + *name + "\" gives " + std::to_string(count) +
                            " source folders; at most 32767 are possible.",
                        ui::Buttons::OK, ui::Icon::Exclamation);
             return;
         }
         for (long long n = 1; n <= count; ++n)
-            axFolderGatherer->Add(FolderItem{ReadSetting("folder" + std::to_string(n), "", place)});
+            axFolderGatherer->Add(FolderItem{SourceFolderValue(jobFolder, n)});
     }
     axFolderGatherer->Prepare();
     axFolderGatherer->Present();
 
     if (axFolderGatherer->Confirmed()) {
-        WriteSetting(std::nullopt, std::nullopt, place);
         const FolderItems& items = axFolderGatherer->Items();
-        WriteSetting("foldercount", " " + std::to_string(items.Count()), place);
+        std::vector<std::string> folders;
         for (std::size_t n = 1; n <= items.Count(); ++n)
-            WriteSetting("folder" + std::to_string(n), items.Item(n).displayname, place);
+            folders.push_back(items.Item(n).displayname);
+        WriteSourceFolders(jobFolder, folders);
     }
     UpdateProperties();
 }
@@ -72,7 +72,7 @@ void frmMain::EditExclusions() {
     const std::optional<std::string> name = SelectedJobName();
     if (!name)
         return;
-    const std::string exclusions = AddBackslash(JobStoreFolder + *name) + ExclusionFileName;
+    const std::string exclusions = ExclusionFilePath(JobFolderOf(*name));
     // A missing exclusion file (a job made by the first-start offer) opens
     // nothing, and says nothing.
     if (PathExists(exclusions))

@@ -1,4 +1,5 @@
 #include "platform/file_system.h"
+#include "platform/ascii_text.h"
 
 #include "platform/drive_map.h"
 
@@ -20,7 +21,7 @@ namespace {
 constexpr const char* kDosAttributeName = "user.DOSATTRIB";
 
 char Lower(char c) {
-    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return LowerAscii(c);
 }
 
 bool MatchFrom(std::string_view name, std::string_view pattern) {
@@ -271,7 +272,25 @@ std::optional<std::string> ReadFile(std::string_view windowsPath) {
     const auto host = ToHostPath(windowsPath);
     if (!host)
         return std::nullopt;
-    const int fd = open(host->c_str(), O_RDONLY | O_CLOEXEC);
+    return ReadHostFile(*host);
+}
+
+std::optional<std::string> MakeHostFolders(const std::string& hostPath, mode_t mode) {
+    std::size_t start = 0;
+    while (start < hostPath.size()) {
+        std::size_t slash = hostPath.find('/', start + 1);
+        if (slash == std::string::npos)
+            slash = hostPath.size();
+        const std::string sofar = hostPath.substr(0, slash);
+        start = slash;
+        if (mkdir(sofar.c_str(), mode) != 0 && errno != EEXIST)
+            return "cannot make the folder " + sofar + ": " + std::strerror(errno);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ReadHostFile(const std::string& hostPath) {
+    const int fd = open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     struct stat info {};

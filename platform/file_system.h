@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <vector>
 
 namespace rk::platform {
@@ -63,6 +64,10 @@ bool WriteAllBytes(int fd, const void* data, std::size_t size);
 
 // Whole-file access. ReadFile gives nothing when the file cannot be read.
 std::optional<std::string> ReadFile(std::string_view windowsPath);
+std::optional<std::string> ReadHostFile(const std::string& hostPath);
+// Makes the host folder and those above it that are missing, with `mode`;
+// why it could not, or nothing.
+std::optional<std::string> MakeHostFolders(const std::string& hostPath, mode_t mode);
 // Writes a new file beside the target, flushes it and renames it over the
 // target, so a failure never leaves a cut file under the target's name.
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content);

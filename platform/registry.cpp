@@ -1,4 +1,5 @@
 #include "platform/registry.h"
+#include "platform/ascii_text.h"
 
 #include "platform/drive_map.h"
 #include "platform/system_folders.h"
@@ -17,20 +18,11 @@ constexpr std::string_view kShellFolders =
     "software\\microsoft\\windows\\currentversion\\explorer\\shell folders";
 
 std::string Lower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return lower;
+    return LowerAscii(text);
 }
 
 std::string TrimBlanks(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && (text[begin] == ' ' || text[begin] == '\t'))
-        ++begin;
-    while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t' || text[end - 1] == '\r'))
-        --end;
-    return std::string(text.substr(begin, end - begin));
+    return std::string(TrimFrom(text, kBlanks, kBlanksAndCr));
 }
 
 std::string StorePath() {

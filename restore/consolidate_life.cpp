@@ -5,6 +5,7 @@
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
 
+#include "core/report_lines.h"
 #include "platform/drive_map.h"
 #include "ui/qt_text.h"
 
@@ -20,15 +21,7 @@ namespace {
 
 // One line per line of the text, each starting with the program's name.
 void Report(std::ostream& errors, const std::string& text) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        if (end > start)
-            errors << "rkbak: " << text.substr(start, end - start) << '\n';
-        start = end + 1;
-    }
+    ReportLines(errors, text);
 }
 
 // Removes a folder tree without following links; folders restored without

@@ -2,6 +2,7 @@
 
 #include "app/main.h"
 #include "core/program_values.h"
+#include "core/report_lines.h"
 #include "core/text.h"
 #include "engine/backup_run.h"
 #include "jobs/job_store.h"
@@ -12,15 +13,14 @@ namespace rk {
 
 int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
     if (Trim(jobName).empty()) {
-        errors << "rkbak: /ib needs the name of a backup job, as in /ib/Weekly\n";
+        ReportLine(errors, "/ib needs the name of a backup job, as in /ib/Weekly");
         return app::ExitUnusable;
     }
     if (!JobExists(jobName)) {
-        errors << "rkbak: there is no backup job named \"" << jobName << "\" in " << JobStoreFolder
-               << '\n';
+        ReportLine(errors, "there is no backup job named \"" + jobName + "\" in " + JobStoreFolder);
         return app::ExitUnusable;
     }
-    const BackupOutcome outcome = RunBackup(1, jobName);
+    const BackupOutcome outcome = RunBackup(BackupMode::Incremental, jobName);
     switch (outcome.status) {
     case BackupStatus::Made:
         return app::ExitSuccess;
@@ -33,7 +33,7 @@ int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
     std::string reason = outcome.ownReason;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
         reason.pop_back();
-    errors << "rkbak: job \"" << jobName << "\": " << reason << '\n';
+    ReportLine(errors, "job \"" + jobName + "\": " + reason);
     return app::ExitFailed;
 }
 

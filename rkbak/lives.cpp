@@ -1,6 +1,7 @@
 #include "rkbak/lives.h"
 
 #include "core/program_values.h"
+#include "core/report_lines.h"
 #include "engine/last_backup.h"
 #include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
@@ -19,7 +20,7 @@ namespace {
 // The lines a run wrote, without the program's "rkbak: " in front; at most
 // a screenful.
 std::string NotificationBody(const std::string& errorText) {
-    constexpr std::string_view prefix = "rkbak: ";
+    constexpr std::string_view prefix = kReportPrefix;
     constexpr int kMostLines = 12;
     std::istringstream lines(errorText);
     std::string body;

@@ -3,6 +3,7 @@
 
 #include "app/main.h"
 #include "app/command_line.h"
+#include "core/report_lines.h"
 #include "engine/tool_runner.h"
 #include "jobs/frm_main.h"
 #include "platform/drive_map.h"
@@ -60,7 +61,7 @@ bool AllowFallbackToNoDisplay() {
 // XDG_RUNTIME_DIR, a display that cannot be opened) would land in cron mail.
 void QuietQtMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg)
-        std::cerr << "rkbak: " << message.toStdString() << '\n';
+        rk::ReportLine(std::cerr, message.toStdString());
 }
 
 // Nobody can see a window on these platforms.
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
 
     rk::platform::ReloadDriveMap();
     if (const std::string error = rk::platform::DriveMapError(); !error.empty()) {
-        std::cerr << "rkbak: " << error << '\n';
+        rk::ReportLine(std::cerr, error);
         return rk::app::ExitUnusable;
     }
 

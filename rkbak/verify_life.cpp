@@ -2,6 +2,7 @@
 
 #include "app/main.h"
 #include "core/program_values.h"
+#include "core/report_lines.h"
 #include "core/text.h"
 #include "engine/backup_verification.h"
 #include "jobs/job_store.h"
@@ -12,19 +13,18 @@ namespace rk {
 
 int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
     if (Trim(jobName).empty()) {
-        errors << "rkbak: /verify needs the name of a backup job, as in /verify/Weekly\n";
+        ReportLine(errors, "/verify needs the name of a backup job, as in /verify/Weekly");
         return app::ExitUnusable;
     }
     if (!JobExists(jobName)) {
-        errors << "rkbak: there is no backup job named \"" << jobName << "\" in " << JobStoreFolder
-               << '\n';
+        ReportLine(errors, "there is no backup job named \"" + jobName + "\" in " + JobStoreFolder);
         return app::ExitUnusable;
     }
     NoProgress progress;
     const VerificationOutcome outcome = VerifyBackups(jobName, progress);
     for (const VerifiedArchive& archive : outcome.failed)
-        errors << "rkbak: job \"" << jobName << "\": the backup " << archive.name
-               << " does not read back correctly: " << archive.reason << '\n';
+        ReportLine(errors, "job \"" + jobName + "\": the backup " + archive.name +
+                               " does not read back correctly: " + archive.reason);
     return outcome.failed.empty() ? app::ExitSuccess : app::ExitFailed;
 }
 

@@ -1,5 +1,6 @@
 #include "schedule/installed_schedule.h"
 
+#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/host_program.h"
 #include "platform/system_folders.h"
@@ -38,33 +39,9 @@ std::string Complaint(const HostProgramOutcome& outcome) {
     return text;
 }
 
-std::optional<std::string> ReadHostFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 bool Exists(const std::string& path) {
     struct stat info {};
     return lstat(path.c_str(), &info) == 0;
-}
-
-std::optional<std::string> MakeFolders(const std::string& path) {
-    std::string sofar;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t slash = path.find('/', start + 1);
-        if (slash == std::string::npos)
-            slash = path.size();
-        sofar = path.substr(0, slash);
-        start = slash;
-        if (mkdir(sofar.c_str(), 0755) != 0 && errno != EEXIST)
-            return "cannot make the folder " + sofar + ": " + std::strerror(errno);
-    }
-    return std::nullopt;
 }
 
 struct UnitFiles {
@@ -165,7 +142,7 @@ bool SystemdUserManagerAvailable() {
 InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askScheduler) {
     InstalledSchedule installed;
     const UnitFiles files = FilesOf(jobName);
-    if (const std::optional<std::string> timer = ReadHostFile(files.timer)) {
+    if (const std::optional<std::string> timer = platform::ReadHostFile(files.timer)) {
         installed.place = Place::SystemdTimer;
         installed.unitName = files.name + ".timer";
         installed.schedule = ScheduleOfTimer(*timer);
@@ -209,7 +186,7 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
         installed.schedule = ScheduleOfCrontabLine(*line);
         installed.enabled = true;
         if (installed.schedule)
-            installed.nextRun = NextRun(*installed.schedule, std::time(nullptr));
+            installed.nextRun = NextRun(*installed.schedule, platform::Now());
     }
     return installed;
 }
@@ -227,7 +204,8 @@ std::optional<std::string> InstallSchedule(const std::string& jobName, const Sch
     const UnitFiles files = FilesOf(jobName);
     const bool haveCrontab = platform::HostProgramExists("crontab");
     if (SystemdUserManagerAvailable()) {
-        if (const std::optional<std::string> problem = MakeFolders(UnitFolder()))
+        if (const std::optional<std::string> problem =
+                platform::MakeHostFolders(UnitFolder(), 0755))
             return problem;
         if (!platform::WriteHostFileAtomically(files.service, ServiceText(jobName, command)) ||
             !platform::WriteHostFileAtomically(files.timer, TimerText(jobName, schedule)))

@@ -16,10 +16,12 @@ packages=(
     libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev
     googletest libgtest-dev
     zip unzip 7zip xdg-utils dbus-daemon dbus-bin
+    clang-format
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
 # independent readers; dbus-run-session gives the notification tests a
-# session bus of their own. The benchmark also times bsdtar; only "bench" needs it.
+# session bus of their own; clang-format checks the sources' form in CI.
+# The benchmark also times bsdtar; only "bench" needs it.
 bench_packages=(libarchive-tools)
 if [ "$mode" = bench ]; then
     packages+=("${bench_packages[@]}")
@@ -60,14 +62,17 @@ run)
     exec "$top/build/rkbak/rkbak" "$@"
     ;;
 test)
-    build "$top/build"
+    build "$top/build" -DRK_WARNINGS_AS_ERRORS=ON
     cd "$top/build"
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" "$@"
     ;;
 sanitize)
-    build "$top/build-sanitize" -DRK_SANITIZE=ON
+    build "$top/build-sanitize" -DRK_SANITIZE=ON -DRK_WARNINGS_AS_ERRORS=ON
     cd "$top/build-sanitize"
-    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+    # Leaks are reported, except the allocations Qt and the libraries below
+    # it keep for the life of a process (tests/lsan.supp).
+    QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
+        LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --output-on-failure -j "$jobs" "$@"
     ;;

@@ -1,4 +1,5 @@
 #include "ui/headless_seam.h"
+#include "core/report_lines.h"
 
 #include <QDialog>
 
@@ -37,7 +38,7 @@ Answer DoNothingAnswer(Buttons buttons) {
 HeadlessSeam::HeadlessSeam(std::ostream& errors) : errors_(errors) {}
 
 Answer HeadlessSeam::ShowMessage(const Message& message) {
-    errors_ << "rkbak: " << OneLine(message.text) << '\n';
+    ReportLine(errors_, OneLine(message.text));
     return DoNothingAnswer(message.buttons);
 }
 

@@ -1,4 +1,5 @@
 #include "ui/seam.h"
+#include "core/report_lines.h"
 
 #include <QDialog>
 
@@ -44,7 +45,7 @@ class MissingSeam final : public Seam {
 
   private:
     static void Complain(const std::string& what) {
-        std::cerr << "rkbak: no user interface for " << what << '\n';
+        ReportLine(std::cerr, "no user interface for " + what);
     }
 };
 

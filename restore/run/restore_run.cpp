@@ -18,11 +18,7 @@ namespace {
 // Why a piece cannot go into a utility's command line, or empty text.
 std::string PieceProblem(std::string_view what, std::string_view piece, bool quoted,
                          std::string_view utility) {
-    const auto problem = CommandPieceProblem(piece, quoted);
-    if (!problem)
-        return {};
-    return "The path of the " + std::string(what) + " \"" + std::string(piece) +
-           "\" cannot be passed to the " + std::string(utility) + ": " + *problem + ".";
+    return PieceRefusalSentence(what, piece, quoted, utility).value_or(std::string());
 }
 
 std::string JoinedLines(const std::vector<std::string>& lines) {

@@ -1,6 +1,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "engine/backup_run.h"
+#include "platform/clock.h"
 #include "platform/drive_map.h"
 #include "support/sandbox.h"
 
@@ -36,7 +37,9 @@ class BackupRunTest : public ::testing::Test {
         box.write(box.c() / "Data" / "sub" / "b.txt", "beta");
         box.write(box.c() / "Data" / "scratch.tmp", "skip me");
         box.write(box.d() / "More Files" / "c.txt", "gamma");
+        platform::SetClock([this] { return now; });
     }
+    void TearDown() override { platform::SetClock({}); }
 
     void setFolders(const std::string& count, std::vector<std::string> folders) {
         SettingsPlace place{"folders", "C:\\My Backups\\Weekly Job", "rkjob.ini"};
@@ -62,12 +65,13 @@ class BackupRunTest : public ::testing::Test {
     }
 
     // Backup names carry the second; successive runs must not share one.
-    static void nextSecond() { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); }
+    std::time_t now = std::time(nullptr);
+    void nextSecond() { ++now; }
 };
 
 TEST_F(BackupRunTest, RootThenIncrementalThroughTheRealZipUtility) {
     setFolders(" 2", {" C:\\Data ", "D:\\More Files\\"});
-    const BackupOutcome root = RunBackup(0, "Weekly Job");
+    const BackupOutcome root = RunBackup(BackupMode::Root, "Weekly Job");
     ASSERT_EQ(root.status, BackupStatus::Made) << root.reason;
     EXPECT_EQ(rootbk(), root.archiveName);
     EXPECT_EQ(stored(root.archiveName),
@@ -77,7 +81,7 @@ TEST_F(BackupRunTest, RootThenIncrementalThroughTheRealZipUtility) {
     nextSecond();
     box.write(box.c() / "Data" / "a.txt", "alpha, changed");
     box.write(box.c() / "Data" / "new.txt", "new");
-    const BackupOutcome incremental = RunBackup(1, "Weekly Job");
+    const BackupOutcome incremental = RunBackup(BackupMode::Incremental, "Weekly Job");
     ASSERT_EQ(incremental.status, BackupStatus::Made) << incremental.reason;
     EXPECT_NE(incremental.archiveName, root.archiveName);
     EXPECT_EQ(stored(incremental.archiveName),
@@ -89,13 +93,13 @@ TEST_F(BackupRunTest, RootThenIncrementalThroughTheRealZipUtility) {
 TEST_F(BackupRunTest, NoUsableFolderCountMakesNothingAndSaysSo) {
     for (const char* count : {"", "0", "abc", "-3"}) {
         setFolders(count, {"C:\\Data"});
-        const BackupOutcome outcome = RunBackup(0, "Weekly Job");
+        const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
         EXPECT_EQ(outcome.status, BackupStatus::Failed) << count;
         EXPECT_NE(outcome.reason.find("no source folders"), std::string::npos) << outcome.reason;
         EXPECT_EQ(rootbk(), "<none>") << "rootbk names only archives that exist";
     }
     setFolders("40000", {"C:\\Data"});
-    EXPECT_EQ(RunBackup(0, "Weekly Job").status, BackupStatus::Failed);
+    EXPECT_EQ(RunBackup(BackupMode::Root, "Weekly Job").status, BackupStatus::Failed);
     EXPECT_EQ(listFilesLeft(), 0u);
     size_t archives = 0;
     for (const auto& e : fs::directory_iterator(job))
@@ -105,14 +109,14 @@ TEST_F(BackupRunTest, NoUsableFolderCountMakesNothingAndSaysSo) {
 
 TEST_F(BackupRunTest, AHalfCountRoundsToEvenAndMissingUtilityFails) {
     setFolders("2.5", {"C:\\Data", "D:\\More Files", "C:\\Elsewhere"});
-    const BackupOutcome two = RunBackup(0, "Weekly Job");
+    const BackupOutcome two = RunBackup(BackupMode::Root, "Weekly Job");
     ASSERT_EQ(two.status, BackupStatus::Made) << two.reason;
     EXPECT_EQ(stored(two.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/sub/b.txt", "More Files/c.txt"}));
 
     nextSecond();
     ZipUtilPath = "C:\\Tools\\missing zip";
-    const BackupOutcome missing = RunBackup(0, "Weekly Job");
+    const BackupOutcome missing = RunBackup(BackupMode::Root, "Weekly Job");
     EXPECT_EQ(missing.status, BackupStatus::Failed);
     EXPECT_FALSE(missing.reason.empty());
     EXPECT_EQ(rootbk(), two.archiveName) << "a failed root run keeps the last good rootbk";
@@ -122,7 +126,7 @@ TEST_F(BackupRunTest, AHalfCountRoundsToEvenAndMissingUtilityFails) {
 TEST_F(BackupRunTest, AMissingExclusionFileExcludesNothing) {
     fs::remove(job / "excl.ini");
     setFolders("1", {"C:\\Data"});
-    const BackupOutcome outcome = RunBackup(0, "Weekly Job");
+    const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
     ASSERT_EQ(outcome.status, BackupStatus::Made) << outcome.reason;
     EXPECT_EQ(stored(outcome.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/scratch.tmp", "Data/sub/b.txt"}));

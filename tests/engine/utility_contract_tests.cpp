@@ -8,12 +8,13 @@ namespace {
 using namespace rk;
 
 TEST(UtilityContract, CommandLinesAreExactToTheByte) {
-    EXPECT_EQ(BackupCommandLine(0, "C:\\TOOLS\\WZZIP.EXE", "C:\\BACKUPS\\MYJOB\\EXCL.INI",
-                                "C:\\Backups\\MyJob\\rk_2002_03_05_14_07_09.zip",
-                                "C:\\APPS\\RK3F.TMP"),
-              "C:\\TOOLS\\WZZIP.EXE -a+ -P -r -whs -yp -^^ -x@C:\\BACKUPS\\MYJOB\\EXCL.INI "
-              "\"C:\\Backups\\MyJob\\rk_2002_03_05_14_07_09.zip\" @C:\\APPS\\RK3F.TMP");
-    EXPECT_EQ(BackupCommandLine(1, "Z", "E", "A", "L"), "Z -i -P -r -whs -yp -^^ -x@E \"A\" @L");
+    EXPECT_EQ(
+        BackupCommandLine(BackupMode::Root, "C:\\TOOLS\\WZZIP.EXE", "C:\\BACKUPS\\MYJOB\\EXCL.INI",
+                          "C:\\Backups\\MyJob\\rk_2002_03_05_14_07_09.zip", "C:\\APPS\\RK3F.TMP"),
+        "C:\\TOOLS\\WZZIP.EXE -a+ -P -r -whs -yp -^^ -x@C:\\BACKUPS\\MYJOB\\EXCL.INI "
+        "\"C:\\Backups\\MyJob\\rk_2002_03_05_14_07_09.zip\" @C:\\APPS\\RK3F.TMP");
+    EXPECT_EQ(BackupCommandLine(BackupMode::Incremental, "Z", "E", "A", "L"),
+              "Z -i -P -r -whs -yp -^^ -x@E \"A\" @L");
     EXPECT_EQ(ListingCommandLine("C:\\rk\\rkunzip", "C:\\rk\\filelist.tmp", "C:\\B\\J\\a.zip"),
               "\"C:\\rk\\rkunzip\" -@\"C:\\rk\\filelist.tmp\" \"C:\\B\\J\\a.zip\"");
     EXPECT_EQ(ExtractCommandLine("U", "C:\\B\\a.zip", "C:\\T\\rk0\\"),

@@ -32,7 +32,7 @@ class UtilityRunnerTest : public ::testing::Test {
         box.write(job / "list.tmp", "C:\\Meine Daten\\*.*\r\n");
     }
 
-    ToolOutcome Backup(std::int16_t mode, const std::string& archive) {
+    ToolOutcome Backup(BackupMode mode, const std::string& archive) {
         return RunTool(BackupCommandLine(mode, GetShortPath(zip),
                                          GetShortPath(jobText + "excl.ini"), jobText + archive,
                                          GetShortPath(jobText + "list.tmp")));
@@ -40,7 +40,7 @@ class UtilityRunnerTest : public ::testing::Test {
 };
 
 TEST_F(UtilityRunnerTest, BackupListingAndExtractionRoundTrip) {
-    const ToolOutcome made = Backup(0, "rk_2026_01_02_03_04_05.zip");
+    const ToolOutcome made = Backup(BackupMode::Root, "rk_2026_01_02_03_04_05.zip");
     ASSERT_TRUE(made.started);
     ASSERT_EQ(made.exitCode, 0) << made.stderrTail;
     const auto tested =
@@ -72,7 +72,7 @@ TEST_F(UtilityRunnerTest, BackupListingAndExtractionRoundTrip) {
 }
 
 TEST_F(UtilityRunnerTest, ConsolidationRestoresToTheSameNames) {
-    ASSERT_EQ(Backup(0, "rk_1.zip").exitCode, 0);
+    ASSERT_EQ(Backup(BackupMode::Root, "rk_1.zip").exitCode, 0);
     ASSERT_EQ(RunTool(ExtractCommandLine(unzip, jobText + "rk_1.zip", "C:\\Temp Folder\\rk 0\\"))
                   .exitCode,
               0);
@@ -93,7 +93,7 @@ TEST_F(UtilityRunnerTest, FailuresComeBackWithTheirReason) {
     EXPECT_NE(corrupt.stderrTail.find("rk_bad.zip"), std::string::npos) << corrupt.stderrTail;
 
     box.write(job / "list.tmp", "C:\\No Such Folder\\*.*\r\n");
-    const ToolOutcome missing = Backup(1, "rk_2.zip");
+    const ToolOutcome missing = Backup(BackupMode::Incremental, "rk_2.zip");
     EXPECT_NE(missing.exitCode, 0);
     EXPECT_NE(missing.stderrTail.find("No Such Folder"), std::string::npos) << missing.stderrTail;
 }

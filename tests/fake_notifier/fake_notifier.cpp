@@ -10,8 +10,8 @@
 // It exits with PROGRAM's exit code, or 125 when it cannot take the name.
 
 #include <QCoreApplication>
-#include <QDBusConnection>
 #include <QDBusArgument>
+#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
 #include <QFile>

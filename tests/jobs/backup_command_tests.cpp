@@ -5,7 +5,9 @@
 
 #include "engine/backup_run.h"
 #include "engine/tool_runner.h"
+#include "jobs/command_numbers.h"
 #include "main_window_fixture.h"
+#include "platform/clock.h"
 #include "platform/drive_map.h"
 
 #include <QApplication>
@@ -39,8 +41,16 @@ class BackupCommandTest : public MainWindowTest {
         sandbox.write(Job("Weekly", "[folders]\r\nfoldercount=1\r\nfolder1=C:\\Data\r\n") /
                           "excl.ini",
                       "*.tmp\r\n");
+        platform::SetClock([this] { return now; });
     }
-    void TearDown() override { SetToolWaitHook({}); }
+    void TearDown() override {
+        SetToolWaitHook({});
+        platform::SetClock({});
+    }
+
+    // Archive names carry the second of the run: the next run gets the next.
+    std::time_t now = std::time(nullptr);
+    void NextSecond() { ++now; }
 
     std::vector<std::string> Archives() const {
         std::vector<std::string> names;
@@ -77,18 +87,16 @@ TEST_F(BackupCommandTest, RootThenIncrementalBackupFromTheWindow) {
               std::string::npos);
     Reselect(*window);
     EXPECT_FALSE(window->cmdAction[0]->isEnabled());
-    EXPECT_FALSE(window->mnuJob.at(10)->isEnabled());
+    EXPECT_FALSE(window->mnuJob.at(jobs::JobCommand::RootBackup)->isEnabled());
     EXPECT_TRUE(window->cmdAction[1]->isEnabled());
     EXPECT_NE(Text(window->lblInfo).find("1 backup file(s) (including root backup)"),
               std::string::npos)
         << Text(window->lblInfo);
 
     // Archive names carry the second of the run.
-    const auto later = std::chrono::system_clock::now() + std::chrono::milliseconds(1100);
-    while (std::chrono::system_clock::now() < later)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    NextSecond();
     sandbox.write(sandbox.c() / "Data" / "c.txt", "gamma");
-    window->mnuJob.at(20)->trigger();
+    window->mnuJob.at(jobs::JobCommand::IncrementalBackup)->trigger();
     EXPECT_EQ(window->StatusText(), "Done");
     EXPECT_EQ(Archives().size(), 2u);
     EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}), root);
@@ -117,7 +125,7 @@ TEST_F(BackupCommandTest, NoSecondRunWhileOneIsInProgress) {
         EXPECT_FALSE(window->Toolbar1->isEnabled());
         EXPECT_FALSE(window->centralWidget()->isEnabled());
         window->cmdAction[1]->click();
-        window->mnuJob_Click(20);
+        window->mnuJob_Click(jobs::JobCommand::IncrementalBackup);
         window->cmdAction_Click(0);
         window->Toolbar1_ButtonClick(3);
         window->close();
@@ -156,7 +164,7 @@ TEST_F(BackupCommandTest, AFailedRunIsToldAndNotRecorded) {
     ZipUtilPath = "C:\\prog\\no-such-zip";
     Select(*window, "Weekly");
     seam.AnswerMessage(Answer::OK);
-    window->mnuJob.at(20)->trigger();
+    window->mnuJob.at(jobs::JobCommand::IncrementalBackup)->trigger();
     EXPECT_EQ(window->StatusText(), "Could not complete last action");
     ASSERT_EQ(seam.Calls().size(), 2u);
     EXPECT_EQ(
@@ -193,7 +201,7 @@ TEST_F(BackupCommandTest, TheLastBackupIsShownAndAFailureMarked) {
 
     ZipUtilPath = "C:\\prog\\no-such-zip";
     seam.AnswerMessage(Answer::OK);
-    window->mnuJob.at(20)->trigger();
+    window->mnuJob.at(jobs::JobCommand::IncrementalBackup)->trigger();
     window->DataRefresh();
     Select(*window, "Weekly");
     const std::string failed = window->lblLastBackup->text().toStdString();
@@ -222,7 +230,7 @@ TEST_F(BackupCommandTest, VerifyNamesTheDamagedArchive) {
     sandbox.write(damaged, bytes);
 
     seam.AnswerMessage(Answer::OK);
-    window->mnuJob.at(44)->trigger();
+    window->mnuJob.at(jobs::JobCommand::VerifyBackups)->trigger();
     EXPECT_EQ(window->StatusText(), "Could not complete last action");
     ASSERT_EQ(seam.Calls().size(), 1u);
     const std::string& text = seam.Calls()[0].text;
@@ -236,7 +244,7 @@ TEST_F(BackupCommandTest, VerifyNamesTheDamagedArchive) {
 
     fs::remove(damaged);
     seam.AnswerMessage(Answer::OK);
-    window->mnuJob.at(44)->trigger();
+    window->mnuJob.at(jobs::JobCommand::VerifyBackups)->trigger();
     EXPECT_EQ(window->StatusText(), "Done");
     ASSERT_EQ(seam.Calls().size(), 2u);
     EXPECT_EQ(seam.Calls()[1].text, "All 1 backups of the job \"Weekly\" read back correctly.");
@@ -251,7 +259,7 @@ TEST_F(BackupCommandTest, TheJobListHasTheFocusAfterABackup) {
     QApplication::setActiveWindow(window.get());
     Select(*window, "Weekly");
     window->lstBackupJobs->setFocus();
-    window->mnuJob.at(10)->trigger();
+    window->mnuJob.at(jobs::JobCommand::RootBackup)->trigger();
     EXPECT_EQ(window->StatusText(), "Done");
     EXPECT_EQ(QApplication::focusWidget(), window->lstBackupJobs);
 }
@@ -277,7 +285,7 @@ TEST_F(BackupCommandTest, TheZipUtilityReportsItsProgress) {
     {
         const ToolWatchScope watch([&](const ToolProgress& p) { reported.push_back(p); },
                                    [] { return false; });
-        ASSERT_EQ(RunBackup(0, "Weekly").status, BackupStatus::Made);
+        ASSERT_EQ(RunBackup(BackupMode::Root, "Weekly").status, BackupStatus::Made);
     }
     const std::uint64_t bytes = 5 + 4 + 3 * 300000;
     ASSERT_GE(reported.size(), 2u);
@@ -305,9 +313,7 @@ TEST_F(BackupCommandTest, CancelStopsABackupAndLeavesNoArchive) {
     ASSERT_EQ(Archives().size(), 1u);
     EXPECT_TRUE(window->axProgressBar->isHidden()) << "idle";
 
-    const auto later = std::chrono::system_clock::now() + std::chrono::milliseconds(1100);
-    while (std::chrono::system_clock::now() < later)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    NextSecond();
     WriteRandomFiles(sandbox, sandbox.c() / "Data", 3, 8 << 20);
     bool shownDuringRun = false;
     SetToolWaitHook([&] {

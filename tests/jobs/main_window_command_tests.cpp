@@ -2,6 +2,7 @@
 // dialog, each answered through the scripted seam.
 
 #include "engine/last_backup.h"
+#include "jobs/command_numbers.h"
 #include "main_window_fixture.h"
 #include "schedule/installed_schedule.h"
 #include "support/scheduler_stand_ins.h"
@@ -30,8 +31,8 @@ TEST_F(MainWindowTest, ConnectTakesOnlyAFolderWithJobsAndOnlyForThisRun) {
     seam.AnswerFolder(std::nullopt);
     seam.AnswerFolder((sandbox.c() / "Empty").string());
     seam.AnswerMessage(Answer::OK);
-    window->mnuFile.at(5)->trigger();
-    window->mnuFile.at(5)->trigger();
+    window->mnuFile.at(jobs::FileCommand::Connect)->trigger();
+    window->mnuFile.at(jobs::FileCommand::Connect)->trigger();
     EXPECT_EQ(window->windowTitle(), "Ravelkeep - C:\\Backups\\");
     EXPECT_EQ(Listed(*window), std::vector<std::string>{"Home job"});
     ASSERT_EQ(seam.Calls().size(), 3u);
@@ -43,7 +44,7 @@ TEST_F(MainWindowTest, ConnectTakesOnlyAFolderWithJobsAndOnlyForThisRun) {
     EXPECT_EQ(seam.Calls()[2].icon, Icon::Exclamation);
 
     seam.AnswerFolder((sandbox.c() / "Other").string());
-    window->mnuFile.at(5)->trigger();
+    window->mnuFile.at(jobs::FileCommand::Connect)->trigger();
     EXPECT_EQ(JobStoreFolder, "C:\\Other\\");
     EXPECT_EQ(window->windowTitle(), "Ravelkeep - C:\\Other\\");
     EXPECT_EQ(Listed(*window), std::vector<std::string>{"Weekly"});
@@ -61,13 +62,13 @@ TEST_F(MainWindowTest, NewBackupJobWithEveryAnswer) {
     seam.AnswerInput("Taken");
     seam.AnswerMessage(Answer::OK);
     for (int i = 0; i < 4; ++i)
-        window->mnuFile.at(10)->trigger();
+        window->mnuFile.at(jobs::FileCommand::NewJob)->trigger();
     EXPECT_TRUE(Listed(*window).empty());
     EXPECT_FALSE(fs::exists(Store() / "a|b"));
 
     // By the toolbar's first button, with a job selected before.
     Job("Old");
-    window->mnuFile.at(30)->trigger();
+    window->mnuFile.at(jobs::FileCommand::Refresh)->trigger();
     Select(*window, "Old");
     seam.AnswerInput("Name with spaces 2.0");
     window->Toolbar1Buttons[1]->trigger();
@@ -95,7 +96,7 @@ TEST_F(MainWindowTest, DeleteBackupJobWithEveryAnswer) {
     const auto window = Open();
 
     seam.AnswerMessage(Answer::OK);
-    window->mnuFile.at(20)->trigger();
+    window->mnuFile.at(jobs::FileCommand::DeleteJob)->trigger();
     ASSERT_EQ(seam.Calls().size(), 1u);
     EXPECT_EQ(seam.Calls()[0].text, "No backup job selected");
     EXPECT_EQ(seam.Calls()[0].icon, Icon::None);
@@ -103,10 +104,10 @@ TEST_F(MainWindowTest, DeleteBackupJobWithEveryAnswer) {
 
     Select(*window, "Doomed");
     seam.AnswerMessage(Answer::No);
-    window->mnuFile.at(20)->trigger();
+    window->mnuFile.at(jobs::FileCommand::DeleteJob)->trigger();
     seam.AnswerMessage(Answer::Yes);
     seam.AnswerMessage(Answer::No);
-    window->mnuFile.at(20)->trigger();
+    window->mnuFile.at(jobs::FileCommand::DeleteJob)->trigger();
     EXPECT_TRUE(fs::exists(doomed / "rk_2024_01_01_00_00_00.zip"));
     EXPECT_EQ(window->lstBackupJobs->selectedItems().size(), 1) << "nothing was refreshed";
 
@@ -144,7 +145,7 @@ TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
     seam.AnswerMessage(Answer::Yes);
     seam.AnswerMessage(Answer::Yes);
     standIns.ClearCalls();
-    window->mnuFile.at(20)->trigger();
+    window->mnuFile.at(jobs::FileCommand::DeleteJob)->trigger();
     EXPECT_EQ(seam.Problems(), "");
     EXPECT_FALSE(fs::exists(timer));
     EXPECT_EQ(schedule::ReadInstalledSchedule("Keep").place, schedule::Place::SystemdTimer);
@@ -200,7 +201,7 @@ TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {
     seam.AnswerMessage(Answer::OK);
     window->mnuHelp.at(20)->trigger();
     seam.AnswerForm([](QDialog& form) { form.reject(); });
-    window->mnuFile.at(40)->trigger();
+    window->mnuFile.at(jobs::FileCommand::Options)->trigger();
     // Separators and unknown numbers do nothing.
     window->mnuHelp_Click(15);
     window->mnuFile_Click(99);
@@ -226,7 +227,7 @@ TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {
     helpWindow.show();
     window->show();
     ASSERT_TRUE(window->isVisible());
-    window->mnuFile.at(50)->trigger();
+    window->mnuFile.at(jobs::FileCommand::Exit)->trigger();
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(helpWindow.isVisible());
 }
@@ -243,10 +244,10 @@ TEST_F(MainWindowTest, ExcludeOpensTheExclusionFile) {
     window->cmdExclude->click();
     EXPECT_EQ(window->StatusText(), "before");
     seam.AnswerOpen();
-    window->mnuJob.at(42)->trigger();
+    window->mnuJob.at(jobs::JobCommand::Exclusions)->trigger();
     EXPECT_EQ(window->StatusText(), "Done");
     Select(*window, "Without");
-    window->mnuJob.at(42)->trigger();
+    window->mnuJob.at(jobs::JobCommand::Exclusions)->trigger();
 
     EXPECT_EQ(seam.Problems(), "");
     ASSERT_EQ(seam.Calls().size(), 2u);
@@ -277,7 +278,7 @@ TEST_F(MainWindowTest, ViewExtractConsolidateOpensTheExtractDialogForTheJob) {
     Select(*window, "Weekly");
     window->SetStatusText("");
     seam.AnswerForm(look);
-    window->mnuJob.at(30)->trigger();
+    window->mnuJob.at(jobs::JobCommand::ViewExtractConsolidate)->trigger();
     EXPECT_EQ(source, "C:\\Backups\\Weekly");
     EXPECT_EQ(archives, 2);
     EXPECT_EQ(window->StatusText(), "Done");

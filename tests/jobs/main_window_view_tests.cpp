@@ -2,6 +2,7 @@
 // with the states of the job commands; the job information; the first-start
 // offer; the progress display.
 
+#include "jobs/command_numbers.h"
 #include "main_window_fixture.h"
 
 #include <QGroupBox>
@@ -61,8 +62,8 @@ TEST_F(MainWindowTest, ControlsMenusAndToolbarCarryTheirCaptions) {
                                         "20: &About Ravelkeep"}));
     // The menus hold the items in command-number order.
     ASSERT_EQ(window->tmnuFile->actions().size(), 9);
-    EXPECT_EQ(window->tmnuFile->actions()[0], window->mnuFile.at(5));
-    EXPECT_EQ(window->tmnuFile->actions()[8], window->mnuFile.at(50));
+    EXPECT_EQ(window->tmnuFile->actions()[0], window->mnuFile.at(jobs::FileCommand::Connect));
+    EXPECT_EQ(window->tmnuFile->actions()[8], window->mnuFile.at(jobs::FileCommand::Exit));
 
     const QList<QAction*> buttons = window->Toolbar1->actions();
     ASSERT_EQ(buttons.size(), 3);
@@ -98,15 +99,18 @@ TEST_F(MainWindowTest, TheJobCommandsFollowTheSelectedJob) {
     const auto expectState = [&](const std::string& what, const State& state) {
         SCOPED_TRACE(what);
         EXPECT_EQ(window->cmdAction[0]->isEnabled(), state.root);
-        EXPECT_EQ(window->mnuJob.at(10)->isEnabled(), state.root);
+        EXPECT_EQ(window->mnuJob.at(jobs::JobCommand::RootBackup)->isEnabled(), state.root);
         EXPECT_EQ(window->cmdAction[1]->isEnabled(), state.incremental);
-        EXPECT_EQ(window->mnuJob.at(20)->isEnabled(), state.incremental);
+        EXPECT_EQ(window->mnuJob.at(jobs::JobCommand::IncrementalBackup)->isEnabled(),
+                  state.incremental);
         EXPECT_EQ(window->cmdChooseSource->isEnabled(), state.sourceAndExclude);
-        EXPECT_EQ(window->mnuJob.at(40)->isEnabled(), state.sourceAndExclude);
+        EXPECT_EQ(window->mnuJob.at(jobs::JobCommand::SourceFolders)->isEnabled(),
+                  state.sourceAndExclude);
         EXPECT_EQ(window->cmdExclude->isEnabled(), state.sourceAndExclude);
-        EXPECT_EQ(window->mnuJob.at(42)->isEnabled(), state.sourceAndExclude);
+        EXPECT_EQ(window->mnuJob.at(jobs::JobCommand::Exclusions)->isEnabled(),
+                  state.sourceAndExclude);
         EXPECT_TRUE(window->cmdAction[2]->isEnabled());
-        EXPECT_TRUE(window->mnuJob.at(30)->isEnabled());
+        EXPECT_TRUE(window->mnuJob.at(jobs::JobCommand::ViewExtractConsolidate)->isEnabled());
         EXPECT_EQ(Text(window->txtSource), state.source);
         const std::string info = Text(window->lblInfo);
         if (state.line2End.empty())

@@ -2,6 +2,7 @@
 // and crontab: what it shows of the installed schedule, what OK installs,
 // and the window's schedule line afterwards.
 
+#include "jobs/command_numbers.h"
 #include "jobs/frm_schedule.h"
 #include "main_window_fixture.h"
 #include "schedule/installed_schedule.h"
@@ -73,7 +74,7 @@ TEST_F(MainWindowTest, ScheduleDialogInstallsShowsAndRemovesADailyTimer) {
         dialog.cboFrequency->setCurrentIndex(0);
         dialog.cmdCancel->click();
     });
-    window->mnuJob.at(46)->trigger();
+    window->mnuJob.at(jobs::JobCommand::Schedule)->trigger();
     EXPECT_TRUE(fs::exists(timer));
 
     // Never removes the timer and its service.
@@ -81,7 +82,7 @@ TEST_F(MainWindowTest, ScheduleDialogInstallsShowsAndRemovesADailyTimer) {
         AsSchedule(form).cboFrequency->setCurrentIndex(0);
         AsSchedule(form).cmdOK->click();
     });
-    window->mnuJob.at(46)->trigger();
+    window->mnuJob.at(jobs::JobCommand::Schedule)->trigger();
     EXPECT_EQ(seam.Problems(), "");
     EXPECT_FALSE(fs::exists(timer));
     EXPECT_EQ(window->lblSchedule->text(), "");

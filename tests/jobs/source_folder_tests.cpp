@@ -2,6 +2,7 @@
 // job's folders in key order, edited by Add... and Remove, saved on OK with
 // the section rewritten, left alone on Cancel.
 
+#include "jobs/command_numbers.h"
 #include "jobs/folder_gatherer.h"
 #include "main_window_fixture.h"
 
@@ -182,7 +183,7 @@ TEST_F(MainWindowTest, AcceptedWithThreeFoldersWritesALeadingSpaceAndDropsFolder
         editor.cmdRemove->click();
         editor.cmdOK->click();
     });
-    window->mnuJob.at(40)->trigger();
+    window->mnuJob.at(jobs::JobCommand::SourceFolders)->trigger();
     const std::string settings = JobSettings("Weekly");
     EXPECT_NE(settings.find("[folders]\r\nfoldercount= 3\r\nfolder1=C:\\One\r\nfolder2=C:\\Two\r\n"
                             "folder3=C:\\Three\r\n"),

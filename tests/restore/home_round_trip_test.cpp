@@ -9,6 +9,7 @@
 #include "engine/backup_run.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
+#include "platform/clock.h"
 #include "restore_fixture.h"
 
 #include <chrono>
@@ -209,12 +210,16 @@ class HomeRoundTrip : public RestoreFixture {
 TEST_F(HomeRoundTrip, EveryNameModeAndTimeComesBackThreeWays) {
     MakeHome();
     SetTimes(home, clock);
-    const BackupOutcome root = RunBackup(0, "Weekly Job");
+    // The root backup's archive is named two seconds back, so that the
+    // scheduled run below, which reads the system clock, names its own later.
+    const std::time_t before = std::time(nullptr) - 2;
+    platform::SetClock([before] { return before; });
+    const BackupOutcome root = RunBackup(BackupMode::Root, "Weekly Job");
+    platform::SetClock({});
     ASSERT_EQ(root.status, BackupStatus::Made) << root.reason;
 
     // Changes for the scheduled run: a changed file, a new name with a
     // backslash, an empty folder made after the root backup.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     Write("caf\xe9.txt", "Latin-1 name, second version");
     Write("Docs/new\\name.txt", "new since the root backup");
     fs::create_directories(home / "later/empty");
@@ -303,7 +308,7 @@ TEST_F(HomeRoundTrip, EveryNameModeAndTimeComesBackThreeWays) {
 TEST_F(HomeRoundTrip, EmptyFolderKeysAreNoRequestForTheRoot) {
     box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount=2\r\n"
                                  "folder1=\r\nfolder2=   \r\n");
-    const BackupOutcome run = RunBackup(1, "Weekly Job");
+    const BackupOutcome run = RunBackup(BackupMode::Incremental, "Weekly Job");
     EXPECT_EQ(run.status, BackupStatus::Failed);
     EXPECT_NE(run.reason.find("has no source folders"), std::string::npos) << run.reason;
     EXPECT_TRUE(JobArchives().empty());

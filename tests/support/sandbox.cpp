@@ -41,12 +41,8 @@ Sandbox::Sandbox() {
 }
 
 Sandbox::~Sandbox() {
-    for (auto it = savedEnvironment_.rbegin(); it != savedEnvironment_.rend(); ++it) {
-        if (it->second == std::string("\x01unset"))
-            unsetenv(it->first.c_str());
-        else
-            setenv(it->first.c_str(), it->second.c_str(), 1);
-    }
+    // The environment comes back first, then the drive map made from it.
+    environment_.Restore();
     rk::platform::ReloadDriveMap();
     std::error_code ec;
     // Read-only folders made by a test must not stop the clean-up.
@@ -56,12 +52,6 @@ Sandbox::~Sandbox() {
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
     fs::remove_all(root_, ec);
-}
-
-void Sandbox::setEnv(const char* name, const std::string& value) {
-    const char* old = std::getenv(name);
-    savedEnvironment_.emplace_back(name, old ? std::string(old) : std::string("\x01unset"));
-    setenv(name, value.c_str(), 1);
 }
 
 void Sandbox::write(const fs::path& hostPath, std::string_view content) const {

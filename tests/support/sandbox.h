@@ -3,6 +3,8 @@
 // and registry store of the process pointed into it, so no test ever touches
 // the real home folder. Drive C: is <root>/c and D: is <root>/d; Z: stays "/".
 
+#include "support/saved_environment.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,8 +33,8 @@ class Sandbox {
 
   private:
     std::filesystem::path root_;
-    std::vector<std::pair<std::string, std::string>> savedEnvironment_;
-    void setEnv(const char* name, const std::string& value);
+    SavedEnvironment environment_;
+    void setEnv(const char* name, const std::string& value) { environment_.Set(name, value); }
 };
 
 // Folder of the built program (rkbak, rkzip, rkunzip side by side).

@@ -26,20 +26,7 @@ SchedulerStandIns::SchedulerStandIns(const Sandbox& box, bool withSystemd, bool 
     Set("RK_FAKE_NEXT_ELAPSE", "1796601600");
 }
 
-SchedulerStandIns::~SchedulerStandIns() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-        if (it->second == std::string("\x01unset"))
-            unsetenv(it->first.c_str());
-        else
-            setenv(it->first.c_str(), it->second.c_str(), 1);
-    }
-}
-
-void SchedulerStandIns::Set(const char* name, const std::string& value) {
-    const char* old = std::getenv(name);
-    saved_.emplace_back(name, old ? std::string(old) : std::string("\x01unset"));
-    setenv(name, value.c_str(), 1);
-}
+SchedulerStandIns::~SchedulerStandIns() = default;
 
 std::vector<std::string> SchedulerStandIns::Calls() const {
     std::vector<std::string> calls;

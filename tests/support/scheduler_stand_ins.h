@@ -4,6 +4,8 @@
 
 #include "support/sandbox.h"
 
+#include "support/saved_environment.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,8 +32,8 @@ class SchedulerStandIns {
 
   private:
     std::filesystem::path folder_;
-    std::vector<std::pair<std::string, std::string>> saved_;
-    void Set(const char* name, const std::string& value);
+    SavedEnvironment environment_;
+    void Set(const char* name, const std::string& value) { environment_.Set(name, value); }
 };
 
 } // namespace rk::test

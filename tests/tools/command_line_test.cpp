@@ -12,8 +12,8 @@ TEST(ZipCommandLine, RootAndIncrementalBackupLines) {
         const auto parsed = ParseZipCommand(
             {mode, "-P", "-r", "-whs", "-yp", "-^^", "-x@C:\\BACKUPS\\MYJOB\\EXCL.INI",
              "C:\\Backups\\My Job\\rk_2002_03_05_14_07_09.zip", "@C:\\APPS\\RK3F.TMP"});
-        ASSERT_TRUE(parsed.command) << parsed.error;
-        const ZipCommand& c = *parsed.command;
+        ASSERT_TRUE(parsed.ok()) << parsed.reason();
+        const ZipCommand& c = *parsed;
         EXPECT_EQ(c.mode, mode == "-i" ? ZipMode::Incremental : ZipMode::AddAndClear);
         EXPECT_EQ(c.pathStyle, PathStyle::Full);
         EXPECT_TRUE(c.recurse);
@@ -32,62 +32,62 @@ TEST(ZipCommandLine, ConsolidateLine) {
     const auto parsed = ParseZipCommand({"-a", "-p", "-r", "-whs", "-yp", "-^^",
                                          "C:\\Backups\\Docs\\rk_2002_05_01_12_00_00_C.zip",
                                          "C:\\Temp\\rk 1\\rk_2002_05_01_12_00_00\\*.*"});
-    ASSERT_TRUE(parsed.command) << parsed.error;
-    EXPECT_EQ(parsed.command->mode, ZipMode::Add);
-    EXPECT_EQ(parsed.command->pathStyle, PathStyle::Relative);
-    ASSERT_EQ(parsed.command->sources.size(), 1u);
-    EXPECT_FALSE(parsed.command->sources[0].isListFile);
-    EXPECT_EQ(parsed.command->sources[0].text, "C:\\Temp\\rk 1\\rk_2002_05_01_12_00_00\\*.*");
+    ASSERT_TRUE(parsed.ok()) << parsed.reason();
+    EXPECT_EQ(parsed->mode, ZipMode::Add);
+    EXPECT_EQ(parsed->pathStyle, PathStyle::Relative);
+    ASSERT_EQ(parsed->sources.size(), 1u);
+    EXPECT_FALSE(parsed->sources[0].isListFile);
+    EXPECT_EQ(parsed->sources[0].text, "C:\\Temp\\rk 1\\rk_2002_05_01_12_00_00\\*.*");
 }
 
 TEST(ZipCommandLine, UsageErrors) {
-    EXPECT_FALSE(ParseZipCommand({}).command);
-    EXPECT_FALSE(ParseZipCommand({"-a", "x.zip"}).command); // nothing to add
-    EXPECT_FALSE(ParseZipCommand({"-q", "x.zip", "a"}).command);
-    EXPECT_FALSE(ParseZipCommand({"-a", "-i", "x.zip", "a"}).command);
-    EXPECT_FALSE(ParseZipCommand({"-x@", "x.zip", "a"}).command);
+    EXPECT_FALSE(ParseZipCommand({}).ok());
+    EXPECT_FALSE(ParseZipCommand({"-a", "x.zip"}).ok()); // nothing to add
+    EXPECT_FALSE(ParseZipCommand({"-q", "x.zip", "a"}).ok());
+    EXPECT_FALSE(ParseZipCommand({"-a", "-i", "x.zip", "a"}).ok());
+    EXPECT_FALSE(ParseZipCommand({"-x@", "x.zip", "a"}).ok());
     const auto unknown = ParseZipCommand({"-a", "-Z", "x.zip", "a"});
-    EXPECT_NE(unknown.error.find("-Z"), std::string::npos);
-    EXPECT_TRUE(ParseZipCommand({"--help"}).command->help);
-    EXPECT_TRUE(ParseZipCommand({"--version"}).command->version);
-    EXPECT_TRUE(ParseZipCommand({"-V"}).command->version);
-    EXPECT_FALSE(ParseZipCommand({"-V"}).command->help);
-    EXPECT_TRUE(ParseUnzipCommand({"--version"}).command->version);
+    EXPECT_NE(unknown.reason().find("-Z"), std::string::npos);
+    EXPECT_TRUE(ParseZipCommand({"--help"})->help);
+    EXPECT_TRUE(ParseZipCommand({"--version"})->version);
+    EXPECT_TRUE(ParseZipCommand({"-V"})->version);
+    EXPECT_FALSE(ParseZipCommand({"-V"})->help);
+    EXPECT_TRUE(ParseUnzipCommand({"--version"})->version);
     EXPECT_EQ(VersionText("rkzip").rfind("rkzip (Ravelkeep) " RK_VERSION_TEXT ", libzip ", 0), 0u);
 }
 
 TEST(UnzipCommandLine, ExtractionLines) {
     const auto all = ParseUnzipCommand({"-d", "-Jhrs", "-o-", "-yo", "-^^",
                                         "C:\\Backups\\My Job\\rk_1.zip", "C:\\Restore\\rk_1\\"});
-    ASSERT_TRUE(all.command) << all.error;
-    EXPECT_TRUE(all.command->recreateFolders);
-    EXPECT_FALSE(all.command->replaceExisting);
-    EXPECT_FALSE(all.command->restoreHidden);
-    EXPECT_FALSE(all.command->restoreReadOnly);
-    EXPECT_FALSE(all.command->restoreSystem);
-    EXPECT_EQ(all.command->archive, "C:\\Backups\\My Job\\rk_1.zip");
-    EXPECT_EQ(all.command->destination, "C:\\Restore\\rk_1\\");
+    ASSERT_TRUE(all.ok()) << all.reason();
+    EXPECT_TRUE(all->recreateFolders);
+    EXPECT_FALSE(all->replaceExisting);
+    EXPECT_FALSE(all->restoreHidden);
+    EXPECT_FALSE(all->restoreReadOnly);
+    EXPECT_FALSE(all->restoreSystem);
+    EXPECT_EQ(all->archive, "C:\\Backups\\My Job\\rk_1.zip");
+    EXPECT_EQ(all->destination, "C:\\Restore\\rk_1\\");
 
     const auto chosen =
         ParseUnzipCommand({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\B\\rk_1.zip",
                            "@C:\\Program Files\\rk\\filelisto.tmp", "C:\\Restore\\rk_1\\"});
-    ASSERT_TRUE(chosen.command) << chosen.error;
-    ASSERT_EQ(chosen.command->listFiles.size(), 1u);
-    EXPECT_EQ(chosen.command->listFiles[0], "C:\\Program Files\\rk\\filelisto.tmp");
-    EXPECT_EQ(chosen.command->destination, "C:\\Restore\\rk_1\\");
+    ASSERT_TRUE(chosen.ok()) << chosen.reason();
+    ASSERT_EQ(chosen->listFiles.size(), 1u);
+    EXPECT_EQ(chosen->listFiles[0], "C:\\Program Files\\rk\\filelisto.tmp");
+    EXPECT_EQ(chosen->destination, "C:\\Restore\\rk_1\\");
 }
 
 TEST(UnzipCommandLine, ListingLineAndErrors) {
     const auto listing = ParseUnzipCommand({"-@C:\\rk app\\filelist.tmp", "C:\\B\\rk_1.zip"});
-    ASSERT_TRUE(listing.command) << listing.error;
-    EXPECT_EQ(listing.command->listingFile, "C:\\rk app\\filelist.tmp");
-    EXPECT_EQ(listing.command->archive, "C:\\B\\rk_1.zip");
+    ASSERT_TRUE(listing.ok()) << listing.reason();
+    EXPECT_EQ(listing->listingFile, "C:\\rk app\\filelist.tmp");
+    EXPECT_EQ(listing->archive, "C:\\B\\rk_1.zip");
 
-    EXPECT_FALSE(ParseUnzipCommand({"-d"}).command);
-    EXPECT_FALSE(ParseUnzipCommand({"-@", "a.zip"}).command);
-    EXPECT_FALSE(ParseUnzipCommand({"-Jx", "a.zip"}).command);
-    EXPECT_FALSE(ParseUnzipCommand({"-@l.txt", "a.zip", "C:\\out\\"}).command);
-    EXPECT_FALSE(ParseUnzipCommand({"a.zip", "C:\\one\\", "C:\\two\\"}).command);
+    EXPECT_FALSE(ParseUnzipCommand({"-d"}).ok());
+    EXPECT_FALSE(ParseUnzipCommand({"-@", "a.zip"}).ok());
+    EXPECT_FALSE(ParseUnzipCommand({"-Jx", "a.zip"}).ok());
+    EXPECT_FALSE(ParseUnzipCommand({"-@l.txt", "a.zip", "C:\\out\\"}).ok());
+    EXPECT_FALSE(ParseUnzipCommand({"a.zip", "C:\\one\\", "C:\\two\\"}).ok());
 }
 
 } // namespace

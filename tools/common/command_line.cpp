@@ -63,21 +63,16 @@ bool IsNoPromptOption(const std::string& arg) {
 
 } // namespace
 
-Parsed<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
-    Parsed<ZipCommand> parsed;
+Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
     ZipCommand command;
     bool modeSeen = false;
     bool archiveSeen = false;
-    auto fail = [&](std::string error) {
-        parsed.error = std::move(error);
-        return parsed;
-    };
+    auto fail = [](std::string error) { return Result<ZipCommand>::Failure(std::move(error)); };
     for (const auto& arg : args) {
         if (IsHelp(arg) || IsVersion(arg)) {
             command.help = IsHelp(arg);
             command.version = IsVersion(arg);
-            parsed.command = command;
-            return parsed;
+            return command;
         }
         if (!archiveSeen && arg.size() > 1 && arg[0] == '-') {
             ZipMode mode = ZipMode::Add;
@@ -131,26 +126,20 @@ Parsed<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
         return fail("no archive named");
     if (command.sources.empty())
         return fail("no files named to add (give patterns or @listfile)");
-    parsed.command = std::move(command);
-    return parsed;
+    return command;
 }
 
-Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
+Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
                                        bool (*isFolder)(const std::string&)) {
-    Parsed<UnzipCommand> parsed;
     UnzipCommand command;
     bool archiveSeen = false;
     std::vector<std::string> operands;
-    auto fail = [&](std::string error) {
-        parsed.error = std::move(error);
-        return parsed;
-    };
+    auto fail = [](std::string error) { return Result<UnzipCommand>::Failure(std::move(error)); };
     for (const auto& arg : args) {
         if (IsHelp(arg) || IsVersion(arg)) {
             command.help = IsHelp(arg);
             command.version = IsVersion(arg);
-            parsed.command = command;
-            return parsed;
+            return command;
         }
         if (!archiveSeen && arg.size() > 1 && arg[0] == '-') {
             if (arg == "-d") {
@@ -204,8 +193,7 @@ Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
     if (command.test && (command.listingFile || command.destination || !command.names.empty() ||
                          !command.listFiles.empty()))
         return fail("a test (-t) takes only the archive");
-    parsed.command = std::move(command);
-    return parsed;
+    return command;
 }
 
 std::string VersionText(std::string_view tool) {

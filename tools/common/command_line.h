@@ -3,6 +3,8 @@
 // blanks, double quotes grouping and removed); paths in them are Windows path
 // text, mapped to the host later.
 
+#include "platform/result.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,16 +61,11 @@ struct UnzipCommand {
 };
 
 // A parsed command line, or the reason it is not one.
-template <typename Command> struct Parsed {
-    std::optional<Command> command;
-    std::string error;
-};
-
-Parsed<ZipCommand> ParseZipCommand(const std::vector<std::string>& args);
+Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args);
 
 // `isFolder` tells whether an operand names an existing folder (the last
 // operand may name the destination without a trailing backslash).
-Parsed<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
+Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
                                        bool (*isFolder)(const std::string&) = nullptr);
 
 // "rkzip (Ravelkeep) 2.0.1, libzip 1.9.2" and a line end.

@@ -1,4 +1,5 @@
 #include "tools/common/exclusions.h"
+#include "platform/ascii_text.h"
 
 #include "platform/file_system.h"
 
@@ -12,16 +13,7 @@ bool IsExclusionComment(std::string_view line) {
 
 namespace {
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (auto& c : lower)
-        c = LowerAscii(c);
-    return lower;
-}
+using rk::platform::LowerAscii;
 
 bool EndsWith(std::string_view text, std::string_view suffix) {
     return suffix.size() <= text.size() && text.substr(text.size() - suffix.size()) == suffix;

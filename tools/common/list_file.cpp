@@ -1,4 +1,5 @@
 #include "tools/common/list_file.h"
+#include "platform/ascii_text.h"
 
 #include <cerrno>
 #include <fstream>
@@ -9,11 +10,7 @@ namespace rk::tools {
 namespace {
 
 std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r'))
-        text.remove_suffix(1);
-    return text;
+    return rk::platform::TrimFrom(text, rk::platform::kBlanks, rk::platform::kBlanksAndCr);
 }
 
 } // namespace

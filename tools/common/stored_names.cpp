@@ -1,4 +1,5 @@
 #include "tools/common/stored_names.h"
+#include "platform/ascii_text.h"
 
 #include "core/listed_names.h"
 
@@ -26,8 +27,7 @@ std::string ComparableForm(std::string_view name, bool backslashSeparates, bool 
                 continue;
             comparable += '/';
         } else {
-            comparable +=
-                lowerCase ? static_cast<char>(std::tolower(static_cast<unsigned char>(c))) : c;
+            comparable += lowerCase ? rk::platform::LowerAscii(c) : c;
         }
     }
     return comparable;

@@ -113,9 +113,9 @@ int TestArchive(zip_t* archive, const std::string& archiveWindows) {
 int RunUnzip(const std::vector<std::string>& args) {
     SetToolName("rkunzip");
     const auto parsed = ParseUnzipCommand(args, &NamesFolder);
-    if (!parsed.command)
-        return Usage(parsed.error);
-    const UnzipCommand& command = *parsed.command;
+    if (!parsed)
+        return Usage(parsed.reason());
+    const UnzipCommand& command = *parsed;
     if (command.help) {
         std::fputs(UnzipUsage().c_str(), stdout);
         return kExitOk;

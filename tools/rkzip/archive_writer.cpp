@@ -199,8 +199,10 @@ bool Exists(const std::string& path) {
 WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& archiveName,
                           const std::vector<const SourceFile*>& files) {
     WriteOutcome outcome;
-    outcome.unreadable.assign(files.size(), false);
-    outcome.changed.assign(files.size(), false);
+    outcome.fates.assign(files.size(), FileFate::Stored);
+    const auto notStored = [&outcome](std::size_t i) {
+        return outcome.fates[i] == FileFate::NotStored;
+    };
 
     std::vector<Prepared> prepared;
     std::vector<std::string> linkTargets;
@@ -208,7 +210,7 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
     for (size_t i = 0; i < files.size(); ++i) {
         prepared.push_back(Prepare(*files[i], linkTargets));
         if (!prepared.back().readable) {
-            outcome.unreadable[i] = true;
+            outcome.fates[i] = FileFate::NotStored;
             outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
                                        ErrnoText(prepared.back().failure) + " (not stored)");
         }
@@ -222,21 +224,22 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         int code = 0;
         zip_t* archive = zip_open(archiveHost.c_str(), ZIP_CREATE, &code);
         if (archive == nullptr) {
-            outcome.failure = "can't open zip archive '" + archiveName + "': " + ZipErrorText(code);
+            outcome.archive = Result<void>::Failure("can't open zip archive '" + archiveName +
+                                                    "': " + ZipErrorText(code));
             return outcome;
         }
         // Never resized, so the archive's sources may point into it.
         std::vector<EntryState> states(files.size());
         std::vector<EntryState*> packed;
         for (size_t i = 0; i < files.size(); ++i) {
-            if (outcome.unreadable[i])
+            if (notStored(i))
                 continue;
             std::string problem;
             const std::string* linkTarget =
                 prepared[i].link == kNoLink ? nullptr : &linkTargets[prepared[i].link];
             if (!AddEntry(archive, *files[i], prepared[i], linkTarget, packing, states[i],
                           problem)) {
-                outcome.unreadable[i] = true;
+                outcome.fates[i] = FileFate::NotStored;
                 outcome.problems.push_back("can't add '" + files[i]->WindowsPath() +
                                            "': " + problem + " (not stored)");
             } else if (prepared[i].packAhead) {
@@ -250,21 +253,22 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         packing.Stop();
         if (closed) {
             for (size_t i = 0; i < files.size(); ++i)
-                outcome.changed[i] = states[i].read.changed;
+                if (!notStored(i) && states[i].read.changed)
+                    outcome.fates[i] = FileFate::StoredWhileChanging;
             break;
         }
         bool leftOut = false;
         for (size_t i = 0; i < files.size(); ++i) {
-            if (states[i].read.failed && !outcome.unreadable[i]) {
-                outcome.unreadable[i] = true;
+            if (states[i].read.failed && !notStored(i)) {
+                outcome.fates[i] = FileFate::NotStored;
                 outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
                                            ErrnoText(states[i].read.failure) + " (not stored)");
                 leftOut = true;
             }
         }
         if (!leftOut) {
-            outcome.failure =
-                "can't close zip archive '" + archiveName + "': " + zip_strerror(archive);
+            outcome.archive = Result<void>::Failure("can't close zip archive '" + archiveName +
+                                                    "': " + zip_strerror(archive));
             zip_discard(archive);
             return outcome;
         }
@@ -276,15 +280,14 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
 
     int error = 0;
     if (!Exists(archiveHost) && !WriteEmptyArchive(archiveHost, error)) {
-        outcome.failure = "can't write zip archive '" + archiveName + "': " + ErrnoText(error);
+        outcome.archive = Result<void>::Failure("can't write zip archive '" + archiveName +
+                                                "': " + ErrnoText(error));
         return outcome;
     }
     if (!FlushFileAndFolder(archiveHost, error)) {
-        outcome.failure =
-            "can't flush zip archive '" + archiveName + "' to disk: " + ErrnoText(error);
-        return outcome;
+        outcome.archive = Result<void>::Failure("can't flush zip archive '" + archiveName +
+                                                "' to disk: " + ErrnoText(error));
     }
-    outcome.written = true;
     return outcome;
 }
 

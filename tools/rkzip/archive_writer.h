@@ -4,6 +4,7 @@
 // A file that cannot be read is left out (and the archive written without
 // it); an existing archive stays as it was when the run fails.
 
+#include "platform/result.h"
 #include "tools/rkzip/source_file.h"
 
 #include <string>
@@ -11,14 +12,18 @@
 
 namespace rk::tools {
 
+// What became of one file given.
+enum class FileFate : unsigned char {
+    Stored,
+    StoredWhileChanging, // stored, but changed while it was read: keeps its attribute
+    NotStored,           // could not be read or added
+};
+
 struct WriteOutcome {
-    bool written = false;
-    // Why nothing was written, when nothing was.
-    std::string failure;
-    // Per file given: could not be read (not stored), or changed while read
-    // (stored, but keeps its attribute).
-    std::vector<bool> unreadable;
-    std::vector<bool> changed;
+    // Whether the archive was written, or why not.
+    Result<void> archive;
+    // Per file given, in the order given.
+    std::vector<FileFate> fates;
     // One message per file not stored.
     std::vector<std::string> problems;
 };

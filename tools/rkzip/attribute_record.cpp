@@ -107,20 +107,19 @@ std::string AttributeRecord::path() const {
                                      : folderHost_ + '/' + kRecordFileName;
 }
 
-bool AttributeRecord::Load(StampTable& stamps, std::size_t expected, std::string& error) const {
+Result<void> AttributeRecord::Load(StampTable& stamps, std::size_t expected) const {
     struct stat info {};
     if (stat(path().c_str(), &info) != 0)
-        return true; // no record yet: every file has the attribute
+        return {}; // no record yet: every file has the attribute
+    std::string error;
     Database db(path(), SQLITE_OPEN_READONLY, error);
     if (!db.ok())
-        return false;
+        return Result<void>::Failure(error);
     stamps.Reserve(expected);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db.get(), "SELECT path, ctime_ns, size, inode FROM stamps", -1,
-                           &statement, nullptr) != SQLITE_OK) {
-        error = sqlite3_errmsg(db.get());
-        return false;
-    }
+                           &statement, nullptr) != SQLITE_OK)
+        return Result<void>::Failure(sqlite3_errmsg(db.get()));
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
@@ -134,24 +133,25 @@ bool AttributeRecord::Load(StampTable& stamps, std::size_t expected, std::string
     if (rc != SQLITE_DONE)
         error = sqlite3_errmsg(db.get());
     sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
+    if (rc != SQLITE_DONE)
+        return Result<void>::Failure(error);
+    return {};
 }
 
-bool AttributeRecord::Clear(const std::vector<std::pair<std::string, ChangeStamp>>& stamps,
-                            bool replaceAll, std::string& error) const {
+Result<void> AttributeRecord::Clear(const std::vector<std::pair<std::string, ChangeStamp>>& stamps,
+                                    bool replaceAll) const {
+    std::string error;
     Database db(path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error);
     if (!db.ok() || !db.Exec(kSchema, error) || !db.Exec("BEGIN IMMEDIATE", error))
-        return false;
+        return Result<void>::Failure(error);
     if (replaceAll && !db.Exec("DELETE FROM stamps", error))
-        return false;
+        return Result<void>::Failure(error);
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db.get(),
                            "INSERT OR REPLACE INTO stamps (path, ctime_ns, size, inode) "
                            "VALUES (?, ?, ?, ?)",
-                           -1, &statement, nullptr) != SQLITE_OK) {
-        error = sqlite3_errmsg(db.get());
-        return false;
-    }
+                           -1, &statement, nullptr) != SQLITE_OK)
+        return Result<void>::Failure(sqlite3_errmsg(db.get()));
     bool ok = true;
     for (const auto& [file, stamp] : stamps) {
         sqlite3_bind_text(statement, 1, file.data(), static_cast<int>(file.size()), SQLITE_STATIC);
@@ -169,9 +169,11 @@ bool AttributeRecord::Clear(const std::vector<std::pair<std::string, ChangeStamp
     if (!ok) {
         std::string ignored;
         db.Exec("ROLLBACK", ignored);
-        return false;
+        return Result<void>::Failure(error);
     }
-    return db.Exec("COMMIT", error);
+    if (!db.Exec("COMMIT", error))
+        return Result<void>::Failure(error);
+    return {};
 }
 
 } // namespace rk::tools

@@ -5,6 +5,7 @@
 // read. A file has the archive attribute when the record holds no stamp for
 // it or a different one.
 
+#include "platform/result.h"
 #include "tools/rkzip/source_file.h"
 
 #include <cstdint>
@@ -54,16 +55,16 @@ class AttributeRecord {
   public:
     explicit AttributeRecord(std::string folderHost);
 
-    // Every stamp held; an empty map when there is no record yet. False (and
-    // `error`) when a record exists but cannot be read.
+    // Every stamp held; an empty map when there is no record yet. A failure
+    // when a record exists but cannot be read.
     // `expected` is about how many stamps the record holds, for room.
-    bool Load(StampTable& stamps, std::size_t expected, std::string& error) const;
+    Result<void> Load(StampTable& stamps, std::size_t expected) const;
 
     // Clears the attribute of the given files by recording their stamps, in
     // one transaction. With `replaceAll`, stamps of every other file are
     // dropped first (a full backup of the folder's job).
-    bool Clear(const std::vector<std::pair<std::string, ChangeStamp>>& stamps, bool replaceAll,
-               std::string& error) const;
+    Result<void> Clear(const std::vector<std::pair<std::string, ChangeStamp>>& stamps,
+                       bool replaceAll) const;
 
     std::string path() const;
 

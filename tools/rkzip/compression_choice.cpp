@@ -1,4 +1,5 @@
 #include "tools/rkzip/compression_choice.h"
+#include "platform/ascii_text.h"
 
 #include <algorithm>
 #include <array>
@@ -29,9 +30,7 @@ bool IsCompressedType(std::string_view name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string_view::npos || dot + 1 >= name.size())
         return false;
-    std::string extension(name.substr(dot + 1));
-    for (auto& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string extension = rk::platform::LowerAscii(name.substr(dot + 1));
     return std::find(kCompressedExtensions.begin(), kCompressedExtensions.end(), extension) !=
            kCompressedExtensions.end();
 }

@@ -27,25 +27,20 @@ struct ArchivePlace {
     struct stat folder {};
 };
 
-bool LocateArchive(const std::string& windows, ArchivePlace& place, std::string& reason) {
+Result<ArchivePlace> LocateArchive(const std::string& windows) {
     const auto host = rk::platform::ToHostPath(windows);
-    if (!host) {
-        reason = "the path has no mapping to a folder here";
-        return false;
-    }
+    if (!host)
+        return Result<ArchivePlace>::Failure("the path has no mapping to a folder here");
+    ArchivePlace place;
     place.host = *host;
     const size_t slash = place.host.rfind('/');
     place.folderHost = slash == 0 ? "/" : place.host.substr(0, slash);
     place.name = place.host.substr(slash + 1);
-    if (place.name.empty()) {
-        reason = "the path names no file";
-        return false;
-    }
-    if (stat(place.folderHost.c_str(), &place.folder) != 0) {
-        reason = ErrnoText(errno);
-        return false;
-    }
-    return true;
+    if (place.name.empty())
+        return Result<ArchivePlace>::Failure("the path names no file");
+    if (stat(place.folderHost.c_str(), &place.folder) != 0)
+        return Result<ArchivePlace>::Failure(ErrnoText(errno));
+    return place;
 }
 
 Exclusions LoadExclusions(const ZipCommand& command) {
@@ -94,10 +89,9 @@ std::vector<std::string> CollectPatterns(const ZipCommand& command,
 std::vector<const SourceFile*> SelectChanged(SourceWalk& walk, const AttributeRecord& record) {
     std::deque<SourceFile>& found = walk.found();
     StampTable stamps;
-    std::string error;
-    if (!record.Load(stamps, found.size(), error)) {
-        Report("can't read the archive attribute record '" + record.path() + "': " + error +
-               " (every file is taken as changed)");
+    if (const Result<void> loaded = record.Load(stamps, found.size()); !loaded) {
+        Report("can't read the archive attribute record '" + record.path() +
+               "': " + loaded.reason() + " (every file is taken as changed)");
         stamps.clear();
     }
     std::vector<bool> selected(found.size(), false);
@@ -141,9 +135,9 @@ int Usage(const std::string& error) {
 int RunZip(const std::vector<std::string>& args) {
     SetToolName("rkzip");
     const auto parsed = ParseZipCommand(args);
-    if (!parsed.command)
-        return Usage(parsed.error);
-    const ZipCommand& command = *parsed.command;
+    if (!parsed)
+        return Usage(parsed.reason());
+    const ZipCommand& command = *parsed;
     if (command.help) {
         std::fputs(ZipUsage().c_str(), stdout);
         return kExitOk;
@@ -158,12 +152,12 @@ int RunZip(const std::vector<std::string>& args) {
     // temporary archive when one comes.
     WatchStopSignals();
 
-    ArchivePlace place;
-    std::string reason;
-    if (!LocateArchive(command.archive, place, reason)) {
-        Report("can't open zip archive '" + command.archive + "': " + reason);
+    const Result<ArchivePlace> located = LocateArchive(command.archive);
+    if (!located) {
+        Report("can't open zip archive '" + command.archive + "': " + located.reason());
         return kExitFailed;
     }
+    const ArchivePlace& place = *located;
     CleanUpAfterKilledRuns(place.folderHost);
     // Held to the end of the run, whatever its outcome: a second run writing
     // the same archive waits here for this one.
@@ -232,8 +226,8 @@ int RunZip(const std::vector<std::string>& args) {
         Report(problem);
     for (const auto& problem : outcome.problems)
         Report(problem);
-    if (!outcome.written) {
-        Report(outcome.failure);
+    if (!outcome.archive) {
+        Report(outcome.archive.reason());
         return kExitFailed;
     }
 
@@ -242,19 +236,20 @@ int RunZip(const std::vector<std::string>& args) {
         if (command.mode != ZipMode::Add) {
             std::vector<std::pair<std::string, ChangeStamp>> cleared;
             for (size_t i = 0; i < toStore.size(); ++i) {
-                if (outcome.unreadable[i])
+                if (outcome.fates[i] == FileFate::NotStored)
                     continue;
-                if (outcome.changed[i]) {
+                if (outcome.fates[i] == FileFate::StoredWhileChanging) {
                     Report("'" + toStore[i]->WindowsPath() +
                            "' changed while it was read; it keeps its archive attribute");
                     continue;
                 }
                 cleared.emplace_back(toStore[i]->HostPath(), toStore[i]->stamp);
             }
-            std::string error;
-            if (!record.Clear(cleared, command.mode == ZipMode::AddAndClear, error)) {
+            const Result<void> recorded =
+                record.Clear(cleared, command.mode == ZipMode::AddAndClear);
+            if (!recorded) {
                 Report("can't update the archive attribute record '" + record.path() +
-                       "': " + error);
+                       "': " + recorded.reason());
                 recordFailed = true;
             }
         }

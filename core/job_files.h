@@ -1,0 +1,74 @@
+#pragma once
+// A backup job's folder in the job store and what the program keeps there:
+// the settings file "rkjob.ini" with its sections and keys, the exclusion
+// file "excl.ini", and the list of source folders ("foldercount" and
+// "folder1", "folder2", ... of section "folders").
+//
+// Jobs are addressed by their folder: the job store folder followed by the
+// job's name (a trailing backslash is allowed).
+
+#include "core/settings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rk {
+
+inline constexpr std::string_view JobSettingsFileName = "rkjob.ini";
+inline constexpr std::string_view ExclusionFileName = "excl.ini";
+
+// Sections of the job settings file.
+namespace JobSection {
+inline constexpr std::string_view Settings = "settings";     // created, folder, rootbk
+inline constexpr std::string_view Folders = "folders";       // the source folders
+inline constexpr std::string_view LastBackup = "lastbackup"; // the last run's result
+inline constexpr std::string_view LastVerify = "lastverify"; // the last verification
+} // namespace JobSection
+
+// The place of one section of the job's settings file.
+SettingsPlace JobSettingsPlace(std::string_view jobFolder, std::string_view section);
+
+// The job folder of the job named `jobName` in the job store.
+std::string JobFolderOf(std::string_view jobName);
+
+// The most source folders a job can list.
+inline constexpr long long kMostSourceFolders = 32767;
+
+// "foldercount" as written, read the way the program reads a number: its
+// leading number, 0 when there is none. The main window shows this value as
+// it is (a job of exactly one folder shows that folder).
+double DeclaredFolderCount(std::string_view jobFolder);
+
+// How many "folderN" keys a declared count asks to be read: none for a count
+// that is not above 0, else the count rounded half to even. The backup run
+// and the folder editor both refuse a count above kMostSourceFolders, each
+// with its own message.
+long long ListedFolderCount(double declared);
+
+// The value of "folderN" (N from 1), empty when absent.
+std::string SourceFolderValue(std::string_view jobFolder, long long n);
+
+// Replaces the section of source folders with these values: "foldercount"
+// written with a leading blank, then "folder1"... in order.
+template <typename Values>
+void WriteSourceFolders(std::string_view jobFolder, const Values& values);
+
+// The path of the job's exclusion file.
+std::string ExclusionFilePath(std::string_view jobFolder);
+
+// --- implementation of the template
+
+void WriteSourceFolderCount(std::string_view jobFolder, std::size_t count);
+void WriteSourceFolderValue(std::string_view jobFolder, std::size_t n, std::string_view value);
+
+template <typename Values>
+void WriteSourceFolders(std::string_view jobFolder, const Values& values) {
+    WriteSetting(std::nullopt, std::nullopt, JobSettingsPlace(jobFolder, JobSection::Folders));
+    WriteSourceFolderCount(jobFolder, values.size());
+    std::size_t n = 0;
+    for (const auto& value : values)
+        WriteSourceFolderValue(jobFolder, ++n, value);
+}
+
+} // namespace rk

@@ -1,0 +1,59 @@
+// The job files module: where each setting of a job lives, the source folder
+// list as the backup run, the folder editor and the main window read it, and
+// the report lines of the program.
+
+#include "core/job_files.h"
+#include "core/program_values.h"
+#include "core/report_lines.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+namespace rk {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(JobFiles, FolderCountsAsEachReaderTakesThem) {
+    // Not above 0 lists nothing; others round half to even.
+    const struct {
+        double declared;
+        long long listed;
+    } cases[] = {{0, 0}, {-3, 0}, {0.3, 0}, {0.5, 0}, {1, 1}, {2.5, 2}, {3.5, 4}, {40000, 40000}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ListedFolderCount(c.declared), c.listed) << c.declared;
+}
+
+TEST(JobFiles, SourceFoldersAreWrittenAndReadBackInTheJobsSettingsFile) {
+    test::Sandbox box;
+    fs::create_directories(box.c() / "Store" / "Weekly");
+    JobStoreFolder = "C:\\Store\\";
+    const std::string job = JobFolderOf("Weekly");
+    EXPECT_EQ(job, "C:\\Store\\Weekly");
+    WriteSetting("created", "today", JobSettingsPlace(job, JobSection::Settings));
+    WriteSourceFolders(job, std::vector<std::string>{"C:\\Data", "D:\\More Files"});
+    EXPECT_EQ(box.read(box.c() / "Store" / "Weekly" / "rkjob.ini"),
+              "[settings]\r\ncreated=today\r\n[folders]\r\nfoldercount= 2\r\n"
+              "folder1=C:\\Data\r\nfolder2=D:\\More Files\r\n");
+    EXPECT_EQ(DeclaredFolderCount(job), 2);
+    EXPECT_EQ(SourceFolderValue(job, 2), "D:\\More Files");
+    EXPECT_EQ(SourceFolderValue(job, 3), "");
+    // Writing again replaces the whole section.
+    WriteSourceFolders(job, std::vector<std::string>{"E:\\Only"});
+    EXPECT_EQ(DeclaredFolderCount(job), 1);
+    EXPECT_EQ(SourceFolderValue(job, 2), "");
+    EXPECT_EQ(ExclusionFilePath(job), "C:\\Store\\Weekly\\excl.ini");
+}
+
+TEST(ReportLines, EachLineStartsWithTheProgramsName) {
+    std::ostringstream errors;
+    ReportLine(errors, "one line");
+    ReportLines(errors, "first\r\nsecond\n\nthird");
+    EXPECT_EQ(errors.str(), "rkbak: one line\nrkbak: first\nrkbak: second\nrkbak: third\n");
+}
+
+} // namespace
+} // namespace rk
