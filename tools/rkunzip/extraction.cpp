@@ -86,15 +86,10 @@ struct Done {
     std::string problem;
 };
 
-// Reads entry `index` and checks its name: false when it is not to be
-// extracted, true when it is or when `problem` says why it cannot be.
-bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
-               const EntrySelection& selection, EntryInfo& info, CheckedName& checked,
-               std::string& problem) {
-    if (!ReadEntryInfo(archive, index, info)) {
-        problem = "can't read entry " + std::to_string(index) + ": " + zip_strerror(archive);
-        return true;
-    }
+// Whether an entry read from the archive is to be extracted: false when it
+// is not, true when it is or when `problem` says why it cannot be.
+bool ChooseEntry(const EntryInfo& info, const UnzipCommand& command,
+                 const EntrySelection& selection, CheckedName& checked, std::string& problem) {
     if (info.kind != EntryKind::Folder && !selection.Selects(info.name, !info.madeOnUnix))
         return false;
     if (info.kind == EntryKind::Folder &&
@@ -108,6 +103,23 @@ bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
     return !checked.components.empty();
 }
 
+// Reads entry `index`; false (and `problem`) when it cannot be read.
+bool ReadPlannedEntry(zip_t* archive, zip_uint64_t index, EntryInfo& info, std::string& problem) {
+    if (ReadEntryInfo(archive, index, info))
+        return true;
+    problem = "can't read entry " + std::to_string(index) + ": " + zip_strerror(archive);
+    return false;
+}
+
+// Reads entry `index` and checks its name: false when it is not to be
+// extracted, true when it is or when `problem` says why it cannot be.
+bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
+               const EntrySelection& selection, EntryInfo& info, CheckedName& checked,
+               std::string& problem) {
+    return !ReadPlannedEntry(archive, index, info, problem) ||
+           ChooseEntry(info, command, selection, checked, problem);
+}
+
 // Extracts one planned entry through the worker's reader and folder cache.
 Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t index,
                 const UnzipCommand& command, const EntrySelection& selection, mode_t mask,
@@ -116,12 +128,14 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
     EntryInfo info;
     CheckedName checked;
     std::string problem;
-    bool planned = false;
+    bool read = false;
     {
+        // Only reading the entry needs the archive; the rest goes on beside
+        // the other worker.
         auto lock = archive.Lock();
-        planned = PlanEntry(archive.get(), index, command, selection, info, checked, problem);
+        read = ReadPlannedEntry(archive.get(), index, info, problem);
     }
-    if (!planned)
+    if (read && !ChooseEntry(info, command, selection, checked, problem))
         return done;
     if (!problem.empty()) {
         done.outcome = Outcome::Failed;
