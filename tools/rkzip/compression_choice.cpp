@@ -1,4 +1,5 @@
 #include "tools/rkzip/compression_choice.h"
+
 #include "platform/ascii_text.h"
 
 #include <algorithm>
@@ -24,6 +25,11 @@ constexpr unsigned long long kSmallestWorthDeflating = 48;
 // A probe must shrink below this share of its size (in percent).
 constexpr std::size_t kProbeShrinkPercent = 97;
 
+// A first, shorter probe that shrinks below this share settles it at once:
+// the whole probe could not then stay above kProbeShrinkPercent by much.
+constexpr std::size_t kQuickProbeSize = 16 * 1024;
+constexpr std::size_t kQuickProbeShrinkPercent = 90;
+
 } // namespace
 
 bool IsCompressedType(std::string_view name) {
@@ -35,7 +41,11 @@ bool IsCompressedType(std::string_view name) {
            kCompressedExtensions.end();
 }
 
-bool ProbeDeflates(std::string_view sample) {
+namespace {
+
+// True when a level-1 deflate of `sample` (at most kCompressionProbeSize
+// bytes) fits in `percent` of its size.
+bool Shrinks(std::string_view sample, std::size_t percent) {
     if (sample.empty())
         return false;
     // The fastest level: the probe only asks whether the data has structure.
@@ -49,12 +59,23 @@ bool ProbeDeflates(std::string_view sample) {
     thread_local Owned owned;
     if (owned.compressor == nullptr)
         return true; // no probe: let the whole deflate decide
-    const std::size_t room = sample.size() * kProbeShrinkPercent / 100;
+    sample = sample.substr(0, kCompressionProbeSize);
+    const std::size_t room = sample.size() * percent / 100;
     std::array<unsigned char, kCompressionProbeSize> out;
     const std::size_t written = libdeflate_deflate_compress(
-        owned.compressor, sample.data(), std::min(sample.size(), kCompressionProbeSize), out.data(),
-        std::min(room, out.size()));
+        owned.compressor, sample.data(), sample.size(), out.data(), std::min(room, out.size()));
     return written != 0;
+}
+
+} // namespace
+
+bool ProbeDeflates(std::string_view sample) {
+    // Text and most data settle on the short probe; the full one is left
+    // for what does not shrink at once.
+    if (sample.size() > kQuickProbeSize &&
+        Shrinks(sample.substr(0, kQuickProbeSize), kQuickProbeShrinkPercent))
+        return true;
+    return Shrinks(sample, kProbeShrinkPercent);
 }
 
 bool IsWorthDeflating(std::string_view sample, unsigned long long wholeSize) {

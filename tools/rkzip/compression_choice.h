@@ -12,13 +12,16 @@ namespace rk::tools {
 
 // Bytes from the start of a file that the probe deflates.
 inline constexpr std::size_t kCompressionProbeSize = 64 * 1024;
+// Content up to this size held in memory is deflated whole without a probe.
+inline constexpr std::size_t kSmallestProbed = 4 * 1024;
 
 // True for names whose extension marks compressed content (.zip, .jpg, .png,
 // .gz, .mp4 ...), compared without regard to case.
 bool IsCompressedType(std::string_view name);
 
 // True when deflating `sample` (the start of a file, at most
-// kCompressionProbeSize bytes) shrinks it below about 97% of its size.
+// kCompressionProbeSize bytes) shrinks it below about 97% of its size. A
+// quick probe of its first 16 KiB that shrinks well settles it first.
 bool ProbeDeflates(std::string_view sample);
 
 // True when a file of `wholeSize` bytes that starts with `sample` is worth

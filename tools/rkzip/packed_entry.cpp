@@ -56,10 +56,13 @@ PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bo
     packed.size = content.size();
     packed.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, content.data(), content.size()));
     std::vector<unsigned char> deflated;
-    // Content whose start does not shrink is stored without deflating the rest.
-    if (content.size() > kCompressionProbeSize &&
+    // Content whose start does not shrink is stored without deflating it
+    // (a small file's start is all of it). A few kilobytes are deflated
+    // whole at once: that costs less than a probe, which deflate's own
+    // headers would mislead there.
+    if (content.size() > kSmallestProbed &&
         !ProbeDeflates(std::string_view(reinterpret_cast<const char*>(content.data()),
-                                        kCompressionProbeSize))) {
+                                        std::min(content.size(), kCompressionProbeSize)))) {
         packed.bytes = std::move(content);
         return packed;
     }

@@ -12,8 +12,10 @@
 
 namespace rk::tools {
 
-// The deflate level of every deflated entry.
-inline constexpr int kDeflateLevel = 6;
+// The deflate level of every deflated entry. libdeflate's level 5 packs
+// text about as small as zlib's level 6 (Info-ZIP's default) and 1.4 times
+// as fast as its own level 6.
+inline constexpr int kDeflateLevel = 5;
 
 struct PackedEntry {
     enum class Outcome : std::uint8_t {
