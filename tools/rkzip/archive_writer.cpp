@@ -61,8 +61,8 @@ void QueueForPacking(PackingAhead& packing, std::vector<EntryState*> packed) {
     }
 }
 
-// Opens the file once before the archive is written: a file that cannot be
-// opened is left out from the start. Files of compressed types and empty ones
+// Looks at the file once before the archive is written: a file that cannot
+// be read is left out from the start. Files of compressed types and empty ones
 // are stored as they are; files too large to pack in memory are deflated when
 // a sample of their start says it is worth it; every other file is packed
 // ahead, and deflated only when that makes it smaller.
@@ -82,7 +82,21 @@ Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) 
         }
         return prepared;
     }
-    const int fd = open(file.HostPath().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const std::string host = file.HostPath();
+    const bool asItIs = IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
+                        file.stamp.size == 0;
+    if (asItIs || file.stamp.size <= kLargestPackedAhead) {
+        // Opened only when it is read; asked now whether it can be, which
+        // costs one call rather than an open and a close.
+        if (faccessat(AT_FDCWD, host.c_str(), R_OK, AT_EACCESS) != 0) {
+            prepared.readable = false;
+            prepared.failure = errno;
+        } else {
+            prepared.packAhead = !asItIs;
+        }
+        return prepared;
+    }
+    const int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         prepared.readable = false;
         prepared.failure = errno;
@@ -95,23 +109,14 @@ Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) 
         close(fd);
         return prepared;
     }
-    if (IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
-        file.stamp.size == 0) {
-        close(fd);
-        return prepared;
-    }
-    if (file.stamp.size <= kLargestPackedAhead) {
-        prepared.packAhead = true;
+    std::array<char, kCompressionProbeSize> sample{};
+    const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
+    if (n < 0) {
+        prepared.readable = false;
+        prepared.failure = errno;
     } else {
-        std::array<char, kCompressionProbeSize> sample{};
-        const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
-        if (n < 0) {
-            prepared.readable = false;
-            prepared.failure = errno;
-        } else {
-            prepared.deflate = IsWorthDeflating(
-                std::string_view(sample.data(), static_cast<size_t>(n)), file.stamp.size);
-        }
+        prepared.deflate = IsWorthDeflating(std::string_view(sample.data(), static_cast<size_t>(n)),
+                                            file.stamp.size);
     }
     close(fd);
     return prepared;

@@ -11,6 +11,9 @@ namespace rk::tools {
 
 namespace {
 
+// Files from this size are read with sequential read-ahead asked for.
+constexpr off_t kLargeFile = 1 << 20;
+
 void Fail(FileReadState& state, int libzipError, int systemError) {
     state.failed = true;
     state.failure = systemError;
@@ -39,10 +42,12 @@ bool OpenForReading(FileReadState& state) {
         close(fd);
         return false;
     }
-    fcntl(fd, F_SETFL, 0);
-    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // O_NONBLOCK kept the open from waiting on a FIFO put in the file's
+    // place; reads of a regular file ignore it, so it stays set.
+    if (info.st_size >= kLargeFile)
+        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     state.fd = fd;
-    if (!SameStamp(state))
+    if (StampOf(info) != state.file->stamp)
         state.changed = true;
     return true;
 }

@@ -61,11 +61,18 @@ bool PackingAhead::MayStartLocked() {
     return inFlight_ == 0 || reserved_ + PackingCost(*jobs_[next_].state) <= limits_.bytesAhead;
 }
 
+void PackingAhead::WakeWorkerLocked() {
+    if (idleWorkers_ > 0 && MayStartLocked())
+        roomForWorkers_.notify_one();
+}
+
 void PackingAhead::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock,
-                      [this] { return stop_.load() || MayStartLocked() || next_ >= jobs_.size(); });
+        ++idleWorkers_;
+        roomForWorkers_.wait(
+            lock, [this] { return stop_.load() || MayStartLocked() || next_ >= jobs_.size(); });
+        --idleWorkers_;
         if (stop_.load() || next_ >= jobs_.size())
             return;
         const std::size_t index = next_++;
@@ -90,7 +97,11 @@ void PackingAhead::Work() {
         job.stage = Stage::Packed;
         if (job.releaseAsked)
             ReleaseLocked(job);
-        changed_.notify_all();
+        // Only the writer waiting for this file is woken, and a worker only
+        // when there is room for one more.
+        if (writerWaitsFor_ == index)
+            packedForWriter_.notify_one();
+        WakeWorkerLocked();
     }
 }
 
@@ -122,18 +133,20 @@ const PackedEntry& PackingAhead::Wait(std::size_t index) {
     // libzip asks in entry order: those before are done with.
     for (; doneBefore_ < index; ++doneBefore_)
         ReleaseLocked(jobs_[doneBefore_]);
-    changed_.notify_all();
+    WakeWorkerLocked();
     Job& job = jobs_[index];
-    changed_.wait(lock, [&] {
+    writerWaitsFor_ = index;
+    packedForWriter_.wait(lock, [&] {
         return job.stage == Stage::Packed || job.stage == Stage::Released || stop_.load();
     });
+    writerWaitsFor_ = kNoJob;
     return job.stage == Stage::Packed ? slots_[job.slot].packed : stopped_;
 }
 
 void PackingAhead::Release(std::size_t index) {
     std::lock_guard lock(mutex_);
     ReleaseLocked(jobs_[index]);
-    changed_.notify_all();
+    WakeWorkerLocked();
 }
 
 void PackingAhead::Stop() {
@@ -141,7 +154,8 @@ void PackingAhead::Stop() {
         std::lock_guard lock(mutex_);
         stop_.store(true);
     }
-    changed_.notify_all();
+    roomForWorkers_.notify_all();
+    packedForWriter_.notify_all();
     for (auto& worker : workers_)
         worker.join();
     workers_.clear();

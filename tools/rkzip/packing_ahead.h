@@ -76,6 +76,7 @@ class PackingAhead {
 
     void Work();
     bool MayStartLocked();
+    void WakeWorkerLocked();
     void ReleaseLocked(Job& job);
     std::uint32_t TakeSlotLocked();
 
@@ -87,8 +88,14 @@ class PackingAhead {
     std::vector<std::uint32_t> freeSlots_;
     // What Wait() gives for a file that will not be packed.
     PackedEntry stopped_;
+    static constexpr std::size_t kNoJob = static_cast<std::size_t>(-1);
     std::mutex mutex_;
-    std::condition_variable changed_;
+    // Workers wait for room to pack one more file; the writer for the file
+    // it asks for next.
+    std::condition_variable roomForWorkers_;
+    std::condition_variable packedForWriter_;
+    unsigned idleWorkers_ = 0;
+    std::size_t writerWaitsFor_ = kNoJob;
     std::size_t next_ = 0;       // the next file to pack
     std::size_t doneBefore_ = 0; // files before it are released
     std::size_t inFlight_ = 0;
