@@ -28,8 +28,12 @@ void MakeArchive(const fs::path& path, const std::vector<Entry>& entries) {
     zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     ASSERT_NE(archive, nullptr);
     for (const auto& entry : entries) {
-        void* copy = std::malloc(entry.content.size() + 1);
-        std::memcpy(copy, entry.content.data(), entry.content.size());
+        // libzip takes a buffer to free only when it holds something.
+        void* copy = nullptr;
+        if (!entry.content.empty()) {
+            copy = std::malloc(entry.content.size());
+            std::memcpy(copy, entry.content.data(), entry.content.size());
+        }
         zip_source_t* source = zip_source_buffer(archive, copy, entry.content.size(), 1);
         const zip_int64_t index = zip_file_add(archive, entry.name.c_str(), source, 0);
         ASSERT_GE(index, 0) << entry.name;
