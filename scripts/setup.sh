@@ -69,8 +69,8 @@ test)
 sanitize)
     build "$top/build-sanitize" -DRK_SANITIZE=ON -DRK_WARNINGS_AS_ERRORS=ON
     cd "$top/build-sanitize"
-    # Leaks are reported, except the allocations Qt and the libraries below
-    # it keep for the life of a process (tests/lsan.supp).
+    # Leaks are reported, except the font cache fontconfig keeps for the
+    # life of a process (tests/lsan.supp).
     QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
         LSAN_OPTIONS="suppressions=$top/tests/lsan.supp:print_suppressions=0" \
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
