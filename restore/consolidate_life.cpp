@@ -66,7 +66,8 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
     // consolidated archive is verified, that copy of the range has served.
     const std::string destination = ui::FromQString(dialog.txtDestination->text());
     const bool destinationExisted = PathExists(destination);
-    const ExtractOutcome outcome = dialog.AutoExtract(1, sourceFolder, *start, *end);
+    const ExtractOutcome outcome =
+        dialog.AutoExtract(ExtractAction::Consolidate, sourceFolder, *start, *end);
     if (outcome.end == ExtractEnd::Success) {
         const auto host = platform::ToHostPath(destination);
         if (!destinationExisted && host && !RemoveTree(*host))

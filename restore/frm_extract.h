@@ -48,6 +48,10 @@ class frmExtract final : public QDialog {
     // two dates. The destination and the delete box stay as they are.
     ExtractOutcome AutoExtract(std::int16_t iMode, const std::string& sSource,
                                const QDate& dtStartDate, const QDate& dtEndDate);
+    ExtractOutcome AutoExtract(ExtractAction action, const std::string& sSource,
+                               const QDate& dtStartDate, const QDate& dtEndDate) {
+        return AutoExtract(static_cast<std::int16_t>(action), sSource, dtStartDate, dtEndDate);
+    }
 
     // The chosen action.
     ExtractAction Action() const;

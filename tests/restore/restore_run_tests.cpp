@@ -134,11 +134,14 @@ TEST_F(RestoreRun, ARangeWithoutTheOldestLeavesItsFilesOut) {
 TEST_F(RestoreRun, ExtractingTwiceIntoTheSameFolderReplacesNothing) {
     seam.AnswerOpen();
     seam.AnswerOpen();
-    ASSERT_EQ(dialog->AutoExtract(0, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3)).end,
+    ASSERT_EQ(dialog
+                  ->AutoExtract(ExtractAction::ExtractAll, JobFolder(), QDate(2026, 12, 1),
+                                QDate(2026, 12, 3))
+                  .end,
               ExtractEnd::Success);
     box.write(Restored() / "a.txt", "edited after the first run");
-    const ExtractOutcome again =
-        dialog->AutoExtract(0, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+    const ExtractOutcome again = dialog->AutoExtract(ExtractAction::ExtractAll, JobFolder(),
+                                                     QDate(2026, 12, 1), QDate(2026, 12, 3));
     ASSERT_EQ(again.end, ExtractEnd::Success) << again.reason;
     EXPECT_EQ(box.read(Restored() / "a.txt"), "edited after the first run");
     EXPECT_EQ(seam.Problems(), "");
@@ -264,14 +267,15 @@ TEST_F(RestoreRun, ConsolidateWithoutDeletionKeepsEveryBackupAndNamesTheNextOneT
     dialog->optAction[1]->click();
     dialog->chkDelCon->click();
     ASSERT_FALSE(dialog->chkDelCon->isChecked());
-    ExtractOutcome outcome =
-        dialog->AutoExtract(1, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+    ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
+                                                 QDate(2026, 12, 1), QDate(2026, 12, 3));
     ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
     EXPECT_EQ(JobArchives(), (std::vector<std::string>{kOldest, kMiddle, kNewest, kConsolidated}));
 
     // The consolidated archive is now the newest of the range.
     dialog->txtDestination->setText("C:\\Again");
-    outcome = dialog->AutoExtract(1, JobFolder(), QDate(2026, 12, 3), QDate(2026, 12, 3));
+    outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(), QDate(2026, 12, 3),
+                                  QDate(2026, 12, 3));
     ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
     EXPECT_TRUE(fs::exists(job / "rk_2026_12_03_00_00_00_C_C.zip"));
     EXPECT_EQ(StoredNames(job / "rk_2026_12_03_00_00_00_C_C.zip"),
@@ -317,8 +321,8 @@ TEST_F(RestoreRun, AnArchiveThatFailsItsCheckIsRemovedAndNothingDeleted) {
     for (const char* spoil : {"drop", "corrupt"}) {
         setenv("RK_FAKE_ZIP", spoil, 1);
         dialog->txtDestination->setText(ui::ToQString(std::string("C:\\Restore-") + spoil));
-        const ExtractOutcome outcome =
-            dialog->AutoExtract(1, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+        const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
+                                                           QDate(2026, 12, 1), QDate(2026, 12, 3));
         EXPECT_EQ(outcome.end, ExtractEnd::Failure) << spoil;
         EXPECT_NE(outcome.reason.find("No backup was deleted"), std::string::npos)
             << outcome.reason;
@@ -352,8 +356,8 @@ TEST_F(RestoreRun, AFailingZipRunDeletesNothingAndNamesTheArchive) {
 
 TEST_F(RestoreRun, ASilentFailureShowsNothingAndSaysWhy) {
     ZipUtilPath = "Z:\\bin\\false";
-    const ExtractOutcome outcome =
-        dialog->AutoExtract(1, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+    const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
+                                                       QDate(2026, 12, 1), QDate(2026, 12, 3));
     EXPECT_EQ(outcome.end, ExtractEnd::Failure);
     EXPECT_NE(outcome.reason.find(kConsolidated), std::string::npos) << outcome.reason;
     EXPECT_TRUE(seam.Calls().empty());
@@ -362,8 +366,8 @@ TEST_F(RestoreRun, ASilentFailureShowsNothingAndSaysWhy) {
 
 TEST_F(RestoreRun, ADamagedBackupStopsTheRunBeforeAnythingIsDeleted) {
     box.write(job / kMiddle, "this is no zip archive");
-    const ExtractOutcome outcome =
-        dialog->AutoExtract(1, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+    const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
+                                                       QDate(2026, 12, 1), QDate(2026, 12, 3));
     EXPECT_EQ(outcome.end, ExtractEnd::Failure);
     EXPECT_NE(outcome.reason.find(std::string("Could not extract the backup ") + kMiddle),
               std::string::npos)
@@ -435,8 +439,8 @@ TEST_F(RestoreRun, ARunCannotBeStartedWhileOneIsInProgress) {
         second = dialog->StartExtract(true);
     });
     seam.AnswerOpen();
-    const ExtractOutcome first =
-        dialog->AutoExtract(0, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+    const ExtractOutcome first = dialog->AutoExtract(ExtractAction::ExtractAll, JobFolder(),
+                                                     QDate(2026, 12, 1), QDate(2026, 12, 3));
     SetToolWaitHook({});
     EXPECT_EQ(first.end, ExtractEnd::Success) << first.reason;
     ASSERT_TRUE(second.has_value());
@@ -452,8 +456,8 @@ TEST_F(RestoreRun, ARunCannotBeStartedWhileOneIsInProgress) {
 TEST_F(RestoreRun, SilentPickedRunStillShowsThePickerAndOpensTheFolder) {
     seam.AnswerForm(Pick({"sub\\b.txt"}));
     seam.AnswerOpen();
-    const ExtractOutcome outcome =
-        dialog->AutoExtract(2, JobFolder(), QDate(2026, 12, 1), QDate(2026, 12, 3));
+    const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::ExtractPicked, JobFolder(),
+                                                       QDate(2026, 12, 1), QDate(2026, 12, 3));
     ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
     EXPECT_TRUE(MessageTexts().empty());
     EXPECT_EQ(FilesIn(Restored()), (Files{{"sub/b.txt", "b three"}}));
