@@ -1,9 +1,9 @@
 #include "core/settings.h"
-#include "platform/ascii_text.h"
 
 #include "core/program_values.h"
 #include "core/text.h"
 #include "core/text_lines.h"
+#include "platform/ascii_text.h"
 #include "platform/file_system.h"
 #include "platform/system_folders.h"
 

@@ -1,4 +1,5 @@
 #include "core/text.h"
+
 #include "platform/ascii_text.h"
 
 #include <charconv>

@@ -1,11 +1,11 @@
 #include "engine/archive_listing.h"
-#include "platform/ascii_text.h"
 
 #include "core/file_checks.h"
 #include "core/program_values.h"
 #include "core/text.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
+#include "platform/ascii_text.h"
 #include "platform/file_system.h"
 
 #include <functional>

@@ -1,6 +1,6 @@
 #include "platform/file_system.h"
-#include "platform/ascii_text.h"
 
+#include "platform/ascii_text.h"
 #include "platform/drive_map.h"
 
 #include <algorithm>

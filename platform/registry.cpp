@@ -1,6 +1,6 @@
 #include "platform/registry.h"
-#include "platform/ascii_text.h"
 
+#include "platform/ascii_text.h"
 #include "platform/drive_map.h"
 #include "platform/system_folders.h"
 

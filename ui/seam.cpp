@@ -1,4 +1,5 @@
 #include "ui/seam.h"
+
 #include "core/report_lines.h"
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "tools/common/exclusions.h"
-#include "platform/ascii_text.h"
 
+#include "platform/ascii_text.h"
 #include "platform/file_system.h"
 
 #include <string>

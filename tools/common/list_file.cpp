@@ -1,4 +1,5 @@
 #include "tools/common/list_file.h"
+
 #include "platform/ascii_text.h"
 
 #include <cerrno>

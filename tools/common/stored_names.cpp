@@ -1,7 +1,7 @@
 #include "tools/common/stored_names.h"
-#include "platform/ascii_text.h"
 
 #include "core/listed_names.h"
+#include "platform/ascii_text.h"
 
 #include <cctype>
 
