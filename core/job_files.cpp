@@ -27,14 +27,12 @@ std::string SourceFolderValue(std::string_view jobFolder, long long n) {
                        JobSettingsPlace(jobFolder, JobSection::Folders));
 }
 
-void WriteSourceFolderCount(std::string_view jobFolder, std::size_t count) {
-    WriteSetting("foldercount", " " + std::to_string(count),
-                 JobSettingsPlace(jobFolder, JobSection::Folders));
-}
-
-void WriteSourceFolderValue(std::string_view jobFolder, std::size_t n, std::string_view value) {
-    WriteSetting("folder" + std::to_string(n), value,
-                 JobSettingsPlace(jobFolder, JobSection::Folders));
+void WriteSourceFolders(std::string_view jobFolder, const std::vector<std::string>& values) {
+    const SettingsPlace place = JobSettingsPlace(jobFolder, JobSection::Folders);
+    WriteSetting(std::nullopt, std::nullopt, place);
+    WriteSetting("foldercount", " " + std::to_string(values.size()), place);
+    for (std::size_t n = 1; n <= values.size(); ++n)
+        WriteSetting("folder" + std::to_string(n), values[n - 1], place);
 }
 
 std::string ExclusionFilePath(std::string_view jobFolder) {

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rk {
 
@@ -51,24 +52,9 @@ std::string SourceFolderValue(std::string_view jobFolder, long long n);
 
 // Replaces the section of source folders with these values: "foldercount"
 // written with a leading blank, then "folder1"... in order.
-template <typename Values>
-void WriteSourceFolders(std::string_view jobFolder, const Values& values);
+void WriteSourceFolders(std::string_view jobFolder, const std::vector<std::string>& values);
 
 // The path of the job's exclusion file.
 std::string ExclusionFilePath(std::string_view jobFolder);
-
-// --- implementation of the template
-
-void WriteSourceFolderCount(std::string_view jobFolder, std::size_t count);
-void WriteSourceFolderValue(std::string_view jobFolder, std::size_t n, std::string_view value);
-
-template <typename Values>
-void WriteSourceFolders(std::string_view jobFolder, const Values& values) {
-    WriteSetting(std::nullopt, std::nullopt, JobSettingsPlace(jobFolder, JobSection::Folders));
-    WriteSourceFolderCount(jobFolder, values.size());
-    std::size_t n = 0;
-    for (const auto& value : values)
-        WriteSourceFolderValue(jobFolder, ++n, value);
-}
 
 } // namespace rk
