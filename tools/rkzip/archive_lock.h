@@ -1,6 +1,6 @@
 #pragma once
-// Keeping the job folder free of half-written archives. libzip (and
-// WriteEmptyArchive) write an archive as "<archive>.XXXXXX" beside it and
+// Keeping the job folder free of half-written archives. rkzip and libzip
+// write an archive as "<archive>.XXXXXX" beside it and
 // rename that into place; a run stopped or killed on the way would leave the
 // temporary file behind. So a run holds an exclusive flock on
 // ".rkzip-state-lock.<archive>" in the archive's folder while it writes: the

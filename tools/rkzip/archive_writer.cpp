@@ -1,10 +1,10 @@
 #include "tools/rkzip/archive_writer.h"
 
-#include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
-#include "tools/rkzip/compression_choice.h"
 #include "tools/rkzip/durability.h"
+#include "tools/rkzip/entry_preparation.h"
 #include "tools/rkzip/file_source.h"
+#include "tools/rkzip/new_archive.h"
 #include "tools/rkzip/packed_source.h"
 #include "tools/rkzip/packing_ahead.h"
 
@@ -24,20 +24,6 @@ namespace rk::tools {
 namespace {
 
 constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
-
-constexpr std::uint32_t kNoLink = 0xffffffffu;
-
-// Kept for every file given, so it stays small; the targets of links are
-// kept apart.
-struct Prepared {
-    int failure = 0;
-    bool readable = true;
-    // Packed ahead on every core, deflated when that makes it smaller.
-    bool packAhead = false;
-    // For a file read as the archive is written: deflated by libzip.
-    bool deflate = false;
-    std::uint32_t link = kNoLink; // the link's target among the targets read
-};
 
 // What the writer keeps for one file while libzip writes the archive.
 struct EntryState {
@@ -59,77 +45,6 @@ void QueueForPacking(PackingAhead& packing, std::vector<EntryState*> packed) {
         state->packed.job = packing.Add(state->read);
         state->packed.queued = true;
     }
-}
-
-// Looks at the file once before the archive is written: a file that cannot
-// be read is left out from the start. Files of compressed types and empty ones
-// are stored as they are; files too large to pack in memory are deflated when
-// a sample of their start says it is worth it; every other file is packed
-// ahead, and deflated only when that makes it smaller.
-Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) {
-    Prepared prepared;
-    if (file.kind == SourceKind::Folder)
-        return prepared;
-    if (file.kind == SourceKind::Link) {
-        std::array<char, 4096> target{};
-        const ssize_t n = readlink(file.HostPath().c_str(), target.data(), target.size());
-        if (n < 0 || static_cast<size_t>(n) >= target.size()) {
-            prepared.readable = false;
-            prepared.failure = n < 0 ? errno : ENAMETOOLONG;
-        } else {
-            prepared.link = static_cast<std::uint32_t>(linkTargets.size());
-            linkTargets.emplace_back(target.data(), static_cast<size_t>(n));
-        }
-        return prepared;
-    }
-    const std::string host = file.HostPath();
-    const bool asItIs = IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
-                        file.stamp.size == 0;
-    if (asItIs || file.stamp.size <= kLargestPackedAhead) {
-        // Opened only when it is read; asked now whether it can be, which
-        // costs one call rather than an open and a close.
-        if (faccessat(AT_FDCWD, host.c_str(), R_OK, AT_EACCESS) != 0) {
-            prepared.readable = false;
-            prepared.failure = errno;
-        } else {
-            prepared.packAhead = !asItIs;
-        }
-        return prepared;
-    }
-    const int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        prepared.readable = false;
-        prepared.failure = errno;
-        return prepared;
-    }
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        prepared.readable = false;
-        prepared.failure = EINVAL;
-        close(fd);
-        return prepared;
-    }
-    std::array<char, kCompressionProbeSize> sample{};
-    const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
-    if (n < 0) {
-        prepared.readable = false;
-        prepared.failure = errno;
-    } else {
-        prepared.deflate = IsWorthDeflating(std::string_view(sample.data(), static_cast<size_t>(n)),
-                                            file.stamp.size);
-    }
-    close(fd);
-    return prepared;
-}
-
-zip_uint32_t ExternalAttributes(const SourceFile& file) {
-    unsigned dos = file.dosKnown ? file.dosBits : ReadDosBits(file.HostPath());
-    dos &= kDosHidden | kDosSystem;
-    if (file.kind == SourceKind::Folder)
-        dos |= kDosDirectory;
-    if (file.kind == SourceKind::File && (file.mode & S_IWUSR) == 0)
-        dos |= kDosReadOnly;
-    return static_cast<zip_uint32_t>(file.mode) << 16 | dos;
 }
 
 // Adds one entry; false when libzip refuses it (`problem` says why).
@@ -199,30 +114,17 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-} // namespace
-
-WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& archiveName,
-                          const std::vector<const SourceFile*>& files) {
-    WriteOutcome outcome;
-    outcome.fates.assign(files.size(), FileFate::Stored);
+// Adds the files to an existing archive with libzip, which copies the
+// entries kept into a new temporary archive. A file that fails while libzip
+// writes makes the whole write fail; it is then left out and the archive
+// written again from the start.
+void AddToArchive(const std::string& archiveHost, const std::string& archiveName,
+                  const std::vector<const SourceFile*>& files,
+                  const std::vector<Prepared>& prepared,
+                  const std::vector<std::string>& linkTargets, WriteOutcome& outcome) {
     const auto notStored = [&outcome](std::size_t i) {
         return outcome.fates[i] == FileFate::NotStored;
     };
-
-    std::vector<Prepared> prepared;
-    std::vector<std::string> linkTargets;
-    prepared.reserve(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        prepared.push_back(Prepare(*files[i], linkTargets));
-        if (!prepared.back().readable) {
-            outcome.fates[i] = FileFate::NotStored;
-            outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
-                                       ErrnoText(prepared.back().failure) + " (not stored)");
-        }
-    }
-
-    // A file that fails while libzip writes makes the whole write fail; it is
-    // then left out and the archive written again from the start.
     for (;;) {
         // Declared first: the archive's sources use it until it is closed.
         PackingAhead packing;
@@ -231,7 +133,7 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         if (archive == nullptr) {
             outcome.archive = Result<void>::Failure("can't open zip archive '" + archiveName +
                                                     "': " + ZipErrorText(code));
-            return outcome;
+            return;
         }
         // Never resized, so the archive's sources may point into it.
         std::vector<EntryState> states(files.size());
@@ -275,20 +177,39 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
             outcome.archive = Result<void>::Failure("can't close zip archive '" + archiveName +
                                                     "': " + zip_strerror(archive));
             zip_discard(archive);
-            return outcome;
+            return;
         }
         zip_discard(archive);
         for (size_t i = 0; i < files.size(); ++i)
             if (states[i].read.fd >= 0)
                 close(states[i].read.fd);
     }
+}
 
-    int error = 0;
-    if (!Exists(archiveHost) && !WriteEmptyArchive(archiveHost, error)) {
-        outcome.archive = Result<void>::Failure("can't write zip archive '" + archiveName +
-                                                "': " + ErrnoText(error));
-        return outcome;
+} // namespace
+
+WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& archiveName,
+                          const std::vector<const SourceFile*>& files) {
+    WriteOutcome outcome;
+    outcome.fates.assign(files.size(), FileFate::Stored);
+    std::vector<Prepared> prepared;
+    std::vector<std::string> linkTargets;
+    prepared.reserve(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        prepared.push_back(Prepare(*files[i], linkTargets));
+        if (!prepared.back().readable) {
+            outcome.fates[i] = FileFate::NotStored;
+            outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
+                                       ErrnoText(prepared.back().failure) + " (not stored)");
+        }
     }
+    if (Exists(archiveHost))
+        AddToArchive(archiveHost, archiveName, files, prepared, linkTargets, outcome);
+    else
+        WriteNewArchive(archiveHost, archiveName, files, prepared, linkTargets, outcome);
+    if (!outcome.archive)
+        return outcome;
+    int error = 0;
     if (!FlushFileAndFolder(archiveHost, error)) {
         outcome.archive = Result<void>::Failure("can't flush zip archive '" + archiveName +
                                                 "' to disk: " + ErrnoText(error));

@@ -130,7 +130,7 @@ void PackingAhead::ReleaseLocked(Job& job) {
 
 const PackedEntry& PackingAhead::Wait(std::size_t index) {
     std::unique_lock lock(mutex_);
-    // libzip asks in entry order: those before are done with.
+    // The writer asks in entry order: those before are done with.
     for (; doneBefore_ < index; ++doneBefore_)
         ReleaseLocked(jobs_[doneBefore_]);
     WakeWorkerLocked();

@@ -1,8 +1,9 @@
 #pragma once
 // Packs files on every core ahead of the archive writer: worker threads read
-// and deflate the files in entry order while libzip writes the entries before
-// them. Memory stays bounded: only so many entries are packed ahead, within a
-// budget of bytes, and an entry's bytes go as soon as libzip has copied them.
+// and deflate the files in entry order while the archive writer writes the
+// entries before them. Memory stays bounded: only so many entries are packed
+// ahead, within a budget of bytes, and an entry's bytes go as soon as the
+// writer has copied them.
 
 #include "tools/rkzip/file_reading.h"
 #include "tools/rkzip/packed_entry.h"
@@ -19,7 +20,7 @@
 namespace rk::tools {
 
 // Files up to this size are packed in memory; larger ones stream through
-// libzip as the archive is written.
+// the writer as the archive is written.
 inline constexpr std::uint64_t kLargestPackedAhead = 64ull * 1024 * 1024;
 
 struct PackingLimits {
@@ -41,7 +42,7 @@ class PackingAhead {
     // Room for `count` files to be queued.
     void Reserve(std::size_t count) { jobs_.reserve(count); }
 
-    // Queues a file (before Start); its number, in the order libzip will ask
+    // Queues a file (before Start); its number, in the order the writer will ask
     // for them. `state` must outlive this object.
     std::size_t Add(FileReadState& state);
 
@@ -52,7 +53,7 @@ class PackingAhead {
     // Files queued before it are taken as done with.
     const PackedEntry& Wait(std::size_t job);
 
-    // libzip is done with the file: its bytes are dropped (a file not yet
+    // The writer is done with the file: its bytes are dropped (a file not yet
     // packed is never read).
     void Release(std::size_t job);
 

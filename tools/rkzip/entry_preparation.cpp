@@ -1,0 +1,81 @@
+#include "tools/rkzip/entry_preparation.h"
+
+#include "tools/common/dos_bits.h"
+#include "tools/rkzip/compression_choice.h"
+#include "tools/rkzip/packing_ahead.h"
+
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace rk::tools {
+
+Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) {
+    Prepared prepared;
+    if (file.kind == SourceKind::Folder)
+        return prepared;
+    if (file.kind == SourceKind::Link) {
+        std::array<char, 4096> target{};
+        const ssize_t n = readlink(file.HostPath().c_str(), target.data(), target.size());
+        if (n < 0 || static_cast<size_t>(n) >= target.size()) {
+            prepared.readable = false;
+            prepared.failure = n < 0 ? errno : ENAMETOOLONG;
+        } else {
+            prepared.link = static_cast<std::uint32_t>(linkTargets.size());
+            linkTargets.emplace_back(target.data(), static_cast<size_t>(n));
+        }
+        return prepared;
+    }
+    const std::string host = file.HostPath();
+    const bool asItIs = IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
+                        file.stamp.size == 0;
+    if (asItIs || file.stamp.size <= kLargestPackedAhead) {
+        // Opened only when it is read; asked now whether it can be, which
+        // costs one call rather than an open and a close.
+        if (faccessat(AT_FDCWD, host.c_str(), R_OK, AT_EACCESS) != 0) {
+            prepared.readable = false;
+            prepared.failure = errno;
+        } else {
+            prepared.packAhead = !asItIs;
+        }
+        return prepared;
+    }
+    const int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        prepared.readable = false;
+        prepared.failure = errno;
+        return prepared;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        prepared.readable = false;
+        prepared.failure = EINVAL;
+        close(fd);
+        return prepared;
+    }
+    std::array<char, kCompressionProbeSize> sample{};
+    const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
+    if (n < 0) {
+        prepared.readable = false;
+        prepared.failure = errno;
+    } else {
+        prepared.deflate = IsWorthDeflating(std::string_view(sample.data(), static_cast<size_t>(n)),
+                                            file.stamp.size);
+    }
+    close(fd);
+    return prepared;
+}
+
+std::uint32_t ExternalAttributes(const SourceFile& file) {
+    unsigned dos = file.dosKnown ? file.dosBits : ReadDosBits(file.HostPath());
+    dos &= kDosHidden | kDosSystem;
+    if (file.kind == SourceKind::Folder)
+        dos |= kDosDirectory;
+    if (file.kind == SourceKind::File && (file.mode & S_IWUSR) == 0)
+        dos |= kDosReadOnly;
+    return static_cast<std::uint32_t>(file.mode) << 16 | dos;
+}
+
+} // namespace rk::tools

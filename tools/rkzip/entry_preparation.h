@@ -1,0 +1,39 @@
+#pragma once
+// What rkzip finds out about each file before it writes the archive: whether
+// it can be read, how its content is to be packed, a link's target, and the
+// attributes its entry carries.
+
+#include "tools/rkzip/source_file.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace rk::tools {
+
+inline constexpr std::uint32_t kNoLink = 0xffffffffu;
+
+// Kept for every file given, so it stays small; the targets of links are
+// kept apart.
+struct Prepared {
+    int failure = 0;
+    bool readable = true;
+    // Packed ahead on every core, deflated when that makes it smaller.
+    bool packAhead = false;
+    // For a file read as the archive is written: deflated on the way.
+    bool deflate = false;
+    std::uint32_t link = kNoLink; // the link's target among the targets read
+};
+
+// Looks at the file once before the archive is written: a file that cannot
+// be read is left out from the start. Files of compressed types and empty ones
+// are stored as they are; files too large to pack in memory are deflated when
+// a sample of their start says it is worth it; every other file is packed
+// ahead, and deflated only when that makes it smaller. A link's target is
+// added to `linkTargets`.
+Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets);
+
+// The entry's external attributes: the mode above, the DOS bits below.
+std::uint32_t ExternalAttributes(const SourceFile& file);
+
+} // namespace rk::tools
