@@ -138,7 +138,7 @@ Result<void> AttributeRecord::Load(StampTable& stamps, std::size_t expected) con
     return {};
 }
 
-Result<void> AttributeRecord::Clear(const std::vector<std::pair<std::string, ChangeStamp>>& stamps,
+Result<void> AttributeRecord::Clear(const std::vector<const SourceFile*>& files,
                                     bool replaceAll) const {
     std::string error;
     Database db(path(), SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error);
@@ -153,8 +153,12 @@ Result<void> AttributeRecord::Clear(const std::vector<std::pair<std::string, Cha
                            -1, &statement, nullptr) != SQLITE_OK)
         return Result<void>::Failure(sqlite3_errmsg(db.get()));
     bool ok = true;
-    for (const auto& [file, stamp] : stamps) {
-        sqlite3_bind_text(statement, 1, file.data(), static_cast<int>(file.size()), SQLITE_STATIC);
+    for (const SourceFile* file : files) {
+        // Each path is built as it is recorded, so that a run of many files
+        // holds no second copy of them all.
+        const std::string host = file->HostPath();
+        const ChangeStamp& stamp = file->stamp;
+        sqlite3_bind_text(statement, 1, host.data(), static_cast<int>(host.size()), SQLITE_STATIC);
         sqlite3_bind_int64(statement, 2, stamp.ctimeNs);
         sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(stamp.size));
         sqlite3_bind_int64(statement, 4, static_cast<sqlite3_int64>(stamp.inode));

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace rk::tools {
@@ -60,11 +59,10 @@ class AttributeRecord {
     // `expected` is about how many stamps the record holds, for room.
     Result<void> Load(StampTable& stamps, std::size_t expected) const;
 
-    // Clears the attribute of the given files by recording their stamps, in
-    // one transaction. With `replaceAll`, stamps of every other file are
-    // dropped first (a full backup of the folder's job).
-    Result<void> Clear(const std::vector<std::pair<std::string, ChangeStamp>>& stamps,
-                       bool replaceAll) const;
+    // Clears the attribute of the given files by recording the stamps they
+    // had when found, in one transaction. With `replaceAll`, stamps of every
+    // other file are dropped first (a full backup of the folder's job).
+    Result<void> Clear(const std::vector<const SourceFile*>& files, bool replaceAll) const;
 
     std::string path() const;
 

@@ -17,7 +17,7 @@ constexpr off_t kLargeFile = 1 << 20;
 void Fail(FileReadState& state, int libzipError, int systemError) {
     state.failed = true;
     state.failure = systemError;
-    zip_error_set(&state.error, libzipError, systemError);
+    SetLibzipError(state, libzipError);
 }
 
 bool SameStamp(const FileReadState& state) {
@@ -26,6 +26,20 @@ bool SameStamp(const FileReadState& state) {
 }
 
 } // namespace
+
+void SetLibzipError(FileReadState& state, int libzipError) {
+    state.libzipError = static_cast<std::uint8_t>(libzipError);
+}
+
+zip_int64_t LibzipErrorData(const FileReadState& state, void* data, zip_uint64_t length) {
+    const bool systemToo = state.libzipError == ZIP_ER_OPEN || state.libzipError == ZIP_ER_READ;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_error_set(&error, state.libzipError, systemToo ? state.failure : 0);
+    const zip_int64_t written = zip_error_to_data(&error, data, length);
+    zip_error_fini(&error);
+    return written;
+}
 
 bool OpenForReading(FileReadState& state) {
     const std::string host = state.file->HostPath();

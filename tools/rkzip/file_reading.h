@@ -6,19 +6,29 @@
 #include "tools/rkzip/source_file.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <sys/types.h>
 #include <zip.h>
 
 namespace rk::tools {
 
+// Kept for every file packed ahead, so it stays small.
 struct FileReadState {
     const SourceFile* file = nullptr;
-    zip_error_t error{};
     int fd = -1;
     int failure = 0; // errno of the failure
+    // What a libzip source reading the file reports (ZIP_ER_*).
+    std::uint8_t libzipError = ZIP_ER_OK;
     bool failed = false;
     bool changed = false;
 };
+
+// Notes what a libzip source reports for the file; the system's error goes
+// with a failure to open or read it.
+void SetLibzipError(FileReadState& state, int libzipError);
+
+// The answer to libzip's ZIP_SOURCE_ERROR for the file.
+zip_int64_t LibzipErrorData(const FileReadState& state, void* data, zip_uint64_t length);
 
 // Opens `state.file` for reading; false (and the failure noted) when it cannot
 // be opened or is no regular file.

@@ -29,7 +29,7 @@ zip_int64_t AnswerAsFileSource(FileReadState& state, void* data, zip_uint64_t le
         return sizeof(zip_stat_t);
     }
     case ZIP_SOURCE_ERROR:
-        return zip_error_to_data(&state.error, data, length);
+        return LibzipErrorData(state, data, length);
     case ZIP_SOURCE_FREE:
         return 0;
     case ZIP_SOURCE_SUPPORTS:
@@ -37,13 +37,12 @@ zip_int64_t AnswerAsFileSource(FileReadState& state, void* data, zip_uint64_t le
                                               ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE,
                                               -1);
     default:
-        zip_error_set(&state.error, ZIP_ER_OPNOTSUPP, 0);
+        SetLibzipError(state, ZIP_ER_OPNOTSUPP);
         return -1;
     }
 }
 
 zip_source_t* MakeFileSource(zip_t* archive, FileReadState& state) {
-    zip_error_init(&state.error);
     return zip_source_function(archive, Callback, &state);
 }
 

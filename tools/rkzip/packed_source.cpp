@@ -21,7 +21,7 @@ void Learn(PackedSourceState& state) {
     state.size = packed.size;
     state.crc = packed.crc;
     if (state.outcome == PackedEntry::Outcome::Stopped)
-        zip_error_set(&state.read->error, ZIP_ER_CANCELLED, 0);
+        SetLibzipError(*state.read, ZIP_ER_CANCELLED);
 }
 
 // libzip copies an entry's bytes as they are when the source reports the
@@ -54,7 +54,7 @@ zip_int64_t Callback(void* userdata, void* data, zip_uint64_t length, zip_source
     auto& state = *static_cast<PackedSourceState*>(userdata);
     switch (command) {
     case ZIP_SOURCE_ERROR:
-        return zip_error_to_data(&state.read->error, data, length);
+        return LibzipErrorData(*state.read, data, length);
     case ZIP_SOURCE_FREE:
         state.dropped = true;
         if (state.queued)
@@ -68,7 +68,7 @@ zip_int64_t Callback(void* userdata, void* data, zip_uint64_t length, zip_source
         break;
     }
     if (!state.queued) {
-        zip_error_set(&state.read->error, ZIP_ER_INTERNAL, 0);
+        SetLibzipError(*state.read, ZIP_ER_INTERNAL);
         return -1;
     }
     Learn(state);
@@ -85,7 +85,7 @@ zip_int64_t Callback(void* userdata, void* data, zip_uint64_t length, zip_source
     case ZIP_SOURCE_OPEN:
         // The bytes go once libzip has read them.
         if (state.closed) {
-            zip_error_set(&state.read->error, ZIP_ER_INTERNAL, 0);
+            SetLibzipError(*state.read, ZIP_ER_INTERNAL);
             return -1;
         }
         state.offset = 0;
@@ -99,7 +99,7 @@ zip_int64_t Callback(void* userdata, void* data, zip_uint64_t length, zip_source
     case ZIP_SOURCE_STAT:
         return Stat(state, data);
     default:
-        zip_error_set(&state.read->error, ZIP_ER_OPNOTSUPP, 0);
+        SetLibzipError(*state.read, ZIP_ER_OPNOTSUPP);
         return -1;
     }
 }
@@ -107,7 +107,6 @@ zip_int64_t Callback(void* userdata, void* data, zip_uint64_t length, zip_source
 } // namespace
 
 zip_source_t* MakePackedSource(zip_t* archive, PackedSourceState& state) {
-    zip_error_init(&state.read->error);
     return zip_source_function(archive, Callback, &state);
 }
 

@@ -20,7 +20,7 @@ struct ChangeStamp {
 
 ChangeStamp StampOf(const struct stat& info);
 
-enum class SourceKind { File, Link, Folder };
+enum class SourceKind : std::uint8_t { File, Link, Folder };
 
 // A folder that was walked, or a file named on its own: its host path, its
 // Windows path text (for messages and exclusions) and its name in the
@@ -31,20 +31,21 @@ struct SourcePlace {
     std::string stored;
 };
 
+// Kept for every file found, so its fields are ordered to leave no gaps.
 struct SourceFile {
     const SourcePlace* place = nullptr;
     // The entry's name in its place; empty for the place itself (a walked
     // pattern's own folder, or a file named on its own).
     std::string name;
-    SourceKind kind = SourceKind::File;
     ChangeStamp stamp;
-    mode_t mode = 0;
     std::int64_t mtime = 0; // seconds since the epoch
-    unsigned dosBits = 0;
-    bool dosKnown = false; // read only for what gets stored
+    mode_t mode = 0;
     // The folder entry this entry lies in (its index among the entries
     // found), or kNoParent; parents are always found before what they hold.
     std::int32_t parent = -1;
+    std::uint8_t dosBits = 0;
+    bool dosKnown = false; // read only for what gets stored
+    SourceKind kind = SourceKind::File;
 
     std::string HostPath() const;
     std::string WindowsPath() const;

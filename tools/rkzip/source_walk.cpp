@@ -312,7 +312,8 @@ SourceFile SourceWalk::MakeEntry(const SourcePlace& place, std::string name,
     file.stamp = StampOf(info);
     file.mode = info.st_mode;
     file.mtime = static_cast<std::int64_t>(info.st_mtim.tv_sec);
-    file.dosBits = dosBits;
+    // Only the low byte's bits are ever stored.
+    file.dosBits = static_cast<std::uint8_t>(dosBits & 0xff);
     file.dosKnown = dosRead;
     return file;
 }

@@ -234,7 +234,8 @@ int RunZip(const std::vector<std::string>& args) {
     bool recordFailed = false;
     lock.Commit([&] {
         if (command.mode != ZipMode::Add) {
-            std::vector<std::pair<std::string, ChangeStamp>> cleared;
+            std::vector<const SourceFile*> cleared;
+            cleared.reserve(toStore.size());
             for (size_t i = 0; i < toStore.size(); ++i) {
                 if (outcome.fates[i] == FileFate::NotStored)
                     continue;
@@ -243,7 +244,7 @@ int RunZip(const std::vector<std::string>& args) {
                            "' changed while it was read; it keeps its archive attribute");
                     continue;
                 }
-                cleared.emplace_back(toStore[i]->HostPath(), toStore[i]->stamp);
+                cleared.push_back(toStore[i]);
             }
             const Result<void> recorded =
                 record.Clear(cleared, command.mode == ZipMode::AddAndClear);
