@@ -5,6 +5,7 @@
 #include "core/text_lines.h"
 #include "platform/ascii_text.h"
 #include "platform/file_system.h"
+#include "platform/ini_lines.h"
 #include "platform/system_folders.h"
 
 #include <iostream>
@@ -75,20 +76,19 @@ bool Replace(const std::string& path, std::string_view content) {
 // Headers may be indented; keys and values lose the blanks (spaces, tabs)
 // around them; every other line of the file is kept as it is.
 
+using platform::kSettingsRules;
+
 std::string TrimBlanks(std::string_view text) {
     return std::string(platform::TrimFrom(text, platform::kBlanks, platform::kBlanks));
 }
 
 bool IsOrdinaryHeader(std::string_view line) {
-    const std::string trimmed = Trim(line);
-    return !trimmed.empty() && trimmed.front() == '[';
+    return platform::IsIniHeader(line, kSettingsRules);
 }
 
-bool OrdinaryKeyMatches(std::string_view line, std::string_view wantedLower) {
-    const auto equals = line.find('=');
-    if (equals == std::string_view::npos)
-        return false;
-    return LowerCase(TrimBlanks(line.substr(0, equals))) == wantedLower;
+bool OrdinaryKeyMatches(std::string_view line, std::string_view wanted) {
+    const auto key = platform::IniEntryKey(line, kSettingsRules);
+    return key && platform::SameIgnoringAsciiCase(*key, wanted);
 }
 
 // Keys and values are written on one line: anything from a line break or NUL
@@ -101,9 +101,8 @@ std::string_view OneLine(std::string_view text) {
 std::vector<std::pair<std::size_t, std::size_t>>
 SectionRanges(const std::vector<std::string>& lines, std::string_view section) {
     std::vector<std::pair<std::size_t, std::size_t>> ranges;
-    const std::string header = SectionHeader(section);
     for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (!IsOrdinaryHeader(lines[i]) || !SameText(lines[i], header))
+        if (!platform::IsIniHeaderOf(lines[i], section, kSettingsRules))
             continue;
         std::size_t end = i + 1;
         while (end < lines.size() && !IsOrdinaryHeader(lines[end]))
@@ -117,18 +116,12 @@ std::string ReadOrdinary(std::string_view key, std::string_view defaultValue,
                          const ResolvedPlace& place) {
     const auto content = platform::ReadFile(place.path);
     if (content) {
-        const std::vector<std::string> lines = SplitLines(*content);
-        const std::string wanted = LowerCase(TrimBlanks(key));
-        for (const auto& [header, end] : SectionRanges(lines, place.section)) {
-            for (std::size_t i = header + 1; i < end; ++i) {
-                if (!OrdinaryKeyMatches(lines[i], wanted))
-                    continue;
-                const std::string& line = lines[i];
-                std::string value = TrimBlanks(TrimAtNull(line.substr(line.find('=') + 1)));
-                if (value.size() > OrdinaryValueLimit)
-                    value.resize(OrdinaryValueLimit);
-                return value;
-            }
+        if (const auto found =
+                platform::FindIniEntry(*content, place.section, key, kSettingsRules)) {
+            std::string value = TrimBlanks(TrimAtNull(*found));
+            if (value.size() > OrdinaryValueLimit)
+                value.resize(OrdinaryValueLimit);
+            return value;
         }
     }
     return std::string(TrimAtNull(defaultValue.substr(0, OrdinaryValueLimit)));
@@ -143,7 +136,7 @@ void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::strin
         if (!content)
             return; // a file that cannot be read is never replaced
     }
-    std::vector<std::string> lines = SplitLines(content ? *content : std::string());
+    std::vector<std::string> lines = platform::SplitLines(content ? *content : std::string());
     const auto ranges = SectionRanges(lines, place.section);
 
     if (!key) {
@@ -157,7 +150,7 @@ void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::strin
         return;
     }
 
-    const std::string wanted = LowerCase(TrimBlanks(*key));
+    const std::string wanted = TrimBlanks(*key);
     if (!value) {
         // No value: the entry goes.
         bool removed = false;

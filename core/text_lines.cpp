@@ -35,23 +35,6 @@ std::vector<std::string> ReadTextLines(std::string_view content) {
     return lines;
 }
 
-std::vector<std::string> SplitLines(std::string_view content) {
-    std::vector<std::string> lines;
-    std::size_t position = 0;
-    while (position < content.size()) {
-        const std::size_t end = content.find_first_of("\r\n", position);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(content.substr(position));
-            break;
-        }
-        lines.emplace_back(content.substr(position, end - position));
-        position = end + 1;
-        if (content[end] == '\r' && position < content.size() && content[position] == '\n')
-            ++position;
-    }
-    return lines;
-}
-
 std::string JoinLines(const std::vector<std::string>& lines) {
     std::size_t size = 0;
     for (const auto& line : lines)

@@ -1,6 +1,7 @@
 #pragma once
-// Cutting the text of a settings file into lines, the two ways the settings
-// engines read it.
+// Cutting the text of a settings file into lines as the extended values are
+// read, and joining lines again (platform/ini_lines.h splits them as the
+// ordinary keys are read).
 
 #include <cstddef>
 #include <string>
@@ -17,10 +18,6 @@ bool ReadTextLine(std::string_view content, std::size_t& position, std::string& 
 
 // Every line of `content` read with ReadTextLine.
 std::vector<std::string> ReadTextLines(std::string_view content);
-
-// Every line of `content` where CR LF, LF and CR each end one line, so empty
-// lines are kept as they are. A final line without a break counts too.
-std::vector<std::string> SplitLines(std::string_view content);
 
 // The lines each followed by CR LF.
 std::string JoinLines(const std::vector<std::string>& lines);

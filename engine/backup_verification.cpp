@@ -51,9 +51,9 @@ VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& p
         if (auto refusal = ArchiveRefusal(archive, "unzip utility")) {
             reason = std::move(*refusal);
         } else {
-            const ToolOutcome tested = RunTool(TestCommandLine(UnzipUtilPath, archive));
-            if (!UtilitySucceeded(tested))
-                reason = UtilityFailureReason(tested);
+            const Result<void> tested =
+                UtilityResult(RunTool(TestCommandLine(UnzipUtilPath, archive)));
+            reason = tested.reason();
         }
         ++outcome.tested;
         if (!reason.empty())

@@ -43,31 +43,33 @@ std::vector<std::string> FilesUnder(const std::string& folder) {
     return names;
 }
 
-ArchiveCheck CheckArchiveHolds(const std::string& archivePath,
+Result<void> CheckArchiveHolds(const std::string& archivePath,
                                const std::vector<std::string>& expectedNames,
                                const std::string& listingPath) {
+    using Failure = Result<void>;
     // First by content: every entry reads back with its size and CRC.
     if (auto refusal = ArchiveRefusal(archivePath, "unzip utility"))
-        return {false, std::move(*refusal)};
-    const ToolOutcome tested = RunTool(TestCommandLine(UnzipUtilPath, archivePath));
-    if (!UtilitySucceeded(tested))
-        return {false, "it does not read back correctly: " + UtilityFailureReason(tested)};
+        return Failure::Failure(std::move(*refusal));
+    if (const Result<void> tested =
+            UtilityResult(RunTool(TestCommandLine(UnzipUtilPath, archivePath)));
+        !tested)
+        return Failure::Failure("it does not read back correctly: " + tested.reason());
     DeleteFileQuietly(listingPath);
     const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
     if (!ListingMade(listing, listingPath))
-        return {false, "it could not be listed: " + UtilityFailureReason(listing)};
+        return Failure::Failure("it could not be listed: " + UtilityFailureReason(listing));
     MergedFileList stored;
     if (!ReadArchiveListing(stored, archivePath, listingPath))
-        return {false, "its listing \"" + listingPath + "\" could not be read"};
+        return Failure::Failure("its listing \"" + listingPath + "\" could not be read");
     std::vector<std::string> missing;
     for (const std::string& name : expectedNames)
         if (stored.Find(name) == nullptr)
             missing.push_back(name);
     if (missing.empty())
-        return {true, {}};
-    return {false, "it does not hold " + std::to_string(missing.size()) + " of the " +
-                       std::to_string(expectedNames.size()) + " extracted files, among them \"" +
-                       missing.front() + "\""};
+        return {};
+    return Failure::Failure("it does not hold " + std::to_string(missing.size()) + " of the " +
+                            std::to_string(expectedNames.size()) +
+                            " extracted files, among them \"" + missing.front() + "\"");
 }
 
 } // namespace rk

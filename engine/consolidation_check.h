@@ -3,6 +3,8 @@
 // shown to read back correctly (every entry with its size and CRC) and to
 // hold every file that was extracted for it.
 
+#include "platform/result.h"
+
 #include <string>
 #include <vector>
 
@@ -13,16 +15,11 @@ namespace rk {
 // (core/listed_names.h). Sorted.
 std::vector<std::string> FilesUnder(const std::string& folder);
 
-struct ArchiveCheck {
-    bool holdsEverything = false;
-    // Why not, in words for the user.
-    std::string reason;
-};
-
 // Tests the archive through the unzip utility (every entry read back), then
 // lists it into `listingPath` and checks that every one of `expectedNames` is
-// stored in it (letter case ignored).
-ArchiveCheck CheckArchiveHolds(const std::string& archivePath,
+// stored in it (letter case ignored). A failure says why not, in words for
+// the user.
+Result<void> CheckArchiveHolds(const std::string& archivePath,
                                const std::vector<std::string>& expectedNames,
                                const std::string& listingPath);
 

@@ -20,4 +20,10 @@ std::string UtilityFailureReason(const ToolOutcome& outcome) {
     return "the utility ended with exit code " + std::to_string(outcome.exitCode);
 }
 
+Result<void> UtilityResult(const ToolOutcome& outcome) {
+    if (UtilitySucceeded(outcome))
+        return {};
+    return Result<void>::Failure(UtilityFailureReason(outcome));
+}
+
 } // namespace rk

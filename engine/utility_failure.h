@@ -2,6 +2,7 @@
 // What to tell the user about a utility run that did not succeed.
 
 #include "engine/tool_runner.h"
+#include "platform/result.h"
 
 #include <string>
 
@@ -13,5 +14,8 @@ bool UtilitySucceeded(const ToolOutcome& outcome);
 // The last non-empty line of the utility's error output; why it could not be
 // started; or its exit code when it wrote nothing.
 std::string UtilityFailureReason(const ToolOutcome& outcome);
+
+// Both in one: success, or the failure with that reason.
+Result<void> UtilityResult(const ToolOutcome& outcome);
 
 } // namespace rk

@@ -2,11 +2,11 @@
 
 #include "platform/ascii_text.h"
 #include "platform/drive_map.h"
+#include "platform/file_system.h"
+#include "platform/ini_lines.h"
 #include "platform/system_folders.h"
 
-#include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <sys/stat.h>
 
 namespace rk::platform {
@@ -19,10 +19,6 @@ constexpr std::string_view kShellFolders =
 
 std::string Lower(std::string_view text) {
     return LowerAscii(text);
-}
-
-std::string TrimBlanks(std::string_view text) {
-    return std::string(TrimFrom(text, kBlanks, kBlanksAndCr));
 }
 
 std::string StorePath() {
@@ -46,30 +42,16 @@ StoreAnswer LookUpStore(RegistryRoot root, std::string_view keyPath, std::string
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         return StoreAnswer::NotListed;
-    std::ifstream store(path, std::ios::binary);
+    const std::optional<std::string> store = ReadHostFile(path);
     if (!store)
         return StoreAnswer::Unreadable;
-    const std::string wantedSection = RootName(root) + "\\" + Lower(keyPath);
-    const std::string wantedName = valueName.empty() ? "@" : Lower(valueName);
-    bool inSection = false;
-    std::string line;
-    while (std::getline(store, line)) {
-        const std::string trimmed = TrimBlanks(line);
-        if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#')
-            continue;
-        if (trimmed.front() == '[' && trimmed.back() == ']') {
-            inSection = Lower(trimmed.substr(1, trimmed.size() - 2)) == wantedSection;
-            continue;
-        }
-        const size_t equals = trimmed.find('=');
-        if (!inSection || equals == std::string::npos)
-            continue;
-        if (Lower(TrimBlanks(trimmed.substr(0, equals))) == wantedName) {
-            value = TrimBlanks(trimmed.substr(equals + 1));
-            return StoreAnswer::Found;
-        }
-    }
-    return store.bad() ? StoreAnswer::Unreadable : StoreAnswer::NotListed;
+    const std::string section = RootName(root) + "\\" + std::string(keyPath);
+    const std::optional<std::string> found = FindIniEntry(
+        *store, section, valueName.empty() ? std::string_view("@") : valueName, kRegistryRules);
+    if (!found)
+        return StoreAnswer::NotListed;
+    value = std::string(TrimFrom(*found, kBlanks, kBlanksAndCr));
+    return StoreAnswer::Found;
 }
 
 std::optional<std::string> BuiltInValue(RegistryRoot root, std::string_view keyPath,

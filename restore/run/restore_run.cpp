@@ -176,14 +176,14 @@ ExtractOutcome Run::ExtractRange() {
         }
         progress_.SetStatusText("Extracting " + name);
         const std::string archive = ArchivePath(name);
-        const ToolOutcome outcome =
+        const Result<void> extracted = UtilityResult(
             RunTool(listed ? ExtractListedCommandLine(UnzipUtilPath, archive, listPath_, target)
-                           : ExtractCommandLine(UnzipUtilPath, archive, target));
+                           : ExtractCommandLine(UnzipUtilPath, archive, target)));
         progress_.SetProgressValue(range_.startIndex + processed);
         conversation_.KeepResponsive();
-        if (!UtilitySucceeded(outcome)) {
+        if (!extracted) {
             const std::string reason =
-                "Could not extract the backup " + name + ": " + UtilityFailureReason(outcome);
+                "Could not extract the backup " + name + ": " + extracted.reason();
             Tell(reason, NoticeKind::Critical);
             return FailureEnd(reason);
         }
@@ -236,20 +236,17 @@ ExtractOutcome Run::Consolidate() {
 
     const std::vector<std::string> extracted = FilesUnder(extractionFolder_);
     const bool archiveExisted = PathExists(archive);
-    const ToolOutcome zipped = RunTool(ConsolidateCommandLine(shortZip, archive, target));
+    const Result<void> zipped =
+        UtilityResult(RunTool(ConsolidateCommandLine(shortZip, archive, target)));
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
-    std::string failure;
-    if (!UtilitySucceeded(zipped))
-        failure = UtilityFailureReason(zipped);
-    else if (!PathExists(archive))
+    std::string failure = zipped.reason();
+    if (zipped && !PathExists(archive))
         failure = "the zip utility made no archive";
     if (failure.empty()) {
         progress_.SetStatusText("Checking " + archiveName);
-        const ArchiveCheck check =
-            CheckArchiveHolds(archive, extracted, ProgramListFilePath(ListingFileName));
-        if (!check.holdsEverything)
-            failure = check.reason;
+        failure =
+            CheckArchiveHolds(archive, extracted, ProgramListFilePath(ListingFileName)).reason();
     }
     if (!failure.empty()) {
         // An archive that failed its check is never left to be taken for a

@@ -68,17 +68,16 @@ std::string FreeName(const fs::path& root, const std::string& stored, const std:
 }
 
 // The listed names an archive holds, or nothing when it cannot be listed.
-std::optional<std::vector<std::string>>
-NamesIn(const std::string& archive, const std::string& listingPath, std::string& failure) {
+Result<std::vector<std::string>> NamesIn(const std::string& archive,
+                                         const std::string& listingPath) {
     DeleteFileQuietly(listingPath);
     const ToolOutcome listing = WriteArchiveListing(archive, listingPath);
     const auto content = ListingMade(listing, listingPath) ? platform::ReadFile(listingPath)
                                                            : std::optional<std::string>();
-    if (!content) {
-        failure = "the backup " + GetPathPart(archive, PathPartFileName) +
-                  " could not be listed: " + UtilityFailureReason(listing);
-        return std::nullopt;
-    }
+    if (!content)
+        return Result<std::vector<std::string>>::Failure(
+            "the backup " + GetPathPart(archive, PathPartFileName) +
+            " could not be listed: " + UtilityFailureReason(listing));
     return ListingFields(*content);
 }
 
@@ -95,9 +94,11 @@ ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePath
     std::map<std::size_t, std::vector<std::string>> missing;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < archivePaths.size(); ++i) {
-        const auto names = NamesIn(archivePaths[i], listingPath, outcome.failure);
-        if (!names)
+        const auto names = NamesIn(archivePaths[i], listingPath);
+        if (!names) {
+            outcome.failure = names.reason();
             return outcome;
+        }
         for (const std::string& name : *names)
             if (seen.insert(name).second && present.count(name) == 0)
                 missing[i].push_back(name);
@@ -126,11 +127,11 @@ ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePath
             outcome.failure = "the list file \"" + listPath + "\" could not be written";
             break;
         }
-        const ToolOutcome run =
-            RunTool(ExtractListedCommandLine(UnzipUtilPath, archive, listPath, target));
-        if (!UtilitySucceeded(run)) {
+        const Result<void> run = UtilityResult(
+            RunTool(ExtractListedCommandLine(UnzipUtilPath, archive, listPath, target)));
+        if (!run) {
             outcome.failure = "the backup " + GetPathPart(archive, PathPartFileName) +
-                              " could not be extracted: " + UtilityFailureReason(run);
+                              " could not be extracted: " + run.reason();
             break;
         }
         for (const std::string& name : names) {

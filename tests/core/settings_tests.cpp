@@ -2,6 +2,7 @@
 
 #include "core/program_values.h"
 #include "core/text_lines.h"
+#include "platform/ini_lines.h"
 #include "platform/system_folders.h"
 #include "support/sandbox.h"
 
@@ -156,9 +157,9 @@ TEST_F(CoreSettings, GarbageNulBytesAndAHugeLineSurvive) {
     setFile(content);
     EXPECT_EQ(ReadSetting("ex_z", "", job()), "x\0y"s);
     WriteSetting("a", "2", job());
-    std::vector<std::string> expected = SplitLines(content);
+    std::vector<std::string> expected = platform::SplitLines(content);
     expected[1] = "a=2";
-    EXPECT_EQ(SplitLines(file()), expected) << "only the line ends become CR LF";
+    EXPECT_EQ(platform::SplitLines(file()), expected) << "only the line ends become CR LF";
     // A folder in place of the file: nothing is read or replaced.
     fs::remove(box.c() / "App" / "rkjob.ini");
     fs::create_directories(box.c() / "App" / "rkjob.ini");
@@ -182,7 +183,7 @@ TEST(CoreTextLines, ReadTextLineTable) {
                 {"\n", {""}}};
     for (const auto& row : rows)
         EXPECT_EQ(ReadTextLines(row.content), row.lines) << testing::PrintToString(row.content);
-    EXPECT_EQ(SplitLines("a\r\n\r\nb\n\nc\r\rd\r\n"),
+    EXPECT_EQ(platform::SplitLines("a\r\n\r\nb\n\nc\r\rd\r\n"),
               (std::vector<std::string>{"a", "", "b", "", "c", "", "d"}));
 }
 

@@ -153,17 +153,17 @@ TEST_F(RealListing, TheCheckFindsEveryExtractedFileOrNamesTheMissingOne) {
     EXPECT_EQ(extracted, (std::vector<std::string>{"a.txt", "sub\\.hidden", "sub\\deeper\\c.txt"}));
 
     MakeArchive("rk_2026_12_01_10_00_00.zip", {{"a.txt", "a"}, {"sub/.hidden", "h"}});
-    const ArchiveCheck check = CheckArchiveHolds(JobFolder() + "\\rk_2026_12_01_10_00_00.zip",
+    const Result<void> check = CheckArchiveHolds(JobFolder() + "\\rk_2026_12_01_10_00_00.zip",
                                                  extracted, "C:\\App\\filelist.tmp");
-    EXPECT_FALSE(check.holdsEverything);
-    EXPECT_NE(check.reason.find("1 of the 3"), std::string::npos) << check.reason;
-    EXPECT_NE(check.reason.find("sub\\deeper\\c.txt"), std::string::npos) << check.reason;
+    EXPECT_FALSE(check);
+    EXPECT_NE(check.reason().find("1 of the 3"), std::string::npos) << check.reason();
+    EXPECT_NE(check.reason().find("sub\\deeper\\c.txt"), std::string::npos) << check.reason();
 
     MakeArchive("rk_2026_12_02_10_00_00.zip",
                 {{"a.txt", "a"}, {"sub/.hidden", "h"}, {"sub/deeper/c.txt", "c"}});
     EXPECT_TRUE(CheckArchiveHolds(JobFolder() + "\\rk_2026_12_02_10_00_00.zip", extracted,
                                   "C:\\App\\filelist.tmp")
-                    .holdsEverything);
+                    .ok());
 }
 
 } // namespace
