@@ -8,6 +8,7 @@
 #include "tools/rkunzip/entry_selection.h"
 #include "tools/rkunzip/extraction.h"
 #include "tools/rkunzip/listing.h"
+#include "tools/rkunzip/unix_listing.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -59,9 +60,8 @@ bool OpenForReading(const std::string& windows, OpenArchive& open) {
     return true;
 }
 
-int WriteListing(zip_t* archive, const std::string& listingWindows) {
+int WriteListing(const std::string& text, const std::string& listingWindows) {
     const auto host = rk::platform::ToHostPath(listingWindows);
-    const std::string text = ListingText(archive);
     if (host) {
         std::ofstream out(*host, std::ios::binary | std::ios::trunc);
         out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -142,11 +142,18 @@ int RunUnzip(const std::vector<std::string>& args) {
     // A list file naming nothing selects nothing.
     const bool selectsNothing = selection.empty() && !command.listFiles.empty();
 
+    if (command.listingFile) {
+        // Archives made on Unix are listed from their central directory
+        // alone; any other goes through libzip.
+        if (const auto host = rk::platform::ToHostPath(command.archive))
+            if (const auto text = UnixListingOfFile(*host))
+                return WriteListing(*text, *command.listingFile);
+    }
     OpenArchive open;
     if (!OpenForReading(command.archive, open))
         return kExitFailed;
     if (command.listingFile)
-        return WriteListing(open.archive, *command.listingFile);
+        return WriteListing(ListingText(open.archive), *command.listingFile);
     if (command.test)
         return TestArchive(open.archive, command.archive);
     if (selectsNothing)
