@@ -18,11 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::vector<std::string> NamesInOrder(const fs::path& archive) {
     const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-Z1", archive.string()});
     std::vector<std::string> names;
@@ -53,7 +48,7 @@ TEST_F(NewArchive, Utf8MarkAsLibzipGuessesIt) {
         zip_source_t* source = zip_source_buffer(zip, "x", 1, 0);
         ASSERT_GE(zip_file_add(zip, name.c_str(), source, ZIP_FL_ENC_GUESS), 0);
         ASSERT_EQ(zip_close(zip), 0);
-        const std::string bytes = Bytes(archive);
+        const std::string bytes = sandbox.read(archive);
         ASSERT_GT(bytes.size(), 8u);
         const bool marked = (static_cast<unsigned char>(bytes[7]) & 0x08) != 0;
         EXPECT_EQ(tools::NeedsUtf8Flag(name), marked) << name;
@@ -90,7 +85,7 @@ TEST_F(NewArchive, OutputFillsInAndCutsBackAcrossItsBuffer) {
         ASSERT_TRUE(out.ok());
     }
     close(fd);
-    EXPECT_TRUE(Bytes(file) == expected);
+    EXPECT_TRUE(sandbox.read(file) == expected);
 }
 
 // Two folders stored by relative path meet in one name: the first of the
@@ -138,7 +133,7 @@ TEST_F(NewArchive, ManyEntriesGetZip64EndRecords) {
     const RunResult run = Zip({"-a", "-r", "-p", "C:\\Backups\\many.zip", "C:\\Many\\*.*"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const fs::path archive = C("Backups/many.zip");
-    const std::string bytes = Bytes(archive);
+    const std::string bytes = sandbox.read(archive);
     EXPECT_NE(bytes.find("PK\x06\x06"), std::string::npos);
     EXPECT_TRUE(IsSound(archive));
     EXPECT_EQ(rk::test::Run({"/usr/bin/7zz", "t", archive.string()}).exitCode, 0);

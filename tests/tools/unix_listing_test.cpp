@@ -6,7 +6,6 @@
 #include "tools/rkunzip/listing.h"
 #include "tools/rkunzip/unix_listing.h"
 
-#include <fstream>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zip.h>
@@ -15,11 +14,6 @@ namespace rk::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Bytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string LibzipListing(const fs::path& archive) {
     int code = 0;
@@ -58,7 +52,7 @@ TEST_F(UnixListing, SameAsLibzipForUnixArchives) {
         0);
     for (const std::string archive : {"rk.zip", "libzip.zip", "infozip.zip"}) {
         const fs::path path = C("Backups/" + archive);
-        const auto fast = tools::UnixListingText(Bytes(path));
+        const auto fast = tools::UnixListingText(sandbox.read(path));
         ASSERT_TRUE(fast.has_value()) << archive;
         EXPECT_EQ(*fast, LibzipListing(path)) << archive;
         EXPECT_NE(fast->find("\"sub\\comma, in it.txt\"\r\n"), std::string::npos) << *fast;
@@ -85,7 +79,7 @@ TEST_F(UnixListing, LeavesEveryOtherArchiveToLibzip) {
                                          0);
         ASSERT_EQ(zip_close(zip), 0);
     }
-    EXPECT_FALSE(tools::UnixListingText(Bytes(dos)).has_value());
+    EXPECT_FALSE(tools::UnixListingText(sandbox.read(dos)).has_value());
     ASSERT_EQ(Unzip({"-@C:\\Backups\\dos.txt", "C:\\Backups\\dos.zip"}).exitCode, 0);
     EXPECT_EQ(sandbox.read(C("Backups/dos.txt")), "caf\xc3\xa9.txt\r\n");
 
@@ -93,7 +87,7 @@ TEST_F(UnixListing, LeavesEveryOtherArchiveToLibzip) {
     // archive at all. libzip names what is wrong.
     sandbox.write(C("Data/a.txt"), "a");
     ASSERT_EQ(Zip({"-a", "-p", "C:\\Backups\\good.zip", "C:\\Data\\*.*"}).exitCode, 0);
-    const std::string good = Bytes(C("Backups/good.zip"));
+    const std::string good = sandbox.read(C("Backups/good.zip"));
     ASSERT_TRUE(tools::UnixListingText(good).has_value());
     std::string wrongCount = good;
     wrongCount[wrongCount.size() - 12] = 5; // entries on this disk

@@ -1,6 +1,7 @@
 #include "tools/rkunzip/unix_listing.h"
 
 #include "tools/common/stored_names.h"
+#include "tools/common/zip_format.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,15 +14,8 @@ namespace rk::tools {
 
 namespace {
 
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
-constexpr std::size_t kEndSize = 22;
-constexpr std::size_t kLocatorSize = 20;
-constexpr std::size_t kZip64EndSize = 56;
-constexpr std::size_t kCentralFixedSize = 46;
-constexpr unsigned kMadeOnUnix = 3;
+using namespace zip_format;
+
 // An archive comment is at most this long, so the end record lies within
 // this distance of the end.
 constexpr std::size_t kLongestComment = 0xffff;
@@ -56,7 +50,7 @@ std::optional<std::size_t> FindEnd(std::string_view tail) {
 
 std::optional<Directory> ReadDirectory(std::uint64_t archiveSize, const ReadPart& read) {
     const std::uint64_t tailSize =
-        std::min<std::uint64_t>(archiveSize, kEndSize + kLongestComment + kLocatorSize);
+        std::min<std::uint64_t>(archiveSize, kEndSize + kLongestComment + kZip64LocatorSize);
     const std::uint64_t tailStart = archiveSize - tailSize;
     const auto tail = read(tailStart, static_cast<std::size_t>(tailSize));
     if (!tail)
@@ -77,10 +71,12 @@ std::optional<Directory> ReadDirectory(std::uint64_t archiveSize, const ReadPart
     const bool zip64 = directory.entries == 0xffff || directory.size == 0xffffffff ||
                        directory.offset == 0xffffffff;
     if (zip64) {
-        if (end < kLocatorSize || Get(*tail, end - kLocatorSize, 4) != kZip64LocatorSignature)
+        if (end < kZip64LocatorSize ||
+            Get(*tail, end - kZip64LocatorSize, 4) != kZip64LocatorSignature)
             return std::nullopt;
-        const std::uint64_t at = Get(*tail, end - kLocatorSize + 8, 8);
-        if (at > directoryEnd - kLocatorSize || directoryEnd - kLocatorSize - at < kZip64EndSize)
+        const std::uint64_t at = Get(*tail, end - kZip64LocatorSize + 8, 8);
+        if (at > directoryEnd - kZip64LocatorSize ||
+            directoryEnd - kZip64LocatorSize - at < kZip64EndSize)
             return std::nullopt;
         const auto record = read(at, kZip64EndSize);
         if (!record || Get(*record, 0, 4) != kZip64EndSignature || Get(*record, 16, 4) != 0 ||

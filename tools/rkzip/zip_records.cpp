@@ -1,26 +1,24 @@
 #include "tools/rkzip/zip_records.h"
 
+#include "tools/common/zip_format.h"
+
 #include <ctime>
 
 namespace rk::tools {
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034b50;
-constexpr std::uint32_t kCentralSignature = 0x02014b50;
-constexpr std::uint32_t kEndSignature = 0x06054b50;
-constexpr std::uint32_t kZip64EndSignature = 0x06064b50;
-constexpr std::uint32_t kZip64LocatorSignature = 0x07064b50;
+using namespace zip_format;
+
 constexpr std::uint16_t kZip64FieldId = 0x0001;
 constexpr std::uint16_t kExtendedTimestampId = 0x5455;
 // Made by Unix, zip format version 6.3, as libzip says.
-constexpr std::uint16_t kMadeBy = 3 << 8 | 63;
+constexpr std::uint16_t kMadeBy = kMadeOnUnix << 8 | 63;
 constexpr std::uint16_t kUtf8Flag = 1 << 11;
 constexpr std::uint16_t kMethodStore = 0;
 constexpr std::uint16_t kMethodDeflate = 8;
 constexpr std::uint32_t kOverflow32 = 0xffffffffu;
 constexpr std::uint16_t kOverflow16 = 0xffffu;
-constexpr std::size_t kLocalFixedSize = 30;
 constexpr std::size_t kTimestampFieldSize = 9;
 constexpr std::size_t kZip64LocalFieldSize = 20;
 
