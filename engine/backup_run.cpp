@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/folder_lock.h"
+#include "platform/result.h"
 
 #include <cctype>
 #include <cstdio>
@@ -96,23 +97,17 @@ std::string SourceListLine(std::string_view folderValue) {
 
 namespace {
 
-// The run itself, named from the time it started.
-BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std::tm& local) {
-    const std::string archiveName = BackupArchiveName(local);
-    const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
-    const std::string archivePath = jobFolder + archiveName;
-    const std::string shortExclusion = ShortExclusionPath(jobFolder);
-
+// The lines of the job's source list file, or why it has none to give.
+Result<std::string> SourceListText(const std::string& jobName) {
+    using Lines = Result<std::string>;
+    const std::string noFolders = "The backup job \"" + jobName +
+                                  "\" has no source folders. Choose its source folders first.";
     const long long count = ListedFolderCount(DeclaredFolderCount(JobFolderOf(jobName)));
     if (count <= 0)
-        return Failure(archiveName,
-                       "The backup job \"" + jobName +
-                           "\" has no source folders. Choose its source folders first.");
+        return Lines::Failure(noFolders);
     if (count > kMostSourceFolders)
-        return Failure(archiveName, "The backup job \"" + jobName + "\" gives " +
-                                        std::to_string(count) +
-                                        " source folders; at most 32767 are possible.");
-
+        return Lines::Failure("The backup job \"" + jobName + "\" gives " + std::to_string(count) +
+                              " source folders; at most 32767 are possible.");
     // An empty or absent folder key names no folder: it must not become the
     // line "\*.*", which is the root of the drive.
     std::string lines;
@@ -122,9 +117,20 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
             lines += SourceListLine(folder) + "\r\n";
     }
     if (lines.empty())
-        return Failure(archiveName,
-                       "The backup job \"" + jobName +
-                           "\" has no source folders. Choose its source folders first.");
+        return Lines::Failure(noFolders);
+    return lines;
+}
+
+// The run itself, named from the time it started.
+BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std::tm& local) {
+    const std::string archiveName = BackupArchiveName(local);
+    const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
+    const std::string archivePath = jobFolder + archiveName;
+    const std::string shortExclusion = ShortExclusionPath(jobFolder);
+
+    const Result<std::string> lines = SourceListText(jobName);
+    if (!lines)
+        return Failure(archiveName, lines.reason());
 
     // The list file goes into the program folder; when that cannot be
     // written (an installation owned by someone else), into the temporary
@@ -141,7 +147,7 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
         }
         listFile.path = MakeTempFileName("rk");
     }
-    if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, lines)) {
+    if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, *lines)) {
         const std::string problem = TempFolderProblem();
         return Failure(archiveName, "Could not write the list of source folders in \"" + AppFolder +
                                         "\" or in the temporary folder." +
