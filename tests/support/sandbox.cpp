@@ -74,15 +74,23 @@ fs::path ProgramDir() {
     return dir != nullptr && *dir != '\0' ? fs::path(dir) : fs::path(RK_BUILT_PROGRAM_DIR);
 }
 
-std::vector<std::string> ArchiveNames(const fs::path& archive, bool withFolders) {
+std::vector<std::string> ArchiveNamesInOrder(const fs::path& archive) {
     const RunResult listed = Run({"/usr/bin/unzip", "-Z1", archive.string()});
     std::vector<std::string> names;
     if (listed.exitCode != 0)
         return names;
     std::istringstream lines(listed.out);
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty() && (withFolders || line.back() != '/'))
+        if (!line.empty())
             names.push_back(line);
+    return names;
+}
+
+std::vector<std::string> ArchiveNames(const fs::path& archive, bool withFolders) {
+    std::vector<std::string> names;
+    for (std::string& name : ArchiveNamesInOrder(archive))
+        if (withFolders || name.back() != '/')
+            names.push_back(std::move(name));
     std::sort(names.begin(), names.end());
     return names;
 }

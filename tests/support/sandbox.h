@@ -46,6 +46,9 @@ std::filesystem::path ProgramDir();
 std::vector<std::string> ArchiveNames(const std::filesystem::path& archive,
                                       bool withFolders = false);
 
+// Every name the archive stores, folders too, in the order it holds them.
+std::vector<std::string> ArchiveNamesInOrder(const std::filesystem::path& archive);
+
 // Runs a program without a shell; returns its exit status and captures its
 // output. `env` entries "NAME=value" are added; "NAME" alone removes it.
 struct RunResult {

@@ -51,17 +51,6 @@ class ArchiveCompression : public ToolTest {
         return methods;
     }
 
-    // The names in the order the archive holds them.
-    std::vector<std::string> NamesInOrder(const fs::path& archive) const {
-        const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-Z1", archive.string()});
-        std::vector<std::string> names;
-        std::istringstream lines(listed.out);
-        for (std::string line; std::getline(lines, line);)
-            if (!line.empty())
-                names.push_back(line);
-        return names;
-    }
-
     // Extracts the archive with Info-ZIP's unzip into a fresh folder.
     fs::path ExtractedWithInfoZip(const fs::path& archive, const std::string& folder) const {
         const fs::path out = C(folder);
@@ -124,7 +113,7 @@ TEST_F(ArchiveCompression, ManyFilesKeepTheirOrderContentAndAttribute) {
     EXPECT_TRUE(IsSound(C("Backups/root.zip")));
     // The folder comes first, then what it holds, in the order walked.
     names.insert(names.begin(), "Data/");
-    EXPECT_EQ(NamesInOrder(C("Backups/root.zip")), names);
+    EXPECT_EQ(ArchiveNamesInOrder(C("Backups/root.zip")), names);
     const fs::path out = ExtractedWithInfoZip(C("Backups/root.zip"), "Out");
     for (const auto& [name, content] : contents)
         EXPECT_TRUE(sandbox.read(out / "Data" / name) == content) << name;
@@ -151,7 +140,7 @@ TEST_F(ArchiveCompression, AddingToAnArchiveReplacesEntriesInTheirPlace) {
     const RunResult run = Zip({"-a", "-p", "C:\\Backups\\a.zip", "C:\\Data\\*.*"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(IsSound(C("Backups/a.zip")));
-    EXPECT_EQ(NamesInOrder(C("Backups/a.zip")),
+    EXPECT_EQ(ArchiveNamesInOrder(C("Backups/a.zip")),
               (std::vector<std::string>{"b.txt", "d.bin", "a.txt", "c.bin"}));
     const fs::path out = ExtractedWithInfoZip(C("Backups/a.zip"), "Out");
     for (const auto& [name, content] : contents)

@@ -19,6 +19,10 @@ inline constexpr std::size_t kEndSize = 22;
 inline constexpr std::size_t kZip64EndSize = 56;
 inline constexpr std::size_t kZip64LocatorSize = 20;
 
+// The extra field of Info-ZIP's extended timestamp (flags, then the
+// modification time in Unix seconds).
+inline constexpr std::uint16_t kExtendedTimestampId = 0x5455;
+
 // The system an entry was made on, the high byte of "version made by".
 inline constexpr unsigned kMadeOnUnix = 3;
 

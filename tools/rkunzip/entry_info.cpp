@@ -1,12 +1,14 @@
 #include "tools/rkunzip/entry_info.h"
 
+#include "tools/common/zip_format.h"
+
 #include <sys/stat.h>
 
 namespace rk::tools {
 
 namespace {
 
-constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
+constexpr zip_uint16_t kExtendedTimestampId = zip_format::kExtendedTimestampId;
 
 bool ExtendedMtime(zip_t* archive, zip_uint64_t index, std::int64_t& mtime) {
     for (zip_flags_t where : {ZIP_FL_CENTRAL, ZIP_FL_LOCAL}) {

@@ -1,6 +1,7 @@
 #include "tools/rkzip/archive_writer.h"
 
 #include "tools/common/messages.h"
+#include "tools/common/zip_format.h"
 #include "tools/rkzip/durability.h"
 #include "tools/rkzip/entry_preparation.h"
 #include "tools/rkzip/file_source.h"
@@ -23,7 +24,7 @@ namespace rk::tools {
 
 namespace {
 
-constexpr zip_uint16_t kExtendedTimestampId = 0x5455;
+constexpr zip_uint16_t kExtendedTimestampId = zip_format::kExtendedTimestampId;
 
 // What the writer keeps for one file while libzip writes the archive.
 struct EntryState {
@@ -168,8 +169,7 @@ void AddToArchive(const std::string& archiveHost, const std::string& archiveName
         for (size_t i = 0; i < files.size(); ++i) {
             if (states[i].read.failed && !notStored(i)) {
                 outcome.fates[i] = FileFate::NotStored;
-                outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
-                                           ErrnoText(states[i].read.failure) + " (not stored)");
+                outcome.problems.push_back(NotReadProblem(*files[i], states[i].read.failure));
                 leftOut = true;
             }
         }
@@ -199,8 +199,7 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
         prepared.push_back(Prepare(*files[i], linkTargets));
         if (!prepared.back().readable) {
             outcome.fates[i] = FileFate::NotStored;
-            outcome.problems.push_back("can't read '" + files[i]->WindowsPath() + "': " +
-                                       ErrnoText(prepared.back().failure) + " (not stored)");
+            outcome.problems.push_back(NotReadProblem(*files[i], prepared.back().failure));
         }
     }
     if (Exists(archiveHost))

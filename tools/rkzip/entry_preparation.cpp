@@ -1,6 +1,7 @@
 #include "tools/rkzip/entry_preparation.h"
 
 #include "tools/common/dos_bits.h"
+#include "tools/common/messages.h"
 #include "tools/rkzip/compression_choice.h"
 #include "tools/rkzip/packing_ahead.h"
 
@@ -66,6 +67,10 @@ Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) 
     }
     close(fd);
     return prepared;
+}
+
+std::string NotReadProblem(const SourceFile& file, int error) {
+    return "can't read '" + file.WindowsPath() + "': " + ErrnoText(error) + " (not stored)";
 }
 
 std::uint32_t ExternalAttributes(const SourceFile& file) {

@@ -33,6 +33,10 @@ struct Prepared {
 // added to `linkTargets`.
 Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets);
 
+// The message naming a file left out because it could not be read (`error`
+// is the errno value).
+std::string NotReadProblem(const SourceFile& file, int error);
+
 // The entry's external attributes: the mode above, the DOS bits below.
 std::uint32_t ExternalAttributes(const SourceFile& file);
 

@@ -86,8 +86,7 @@ void NewArchiveWriter::WriteHeader(std::size_t i, const std::string& name) {
 
 void NewArchiveWriter::NotStored(std::size_t i, int error) {
     outcome_.fates[i] = FileFate::NotStored;
-    outcome_.problems.push_back("can't read '" + files_[i]->WindowsPath() +
-                                "': " + ErrnoText(error) + " (not stored)");
+    outcome_.problems.push_back(NotReadProblem(*files_[i], error));
 }
 
 void NewArchiveWriter::WriteFolder(std::size_t i, const std::string& name) {

@@ -11,7 +11,6 @@ namespace {
 using namespace zip_format;
 
 constexpr std::uint16_t kZip64FieldId = 0x0001;
-constexpr std::uint16_t kExtendedTimestampId = 0x5455;
 // Made by Unix, zip format version 6.3, as libzip says.
 constexpr std::uint16_t kMadeBy = kMadeOnUnix << 8 | 63;
 constexpr std::uint16_t kUtf8Flag = 1 << 11;
