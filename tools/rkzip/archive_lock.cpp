@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
@@ -179,6 +180,13 @@ void WatchStopSignals() {
     } catch (const std::system_error&) {
         pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
     }
+}
+
+int MakeTemporaryArchive(const std::string& archiveHost, std::string& temporary) {
+    HeldLock& state = Held();
+    const std::lock_guard guard(state.mutex);
+    temporary = archiveHost + ".XXXXXX";
+    return mkostemp(temporary.data(), O_CLOEXEC);
 }
 
 void CleanUpAfterKilledRuns(const std::string& folderHost) {

@@ -29,6 +29,13 @@ bool IsTemporaryArchiveName(std::string_view name, std::string_view archiveName)
 // ignored. Called once, before any other thread is started.
 void WatchStopSignals();
 
+// Makes the temporary archive "<archive>.XXXXXX" for `archiveHost` (mode
+// 0600) and gives its descriptor, or -1 with errno set; `temporary` receives
+// its path. A stop signal never falls between its making and the clean-up
+// that removes it: once the clean-up has begun, this waits for the process to
+// end.
+int MakeTemporaryArchive(const std::string& archiveHost, std::string& temporary);
+
 // Removes what killed runs left in the folder: for each lock file that no
 // running rkzip holds, the temporary archives of its archive and the lock
 // file. What a running rkzip holds is left alone.

@@ -1,6 +1,7 @@
 #include "tools/rkzip/new_archive.h"
 
 #include "tools/common/messages.h"
+#include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_output.h"
 #include "tools/rkzip/packing_ahead.h"
 #include "tools/rkzip/streamed_entry.h"
@@ -245,10 +246,8 @@ void WriteNewArchive(const std::string& archiveHost, const std::string& archiveN
                      const std::vector<const SourceFile*>& files,
                      const std::vector<Prepared>& prepared,
                      const std::vector<std::string>& linkTargets, WriteOutcome& outcome) {
-    // Named as the temporary archives the lock's clean-up knows
-    // (archive_lock.h); made with mode 0600.
-    std::string temporary = archiveHost + ".XXXXXX";
-    const int fd = mkostemp(temporary.data(), O_CLOEXEC);
+    std::string temporary;
+    const int fd = MakeTemporaryArchive(archiveHost, temporary);
     if (fd < 0) {
         outcome.archive = Result<void>::Failure("can't open zip archive '" + archiveName +
                                                 "': " + ErrnoText(errno));
