@@ -9,15 +9,12 @@
 #include <fcntl.h>
 #include <fstream>
 #include <random>
-#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace rk::test {
 namespace {
@@ -317,23 +314,6 @@ TEST_F(BackupRuns, MissingSourcesAndArchivesThatCannotBeMade) {
     EXPECT_NE(help.out.find("-x@FILE"), std::string::npos);
 }
 
-// Starts rkzip without waiting for it.
-pid_t StartZip(const std::vector<std::string>& args) {
-    std::vector<std::string> full{(ProgramDir() / "rkzip").string()};
-    full.insert(full.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : full)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
 // Kills the run as soon as libzip's temporary archive shows in the folder.
 bool KillWhileWriting(pid_t pid, const fs::path& folder, const std::string& archiveName) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -367,14 +347,14 @@ TEST_F(BackupRuns, KilledRunLeavesNoArchiveAndClearsNothing) {
         c = static_cast<char>('a' + random() % 26);
     sandbox.write(C("Data/big.txt"), text);
 
-    const pid_t fresh = StartZip(
-        {"-i", "-P", "-r", "-whs", "-yp", "-^^", "-x@" + kExclusions, kArchive2, "@" + kList});
+    const pid_t fresh = Start("rkzip", {"-i", "-P", "-r", "-whs", "-yp", "-^^", "-x@" + kExclusions,
+                                        kArchive2, "@" + kList});
     ASSERT_TRUE(KillWhileWriting(fresh, C("Backups/My Job"), Archive(kArchive2).filename()));
     EXPECT_FALSE(fs::exists(Archive(kArchive2)));
 
     // Adding to an existing archive: killed, the archive is the one before.
-    const pid_t adding = StartZip(
-        {"-a+", "-P", "-r", "-whs", "-yp", "-^^", "-x@" + kExclusions, kArchive1, "@" + kList});
+    const pid_t adding = Start("rkzip", {"-a+", "-P", "-r", "-whs", "-yp", "-^^",
+                                         "-x@" + kExclusions, kArchive1, "@" + kList});
     ASSERT_TRUE(KillWhileWriting(adding, C("Backups/My Job"), Archive(kArchive1).filename()));
     EXPECT_EQ(sandbox.read(Archive(kArchive1)), archiveBefore);
     EXPECT_EQ(sandbox.read(C("Backups/My Job/.rkzip-state")), recordBefore);

@@ -12,13 +12,10 @@
 #include <cstring>
 #include <fcntl.h>
 #include <random>
-#include <spawn.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace rk::test {
 namespace {
@@ -75,43 +72,10 @@ class TemporaryArchive : public ToolTest {
     }
 
     // Starts a root backup of the big tree into the job folder, without
-    // waiting for it. The stop signals take their default action in it, as
-    // they do when a timer or a shutdown starts it.
+    // waiting for it.
     pid_t StartBackup(const std::string& archiveName) const {
-        std::vector<std::string> args{(ProgramDir() / "rkzip").string(),
-                                      "-a+",
-                                      "-P",
-                                      "-r",
-                                      "-whs",
-                                      "-yp",
-                                      "-^^",
-                                      "-x@" + kExclusions,
-                                      kJob + "\\" + archiveName,
-                                      "@" + kBigList};
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        sigset_t signals;
-        sigemptyset(&signals);
-        posix_spawnattr_setsigmask(&attributes, &signals);
-        for (const int number : {SIGTERM, SIGINT, SIGHUP})
-            sigaddset(&signals, number);
-        posix_spawnattr_setsigdefault(&attributes, &signals);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        pid_t pid = -1;
-        if (posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0)
-            pid = -1;
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
+        return Start("rkzip", {"-a+", "-P", "-r", "-whs", "-yp", "-^^", "-x@" + kExclusions,
+                               kJob + "\\" + archiveName, "@" + kBigList});
     }
 
     // Waits until the run's temporary archive shows in the job folder. False

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace rk::test {
@@ -22,6 +23,10 @@ class ToolTest : public ::testing::Test {
 
     RunResult Zip(const std::vector<std::string>& args) const;
     RunResult Unzip(const std::vector<std::string>& args) const;
+    // Starts "rkzip" or "rkunzip" without waiting for it, its output thrown
+    // away; -1 when it cannot be started. The stop signals take their default
+    // action in it, as they do when a timer or a shutdown starts it.
+    pid_t Start(const std::string& tool, const std::vector<std::string>& args) const;
 
     // The names of the files and links an archive holds (not its folders),
     // sorted, as Info-ZIP's "unzip -Z1" lists them (none for an empty or

@@ -4,6 +4,7 @@
 #include "tools/common/stored_names.h"
 #include "tools/rkunzip/entry_content.h"
 #include "tools/rkunzip/entry_info.h"
+#include "tools/rkunzip/files_in_flight.h"
 
 #include <algorithm>
 #include <functional>
@@ -165,7 +166,7 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
         return done;
     }
     const std::string& name = components.back();
-    if (!command.replaceExisting && Destination::Exists(folder, name)) {
+    if (!command.replaceExisting && destination.Existing(folder, name, info.size)) {
         done.outcome = Outcome::Kept;
         return done;
     }
@@ -325,7 +326,7 @@ ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
     Destination secondDestination;
     if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {
         std::string ignored;
-        if (secondDestination.OpenBeside(destination, ignored, 1)) {
+        if (secondDestination.OpenBeside(destination, ignored, kMostWorkers - 1)) {
             secondDestination.KeepExisting(!command.replaceExisting);
             split = planned.size() / 2;
         }

@@ -4,6 +4,7 @@
 
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
+#include "tools/rkunzip/files_in_flight.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +28,14 @@ constexpr size_t kCopyBufferSize = 256 * 1024;
 constexpr mode_t kFolderModeBits = 01777;
 
 constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// A new file carries the sticky bit, which rkunzip never gives a finished
+// file, from its making until its mode is set last: a file found with it was
+// left half written by a run that was killed.
+constexpr mode_t kUnfinishedMark = S_ISVTX;
+// How long ago a marked file must have changed last before it is taken for
+// one left by a killed run: a living writer locks its file at once.
+constexpr long long kLeftoverAgeNanoseconds = 1000000000;
 
 // Why `part` of `parent` (the folder `path`) could not be opened.
 std::string OpenProblem(int parent, const std::string& part, const std::string& path, int error) {
@@ -98,6 +108,7 @@ bool Destination::Open(const std::string& host, std::string& error, unsigned wor
     if (!record_)
         record_ = std::make_shared<RunFolders>();
     host_ = host;
+    inFlight_ = &FileInFlightOf(worker);
     temporaryPrefix_ = ".rkunzip-" + std::to_string(getpid()) + "-";
     if (worker != 0)
         temporaryPrefix_ += "w" + std::to_string(worker) + "-";
@@ -202,68 +213,60 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
     return parent;
 }
 
-bool Destination::Exists(int folderFd, const std::string& name) {
-    struct stat info {};
-    return fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
 std::string Destination::NextTemporaryName() {
     return temporaryPrefix_ + std::to_string(counter_++) + ".tmp";
 }
 
 PlaceResult Destination::PutInPlace(int folderFd, const std::string& temporary,
-                                    const std::string& name, bool replace, std::string& problem) {
-    if (replace) {
-        if (renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) == 0)
-            return PlaceResult::Written;
-    } else {
-        if (renameat2(folderFd, temporary.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0)
-            return PlaceResult::Written;
-        if (errno == EINVAL || errno == ENOSYS) {
-            // File systems without the no-replace rename: a hard link never
-            // replaces either.
-            if (linkat(folderFd, temporary.c_str(), folderFd, name.c_str(), 0) == 0) {
-                unlinkat(folderFd, temporary.c_str(), 0);
-                return PlaceResult::Written;
-            }
-        }
-    }
-    const int error = errno;
+                                    const std::string& name, std::string& problem) {
+    if (renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) == 0)
+        return PlaceResult::Written;
+    problem = ErrnoText(errno);
     unlinkat(folderFd, temporary.c_str(), 0);
-    if (error == EEXIST)
-        return PlaceResult::Existed;
-    problem = ErrnoText(error);
     return PlaceResult::Failed;
 }
 
-PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const ContentReader& read,
-                                   const FileAttributes& attributes, bool replace,
-                                   std::string& problem) {
-    AddingTo(folderFd);
-    const std::string temporary = NextTemporaryName();
-    // A file its owner may write is made with its mode at once when the
-    // umask leaves that mode as it is; any other gets it once written.
-    const mode_t mode = attributes.mode & 07777;
-    const bool modeAtOnce =
-        (mode & S_IWUSR) != 0 && (mode & ~0777 & 07777) == 0 && (mode & umask_) == 0;
-    const int fd =
-        openat(folderFd, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-               modeAtOnce ? mode : 0600);
-    if (fd < 0) {
-        problem = ErrnoText(errno);
-        return PlaceResult::Failed;
-    }
+bool Destination::Existing(int folderFd, const std::string& name, std::uint64_t entrySize) {
+    struct stat info {};
+    if (fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    return !RemovedIfUnfinished(folderFd, name, info, entrySize);
+}
+
+bool Destination::RemovedIfUnfinished(int folderFd, const std::string& name,
+                                      const struct stat& info, std::uint64_t entrySize) {
+    if (!S_ISREG(info.st_mode) || (info.st_mode & kUnfinishedMark) == 0 ||
+        info.st_uid != geteuid() || static_cast<std::uint64_t>(info.st_size) > entrySize)
+        return false;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long long age = (static_cast<long long>(now.tv_sec) - info.st_ctim.tv_sec) * 1000000000 +
+                          (now.tv_nsec - info.st_ctim.tv_nsec);
+    if (age < kLeftoverAgeNanoseconds)
+        return false;
+    const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // A living writer holds its file's lock until the file is finished.
+    struct stat opened {};
+    const bool left = fstat(fd, &opened) == 0 && opened.st_ino == info.st_ino &&
+                      opened.st_dev == info.st_dev && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool removed = left && unlinkat(folderFd, name.c_str(), 0) == 0;
+    close(fd);
+    return removed;
+}
+
+bool Destination::WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
+                                std::string& problem) {
     if (buffer_.empty())
         buffer_.resize(kCopyBufferSize);
     bool ok = true;
     for (;;) {
         const std::int64_t n = read(buffer_.data(), buffer_.size(), problem);
-        if (n < 0) {
-            ok = false;
+        if (n <= 0) {
+            ok = n == 0;
             break;
         }
-        if (n == 0)
-            break;
         if (!platform::WriteAllBytes(fd, buffer_.data(), static_cast<size_t>(n))) {
             problem = ErrnoText(errno);
             ok = false;
@@ -271,21 +274,70 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const 
         }
     }
     if (ok) {
-        if (!modeAtOnce)
-            fchmod(fd, mode);
         WriteDosBits(fd, attributes.dosBits);
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(attributes.mtime), 0}};
         futimens(fd, times);
+        // Last, as it takes away the unfinished mark.
+        fchmod(fd, attributes.mode & 07777);
     }
     if (close(fd) != 0 && ok) {
         problem = ErrnoText(errno);
         ok = false;
     }
-    if (!ok) {
-        unlinkat(folderFd, temporary.c_str(), 0);
+    return ok;
+}
+
+PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const ContentReader& read,
+                                   const FileAttributes& attributes, bool replace,
+                                   std::string& problem) {
+    AddingTo(folderFd);
+    return replace ? ReplaceFile(folderFd, name, read, attributes, problem)
+                   : WriteNewFile(folderFd, name, read, attributes, problem);
+}
+
+PlaceResult Destination::WriteNewFile(int folderFd, const std::string& name,
+                                      const ContentReader& read, const FileAttributes& attributes,
+                                      std::string& problem) {
+    const int fd = inFlight_->Begin(folderFd, name, [&] {
+        return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                      kUnfinishedMark | 0600);
+    });
+    if (fd < 0 && errno == EEXIST)
+        return PlaceResult::Existed;
+    if (fd < 0) {
+        problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    return PutInPlace(folderFd, temporary, name, replace, problem);
+    // Held until the file is finished: another run finding the mark on it
+    // leaves it alone.
+    flock(fd, LOCK_EX | LOCK_NB);
+    const bool ok = WriteAndClose(fd, read, attributes, problem);
+    if (!ok)
+        unlinkat(folderFd, name.c_str(), 0);
+    inFlight_->End();
+    return ok ? PlaceResult::Written : PlaceResult::Failed;
+}
+
+PlaceResult Destination::ReplaceFile(int folderFd, const std::string& name,
+                                     const ContentReader& read, const FileAttributes& attributes,
+                                     std::string& problem) {
+    const std::string temporary = NextTemporaryName();
+    const int fd = inFlight_->Begin(folderFd, temporary, [&] {
+        return openat(folderFd, temporary.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    });
+    if (fd < 0) {
+        problem = ErrnoText(errno);
+        return PlaceResult::Failed;
+    }
+    const bool ok = WriteAndClose(fd, read, attributes, problem);
+    PlaceResult result = PlaceResult::Failed;
+    if (ok)
+        result = PutInPlace(folderFd, temporary, name, problem);
+    else
+        unlinkat(folderFd, temporary.c_str(), 0);
+    inFlight_->End();
+    return result;
 }
 
 PlaceResult Destination::MakeLink(int folderFd, const std::string& name, const std::string& target,
@@ -303,12 +355,16 @@ PlaceResult Destination::MakeLink(int folderFd, const std::string& name, const s
         return PlaceResult::Failed;
     }
     const std::string temporary = NextTemporaryName();
-    if (symlinkat(target.c_str(), folderFd, temporary.c_str()) != 0) {
+    if (inFlight_->Begin(folderFd, temporary, [&] {
+            return symlinkat(target.c_str(), folderFd, temporary.c_str());
+        }) != 0) {
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
     utimensat(folderFd, temporary.c_str(), times, AT_SYMLINK_NOFOLLOW);
-    return PutInPlace(folderFd, temporary, name, true, problem);
+    const PlaceResult result = PutInPlace(folderFd, temporary, name, problem);
+    inFlight_->End();
+    return result;
 }
 
 std::vector<std::string> Destination::SetFolderMetadata(const FolderEntries& entries,

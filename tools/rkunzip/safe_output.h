@@ -1,10 +1,13 @@
 #pragma once
 // Writing below the destination folder and nowhere else. Every folder on the
 // way is opened without following links, so an entry can never be written
-// through a symbolic link (one made by an earlier entry included); files are
-// written under a temporary name and put in place without replacing what is
-// there, unless asked to. The folders a run makes or writes into are recorded,
-// so their modes and times can be set once every file is in place.
+// through a symbolic link (one made by an earlier entry included). A file
+// that must not replace anything is made under its own name, never over what
+// is there, and carries a mark until it is finished, so that a later run can
+// tell a file a killed run left half written from one to keep; a file that
+// replaces what is there is written under a temporary name and renamed over
+// it. The folders a run makes or writes into are recorded, so their modes and
+// times can be set once every file is in place.
 
 #include <cstdint>
 #include <functional>
@@ -12,12 +15,15 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unordered_map>
 #include <vector>
 #include <zip.h>
 
 namespace rk::tools {
+
+class FileInFlight;
 
 enum class PlaceResult { Written, Existed, Refused, Failed };
 
@@ -79,8 +85,10 @@ class Destination {
     // modification time `mtime`.
     PlaceResult MakeLink(int folderFd, const std::string& name, const std::string& target,
                          std::int64_t mtime, bool replace, std::string& problem);
-    // True when `name` exists in `folderFd` (links are not followed).
-    static bool Exists(int folderFd, const std::string& name);
+    // True when `name` exists in `folderFd` (links are not followed). A file
+    // a killed run left half written, no larger than `entrySize`, does not
+    // count: it is removed.
+    bool Existing(int folderFd, const std::string& name, std::uint64_t entrySize);
 
     // Once every worker is done: gives the folders of `entries` that this run
     // made (or, unless `keepExisting`, opened) their recorded mode and time;
@@ -95,10 +103,27 @@ class Destination {
     void AddingTo(int folderFd);
     // Notes the folder `path` just opened as `fd`: made by this run or not.
     void Opened(const std::string& path, int fd, bool made);
+    // Renames `temporary` to `name`, replacing what is there.
     PlaceResult PutInPlace(int folderFd, const std::string& temporary, const std::string& name,
-                           bool replace, std::string& problem);
+                           std::string& problem);
+    // Removes `name` (found as `info`) when it is a file marked unfinished
+    // that no living run is writing; true when it did.
+    static bool RemovedIfUnfinished(int folderFd, const std::string& name, const struct stat& info,
+                                    std::uint64_t entrySize);
+    // Writes what `read` gives into `fd`, sets the attributes and closes it;
+    // false (and `problem`) when any of it failed.
+    bool WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
+                       std::string& problem);
+    // A file that must not replace anything is written under its own name,
+    // marked unfinished until done; one that replaces what is there is
+    // written under a temporary name and renamed over it.
+    PlaceResult WriteNewFile(int folderFd, const std::string& name, const ContentReader& read,
+                             const FileAttributes& attributes, std::string& problem);
+    PlaceResult ReplaceFile(int folderFd, const std::string& name, const ContentReader& read,
+                            const FileAttributes& attributes, std::string& problem);
 
     std::string host_;
+    FileInFlight* inFlight_ = nullptr;
     int root_ = -1;
     bool keepExisting_ = false;
     std::set<std::string> linksMade_; // paths as Folder writes them: "/a/b"

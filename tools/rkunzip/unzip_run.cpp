@@ -5,8 +5,10 @@
 #include "tools/common/exit_codes.h"
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
+#include "tools/common/stop_signals.h"
 #include "tools/rkunzip/entry_selection.h"
 #include "tools/rkunzip/extraction.h"
+#include "tools/rkunzip/files_in_flight.h"
 #include "tools/rkunzip/listing.h"
 #include "tools/rkunzip/unix_listing.h"
 
@@ -159,6 +161,8 @@ int RunUnzip(const std::vector<std::string>& args) {
     if (selectsNothing)
         return kExitOk;
 
+    // A stopped extraction removes the files it was writing.
+    WatchStopSignals(&RemoveFilesInFlight);
     const std::string destinationText = command.destination.value_or(".");
     const auto destinationHost = rk::platform::ToHostPath(destinationText);
     Destination destination;

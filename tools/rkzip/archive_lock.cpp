@@ -1,16 +1,14 @@
 #include "tools/rkzip/archive_lock.h"
 
+#include "tools/common/stop_signals.h"
+
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <mutex>
-#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -100,7 +98,9 @@ bool IsRegularFile(int fd) {
     return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-void StopBySignal(int number) {
+// What a stop signal does to this run: removes what it has half written and
+// lets the process end, unless the run has committed.
+bool CleanUpOnStop() {
     HeldLock& state = Held();
     // Kept locked: the run's own release of the lock waits for this, and the
     // process ends here.
@@ -109,7 +109,7 @@ void StopBySignal(int number) {
         // The archive is in place and its files recorded: stopping now would
         // only lose the backup, so the run ends as it would have.
         state.mutex.unlock();
-        return;
+        return false;
     }
     if (state.held) {
         RemoveTemporaries(state.folderFd, state.archiveName);
@@ -120,24 +120,7 @@ void StopBySignal(int number) {
             unlinkat(state.folderFd, state.archiveName.c_str(), 0);
         unlinkat(state.folderFd, state.lockName.c_str(), 0);
     }
-    // Ended by the signal itself, as a run was before it was watched for.
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    sigemptyset(&fallback.sa_mask);
-    sigaction(number, &fallback, nullptr);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, number);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    raise(number);
-    _exit(128 + number);
-}
-
-void WaitForStopSignal(sigset_t signals) {
-    int number = 0;
-    if (sigwait(&signals, &number) != 0)
-        return;
-    StopBySignal(number);
+    return true;
 }
 
 } // namespace
@@ -158,28 +141,9 @@ bool IsTemporaryArchiveName(std::string_view name, std::string_view archiveName)
     return true;
 }
 
-void WatchStopSignals() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    bool any = false;
-    for (const int number : {SIGTERM, SIGINT, SIGHUP}) {
-        struct sigaction current {};
-        if (sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_IGN)
-            continue;
-        sigaddset(&signals, number);
-        any = true;
-    }
-    if (!any)
-        return;
+void WatchStopSignalsForArchive() {
     Held();
-    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0)
-        return;
-    try {
-        // Detached: a run that ends normally does not wait for it.
-        std::thread(WaitForStopSignal, signals).detach();
-    } catch (const std::system_error&) {
-        pthread_sigmask(SIG_UNBLOCK, &signals, nullptr);
-    }
+    WatchStopSignals(&CleanUpOnStop);
 }
 
 int MakeTemporaryArchive(const std::string& archiveHost, std::string& temporary) {

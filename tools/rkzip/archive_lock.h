@@ -20,14 +20,13 @@ std::string ArchiveLockName(std::string_view archiveName);
 // archive's name, a dot and exactly six letters or digits.
 bool IsTemporaryArchiveName(std::string_view name, std::string_view archiveName);
 
-// Blocks SIGTERM, SIGINT and SIGHUP in the calling thread, so in every thread
-// started after it, and starts a thread that waits for them: it removes the
-// temporary archives and the lock of the archive held (if any), the archive
-// itself when this run created it, and ends the process by the signal. A
-// signal that comes once the run has committed (ArchiveLock::Commit) is let
-// go: the run ends by itself. Signals ignored when the process started stay
-// ignored. Called once, before any other thread is started.
-void WatchStopSignals();
+// Watches for the stop signals (WatchStopSignals): on one, the temporary
+// archives and the lock of the archive held (if any) are removed, and the
+// archive itself when this run created it, and the process ends by the
+// signal. A signal that comes once the run has committed
+// (ArchiveLock::Commit) is let go: the run ends by itself. Called once,
+// before any other thread is started.
+void WatchStopSignalsForArchive();
 
 // Makes the temporary archive "<archive>.XXXXXX" for `archiveHost` (mode
 // 0600) and gives its descriptor, or -1 with errno set; `temporary` receives

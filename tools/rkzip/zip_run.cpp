@@ -150,7 +150,7 @@ int RunZip(const std::vector<std::string>& args) {
     // Before any thread is started: the packing threads inherit the blocked
     // stop signals, and the thread watching for them removes this run's
     // temporary archive when one comes.
-    WatchStopSignals();
+    WatchStopSignalsForArchive();
 
     const Result<ArchivePlace> located = LocateArchive(command.archive);
     if (!located) {
