@@ -1,11 +1,17 @@
 #include "tools/rkunzip/entry_content.h"
 
 #include "tools/common/messages.h"
+#include "tools/common/zip_format.h"
+#include "tools/rkunzip/central_directory.h"
 
 #include <algorithm>
 #include <cstring>
+#include <fcntl.h>
 #include <libdeflate.h>
 #include <memory>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rk::tools {
 
@@ -21,10 +27,53 @@ libdeflate_decompressor* Decompressor() {
     return decompressor.get();
 }
 
+using namespace zip_format;
+
+// The extended timestamp rkzip and Info-ZIP write in a local header takes 9
+// or 13 bytes, a Unix owner field 11 more.
+constexpr std::size_t kUsualLocalExtra = 64;
+
 constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
                                  ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
 
 } // namespace
+
+SharedArchive::SharedArchive(zip_t* archive, const std::string& host) : archive_(archive) {
+    fd_ = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd_ < 0 || fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))
+        return;
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    auto offsets = LocalHeaderOffsets(size_, FilePartReader(fd_, size_));
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (offsets && count >= 0 && offsets->size() == static_cast<std::uint64_t>(count))
+        localHeaders_ = std::move(*offsets);
+}
+
+SharedArchive::~SharedArchive() {
+    if (fd_ >= 0)
+        close(fd_);
+}
+
+std::optional<std::uint64_t> SharedArchive::LocalHeader(zip_uint64_t index) const {
+    if (index >= localHeaders_.size())
+        return std::nullopt;
+    return localHeaders_[static_cast<std::size_t>(index)];
+}
+
+bool SharedArchive::ReadAt(std::uint64_t at, std::size_t length, unsigned char* into) const {
+    if (at > size_ || size_ - at < length)
+        return false;
+    std::size_t filled = 0;
+    while (filled < length) {
+        const ssize_t n =
+            pread(fd_, into + filled, length - filled, static_cast<off_t>(at + filled));
+        if (n <= 0)
+            return false;
+        filled += static_cast<std::size_t>(n);
+    }
+    return true;
+}
 
 EntryContent::~EntryContent() {
     Close();
@@ -34,6 +83,7 @@ bool EntryContent::Open(zip_uint64_t index, std::string& problem) {
     Close();
     zip_stat_t st;
     zip_stat_init(&st);
+    std::size_t nameLength = 0;
     {
         auto lock = archive_.Lock();
         const bool known =
@@ -48,25 +98,63 @@ bool EntryContent::Open(zip_uint64_t index, std::string& problem) {
                 problem = zip_strerror(archive_.get());
             return reader_ != nullptr;
         }
-        zip_file_t* raw = zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED);
-        if (raw == nullptr) {
-            problem = zip_strerror(archive_.get());
+        const char* name = zip_get_name(archive_.get(), index, ZIP_FL_ENC_RAW);
+        nameLength = name != nullptr ? std::strlen(name) : 0;
+    }
+    if (!ReadPackedDirectly(index, st, nameLength) && !ReadPackedThroughLibzip(index, st, problem))
+        return false;
+    return TakeWhole(st, problem);
+}
+
+bool EntryContent::ReadPackedDirectly(zip_uint64_t index, const zip_stat_t& st,
+                                      std::size_t nameLength) {
+    const auto header = archive_.LocalHeader(index);
+    if (!header)
+        return false;
+    const auto compressed = static_cast<std::size_t>(st.comp_size);
+    // One read for the header, the name, an extra field of the usual size
+    // and the data; a second when the extra field is longer.
+    const std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(
+        kLocalFixedSize + nameLength + kUsualLocalExtra + compressed, archive_.size() - *header));
+    packed_.resize(got);
+    if (!archive_.ReadAt(*header, got, packed_.data()))
+        return false;
+    const std::string_view bytes(reinterpret_cast<const char*>(packed_.data()), got);
+    if (got < kLocalFixedSize || ZipField(bytes, 0, 4) != kLocalSignature ||
+        ZipField(bytes, 26, 2) != nameLength)
+        return false;
+    const std::size_t dataStart = kLocalFixedSize + nameLength + ZipField(bytes, 28, 2);
+    if (dataStart + compressed > got) {
+        packed_.resize(dataStart + compressed);
+        if (!archive_.ReadAt(*header + got, dataStart + compressed - got, packed_.data() + got))
+            return false;
+    }
+    packed_.erase(packed_.begin(), packed_.begin() + static_cast<std::ptrdiff_t>(dataStart));
+    packed_.resize(compressed);
+    return true;
+}
+
+bool EntryContent::ReadPackedThroughLibzip(zip_uint64_t index, const zip_stat_t& st,
+                                           std::string& problem) {
+    auto lock = archive_.Lock();
+    zip_file_t* raw = zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED);
+    if (raw == nullptr) {
+        problem = zip_strerror(archive_.get());
+        return false;
+    }
+    packed_.resize(static_cast<std::size_t>(st.comp_size));
+    std::size_t got = 0;
+    while (got < packed_.size()) {
+        const zip_int64_t n = zip_fread(raw, packed_.data() + got, packed_.size() - got);
+        if (n <= 0) {
+            problem = n < 0 ? zip_file_strerror(raw) : ZipErrorText(ZIP_ER_EOF);
+            zip_fclose(raw);
             return false;
         }
-        packed_.resize(static_cast<std::size_t>(st.comp_size));
-        std::size_t got = 0;
-        while (got < packed_.size()) {
-            const zip_int64_t n = zip_fread(raw, packed_.data() + got, packed_.size() - got);
-            if (n <= 0) {
-                problem = n < 0 ? zip_file_strerror(raw) : ZipErrorText(ZIP_ER_EOF);
-                zip_fclose(raw);
-                return false;
-            }
-            got += static_cast<std::size_t>(n);
-        }
-        zip_fclose(raw);
+        got += static_cast<std::size_t>(n);
     }
-    return TakeWhole(st, problem);
+    zip_fclose(raw);
+    return true;
 }
 
 bool EntryContent::TakeWhole(const zip_stat_t& st, std::string& problem) {

@@ -1,15 +1,17 @@
 #pragma once
 // The content of archive entries, read by several extraction workers from
 // one open archive. libzip's handle is not for two threads at once, so every
-// call into it is made under one lock; a small entry is taken out whole,
-// still compressed, under the lock and inflated outside it (with its CRC
-// checked), so that the workers' inflating and writing overlap. Larger
-// entries and any libdeflate cannot take (other methods, encryption) are
-// read through libzip in pieces, each under the lock.
+// call into it is made under one lock. A small entry is taken out whole,
+// still compressed, with one read of the archive file outside the lock (at
+// the offset the central directory gives), and inflated outside it too (with
+// its CRC checked), so that the workers' reading, inflating and writing
+// overlap. Larger entries and any libdeflate cannot take (other methods,
+// encryption) are read through libzip in pieces, each under the lock.
 
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 #include <zip.h>
@@ -18,15 +20,31 @@ namespace rk::tools {
 
 class SharedArchive {
   public:
-    explicit SharedArchive(zip_t* archive) : archive_(archive) {}
+    // `host` is the archive's file, opened once more for reading entries'
+    // data beside libzip.
+    SharedArchive(zip_t* archive, const std::string& host);
+    ~SharedArchive();
+    SharedArchive(const SharedArchive&) = delete;
+    SharedArchive& operator=(const SharedArchive&) = delete;
 
     // Held for every call into the archive.
     [[nodiscard]] std::unique_lock<std::mutex> Lock() { return std::unique_lock(mutex_); }
     zip_t* get() const { return archive_; }
 
+    // Where the local header of entry `index` lies (within the archive),
+    // when the central directory could be read without libzip.
+    std::optional<std::uint64_t> LocalHeader(zip_uint64_t index) const;
+    // Reads [at, at + length) of the archive into `into`; false when the
+    // archive is shorter.
+    bool ReadAt(std::uint64_t at, std::size_t length, unsigned char* into) const;
+    std::uint64_t size() const { return size_; }
+
   private:
     zip_t* archive_;
     std::mutex mutex_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::vector<std::uint64_t> localHeaders_;
 };
 
 // One worker's reader; opened for one entry at a time, its buffers kept for
@@ -46,6 +64,12 @@ class EntryContent {
     void Close();
 
   private:
+    // Takes the packed data of a small entry straight from the archive file
+    // when its local header is where the central directory says and names
+    // `nameLength` bytes; false when it is not, and libzip is asked.
+    bool ReadPackedDirectly(zip_uint64_t index, const zip_stat_t& st, std::size_t nameLength);
+    // The same through libzip, under the lock.
+    bool ReadPackedThroughLibzip(zip_uint64_t index, const zip_stat_t& st, std::string& problem);
     // Inflates and checks what Open() took out whole.
     bool TakeWhole(const zip_stat_t& st, std::string& problem);
 

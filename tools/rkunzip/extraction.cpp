@@ -277,8 +277,9 @@ constexpr size_t kFewestForTwoWorkers = 64;
 
 } // namespace
 
-ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
-                          const EntrySelection& selection, Destination& destination) {
+ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
+                          const UnzipCommand& command, const EntrySelection& selection,
+                          Destination& destination) {
     ExtractionOutcome outcome;
     const mode_t mask = CurrentUmask();
     // Extracting newest first, a path that is a file or link now shadows
@@ -321,7 +322,7 @@ ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
     // Two workers, each with its own reader and folders, share the entries
     // (and the one open archive) when the order they are written in cannot
     // matter.
-    SharedArchive shared(archive);
+    SharedArchive shared(archive, archiveHost);
     size_t split = planned.size();
     Destination secondDestination;
     if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {

@@ -19,8 +19,10 @@ struct ExtractionOutcome {
 };
 
 // The entries may be shared between two workers, which read them through
-// the one archive handle.
-ExtractionOutcome Extract(zip_t* archive, const UnzipCommand& command,
-                          const EntrySelection& selection, Destination& destination);
+// the one archive handle, and small ones straight from the archive file at
+// `archiveHost`.
+ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
+                          const UnzipCommand& command, const EntrySelection& selection,
+                          Destination& destination);
 
 } // namespace rk::tools

@@ -171,7 +171,8 @@ int RunUnzip(const std::vector<std::string>& args) {
         Report("can't open destination folder '" + destinationText + "': " + error);
         return kExitFailed;
     }
-    const ExtractionOutcome outcome = Extract(open.archive, command, selection, destination);
+    const ExtractionOutcome outcome =
+        Extract(open.archive, open.host, command, selection, destination);
     for (const auto& problem : outcome.problems)
         Report(problem);
     return outcome.problems.empty() ? kExitOk : kExitPartial;

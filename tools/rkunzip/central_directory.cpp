@@ -1,0 +1,180 @@
+#include "tools/rkunzip/central_directory.h"
+
+#include "tools/common/zip_format.h"
+
+#include <algorithm>
+#include <unistd.h>
+
+namespace rk::tools {
+
+namespace {
+
+using namespace zip_format;
+
+// An archive comment is at most this long, so the end record lies within
+// this distance of the end.
+constexpr std::size_t kLongestComment = 0xffff;
+// The central directory is read this much at a time for the offsets.
+constexpr std::size_t kDirectoryPiece = 1024 * 1024;
+// The extra field that holds the sizes and offset too large for the
+// record's own fields.
+constexpr std::uint64_t kZip64ExtraId = 0x0001;
+constexpr std::uint64_t kFieldInZip64 = 0xffffffff;
+
+// The end record whose comment reaches exactly to the end of `tail`.
+std::optional<std::size_t> FindEnd(std::string_view tail) {
+    if (tail.size() < kEndSize)
+        return std::nullopt;
+    for (std::size_t at = tail.size() - kEndSize + 1; at-- > 0;) {
+        if (ZipField(tail, at, 4) == kEndSignature &&
+            at + kEndSize + ZipField(tail, at + 20, 2) == tail.size())
+            return at;
+    }
+    return std::nullopt;
+}
+
+// The local header offset in the central record `record` (its whole
+// length), from its zip64 field when the record's own field says so.
+std::optional<std::uint64_t> LocalOffsetIn(std::string_view record) {
+    const std::uint64_t offset = ZipField(record, 42, 4);
+    if (offset != kFieldInZip64)
+        return offset;
+    // Before the offset, the zip64 field holds the sizes that do not fit.
+    std::size_t skipped = 0;
+    if (ZipField(record, 24, 4) == kFieldInZip64)
+        skipped += 8;
+    if (ZipField(record, 20, 4) == kFieldInZip64)
+        skipped += 8;
+    const std::size_t nameLength = ZipField(record, 28, 2);
+    std::size_t at = kCentralFixedSize + nameLength;
+    const std::size_t extraEnd = at + ZipField(record, 30, 2);
+    while (at + 4 <= extraEnd) {
+        const std::uint64_t id = ZipField(record, at, 2);
+        const std::size_t length = ZipField(record, at + 2, 2);
+        if (at + 4 + length > extraEnd)
+            return std::nullopt;
+        if (id == kZip64ExtraId) {
+            if (skipped + 8 > length)
+                return std::nullopt;
+            return ZipField(record, at + 4 + skipped, 8);
+        }
+        at += 4 + length;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::uint64_t ZipField(std::string_view bytes, std::size_t at, int size) {
+    std::uint64_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+
+ReadPart FilePartReader(int fd, std::uint64_t size) {
+    return [fd, size](std::uint64_t at, std::size_t length) -> std::optional<std::string> {
+        if (at > size || size - at < length)
+            return std::nullopt;
+        std::string part(length, '\0');
+        std::size_t filled = 0;
+        while (filled < length) {
+            const ssize_t n =
+                pread(fd, part.data() + filled, length - filled, static_cast<off_t>(at + filled));
+            if (n <= 0)
+                return std::nullopt;
+            filled += static_cast<std::size_t>(n);
+        }
+        return part;
+    };
+}
+
+std::optional<CentralDirectory> FindCentralDirectory(std::uint64_t archiveSize,
+                                                     const ReadPart& read) {
+    const std::uint64_t tailSize =
+        std::min<std::uint64_t>(archiveSize, kEndSize + kLongestComment + kZip64LocatorSize);
+    const std::uint64_t tailStart = archiveSize - tailSize;
+    const auto tail = read(tailStart, static_cast<std::size_t>(tailSize));
+    if (!tail)
+        return std::nullopt;
+    const auto found = FindEnd(*tail);
+    if (!found)
+        return std::nullopt;
+    const std::size_t end = *found;
+    // One disk only.
+    if (ZipField(*tail, end + 4, 2) != 0 || ZipField(*tail, end + 6, 2) != 0 ||
+        ZipField(*tail, end + 8, 2) != ZipField(*tail, end + 10, 2))
+        return std::nullopt;
+    CentralDirectory directory;
+    directory.entries = ZipField(*tail, end + 10, 2);
+    directory.size = ZipField(*tail, end + 12, 4);
+    directory.offset = ZipField(*tail, end + 16, 4);
+    std::uint64_t directoryEnd = tailStart + end;
+    const bool zip64 = directory.entries == 0xffff || directory.size == 0xffffffff ||
+                       directory.offset == 0xffffffff;
+    if (zip64) {
+        if (end < kZip64LocatorSize ||
+            ZipField(*tail, end - kZip64LocatorSize, 4) != kZip64LocatorSignature)
+            return std::nullopt;
+        const std::uint64_t at = ZipField(*tail, end - kZip64LocatorSize + 8, 8);
+        if (at > directoryEnd - kZip64LocatorSize ||
+            directoryEnd - kZip64LocatorSize - at < kZip64EndSize)
+            return std::nullopt;
+        const auto record = read(at, kZip64EndSize);
+        if (!record || ZipField(*record, 0, 4) != kZip64EndSignature ||
+            ZipField(*record, 16, 4) != 0 || ZipField(*record, 20, 4) != 0 ||
+            ZipField(*record, 24, 8) != ZipField(*record, 32, 8))
+            return std::nullopt;
+        directory.entries = ZipField(*record, 32, 8);
+        directory.size = ZipField(*record, 40, 8);
+        directory.offset = ZipField(*record, 48, 8);
+        directoryEnd = at;
+    }
+    if (directory.offset > directoryEnd || directoryEnd - directory.offset != directory.size)
+        return std::nullopt;
+    return directory;
+}
+
+std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archiveSize,
+                                                             const ReadPart& read) {
+    const auto directory = FindCentralDirectory(archiveSize, read);
+    // Every record takes at least its fixed part.
+    if (!directory || directory->entries > directory->size / kCentralFixedSize)
+        return std::nullopt;
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(static_cast<std::size_t>(directory->entries));
+    std::uint64_t pieceStart = directory->offset;
+    std::string piece;
+    std::size_t at = 0;
+    const std::uint64_t end = directory->offset + directory->size;
+    for (std::uint64_t i = 0; i < directory->entries; ++i) {
+        // A record is at most 46 + 3 * 65535 bytes, so it fits in any piece.
+        if (piece.size() - at < kCentralFixedSize ||
+            piece.size() - at < kCentralFixedSize + ZipField(piece, at + 28, 2) +
+                                    ZipField(piece, at + 30, 2) + ZipField(piece, at + 32, 2)) {
+            pieceStart += at;
+            const auto next = read(pieceStart, static_cast<std::size_t>(std::min<std::uint64_t>(
+                                                   kDirectoryPiece, end - pieceStart)));
+            if (!next)
+                return std::nullopt;
+            piece = std::move(*next);
+            at = 0;
+        }
+        if (piece.size() - at < kCentralFixedSize || ZipField(piece, at, 4) != kCentralSignature)
+            return std::nullopt;
+        const std::size_t recordSize = kCentralFixedSize + ZipField(piece, at + 28, 2) +
+                                       ZipField(piece, at + 30, 2) + ZipField(piece, at + 32, 2);
+        if (piece.size() - at < recordSize)
+            return std::nullopt;
+        const auto offset = LocalOffsetIn(std::string_view(piece).substr(at, recordSize));
+        if (!offset || *offset >= archiveSize)
+            return std::nullopt;
+        offsets.push_back(*offset);
+        at += recordSize;
+    }
+    if (pieceStart + at != end)
+        return std::nullopt;
+    return offsets;
+}
+
+} // namespace rk::tools

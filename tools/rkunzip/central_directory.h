@@ -1,0 +1,43 @@
+#pragma once
+// The end records and the central directory of an archive, read without
+// libzip: for listing archives made on Unix, and for finding where each
+// entry's data lies so that workers can read it without sharing libzip's
+// handle. Anything unusual (several disks, records that do not add up) gives
+// nothing, and the caller goes through libzip.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace rk::tools {
+
+// The little-endian field of `size` bytes at `at`.
+std::uint64_t ZipField(std::string_view bytes, std::size_t at, int size);
+
+struct CentralDirectory {
+    std::uint64_t entries = 0;
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// Reads the bytes [at, at + length) of an archive, or nothing.
+using ReadPart = std::function<std::optional<std::string>(std::uint64_t at, std::size_t length)>;
+
+// Reads parts of the open file `fd` of `size` bytes.
+ReadPart FilePartReader(int fd, std::uint64_t size);
+
+// Where the central directory of the archive of `archiveSize` bytes lies
+// (zip64 records included).
+std::optional<CentralDirectory> FindCentralDirectory(std::uint64_t archiveSize,
+                                                     const ReadPart& read);
+
+// The offset of each entry's local header, in the order of the central
+// directory (the order of libzip's indexes), read a piece at a time.
+std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archiveSize,
+                                                             const ReadPart& read);
+
+} // namespace rk::tools
