@@ -14,8 +14,9 @@ using namespace zip_format;
 // An archive comment is at most this long, so the end record lies within
 // this distance of the end.
 constexpr std::size_t kLongestComment = 0xffff;
-// The central directory is read this much at a time for the offsets.
-constexpr std::size_t kDirectoryPiece = 1024 * 1024;
+// The central directory is read this much at a time for the offsets (more
+// for a record longer than that).
+constexpr std::size_t kDirectoryPiece = 64 * 1024;
 // The extra field that holds the sizes and offset too large for the
 // record's own fields.
 constexpr std::uint64_t kZip64ExtraId = 0x0001;
@@ -147,24 +148,28 @@ std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archi
     std::string piece;
     std::size_t at = 0;
     const std::uint64_t end = directory->offset + directory->size;
+    // Makes the piece hold `need` bytes from `at` on, reading on from there.
+    const auto hold = [&](std::size_t need) {
+        if (piece.size() - at >= need)
+            return true;
+        pieceStart += at;
+        at = 0;
+        const std::uint64_t left = end - pieceStart;
+        if (left < need)
+            return false;
+        auto next = read(pieceStart, static_cast<std::size_t>(std::min<std::uint64_t>(
+                                         left, std::max(need, kDirectoryPiece))));
+        if (!next)
+            return false;
+        piece = std::move(*next);
+        return true;
+    };
     for (std::uint64_t i = 0; i < directory->entries; ++i) {
-        // A record is at most 46 + 3 * 65535 bytes, so it fits in any piece.
-        if (piece.size() - at < kCentralFixedSize ||
-            piece.size() - at < kCentralFixedSize + ZipField(piece, at + 28, 2) +
-                                    ZipField(piece, at + 30, 2) + ZipField(piece, at + 32, 2)) {
-            pieceStart += at;
-            const auto next = read(pieceStart, static_cast<std::size_t>(std::min<std::uint64_t>(
-                                                   kDirectoryPiece, end - pieceStart)));
-            if (!next)
-                return std::nullopt;
-            piece = std::move(*next);
-            at = 0;
-        }
-        if (piece.size() - at < kCentralFixedSize || ZipField(piece, at, 4) != kCentralSignature)
+        if (!hold(kCentralFixedSize) || ZipField(piece, at, 4) != kCentralSignature)
             return std::nullopt;
         const std::size_t recordSize = kCentralFixedSize + ZipField(piece, at + 28, 2) +
                                        ZipField(piece, at + 30, 2) + ZipField(piece, at + 32, 2);
-        if (piece.size() - at < recordSize)
+        if (!hold(recordSize))
             return std::nullopt;
         const auto offset = LocalOffsetIn(std::string_view(piece).substr(at, recordSize));
         if (!offset || *offset >= archiveSize)

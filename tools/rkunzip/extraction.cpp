@@ -237,9 +237,18 @@ class OrderCheck {
         (folder ? folders_ : files_).push_back(Hash(path_));
     }
 
+    // Asked once: the paths are let go, as the extraction does not need them.
     bool Free() {
-        if (!free_)
-            return false;
+        const bool free = free_ && NoPathMet();
+        files_ = {};
+        folders_ = {};
+        return free;
+    }
+
+  private:
+    static std::size_t Hash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+
+    bool NoPathMet() {
         std::sort(files_.begin(), files_.end());
         if (std::adjacent_find(files_.begin(), files_.end()) != files_.end())
             return false;
@@ -249,9 +258,6 @@ class OrderCheck {
                 return false;
         return true;
     }
-
-  private:
-    static std::size_t Hash(std::string_view path) { return std::hash<std::string_view>{}(path); }
 
     bool recreateFolders_;
     bool free_ = true;
@@ -325,7 +331,8 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     SharedArchive shared(archive, archiveHost);
     size_t split = planned.size();
     Destination secondDestination;
-    if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && order.Free()) {
+    const bool anyOrder = order.Free();
+    if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && anyOrder) {
         std::string ignored;
         if (secondDestination.OpenBeside(destination, ignored, kMostWorkers - 1)) {
             secondDestination.KeepExisting(!command.replaceExisting);
