@@ -166,7 +166,10 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
         return done;
     }
     const std::string& name = components.back();
-    if (!command.replaceExisting && destination.Existing(folder, name, info.size)) {
+    // In a folder this run made only its own files can be there, and a new
+    // file is never made over one: the look beforehand is left out.
+    if (!command.replaceExisting && !destination.MadeByThisRun(folder) &&
+        destination.Existing(folder, name, info.size)) {
         done.outcome = Outcome::Kept;
         return done;
     }

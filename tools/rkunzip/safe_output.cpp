@@ -119,6 +119,8 @@ bool Destination::Open(const std::string& host, std::string& error, unsigned wor
         error = ec ? ec.message() : ErrnoText(errno);
         return false;
     }
+    if (made)
+        madeHere_.insert(root_);
     Opened(std::string(), root_, made);
     return true;
 }
@@ -202,11 +204,14 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
                     continue;
                 }
                 untouched_.erase(it->second);
+                madeHere_.erase(it->second);
                 close(it->second);
                 it = folders_.erase(it);
             }
         }
         folders_.emplace(path, fd);
+        if (made)
+            madeHere_.insert(fd);
         Opened(path, fd, made);
         parent = fd;
     }

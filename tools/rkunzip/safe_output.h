@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 #include <zip.h>
 
@@ -85,6 +86,9 @@ class Destination {
     // modification time `mtime`.
     PlaceResult MakeLink(int folderFd, const std::string& name, const std::string& target,
                          std::int64_t mtime, bool replace, std::string& problem);
+    // True when this worker made the folder `folderFd` (as Folder gave it):
+    // nothing was there before the run.
+    bool MadeByThisRun(int folderFd) const { return madeHere_.count(folderFd) != 0; }
     // True when `name` exists in `folderFd` (links are not followed). A file
     // a killed run left half written, no larger than `entrySize`, does not
     // count: it is removed.
@@ -132,6 +136,8 @@ class Destination {
     // The open folders that were there before the run and have had nothing
     // added yet, with their paths.
     std::unordered_map<int, std::string> untouched_;
+    // The open folders this worker made.
+    std::unordered_set<int> madeHere_;
     unsigned counter_ = 0;
     std::string temporaryPrefix_; // names this run's temporary files
     mode_t umask_ = 022;
