@@ -330,6 +330,21 @@ bool WriteAllBytes(int fd, const void* data, std::size_t size) {
     return true;
 }
 
+bool ReadAllBytesAt(int fd, std::uint64_t at, void* into, std::size_t size) {
+    auto* bytes = static_cast<char*>(into);
+    while (size > 0) {
+        const ssize_t n = pread(fd, bytes, size, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        at += static_cast<std::uint64_t>(n);
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content) {
     const auto mapped = ToHostPath(windowsPath);
     return mapped && WriteHostFileAtomically(*mapped, content);

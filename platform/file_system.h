@@ -61,6 +61,9 @@ std::optional<std::uint64_t> FileLength(std::string_view windowsPath);
 // Writes every byte to an open descriptor, carrying on after interruptions;
 // false at the first real failure.
 bool WriteAllBytes(int fd, const void* data, std::size_t size);
+// Reads exactly `size` bytes from offset `at` of an open descriptor, carrying
+// on after interruptions; false at a failure or the end of the file.
+bool ReadAllBytesAt(int fd, std::uint64_t at, void* into, std::size_t size);
 
 // Whole-file access. ReadFile gives nothing when the file cannot be read.
 std::optional<std::string> ReadFile(std::string_view windowsPath);

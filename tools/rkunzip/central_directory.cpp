@@ -1,9 +1,9 @@
 #include "tools/rkunzip/central_directory.h"
 
+#include "platform/file_system.h"
 #include "tools/common/zip_format.h"
 
 #include <algorithm>
-#include <unistd.h>
 
 namespace rk::tools {
 
@@ -78,14 +78,8 @@ ReadPart FilePartReader(int fd, std::uint64_t size) {
         if (at > size || size - at < length)
             return std::nullopt;
         std::string part(length, '\0');
-        std::size_t filled = 0;
-        while (filled < length) {
-            const ssize_t n =
-                pread(fd, part.data() + filled, length - filled, static_cast<off_t>(at + filled));
-            if (n <= 0)
-                return std::nullopt;
-            filled += static_cast<std::size_t>(n);
-        }
+        if (!platform::ReadAllBytesAt(fd, at, part.data(), length))
+            return std::nullopt;
         return part;
     };
 }

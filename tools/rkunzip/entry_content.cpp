@@ -1,5 +1,6 @@
 #include "tools/rkunzip/entry_content.h"
 
+#include "platform/file_system.h"
 #include "tools/common/messages.h"
 #include "tools/common/zip_format.h"
 #include "tools/rkunzip/central_directory.h"
@@ -64,15 +65,7 @@ std::optional<std::uint64_t> SharedArchive::LocalHeader(zip_uint64_t index) cons
 bool SharedArchive::ReadAt(std::uint64_t at, std::size_t length, unsigned char* into) const {
     if (at > size_ || size_ - at < length)
         return false;
-    std::size_t filled = 0;
-    while (filled < length) {
-        const ssize_t n =
-            pread(fd_, into + filled, length - filled, static_cast<off_t>(at + filled));
-        if (n <= 0)
-            return false;
-        filled += static_cast<std::size_t>(n);
-    }
-    return true;
+    return platform::ReadAllBytesAt(fd_, at, into, length);
 }
 
 EntryContent::~EntryContent() {
