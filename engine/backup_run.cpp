@@ -26,9 +26,21 @@ SettingsPlace JobPlace(const std::string& jobName, std::string_view section) {
 }
 
 BackupOutcome Failure(std::string archiveName, std::string reason, std::string ownReason = {}) {
-    if (ownReason.empty())
-        ownReason = reason;
-    return {BackupStatus::Failed, std::move(archiveName), std::move(reason), std::move(ownReason)};
+    BackupOutcome failed;
+    failed.archiveName = std::move(archiveName);
+    failed.ownReason = ownReason.empty() ? reason : std::move(ownReason);
+    failed.reason = std::move(reason);
+    return failed;
+}
+
+BackupOutcome Made(BackupStatus status, std::string archiveName, std::string reason = {},
+                   std::string ownReason = {}) {
+    BackupOutcome made;
+    made.status = status;
+    made.archiveName = std::move(archiveName);
+    made.reason = std::move(reason);
+    made.ownReason = std::move(ownReason);
+    return made;
 }
 
 // The last non-empty line of a utility's error output.
@@ -183,14 +195,14 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
         if (mode == BackupMode::Root)
             WriteSetting("rootbk", archiveName, JobPlace(jobName, JobSection::Settings));
         if (tool.exitCode == 0)
-            return {BackupStatus::Made, archiveName, {}, {}};
-        return {BackupStatus::MadeWithUnreadableFiles, archiveName,
-                "The backup " + archiveName +
-                    " was made, but some files could not be read and were left out:\n" +
-                    tool.stderrTail,
-                "The backup " + archiveName +
-                    " was made, but some files could not be read and were left out (the zip "
-                    "utility named each)."};
+            return Made(BackupStatus::Made, archiveName);
+        return Made(BackupStatus::MadeWithUnreadableFiles, archiveName,
+                    "The backup " + archiveName +
+                        " was made, but some files could not be read and were left out:\n" +
+                        tool.stderrTail,
+                    "The backup " + archiveName +
+                        " was made, but some files could not be read and were left out (the zip "
+                        "utility named each).");
     }
     if (tool.stopped) {
         // A zip utility that left part of a new archive behind when it was

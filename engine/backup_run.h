@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rk {
 
@@ -28,7 +29,15 @@ struct BackupOutcome {
     std::string ownReason;
     // The person stopped the run (no archive was made).
     bool cancelled = false;
+    // For an archive made without some files: the first files left out, as
+    // the zip utility named them (at most kMostNamedLeftOut), and how many
+    // were left out in all.
+    std::vector<std::string> leftOut;
+    long long leftOutCount = 0;
 };
+
+// The most files left out that a run's record and notification name.
+inline constexpr std::size_t kMostNamedLeftOut = 10;
 
 // "rk_" + the local date and time as "yyyy_mm_dd_hh_nn_ss" + ".zip".
 std::string BackupArchiveName(const std::tm& localTime);

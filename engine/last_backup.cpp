@@ -7,6 +7,7 @@
 #include "core/text.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace rk {
 
@@ -16,8 +17,10 @@ SettingsPlace Place(const std::string& jobFolder) {
     return JobSettingsPlace(jobFolder, JobSection::LastBackup);
 }
 
-std::string OutcomeWord(BackupStatus status) {
-    switch (status) {
+std::string OutcomeWord(const BackupOutcome& outcome) {
+    if (outcome.cancelled)
+        return "cancelled";
+    switch (outcome.status) {
     case BackupStatus::Made:
         return "made";
     case BackupStatus::MadeWithUnreadableFiles:
@@ -42,10 +45,15 @@ void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupO
     WriteSetting(std::nullopt, std::nullopt, place);
     WriteSetting("time", time, place);
     WriteSetting("mode", mode == BackupMode::Root ? "root" : "incremental", place);
-    WriteSetting("outcome", OutcomeWord(outcome.status), place);
+    WriteSetting("outcome", OutcomeWord(outcome), place);
     WriteSetting("archive", outcome.archiveName, place);
     if (!reason.empty())
         WriteSetting("reason", reason, place);
+    if (outcome.status == BackupStatus::MadeWithUnreadableFiles) {
+        WriteSetting("leftcount", std::to_string(outcome.leftOutCount), place);
+        for (std::size_t i = 0; i < outcome.leftOut.size() && i < kMostNamedLeftOut; ++i)
+            WriteSetting("left" + std::to_string(i + 1), outcome.leftOut[i], place);
+    }
 }
 
 std::string RecordedTime(const std::tm& local) {
@@ -65,6 +73,13 @@ std::optional<LastBackup> ReadLastBackup(const std::string& jobFolder) {
     last.outcome = ReadSetting("outcome", "", place);
     last.archive = ReadSetting("archive", "", place);
     last.reason = ReadSetting("reason", "", place);
+    last.leftOutCount = std::atoll(ReadSetting("leftcount", "0", place).c_str());
+    for (std::size_t i = 1; i <= kMostNamedLeftOut; ++i) {
+        std::string name = ReadSetting("left" + std::to_string(i), "", place);
+        if (name.empty())
+            break;
+        last.leftOut.push_back(std::move(name));
+    }
     return last;
 }
 

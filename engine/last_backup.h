@@ -10,15 +10,20 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace rk {
 
 struct LastBackup {
     std::string time;    // "yyyy-mm-dd hh:nn:ss", local time
     std::string mode;    // "root" or "incremental"
-    std::string outcome; // "made", "partial" or "failed"
+    std::string outcome; // "made", "partial", "failed" or "cancelled"
     std::string archive; // the archive's name
     std::string reason;  // the first line of the reason, when there is one
+    // For "partial": the first files left out ("left1".."left10") and how
+    // many were left out in all ("leftcount").
+    std::vector<std::string> leftOut;
+    long long leftOutCount = 0;
 };
 
 // Records the outcome of a run of `jobName` that ended at `ended`; a job
