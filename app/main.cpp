@@ -2,6 +2,7 @@
 
 #include "app/frm_upgrade.h"
 #include "app/start_up.h"
+#include "core/program_values.h"
 #include "core/report_lines.h"
 #include "core/settings.h"
 #include "ui/seam.h"
@@ -26,15 +27,36 @@ void InstallSettingsFailureHandler(bool personPresent) {
         SetExtendedWriteFailureHandler({});
 }
 
-bool Configured(const MainContext& context) {
+// The notification's summary for a windowless life that could not start.
+std::string NotStartedSummary(const CommandLine& command) {
+    switch (command.life) {
+    case Life::IncrementalBackup:
+        return "The backup of \"" + command.jobName + "\" did not run";
+    case Life::Verify:
+        return "The verification of \"" + command.jobName + "\" did not run";
+    case Life::Consolidate:
+        return "The consolidation did not run";
+    case Life::Interactive:
+        break;
+    }
+    return "Ravelkeep did not start";
+}
+
+bool Configured(const MainContext& context, const CommandLine& command) {
     const std::string problem = ConfigurationProblem();
     if (problem.empty())
         return true;
     if (!context.personPresent) {
         if (!context.displayProblem.empty())
             ReportLine(Errors(context), context.displayProblem);
-        ReportLine(Errors(context), std::string(NotConfiguredText) + " (" + problem +
-                                        "; start Ravelkeep with a display to set its options)");
+        // A scheduled run's user reads this at the desktop, where the
+        // options are set; a display may well be there.
+        const std::string where = context.unattended ? "from the desktop" : "with a display";
+        const std::string line = std::string(NotConfiguredText) + " (" + problem +
+                                 "; start Ravelkeep " + where + " to set its options)";
+        ReportLine(Errors(context), line);
+        if (context.unattended && context.notify)
+            context.notify(NotStartedSummary(command), line);
         return false;
     }
     return ConfigureWithUser();
@@ -57,12 +79,20 @@ MainOutcome RunInteractive(const MainContext& context) {
 MainOutcome Main(std::string_view argumentText, const MainContext& context) {
     SetProgramFolder(context.programFolderHost);
     InstallSettingsFailureHandler(context.personPresent);
+    const CommandLine command = ParseCommandLine(argumentText);
+    if (command.life == Life::IncrementalBackup && context.lives.incrementalBackupFirst) {
+        // Before anything is created or asked: a retry with nothing to make
+        // up ends silently, a disk not connected is not a configuration
+        // problem.
+        JobStoreFolder = JobStoreSettingFolder();
+        if (const std::optional<int> exitCode = context.lives.incrementalBackupFirst(command))
+            return {false, *exitCode};
+    }
     ApplyJobStoreSetting();
     ReadUtilitySettings();
-    if (!Configured(context))
+    if (!Configured(context, command))
         return {false, ExitUnusable};
 
-    const CommandLine command = ParseCommandLine(argumentText);
     switch (command.life) {
     case Life::IncrementalBackup:
         return {false, context.lives.incrementalBackup(command)};

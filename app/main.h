@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,11 @@ inline constexpr int ExitFailed = 1;
 inline constexpr int ExitUnusable = 2;
 
 struct Lives {
+    // "ib", before the configuration check, with JobStoreFolder as set (not
+    // yet created): the exit code when the run ends there (a schedule's retry
+    // with nothing to make up, the backup disk not connected); nothing to go
+    // on. May be empty.
+    std::function<std::optional<int>(const CommandLine& command)> incrementalBackupFirst;
     // "ib": the incremental backup of command.jobName; its exit code.
     std::function<int(const CommandLine& command)> incrementalBackup;
     // "c": the consolidation of command's date range; its exit code.
@@ -38,6 +44,13 @@ struct MainContext {
     // (QT_QPA_PLATFORM=offscreen): the main window is then shown there all
     // the same, and every question is still answered as when nobody is there.
     bool windowWithoutDisplayRequested = false;
+    // True when a windowless life was started where nobody may answer (by a
+    // schedule, under systemd, or with no terminal); personPresent is false
+    // then too. An unconfigured installation is then also told through
+    // `notify`.
+    bool unattended = false;
+    // Tells the desktop that a run did not happen: a summary and the body.
+    std::function<void(const std::string& summary, const std::string& body)> notify;
     // Why the display named by the environment could not be used, when the
     // run fell back to no display; told only when a dialog was needed.
     std::string displayProblem;

@@ -27,10 +27,14 @@ void SetProgramFolder(std::string_view programFolderHost) {
     ui::RegisterHelpFile(AppFolder + "rkbak.hlp");
 }
 
-void ApplyJobStoreSetting() {
+std::string JobStoreSettingFolder() {
     const std::string jobs = ReadSetting("jobs");
-    if (!Trim(jobs).empty()) {
-        JobStoreFolder = AddBackslash(jobs);
+    return AddBackslash(Trim(jobs).empty() ? std::string(DefaultJobStore) : jobs);
+}
+
+void ApplyJobStoreSetting() {
+    if (!Trim(ReadSetting("jobs")).empty()) {
+        JobStoreFolder = JobStoreSettingFolder();
         return;
     }
     platform::CreateFolder(DefaultJobStore);

@@ -20,6 +20,10 @@ inline constexpr std::string_view UnzipAppPathsKey =
 // AppFolder from the program's host folder, and the help file beside it.
 void SetProgramFolder(std::string_view programFolderHost);
 
+// The job store folder "jobs" names, with one trailing backslash; the
+// default "C:\Backups\" when blank. Nothing is created or written.
+std::string JobStoreSettingFolder();
+
 // JobStoreFolder from "jobs"; when blank, "C:\Backups" is created (failures
 // ignored) and written back.
 void ApplyJobStoreSetting();

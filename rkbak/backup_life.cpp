@@ -1,15 +1,89 @@
 #include "rkbak/backup_life.h"
 
 #include "app/main.h"
+#include "core/file_checks.h"
 #include "core/program_values.h"
 #include "core/report_lines.h"
 #include "core/text.h"
 #include "engine/backup_run.h"
+#include "engine/last_backup.h"
+#include "engine/skipped_run.h"
 #include "jobs/job_store.h"
+#include "platform/absent_disk.h"
+#include "platform/clock.h"
+#include "platform/drive_map.h"
 
+#include <ctime>
 #include <ostream>
 
 namespace rk {
+
+namespace {
+
+// A folder's host path without the separator at its end.
+std::optional<std::string> HostFolder(const std::string& windowsPath) {
+    std::optional<std::string> host = platform::ToHostPath(windowsPath);
+    while (host && host->size() > 1 && host->back() == '/')
+        host->pop_back();
+    return host;
+}
+
+std::string NowRecorded() {
+    const std::time_t now = platform::Now();
+    std::tm local{};
+    localtime_r(&now, &local);
+    return RecordedTime(local);
+}
+
+} // namespace
+
+std::string DiskNotConnectedText(const std::string& jobName, const std::string& hostPath) {
+    return "The backup disk for \"" + jobName + "\" (" + hostPath +
+           ") is not connected; the backup runs when it is.";
+}
+
+std::optional<std::string> FolderOnDiskNotConnected(const std::string& jobName) {
+    if (Trim(jobName).empty() || Trim(JobStoreFolder).empty())
+        return std::nullopt;
+    if (!FolderExists(JobStoreFolder)) {
+        const std::optional<std::string> store = HostFolder(JobStoreFolder);
+        if (store && platform::AbsentDiskMountPointHere(*store))
+            return store;
+        return std::nullopt;
+    }
+    // A name that cannot be a job's is never looked for on a disk.
+    if (jobName.find_first_of(RefusedJobNameCharacters) != std::string::npos || jobName == "." ||
+        jobName == "..")
+        return std::nullopt;
+    const std::string jobFolder = JobStoreFolder + jobName;
+    if (FolderExists(jobFolder))
+        return std::nullopt;
+    const std::optional<std::string> job = HostFolder(jobFolder);
+    if (job && platform::AbsentDiskMountPointHere(*job))
+        return job;
+    return std::nullopt;
+}
+
+std::optional<int> AnswerBeforeIncrementalBackup(const std::string& jobName, bool retry,
+                                                 std::ostream& errors,
+                                                 const DesktopNotice& notify) {
+    const std::string jobFolder = JobStoreFolder + jobName;
+    if (retry && !ReadSkippedRun(jobFolder))
+        return app::ExitSuccess;
+    const std::optional<std::string> missing = FolderOnDiskNotConnected(jobName);
+    if (!missing)
+        return std::nullopt;
+    const std::string line = DiskNotConnectedText(jobName, *missing);
+    ReportLine(errors, line);
+    // The user was told when the scheduled run was skipped.
+    if (retry)
+        return app::ExitFailed;
+    if (!RecordSkippedRun(jobFolder, {NowRecorded(), line, *missing}))
+        ReportLine(errors, "the skipped run could not be recorded in " + SkippedRunFolder());
+    if (notify)
+        notify("The backup disk for \"" + jobName + "\" is not connected", line);
+    return app::ExitFailed;
+}
 
 int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
     if (Trim(jobName).empty()) {
@@ -20,6 +94,8 @@ int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
         ReportLine(errors, "there is no backup job named \"" + jobName + "\" in " + JobStoreFolder);
         return app::ExitUnusable;
     }
+    // The run goes ahead: a skip recorded earlier is made up for now.
+    ClearSkippedRun(JobStoreFolder + jobName);
     const BackupOutcome outcome = RunBackup(BackupMode::Incremental, jobName);
     switch (outcome.status) {
     case BackupStatus::Made:

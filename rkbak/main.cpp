@@ -8,6 +8,9 @@
 #include "jobs/frm_main.h"
 #include "platform/drive_map.h"
 #include "platform/system_folders.h"
+#include "platform/unattended_run.h"
+#include "rkbak/backup_life.h"
+#include "rkbak/failure_notification.h"
 #include "rkbak/lives.h"
 #include "rkbak/quit_on_signal.h"
 #include "ui/headless_seam.h"
@@ -40,6 +43,15 @@ bool ChoosePlatformWithoutDisplay() {
     const bool hasDisplay =
         std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
     if (hasDisplay || std::getenv("QT_QPA_PLATFORM") != nullptr)
+        return false;
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    return true;
+}
+
+// An unattended windowless life shows nothing, so it needs no display: Qt
+// starts offscreen unless a platform was named. True when it was chosen here.
+bool ChoosePlatformForNobody() {
+    if (std::getenv("QT_QPA_PLATFORM") != nullptr)
         return false;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     return true;
@@ -104,9 +116,14 @@ int main(int argc, char** argv) {
     const std::string argumentText = ArgumentText(argc, argv);
     const bool windowless =
         rk::app::ParseCommandLine(argumentText).life != rk::app::Life::Interactive;
+    // Started by a schedule, under systemd or with no terminal, a windowless
+    // life waits for no one, whatever DISPLAY says.
+    const bool unattended = windowless && rk::platform::RunIsUnattended();
     const bool platformChosenForLackOfDisplay = ChoosePlatformWithoutDisplay();
-    const bool fallbackAllowed =
-        windowless && !platformChosenForLackOfDisplay && AllowFallbackToNoDisplay();
+    const bool platformChosenForNobody =
+        unattended && !platformChosenForLackOfDisplay && ChoosePlatformForNobody();
+    const bool fallbackAllowed = windowless && !platformChosenForLackOfDisplay &&
+                                 !platformChosenForNobody && AllowFallbackToNoDisplay();
     if (windowless)
         qInstallMessageHandler(QuietQtMessage);
 
@@ -121,7 +138,7 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("ravelkeep");
     // Without a person every message becomes a line on standard error and no
     // question ever waits for an answer.
-    const bool personPresent = PersonPresent();
+    const bool personPresent = PersonPresent() && !unattended;
     rk::ui::QtSeam qtSeam;
     rk::ui::HeadlessSeam headlessSeam(std::cerr);
     rk::ui::SeamScope seamScope(personPresent ? static_cast<rk::ui::Seam&>(qtSeam)
@@ -141,7 +158,15 @@ int main(int argc, char** argv) {
     // A platform without a display named on purpose (QT_QPA_PLATFORM) still
     // gets the main window; one chosen here for want of a display does not.
     context.windowWithoutDisplayRequested = !personPresent && !platformChosenForLackOfDisplay;
+    context.unattended = unattended;
+    context.notify = [](const std::string& summary, const std::string& body) {
+        rk::NotifyFailure(summary, body);
+    };
     context.lives = rk::MakeLives(mainWindow, personPresent);
+    context.lives.incrementalBackupFirst = [&context](const rk::app::CommandLine& command) {
+        return rk::AnswerBeforeIncrementalBackup(command.jobName, rk::platform::RunIsRetry(),
+                                                 std::cerr, context.notify);
+    };
     if (fallbackAllowed && !personPresent) {
         const char* display = std::getenv("WAYLAND_DISPLAY") != nullptr
                                   ? std::getenv("WAYLAND_DISPLAY")

@@ -124,13 +124,14 @@ TEST_F(BackupLifeTest, AMissingOrGoneDisplayNeverStopsTheRunNorAddsLines) {
     }
     EXPECT_EQ(Archives().size(), 2u);
 
-    // Unconfigured, the one dialog that would have been shown is named.
+    // Unconfigured, started with no terminal: nobody is asked, the display
+    // is not tried, the reason is told.
     box.write(program / "rkbak.ini", "[settings]\r\njobs=C:\\My Store\r\n");
     const RunResult unconfigured =
         rk::test::Run({(program / "rkbak").string(), "/ib/Weekly Job"},
                       {"DISPLAY=:65000", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"});
     EXPECT_EQ(unconfigured.exitCode, 2) << unconfigured.err;
-    EXPECT_EQ(unconfigured.err.rfind("rkbak: the display :65000 cannot be opened", 0), 0u)
+    EXPECT_EQ(unconfigured.err.rfind("rkbak: Ravelkeep has not been properly configured.", 0), 0u)
         << unconfigured.err;
 
     // A program folder that the drive map cannot express is the reason given.
