@@ -48,7 +48,10 @@ std::string SkippedRunFolder() {
 }
 
 bool RecordSkippedRun(const std::string& jobFolder, const SkippedRun& skipped) {
-    if (!platform::PrivateFolderProblem(SkippedRunFolder()).empty())
+    // The state folder itself may not be there yet (a new account).
+    const std::string folder = SkippedRunFolder();
+    if (platform::MakeHostFolders(folder.substr(0, folder.rfind('/')), 0700) ||
+        !platform::PrivateFolderProblem(folder).empty())
         return false;
     const std::string text =
         "[" + std::string(kSection) + "]\n" + "jobfolder=" + OneLine(AddBackslash(jobFolder)) +

@@ -1,7 +1,6 @@
 #include "rkbak/backup_life.h"
 
 #include "app/main.h"
-#include "core/file_checks.h"
 #include "core/program_values.h"
 #include "core/report_lines.h"
 #include "core/text.h"
@@ -15,6 +14,7 @@
 
 #include <ctime>
 #include <ostream>
+#include <sys/stat.h>
 
 namespace rk {
 
@@ -26,6 +26,12 @@ std::optional<std::string> HostFolder(const std::string& windowsPath) {
     while (host && host->size() > 1 && host->back() == '/')
         host->pop_back();
     return host;
+}
+
+// A folder, links followed.
+bool IsHostFolder(const std::string& hostPath) {
+    struct stat info {};
+    return stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 std::string NowRecorded() {
@@ -45,9 +51,11 @@ std::string DiskNotConnectedText(const std::string& jobName, const std::string& 
 std::optional<std::string> FolderOnDiskNotConnected(const std::string& jobName) {
     if (Trim(jobName).empty() || Trim(JobStoreFolder).empty())
         return std::nullopt;
-    if (!FolderExists(JobStoreFolder)) {
-        const std::optional<std::string> store = HostFolder(JobStoreFolder);
-        if (store && platform::AbsentDiskMountPointHere(*store))
+    const std::optional<std::string> store = HostFolder(JobStoreFolder);
+    if (!store)
+        return std::nullopt;
+    if (!IsHostFolder(*store)) {
+        if (platform::AbsentDiskMountPointHere(*store))
             return store;
         return std::nullopt;
     }
@@ -55,10 +63,8 @@ std::optional<std::string> FolderOnDiskNotConnected(const std::string& jobName) 
     if (jobName.find_first_of(RefusedJobNameCharacters) != std::string::npos || jobName == "." ||
         jobName == "..")
         return std::nullopt;
-    const std::string jobFolder = JobStoreFolder + jobName;
-    if (FolderExists(jobFolder))
-        return std::nullopt;
-    const std::optional<std::string> job = HostFolder(jobFolder);
+    // The job's folder may be a link to a folder on the disk.
+    const std::optional<std::string> job = HostFolder(JobStoreFolder + jobName);
     if (job && platform::AbsentDiskMountPointHere(*job))
         return job;
     return std::nullopt;
