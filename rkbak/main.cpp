@@ -90,7 +90,9 @@ constexpr const char* kUsage =
     "                                     from START to END into one\n"
     "       rkbak --help | --version\n"
     "The windowless actions exit with 0 when they succeeded, 1 when they failed or\n"
-    "were incomplete, and 2 for a bad command line or an unconfigured installation.\n";
+    "were incomplete (or the backup disk is not connected), and 2 for a bad command\n"
+    "line or an unconfigured installation. Started by a schedule, by systemd or\n"
+    "with no terminal, they show no dialog and tell the desktop instead.\n";
 
 // "--help" and "--version" alone are answered before Qt starts.
 bool AnsweredConventionally(int argc, char** argv) {
