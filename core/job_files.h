@@ -25,6 +25,7 @@ inline constexpr std::string_view Settings = "settings";     // created, folder,
 inline constexpr std::string_view Folders = "folders";       // the source folders
 inline constexpr std::string_view LastBackup = "lastbackup"; // the last run's result
 inline constexpr std::string_view LastVerify = "lastverify"; // the last verification
+inline constexpr std::string_view Schedule = "schedule";     // the schedule as installed
 } // namespace JobSection
 
 // The place of one section of the job's settings file.

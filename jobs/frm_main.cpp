@@ -6,11 +6,16 @@
 #include "core/text.h"
 #include "engine/last_backup.h"
 #include "engine/picker/status_progress.h"
+#include "engine/skipped_run.h"
 #include "jobs/command_numbers.h"
 #include "jobs/job_information.h"
+#include "jobs/job_marks.h"
 #include "jobs/job_store.h"
 #include "platform/clock.h"
+#include "platform/drive_map.h"
+#include "platform/file_system.h"
 #include "schedule/installed_schedule.h"
+#include "schedule/schedule_record.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 
@@ -18,6 +23,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,6 +33,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTimer>
 
 namespace rk::jobs {
 
@@ -33,6 +41,26 @@ namespace {
 
 SettingsPlace JobPlace(const std::string& jobFolder, std::string_view section) {
     return JobSettingsPlace(jobFolder, section);
+}
+
+// A recorded "yyyy-mm-dd hh:nn:ss" as the window writes a date and time.
+std::string WhenText(const std::string& recorded) {
+    const QDateTime when = QDateTime::fromString(ui::ToQString(recorded), "yyyy-MM-dd HH:mm:ss");
+    return ui::FromQString(QLocale::system().toString(when.date(), QLocale::ShortFormat) + " " +
+                           when.time().toString("HH:mm"));
+}
+
+QStyle::StandardPixmap MarkPicture(JobMarkKind kind) {
+    switch (kind) {
+    case JobMarkKind::Failed:
+        return QStyle::SP_MessageBoxCritical;
+    case JobMarkKind::Skipped:
+        return QStyle::SP_MessageBoxInformation;
+    case JobMarkKind::Partial:
+    case JobMarkKind::Overdue:
+        break;
+    }
+    return QStyle::SP_MessageBoxWarning;
 }
 
 } // namespace
@@ -46,6 +74,17 @@ frmMain::frmMain(bool bPersonPresent, QWidget* parent) : QMainWindow(parent) {
     progress_ = std::make_unique<StatusBarProgress>(
         [this](std::string_view text) { statusPanel_->setText(ui::ToQString(text)); },
         *axProgressBar);
+    // Runs made elsewhere (a schedule's) change the job store: the window
+    // follows, a moment after the last change.
+    storeWatcher_ = new QFileSystemWatcher(this);
+    followTimer_ = new QTimer(this);
+    followTimer_->setSingleShot(true);
+    followTimer_->setInterval(150);
+    connect(storeWatcher_, &QFileSystemWatcher::fileChanged, followTimer_,
+            qOverload<>(&QTimer::start));
+    connect(storeWatcher_, &QFileSystemWatcher::directoryChanged, followTimer_,
+            qOverload<>(&QTimer::start));
+    connect(followTimer_, &QTimer::timeout, this, [this] { FollowJobStore(); });
     Form_Load(bPersonPresent);
 }
 
@@ -62,28 +101,6 @@ void frmMain::Form_Load(bool bPersonPresent) {
     }
 }
 
-namespace {
-
-// Why a scheduled job is marked as overdue, when it is: it has not made a
-// backup for longer than its timer's period. Only the timer file is read, so
-// refreshing the list starts no program.
-std::optional<std::string> OverdueText(const std::string& jobName,
-                                       const std::optional<LastBackup>& last) {
-    const schedule::InstalledSchedule installed = schedule::ReadInstalledSchedule(jobName, false);
-    if (!installed.schedule || installed.schedule->frequency == schedule::Frequency::None)
-        return std::nullopt;
-    std::optional<std::time_t> since = last ? RecordedTimeValue(last->time) : std::nullopt;
-    if (!since)
-        since = installed.installedAt;
-    if (!since || !schedule::IsOverdue(*installed.schedule, *since, platform::Now()))
-        return std::nullopt;
-    return "Scheduled " + schedule::Describe(*installed.schedule) +
-           (last ? ", but the last backup was made " + schedule::ShownTime(*since)
-                 : ", but no backup has been made since " + schedule::ShownTime(*since));
-}
-
-} // namespace
-
 void frmMain::DataRefresh() {
     setWindowTitle(ui::ToQString(std::string(ProgramTitle) + " - " + JobStoreFolder));
     SetStatusText("Retrieving list of jobs");
@@ -98,20 +115,60 @@ void frmMain::DataRefresh() {
     }
     SetStatusText("");
     UpdateProperties();
+    WatchJobStore();
 }
 
 void frmMain::MarkJobItem(QListWidgetItem& item) {
-    // A job whose last backup failed, or that is overdue, is marked; its text
-    // stays its name.
-    const std::string name = ui::FromQString(item.text());
-    const auto last = ReadLastBackup(JobStoreFolder + name);
-    std::optional<std::string> mark;
-    if (last && last->outcome == "failed")
-        mark = "The last backup failed: " + last->reason;
-    else
-        mark = OverdueText(name, last);
-    item.setIcon(mark ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-    item.setToolTip(mark ? ui::ToQString(*mark) : QString());
+    // A job whose last backup failed, was partial or skipped, or that is
+    // overdue, is marked; its text stays its name.
+    const std::vector<JobMark> marks = JobMarks(ui::FromQString(item.text()), platform::Now());
+    std::string tip;
+    for (const JobMark& mark : marks)
+        tip += (tip.empty() ? "" : "\n") + mark.text;
+    item.setIcon(marks.empty() ? QIcon() : style()->standardIcon(MarkPicture(marks.front().kind)));
+    item.setToolTip(ui::ToQString(tip));
+}
+
+void frmMain::WatchJobStore() {
+    if (!storeWatcher_->files().isEmpty())
+        storeWatcher_->removePaths(storeWatcher_->files());
+    if (!storeWatcher_->directories().isEmpty())
+        storeWatcher_->removePaths(storeWatcher_->directories());
+    QStringList paths;
+    for (int row = 0; row < lstBackupJobs->count(); ++row) {
+        const std::string jobFolder =
+            JobStoreFolder + ui::FromQString(lstBackupJobs->item(row)->text());
+        // The folder too: a record written anew replaces the file by rename.
+        if (const std::optional<std::string> folder = platform::ToHostPath(jobFolder)) {
+            paths.push_back(ui::ToQString(*folder));
+            if (const std::optional<std::string> settings =
+                    platform::ToHostPath(jobFolder + "\\" + std::string(JobSettingsFileName)))
+                paths.push_back(ui::ToQString(*settings));
+        }
+    }
+    // A run skipped for a disk not connected leaves its record here; the
+    // folder is made so that the first record is seen too.
+    const std::string skipped = SkippedRunFolder();
+    platform::MakeHostFolders(skipped, 0700);
+    paths.push_back(ui::ToQString(skipped));
+    // Paths that do not exist (a job folder gone since) are refused quietly.
+    for (const QString& path : paths)
+        if (QFileInfo::exists(path))
+            storeWatcher_->addPath(path);
+}
+
+void frmMain::FollowJobStore() {
+    // A backup run of this window writes the record itself and shows its
+    // end; the window follows once it is over.
+    if (running_) {
+        followTimer_->start();
+        return;
+    }
+    for (int row = 0; row < lstBackupJobs->count(); ++row)
+        MarkJobItem(*lstBackupJobs->item(row));
+    if (const std::optional<std::string> name = SelectedJobName())
+        ShowJobLines(*name, false);
+    WatchJobStore();
 }
 
 void frmMain::UpdateProperties() {
@@ -145,36 +202,49 @@ void frmMain::UpdateProperties() {
         !ReadSetting("rootbk", "", JobPlace(jobFolder, JobSection::Settings)).empty();
     SetJobCommands(folderCount >= 1 && !rootBackupPresent, folderCount >= 1, true);
 
+    ShowJobLines(*name, false);
+    SetStatusText("");
+}
+
+void frmMain::ShowJobLines(const std::string& jobName, bool askScheduler) {
+    const std::string jobFolder = JobStoreFolder + jobName;
+    const bool rootBackupPresent =
+        !ReadSetting("rootbk", "", JobPlace(jobFolder, JobSection::Settings)).empty();
     const ArchiveTotals totals = MeasureArchives(jobFolder);
     lblInfo->setText(ui::ToQString(JobInformationText(JobStoreFolder, totals, rootBackupPresent)));
     ShowLastBackup(jobFolder);
-    ShowSchedule(*name, false);
-    SetStatusText("");
+    ShowSchedule(jobName, askScheduler);
 }
 
 void frmMain::ShowLastBackup(const std::string& jobFolder) {
     const auto last = ReadLastBackup(jobFolder);
+    // A run skipped since the last one made tells why there is no newer one.
+    if (const auto skipped = ReadSkippedRun(jobFolder); skipped && SkipIsNewer(*skipped, last)) {
+        lblLastBackup->setText(ui::ToQString(SkippedRunText(*skipped, WhenText(skipped->time))));
+        return;
+    }
     if (!last) {
         lblLastBackup->setText("");
         return;
     }
-    const QDateTime when = QDateTime::fromString(ui::ToQString(last->time), "yyyy-MM-dd HH:mm:ss");
-    const QString whenText = QLocale::system().toString(when.date(), QLocale::ShortFormat) + " " +
-                             when.time().toString("HH:mm");
-    lblLastBackup->setText(ui::ToQString(LastBackupText(*last, ui::FromQString(whenText))));
+    lblLastBackup->setText(ui::ToQString(LastBackupText(*last, WhenText(last->time))));
 }
 
 void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {
-    const schedule::InstalledSchedule installed =
-        schedule::ReadInstalledSchedule(jobName, askScheduler);
-    if (!installed.schedule || installed.schedule->frequency == schedule::Frequency::None) {
+    // The schedule as the Schedule dialog recorded it, timer or crontab line.
+    const std::optional<schedule::ScheduleRecord> record =
+        schedule::ReadScheduleRecord(JobStoreFolder + jobName);
+    if (!record || !record->schedule || record->schedule->frequency == schedule::Frequency::None) {
         lblSchedule->setText("");
         return;
     }
+    schedule::InstalledSchedule installed;
+    if (askScheduler)
+        installed = schedule::ReadInstalledSchedule(jobName, true);
     std::optional<std::time_t> next = installed.nextRun;
     if (!next && installed.problem.empty())
-        next = schedule::NextRun(*installed.schedule, platform::Now());
-    std::string text = "Schedule: " + schedule::Describe(*installed.schedule);
+        next = schedule::NextRun(*record->schedule, platform::Now());
+    std::string text = "Schedule: " + schedule::Describe(*record->schedule);
     if (!installed.problem.empty())
         text += ", not running: " + installed.problem;
     else if (next)

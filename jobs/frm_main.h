@@ -20,6 +20,7 @@
 #include <string_view>
 
 class QAction;
+class QFileSystemWatcher;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -30,6 +31,7 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 
 namespace rk {
@@ -119,6 +121,10 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     bool running_ = false;
     // Cancel was pressed during the backup run in progress.
     bool cancelRequested_ = false;
+    // The job folders, their "rkjob.ini" and the folder of skip records;
+    // a change starts followTimer_, whose end reads the job store again.
+    QFileSystemWatcher* storeWatcher_ = nullptr;
+    QTimer* followTimer_ = nullptr;
 
     // frm_main_controls.cpp
     void BuildControls();
@@ -130,13 +136,22 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void Form_Load(bool bPersonPresent);
     // The selected job's name, or nothing.
     std::optional<std::string> SelectedJobName() const;
-    // The line about the job's last backup run.
+    // The job information, last-backup and schedule lines of the job.
+    void ShowJobLines(const std::string& jobName, bool askScheduler);
+    // The line about the job's last backup run, or the run skipped since.
     void ShowLastBackup(const std::string& jobFolder);
-    // The line about the job's schedule; `askScheduler` asks systemd or cron
-    // for the next run instead of reading the timer file alone.
+    // The line about the job's schedule, from the record of what the
+    // Schedule dialog installed; `askScheduler` asks systemd or cron for the
+    // next run and what stops it.
     void ShowSchedule(const std::string& jobName, bool askScheduler);
-    // Marks a job whose last backup failed or that is overdue (icon and tooltip).
+    // Marks a job whose last backup failed, was partial or skipped, or that
+    // is overdue (icon and tooltip).
     void MarkJobItem(QListWidgetItem& item);
+    // Watches the listed jobs' folders and settings and the skip records
+    // anew (a file replaced by rename is no longer watched).
+    void WatchJobStore();
+    // Reads the marks and the selected job's lines again after a change.
+    void FollowJobStore();
     // The bar shows only while a run uses it.
     void ShowProgressBarWhenUsed();
     void SetJobCommands(bool rootBackup, bool incrementalBackup, bool sourceAndExclusions);

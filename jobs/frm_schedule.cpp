@@ -1,5 +1,8 @@
 #include "jobs/frm_schedule.h"
 
+#include "core/job_files.h"
+#include "platform/clock.h"
+#include "schedule/schedule_record.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
@@ -20,6 +23,32 @@ namespace rk::jobs {
 namespace {
 
 using schedule::Frequency;
+using schedule::Place;
+
+constexpr const char* kAskCrontab = "systemd's user manager is not running. Install the schedule "
+                                    "as a line in your crontab instead?";
+
+// Brings the job's record in line with what is really installed: corrected
+// when they differ, removed when nothing is installed. Left alone when the
+// scheduler could not be asked.
+void CorrectRecord(const std::string& jobName, const schedule::InstalledSchedule& installed) {
+    const std::string jobFolder = JobFolderOf(jobName);
+    const std::optional<schedule::ScheduleRecord> recorded =
+        schedule::ReadScheduleRecord(jobFolder);
+    if (installed.place == Place::None) {
+        if (recorded && installed.problem.empty())
+            schedule::RemoveScheduleRecord(jobFolder);
+        return;
+    }
+    // A crontab line does not tell when it was installed: the recorded time
+    // stays, else it is now.
+    std::optional<std::time_t> since = platform::Now();
+    if (recorded && recorded->place == installed.place && recorded->installedAt)
+        since = recorded->installedAt;
+    const schedule::ScheduleRecord actual = schedule::RecordOfInstalled(installed, since);
+    if (!recorded || !schedule::SameSchedule(*recorded, actual))
+        schedule::WriteScheduleRecord(jobFolder, actual);
+}
 
 // A label with a mnemonic for its field, which takes the label's text as its
 // accessible name.
@@ -108,7 +137,19 @@ void frmSchedule::BuildControls() {
 void frmSchedule::Form_Load() {
     lblJob->setText(ui::ToQString("Backup job: " + jobName_));
     const schedule::InstalledSchedule installed = schedule::ReadInstalledSchedule(jobName_);
-    lblInstalled->setText(ui::ToQString(schedule::InstalledScheduleText(installed)));
+    std::string installedText = schedule::InstalledScheduleText(installed);
+    // With nothing installed, the user learns before OK where a schedule
+    // would go.
+    if (installed.place == Place::None && installed.problem.empty()) {
+        const schedule::PlaceChoice choice = schedule::AvailablePlace();
+        if (choice.managerNotRunning)
+            installedText += "\nsystemd's user manager is not running: a schedule can only be "
+                             "installed as a line in your crontab.";
+        if (choice.place == Place::None)
+            installedText += "\nNeither systemd's user manager nor crontab is available.";
+    }
+    lblInstalled->setText(ui::ToQString(installedText));
+    CorrectRecord(jobName_, installed);
     // A schedule changed by hand into a form not shown here is offered as a
     // daily one; it stays as it is unless OK is pressed.
     schedule::Schedule shown{Frequency::Daily, 2, 0, 1};
@@ -155,12 +196,28 @@ schedule::Schedule frmSchedule::Chosen() const {
 }
 
 void frmSchedule::cmdOK_Click() {
+    const schedule::Schedule chosen = Chosen();
+    Place place = Place::None;
+    if (chosen.frequency != Frequency::None) {
+        const schedule::PlaceChoice choice = schedule::AvailablePlace();
+        place = choice.place;
+        // A crontab line is never put in the timer's place without asking.
+        if (place == Place::Crontab && choice.managerNotRunning &&
+            ui::MsgBox(kAskCrontab, ui::Buttons::YesNo, ui::Icon::Question) != ui::Answer::Yes)
+            return;
+    }
     if (const std::optional<std::string> problem =
-            schedule::InstallSchedule(jobName_, Chosen(), command_)) {
+            schedule::InstallSchedule(jobName_, chosen, command_, place)) {
         ui::MsgBox("The schedule could not be changed: " + *problem, ui::Buttons::OK,
                    ui::Icon::Critical);
         return;
     }
+    const std::string jobFolder = JobFolderOf(jobName_);
+    if (chosen.frequency == Frequency::None)
+        schedule::RemoveScheduleRecord(jobFolder);
+    else
+        schedule::WriteScheduleRecord(jobFolder,
+                                      schedule::RecordOfInstall(place, chosen, platform::Now()));
     accept();
 }
 

@@ -44,8 +44,30 @@ std::string JobInformationText(const std::string& jobStoreFolder, const ArchiveT
 std::string LastBackupText(const LastBackup& last, const std::string& when) {
     if (last.outcome == "failed")
         return "Last backup failed " + when + ": " + last.reason;
-    const std::string result = last.outcome == "partial" ? "made without some files" : "made";
+    // A run the user stopped is no failure, and says so.
+    if (last.outcome == "cancelled" && !last.reason.empty())
+        return "Last backup cancelled " + when + ": " + last.reason;
+    std::string result = "made";
+    if (last.outcome == "partial")
+        result = "made without some files";
+    else if (last.outcome == "cancelled")
+        result = "cancelled";
     return "Last backup: " + when + ", " + last.mode + ", " + result;
+}
+
+std::string SkippedRunText(const SkippedRun& skipped, const std::string& when) {
+    return "Last backup skipped " + when + ": " + skipped.reason;
+}
+
+bool SkipIsNewer(const SkippedRun& skipped, const std::optional<LastBackup>& last) {
+    if (!last)
+        return true;
+    const std::optional<std::time_t> skippedAt = RecordedTimeValue(skipped.time);
+    const std::optional<std::time_t> lastAt = RecordedTimeValue(last->time);
+    if (skippedAt && lastAt)
+        return *skippedAt > *lastAt;
+    // Both are written "yyyy-mm-dd hh:nn:ss", which sorts as text.
+    return skipped.time > last->time;
 }
 
 } // namespace rk::jobs

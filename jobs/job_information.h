@@ -3,8 +3,10 @@
 // counted and measured, and the three lines of job information.
 
 #include "engine/last_backup.h"
+#include "engine/skipped_run.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace rk::jobs {
@@ -36,8 +38,17 @@ std::string JobInformationText(const std::string& jobStoreFolder, const ArchiveT
                                bool rootBackupPresent);
 
 // The line about the last backup run: "Last backup: <when>, incremental,
-// made" or "Last backup failed <when>: <reason>"; `when` is its date and time
-// as the window writes them.
+// made" (or "made without some files", or "cancelled"), "Last backup failed
+// <when>: <reason>" or "Last backup cancelled <when>: <reason>"; `when` is its
+// date and time as the window writes them.
 std::string LastBackupText(const LastBackup& last, const std::string& when);
+
+// The line about a scheduled run skipped because its backup disk was not
+// connected: "Last backup skipped <when>: <reason>".
+std::string SkippedRunText(const SkippedRun& skipped, const std::string& when);
+
+// Whether the skip record is newer than the last run recorded (a run made
+// after the disk came back wins).
+bool SkipIsNewer(const SkippedRun& skipped, const std::optional<LastBackup>& last);
 
 } // namespace rk::jobs

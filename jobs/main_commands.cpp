@@ -198,8 +198,10 @@ void frmMain::ScheduleJob() {
     if (!name)
         return;
     SetStatusText("Reading the job's schedule");
-    if (ShowScheduleDialog(this, *name))
-        ShowSchedule(*name, true);
+    // Opening the dialog may correct the schedule's record, so the line is
+    // read again either way; after a change the scheduler is asked too.
+    const bool changed = ShowScheduleDialog(this, *name);
+    ShowSchedule(*name, changed);
     // The job list's mark depends on the schedule.
     for (QListWidgetItem* item : lstBackupJobs->selectedItems())
         MarkJobItem(*item);

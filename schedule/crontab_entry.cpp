@@ -1,5 +1,7 @@
 #include "schedule/crontab_entry.h"
 
+#include "platform/unattended_run.h"
+
 #include <sstream>
 #include <vector>
 
@@ -51,10 +53,27 @@ std::string CronEscaped(std::string_view text) {
     return out;
 }
 
+// The environment and command of the job's lines, after the times.
+std::string CommandPart(std::string_view jobName, const BackupCommand& command, bool retry) {
+    std::ostringstream text;
+    text << platform::kUnattendedVariable << "=1 ";
+    if (retry)
+        text << platform::kRetryVariable << "=1 ";
+    if (!command.driveMap.empty())
+        text << "RAVELKEEP_DRIVES=" << CronEscaped(ShellQuoted(command.driveMap)) << ' ';
+    text << CronEscaped(ShellQuoted(command.programHostPath)) << ' '
+         << CronEscaped(ShellQuoted("/ib/" + std::string(jobName)));
+    return text.str();
+}
+
 } // namespace
 
 std::string CrontabMarker(std::string_view jobName) {
     return " # " + UnitBaseName(jobName);
+}
+
+std::string CrontabRetryMarker(std::string_view jobName) {
+    return " # " + RetryUnitBaseName(jobName);
 }
 
 std::string ShellQuoted(std::string_view word) {
@@ -79,28 +98,29 @@ std::string CrontabLine(std::string_view jobName, const Schedule& schedule,
         line << schedule.hour << " * * *";
     else
         line << schedule.hour << " * * " << (schedule.weekday % 7);
-    line << ' ';
-    if (!command.driveMap.empty())
-        line << "RAVELKEEP_DRIVES=" << CronEscaped(ShellQuoted(command.driveMap)) << ' ';
-    line << CronEscaped(ShellQuoted(command.programHostPath)) << ' '
-         << CronEscaped(ShellQuoted("/ib/" + std::string(jobName))) << CrontabMarker(jobName);
+    line << ' ' << CommandPart(jobName, command, false) << CrontabMarker(jobName);
     return line.str();
 }
 
+std::string CrontabRetryLine(std::string_view jobName, const BackupCommand& command) {
+    return "*/15 * * * * " + CommandPart(jobName, command, true) + CrontabRetryMarker(jobName);
+}
+
 std::string CrontabWith(std::string_view crontab, std::string_view jobName,
-                        const std::optional<std::string>& newLine) {
+                        const std::vector<std::string>& newLines) {
     const std::string marker = CrontabMarker(jobName);
+    const std::string retryMarker = CrontabRetryMarker(jobName);
     std::string out;
     std::istringstream lines{std::string(crontab)};
     std::string line;
     while (std::getline(lines, line)) {
-        if (EndsWith(line, marker))
+        if (EndsWith(line, marker) || EndsWith(line, retryMarker))
             continue;
         out += line;
         out += '\n';
     }
-    if (newLine) {
-        out += *newLine;
+    for (const std::string& newLine : newLines) {
+        out += newLine;
         out += '\n';
     }
     return out;

@@ -5,6 +5,7 @@
 #include "platform/host_program.h"
 #include "platform/system_folders.h"
 #include "schedule/crontab_entry.h"
+#include "schedule/next_elapse.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -44,19 +45,40 @@ bool Exists(const std::string& path) {
     return lstat(path.c_str(), &info) == 0;
 }
 
-struct UnitFiles {
+// One timer and its service in the unit folder.
+struct UnitPair {
     std::string name;  // base name
     std::string timer; // host paths
     std::string service;
+    // The link "systemctl enable" makes for the timer.
+    std::string wantsLink;
+};
+
+UnitPair PairOf(const std::string& baseName) {
+    UnitPair pair;
+    pair.name = baseName;
+    const std::string folder = UnitFolder();
+    pair.timer = folder + "/" + baseName + ".timer";
+    pair.service = folder + "/" + baseName + ".service";
+    pair.wantsLink = folder + "/timers.target.wants/" + baseName + ".timer";
+    return pair;
+}
+
+// The job's backup units and its retry's.
+struct UnitFiles {
+    UnitPair backup;
+    UnitPair retry;
 };
 
 UnitFiles FilesOf(const std::string& jobName) {
-    UnitFiles files;
-    files.name = UnitBaseName(jobName);
-    const std::string folder = UnitFolder();
-    files.timer = folder + "/" + files.name + ".timer";
-    files.service = folder + "/" + files.name + ".service";
-    return files;
+    return {PairOf(UnitBaseName(jobName)), PairOf(RetryUnitBaseName(jobName))};
+}
+
+bool AnyExists(const UnitFiles& files) {
+    for (const UnitPair* pair : {&files.backup, &files.retry})
+        if (Exists(pair->timer) || Exists(pair->service) || Exists(pair->wantsLink))
+            return true;
+    return false;
 }
 
 // The user's crontab; an absent crontab is an empty one.
@@ -77,43 +99,42 @@ std::optional<std::string> WriteCrontab(const std::string& text) {
     return "crontab - failed: " + Complaint(written);
 }
 
-// Replaces (or, with no line, removes) the job's crontab line; nothing is
-// written when the crontab would not change.
+// Replaces the job's crontab lines (its schedule and its retry) with `lines`
+// (none removes them); nothing is written when the crontab would not change.
 std::optional<std::string> ChangeCrontab(const std::string& jobName,
-                                         const std::optional<std::string>& line) {
+                                         const std::vector<std::string>& lines) {
     std::string problem;
     const std::optional<std::string> current = ReadCrontab(problem);
     if (!current)
         return problem;
-    const std::string changed = CrontabWith(*current, jobName, line);
-    if (changed == *current || (!line && !FindCrontabLine(*current, jobName)))
+    const std::string changed = CrontabWith(*current, jobName, lines);
+    // A crontab without a line end at its end is not rewritten for that alone.
+    if (changed == *current || (lines.empty() && changed == *current + "\n"))
         return std::nullopt;
     return WriteCrontab(changed);
 }
 
-std::optional<std::time_t> ParseNextElapse(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
-        text.pop_back();
-    if (text.size() < 2 || text[0] != '@')
-        return std::nullopt;
-    char* end = nullptr;
-    const long long seconds = std::strtoll(text.c_str() + 1, &end, 10);
-    if (end == text.c_str() + 1 || *end != '\0' || seconds <= 0)
-        return std::nullopt;
-    return static_cast<std::time_t>(seconds);
+std::optional<std::string> Unlinked(const std::string& path) {
+    if (unlink(path.c_str()) != 0 && errno != ENOENT)
+        return "cannot remove " + path + ": " + std::strerror(errno);
+    return std::nullopt;
 }
 
+// Removes the job's timers and services. With the manager running they are
+// disabled first; without it, the links "systemctl enable" made are removed
+// here, so none is left pointing at a unit that is gone.
 std::optional<std::string> RemoveUnits(const UnitFiles& files, bool managerAvailable) {
-    if (!Exists(files.timer) && !Exists(files.service))
+    if (!AnyExists(files))
         return std::nullopt;
-    if (managerAvailable) {
+    for (const UnitPair* pair : {&files.backup, &files.retry}) {
         // A timer the manager never loaded cannot be disabled; the files
         // still go.
-        Systemctl({"disable", "--now", files.name + ".timer"});
+        if (managerAvailable && (Exists(pair->timer) || Exists(pair->wantsLink)))
+            Systemctl({"disable", "--now", pair->name + ".timer"});
+        for (const std::string& path : {pair->timer, pair->service, pair->wantsLink})
+            if (std::optional<std::string> problem = Unlinked(path))
+                return problem;
     }
-    for (const std::string& path : {files.timer, files.service})
-        if (unlink(path.c_str()) != 0 && errno != ENOENT)
-            return "cannot remove " + path + ": " + std::strerror(errno);
     if (managerAvailable) {
         const HostProgramOutcome reloaded = Systemctl({"daemon-reload"});
         if (!reloaded.started || reloaded.exitCode != 0)
@@ -141,7 +162,7 @@ bool SystemdUserManagerAvailable() {
 
 InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askScheduler) {
     InstalledSchedule installed;
-    const UnitFiles files = FilesOf(jobName);
+    const UnitPair files = FilesOf(jobName).backup;
     if (const std::optional<std::string> timer = platform::ReadHostFile(files.timer)) {
         installed.place = Place::SystemdTimer;
         installed.unitName = files.name + ".timer";
@@ -191,8 +212,73 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
     return installed;
 }
 
+namespace {
+
+std::optional<std::string> InstallTimers(const std::string& jobName, const Schedule& schedule,
+                                         const BackupCommand& command, const UnitFiles& files) {
+    if (!SystemdUserManagerAvailable())
+        return std::string("systemd's user manager is not running");
+    if (const std::optional<std::string> problem = platform::MakeHostFolders(UnitFolder(), 0755))
+        return problem;
+    if (!platform::WriteHostFileAtomically(files.backup.service, ServiceText(jobName, command)) ||
+        !platform::WriteHostFileAtomically(files.backup.timer, TimerText(jobName, schedule)) ||
+        !platform::WriteHostFileAtomically(files.retry.service,
+                                           RetryServiceText(jobName, command)) ||
+        !platform::WriteHostFileAtomically(files.retry.timer, RetryTimerText(jobName)))
+        return "cannot write the timer into " + UnitFolder();
+    const std::string timer = files.backup.name + ".timer";
+    const std::string retry = files.retry.name + ".timer";
+    for (const std::vector<std::string>& step :
+         {std::vector<std::string>{"daemon-reload"}, std::vector<std::string>{"enable", timer},
+          std::vector<std::string>{"enable", retry}, std::vector<std::string>{"restart", timer},
+          std::vector<std::string>{"restart", retry}}) {
+        const HostProgramOutcome done = Systemctl(step);
+        if (!done.started || done.exitCode != 0)
+            return "systemctl --user " + step.front() + " failed: " + Complaint(done);
+    }
+    // Lines left from a time without systemd would run the backup twice.
+    if (platform::HostProgramExists("crontab"))
+        return ChangeCrontab(jobName, {});
+    return std::nullopt;
+}
+
+std::optional<std::string> InstallCrontabLines(const std::string& jobName, const Schedule& schedule,
+                                               const BackupCommand& command,
+                                               const UnitFiles& files) {
+    if (!platform::HostProgramExists("crontab"))
+        return std::string("crontab is not available");
+    // Timers left from a time with systemd would run the backup twice.
+    const bool managerAvailable = AnyExists(files) && SystemdUserManagerAvailable();
+    if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
+        return problem;
+    return ChangeCrontab(
+        jobName, {CrontabLine(jobName, schedule, command), CrontabRetryLine(jobName, command)});
+}
+
+} // namespace
+
+bool SystemctlInstalled() {
+    return platform::HostProgramExists("systemctl");
+}
+
+bool CrontabInstalled() {
+    return platform::HostProgramExists("crontab");
+}
+
+PlaceChoice AvailablePlace() {
+    PlaceChoice choice;
+    if (SystemdUserManagerAvailable()) {
+        choice.place = Place::SystemdTimer;
+        return choice;
+    }
+    choice.managerNotRunning = SystemctlInstalled();
+    if (CrontabInstalled())
+        choice.place = Place::Crontab;
+    return choice;
+}
+
 std::optional<std::string> InstallSchedule(const std::string& jobName, const Schedule& schedule,
-                                           const BackupCommand& command) {
+                                           const BackupCommand& command, Place place) {
     if (schedule.frequency == Frequency::None)
         return RemoveSchedule(jobName);
     if (!IsValid(schedule))
@@ -202,42 +288,24 @@ std::optional<std::string> InstallSchedule(const std::string& jobName, const Sch
     if (command.programHostPath.empty() || command.programHostPath[0] != '/')
         return std::string("the program's own path is not known");
     const UnitFiles files = FilesOf(jobName);
-    const bool haveCrontab = platform::HostProgramExists("crontab");
-    if (SystemdUserManagerAvailable()) {
-        if (const std::optional<std::string> problem =
-                platform::MakeHostFolders(UnitFolder(), 0755))
-            return problem;
-        if (!platform::WriteHostFileAtomically(files.service, ServiceText(jobName, command)) ||
-            !platform::WriteHostFileAtomically(files.timer, TimerText(jobName, schedule)))
-            return "cannot write the timer into " + UnitFolder();
-        const std::string timer = files.name + ".timer";
-        for (const std::vector<std::string>& step :
-             {std::vector<std::string>{"daemon-reload"}, std::vector<std::string>{"enable", timer},
-              std::vector<std::string>{"restart", timer}}) {
-            const HostProgramOutcome done = Systemctl(step);
-            if (!done.started || done.exitCode != 0)
-                return "systemctl --user " + step.front() + " failed: " + Complaint(done);
-        }
-        // A line left from a time without systemd would run the backup twice.
-        if (haveCrontab)
-            return ChangeCrontab(jobName, std::nullopt);
-        return std::nullopt;
+    switch (place) {
+    case Place::SystemdTimer:
+        return InstallTimers(jobName, schedule, command, files);
+    case Place::Crontab:
+        return InstallCrontabLines(jobName, schedule, command, files);
+    case Place::None:
+        break;
     }
-    if (!haveCrontab)
-        return std::string("neither systemd's user manager nor crontab is available");
-    if (const std::optional<std::string> problem = RemoveUnits(files, false))
-        return problem;
-    return ChangeCrontab(jobName, CrontabLine(jobName, schedule, command));
+    return std::string("neither systemd's user manager nor crontab is available");
 }
 
 std::optional<std::string> RemoveSchedule(const std::string& jobName) {
     const UnitFiles files = FilesOf(jobName);
-    const bool managerAvailable =
-        (Exists(files.timer) || Exists(files.service)) && SystemdUserManagerAvailable();
+    const bool managerAvailable = AnyExists(files) && SystemdUserManagerAvailable();
     if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
         return problem;
     if (platform::HostProgramExists("crontab"))
-        return ChangeCrontab(jobName, std::nullopt);
+        return ChangeCrontab(jobName, {});
     return std::nullopt;
 }
 

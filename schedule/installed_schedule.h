@@ -1,9 +1,11 @@
 #pragma once
 // A job's schedule as it is really installed: a systemd user timer and
 // service in the user's unit folder, enabled through "systemctl --user", or,
-// where systemd's user manager is not available, a marked line in the user's
-// crontab. Nothing is kept elsewhere: reading always asks the timer or the
-// crontab.
+// where systemd's user manager is not available and the user chose it, a
+// marked line in the user's crontab. Beside either, a retry (a second timer
+// or line, every 15 minutes) makes a backup that was skipped because its disk
+// was not connected. Reading always asks the timer or the crontab; the
+// record the window reads is in schedule/schedule_record.h.
 
 #include "schedule/schedule.h"
 #include "schedule/systemd_units.h"
@@ -39,14 +41,30 @@ std::string UnitFolder();
 // Whether "systemctl --user" reaches a running user manager.
 bool SystemdUserManagerAvailable();
 
+// Whether "systemctl" and "crontab" are there to be run.
+bool SystemctlInstalled();
+bool CrontabInstalled();
+
+// Where a schedule can be installed now: a systemd timer when the user
+// manager runs, else a crontab line when crontab is there, else nowhere.
+// `managerNotRunning` when systemctl is installed but its user manager is not
+// running: the user then chooses the crontab line explicitly.
+struct PlaceChoice {
+    Place place = Place::None;
+    bool managerNotRunning = false;
+};
+PlaceChoice AvailablePlace();
+
 // Reads the job's installed schedule. Without `askScheduler` only the unit
 // folder is read (no program is started: what the job list needs).
 InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askScheduler = true);
 
-// Installs the schedule for the job (none removes it), replacing what was
-// installed before; the reason when it could not be done.
+// Installs the schedule for the job in `place` (a schedule of none removes
+// it), with its retry, replacing what was installed before in either place;
+// the reason when it could not be done (a systemd timer needs a running user
+// manager, a crontab line needs crontab).
 std::optional<std::string> InstallSchedule(const std::string& jobName, const Schedule& schedule,
-                                           const BackupCommand& command);
+                                           const BackupCommand& command, Place place);
 
 // What this installation's timer or crontab line runs: the rkbak beside the
 // running program, with the drive map in use (RAVELKEEP_DRIVES) when one is.
@@ -56,8 +74,9 @@ BackupCommand ThisInstallation();
 // where it is installed, what stops it from running, and the next run.
 std::string InstalledScheduleText(const InstalledSchedule& installed);
 
-// Removes the job's timer, service and crontab line, whichever exist; the
-// reason when one of them could not be removed.
+// Removes the job's timers, services, their links and crontab lines (the
+// schedule's and the retry's), whichever exist; the reason when one of them
+// could not be removed.
 std::optional<std::string> RemoveSchedule(const std::string& jobName);
 
 } // namespace rk::schedule

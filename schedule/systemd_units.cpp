@@ -1,6 +1,7 @@
 #include "schedule/systemd_units.h"
 
 #include "core/listed_names.h"
+#include "platform/unattended_run.h"
 
 #include <cstdio>
 #include <sstream>
@@ -10,6 +11,7 @@ namespace rk::schedule {
 namespace {
 
 constexpr std::string_view kUnitPrefix = "ravelkeep-backup-";
+constexpr std::string_view kRetryPrefix = "ravelkeep-retry-";
 // systemd's limit on a unit name, suffix included.
 constexpr std::size_t kMaxUnitName = 255;
 
@@ -62,10 +64,8 @@ bool ParseClock(std::string_view text, int& hour, int& minute) {
 
 constexpr const char* kShortDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 
-} // namespace
-
-std::string UnitBaseName(std::string_view jobName) {
-    std::string out(kUnitPrefix);
+std::string EscapedUnitName(std::string_view prefix, std::string_view jobName) {
+    std::string out(prefix);
     for (std::size_t i = 0; i < jobName.size(); ++i) {
         const auto c = static_cast<unsigned char>(jobName[i]);
         if (IsUnitNameChar(c) && !(c == '.' && i == 0)) {
@@ -77,6 +77,48 @@ std::string UnitBaseName(std::string_view jobName) {
         }
     }
     return out;
+}
+
+std::string Assignment(const char* name, std::string_view value) {
+    return std::string(name) + "=" + std::string(value);
+}
+
+// The service of the backup or of its retry: the environment of an
+// unattended run, then the command.
+std::string ServiceOf(std::string_view description, std::string_view jobName,
+                      const BackupCommand& command, bool retry) {
+    std::ostringstream text;
+    text << "# Written by Ravelkeep's Schedule dialog: " << description << ".\n"
+         << "[Unit]\n"
+         << "Description="
+         << PercentDoubled(
+                (retry ? "Retry of the Ravelkeep backup of job " : "Ravelkeep backup of job ") +
+                std::string(jobName))
+         << "\n\n"
+         << "[Service]\n"
+         << "Type=oneshot\n";
+    if (!command.driveMap.empty())
+        text << "Environment="
+             << QuotedUnitValue(Assignment("RAVELKEEP_DRIVES", command.driveMap), false) << '\n';
+    text << "Environment=" << QuotedUnitValue(Assignment(platform::kUnattendedVariable, "1"), false)
+         << '\n';
+    if (retry)
+        text << "Environment=" << QuotedUnitValue(Assignment(platform::kRetryVariable, "1"), false)
+             << '\n';
+    // The program's path is not expanded for variables, its arguments are.
+    text << "ExecStart=" << QuotedUnitValue(command.programHostPath, false) << ' '
+         << QuotedUnitValue("/ib/" + std::string(jobName), true) << '\n';
+    return text.str();
+}
+
+} // namespace
+
+std::string UnitBaseName(std::string_view jobName) {
+    return EscapedUnitName(kUnitPrefix, jobName);
+}
+
+std::string RetryUnitBaseName(std::string_view jobName) {
+    return EscapedUnitName(kRetryPrefix, jobName);
 }
 
 std::optional<std::string> ScheduleNameProblem(std::string_view jobName) {
@@ -107,20 +149,12 @@ std::string QuotedUnitValue(std::string_view value, bool forCommand) {
 }
 
 std::string ServiceText(std::string_view jobName, const BackupCommand& command) {
-    std::ostringstream text;
-    text << "# Written by Ravelkeep's Schedule dialog: the incremental backup of one job.\n"
-         << "[Unit]\n"
-         << "Description=" << PercentDoubled("Ravelkeep backup of job " + std::string(jobName))
-         << "\n\n"
-         << "[Service]\n"
-         << "Type=oneshot\n";
-    if (!command.driveMap.empty())
-        text << "Environment=" << QuotedUnitValue("RAVELKEEP_DRIVES=" + command.driveMap, false)
-             << '\n';
-    // The program's path is not expanded for variables, its arguments are.
-    text << "ExecStart=" << QuotedUnitValue(command.programHostPath, false) << ' '
-         << QuotedUnitValue("/ib/" + std::string(jobName), true) << '\n';
-    return text.str();
+    return ServiceOf("the incremental backup of one job", jobName, command, false);
+}
+
+std::string RetryServiceText(std::string_view jobName, const BackupCommand& command) {
+    return ServiceOf("the retry of one job's backup skipped for a disk not connected", jobName,
+                     command, true);
 }
 
 std::string CalendarExpression(const Schedule& schedule) {
@@ -150,6 +184,22 @@ std::string TimerText(std::string_view jobName, const Schedule& schedule) {
          << "[Timer]\n"
          << "OnCalendar=" << CalendarExpression(schedule) << '\n'
          << "Persistent=true\n\n"
+         << "[Install]\n"
+         << "WantedBy=timers.target\n";
+    return text.str();
+}
+
+std::string RetryTimerText(std::string_view jobName) {
+    std::ostringstream text;
+    text << "# Written by Ravelkeep's Schedule dialog: when a skipped backup of one job is "
+            "tried again.\n"
+         << "[Unit]\n"
+         << "Description="
+         << PercentDoubled("Retry schedule of the Ravelkeep backup of job " + std::string(jobName))
+         << "\n\n"
+         << "[Timer]\n"
+         << "OnCalendar=" << kRetryCalendar << '\n'
+         << "Persistent=false\n\n"
          << "[Install]\n"
          << "WantedBy=timers.target\n";
     return text.str();

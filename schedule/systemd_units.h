@@ -28,8 +28,25 @@ std::string UnitBaseName(std::string_view jobName);
 // are not UTF-8, or a unit name longer than systemd allows), or nothing.
 std::optional<std::string> ScheduleNameProblem(std::string_view jobName);
 
+// The retry's units are named "ravelkeep-retry-" followed by the escaped
+// name: a second timer that starts the same backup every 15 minutes, which
+// goes ahead only when the job's last run was skipped for a backup disk that
+// was not connected.
+std::string RetryUnitBaseName(std::string_view jobName);
+
+// The service runs the backup marked as unattended (RAVELKEEP_UNATTENDED=1),
+// so it shows nothing and waits for no one.
 std::string ServiceText(std::string_view jobName, const BackupCommand& command);
 std::string TimerText(std::string_view jobName, const Schedule& schedule);
+
+// The retry's service: the same command, marked as unattended and as a retry
+// (RAVELKEEP_RETRY=1).
+std::string RetryServiceText(std::string_view jobName, const BackupCommand& command);
+// The retry's timer: every 15 minutes, without catching up missed runs.
+std::string RetryTimerText(std::string_view jobName);
+
+// The retry timer's OnCalendar= value.
+inline constexpr const char* kRetryCalendar = "*-*-* *:00/15:00";
 
 // The OnCalendar= value for a schedule, as TimerText writes it.
 std::string CalendarExpression(const Schedule& schedule);

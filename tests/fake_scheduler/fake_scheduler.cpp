@@ -3,15 +3,20 @@
 // argument in brackets, and keeps its state in the folder
 // $RK_FAKE_SCHEDULER_STATE:
 //   systemctl --user show-environment | daemon-reload | restart U: succeed;
-//   enable U / disable [--now] U: mark U enabled or not; is-enabled U;
+//   enable U / disable [--now] U: mark U enabled or not, and, as systemctl
+//   does, make or remove the link timers.target.wants/U in the unit folder
+//   ($XDG_CONFIG_HOME/systemd/user); is-enabled U;
 //   show ... NextElapseUSecRealtime --value U: "@<RK_FAKE_NEXT_ELAPSE>" when
-//   U is enabled. With RK_FAKE_SYSTEMD=absent every call fails as systemctl
-//   does without a user manager.
+//   U is enabled, or with RK_FAKE_NEXT_ELAPSE_FORM=date the date form of
+//   systemd 252 in UTC ("Wed 2026-12-09 21:02:00 UTC"). With
+//   RK_FAKE_SYSTEMD=absent every call fails as systemctl does without a user
+//   manager.
 //   crontab -l: the kept crontab, or "no crontab for user" and exit 1;
 //   crontab -: keeps standard input as the crontab.
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -41,6 +46,8 @@ int Systemctl(const std::vector<std::string>& args, const fs::path& state) {
     const std::string verb = args.size() > 1 ? args[1] : "";
     const std::string unit = args.size() > 2 ? args.back() : "";
     const fs::path enabled = state / ("enabled-" + unit);
+    const fs::path wants =
+        fs::path(Env("XDG_CONFIG_HOME")) / "systemd" / "user" / "timers.target.wants" / unit;
     if (verb == "show-environment") {
         std::cout << "HOME=" << Env("HOME") << '\n';
         return 0;
@@ -49,11 +56,16 @@ int Systemctl(const std::vector<std::string>& args, const fs::path& state) {
         return 0;
     if (verb == "enable") {
         std::ofstream(enabled) << "1";
+        std::error_code ec;
+        fs::create_directories(wants.parent_path(), ec);
+        fs::remove(wants, ec);
+        fs::create_symlink(wants.parent_path().parent_path() / unit, wants, ec);
         return 0;
     }
     if (verb == "disable") {
         std::error_code ec;
         fs::remove(enabled, ec);
+        fs::remove(wants, ec);
         return 0;
     }
     if (verb == "is-enabled") {
@@ -62,9 +74,16 @@ int Systemctl(const std::vector<std::string>& args, const fs::path& state) {
         return on ? 0 : 1;
     }
     if (verb == "show") {
-        if (fs::exists(enabled))
+        if (fs::exists(enabled) && Env("RK_FAKE_NEXT_ELAPSE_FORM") == "date") {
+            const std::time_t when = std::strtoll(Env("RK_FAKE_NEXT_ELAPSE").c_str(), nullptr, 10);
+            std::tm utc{};
+            gmtime_r(&when, &utc);
+            char text[64];
+            std::strftime(text, sizeof text, "%a %Y-%m-%d %H:%M:%S UTC", &utc);
+            std::cout << text << '\n';
+        } else if (fs::exists(enabled)) {
             std::cout << '@' << Env("RK_FAKE_NEXT_ELAPSE") << '\n';
-        else
+        } else
             std::cout << "\n";
         return 0;
     }

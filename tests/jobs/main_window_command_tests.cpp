@@ -5,6 +5,7 @@
 #include "jobs/command_numbers.h"
 #include "main_window_fixture.h"
 #include "schedule/installed_schedule.h"
+#include "schedule/schedule_record.h"
 #include "support/scheduler_stand_ins.h"
 
 #include <QDialog>
@@ -136,10 +137,14 @@ TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
     Job("Nightly Job");
     SchedulerStandIns standIns(sandbox);
     const schedule::Schedule daily{schedule::Frequency::Daily, 2, 0, 1};
-    ASSERT_EQ(schedule::InstallSchedule("Nightly Job", daily, {"/opt/rk/rkbak", ""}), std::nullopt);
-    ASSERT_EQ(schedule::InstallSchedule("Keep", daily, {"/opt/rk/rkbak", ""}), std::nullopt);
+    for (const char* name : {"Nightly Job", "Keep"})
+        ASSERT_EQ(schedule::InstallSchedule(name, daily, {"/opt/rk/rkbak", ""},
+                                            schedule::Place::SystemdTimer),
+                  std::nullopt);
     const fs::path timer = standIns.UnitFolder() / "ravelkeep-backup-Nightly\\x20Job.timer";
+    const fs::path retry = standIns.UnitFolder() / "ravelkeep-retry-Nightly\\x20Job.timer";
     ASSERT_TRUE(fs::exists(timer));
+    ASSERT_TRUE(fs::exists(retry));
     const auto window = Open();
     Select(*window, "Nightly Job");
     seam.AnswerMessage(Answer::Yes);
@@ -148,6 +153,9 @@ TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
     window->mnuFile.at(jobs::FileCommand::DeleteJob)->trigger();
     EXPECT_EQ(seam.Problems(), "");
     EXPECT_FALSE(fs::exists(timer));
+    EXPECT_FALSE(fs::exists(retry));
+    EXPECT_FALSE(fs::exists(standIns.UnitFolder() / "timers.target.wants" /
+                            "ravelkeep-retry-Nightly\\x20Job.timer"));
     EXPECT_EQ(schedule::ReadInstalledSchedule("Keep").place, schedule::Place::SystemdTimer);
     const std::vector<std::string> calls = standIns.Calls();
     EXPECT_NE(
@@ -157,14 +165,18 @@ TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
 }
 
 // A scheduled job without a recent backup is marked in the list; its text
-// stays its name.
+// stays its name. The schedule is read from the record of what was
+// installed, a crontab line as well as a timer.
 TEST_F(MainWindowTest, OverdueScheduledJobsAreMarked) {
     const fs::path late = Job("Late");
     const fs::path fresh = Job("Fresh");
-    SchedulerStandIns standIns(sandbox);
     const schedule::Schedule daily{schedule::Frequency::Daily, 2, 0, 1};
-    for (const char* name : {"Late", "Fresh"})
-        ASSERT_EQ(schedule::InstallSchedule(name, daily, {"/opt/rk/rkbak", ""}), std::nullopt);
+    schedule::WriteScheduleRecord(
+        "C:\\Backups\\Late",
+        schedule::RecordOfInstall(schedule::Place::Crontab, daily, std::time(nullptr) - 5 * 86400));
+    schedule::WriteScheduleRecord("C:\\Backups\\Fresh",
+                                  schedule::RecordOfInstall(schedule::Place::SystemdTimer, daily,
+                                                            std::time(nullptr) - 5 * 86400));
     const std::time_t now = std::time(nullptr);
     for (const auto& [folder, age] : {std::pair{late, 3 * 86400}, std::pair{fresh, 3600}}) {
         std::time_t when = now - age;
@@ -185,6 +197,19 @@ TEST_F(MainWindowTest, OverdueScheduledJobsAreMarked) {
         << lateItem->toolTip().toStdString();
     EXPECT_TRUE(freshItem->icon().isNull());
     EXPECT_TRUE(freshItem->toolTip().isEmpty());
+
+    // Never run since a crontab line was installed three days ago.
+    Job("Never");
+    schedule::WriteScheduleRecord(
+        "C:\\Backups\\Never",
+        schedule::RecordOfInstall(schedule::Place::Crontab, daily, now - 3 * 86400));
+    window->DataRefresh();
+    const QListWidgetItem* neverItem =
+        window->lstBackupJobs->findItems("Never", Qt::MatchExactly)[0];
+    EXPECT_EQ(neverItem->toolTip().toStdString().rfind(
+                  "Scheduled every day at 02:00, but no backup has been made since ", 0),
+              0u)
+        << neverItem->toolTip().toStdString();
 }
 
 TEST_F(MainWindowTest, HelpUpgradeNotesAboutOptionsAndExit) {

@@ -2,12 +2,14 @@
 // stand-in systemctl and crontab: the files written and the exact calls.
 
 #include "platform/host_program.h"
+#include "schedule/crontab_entry.h"
 #include "schedule/installed_schedule.h"
 #include "support/sandbox.h"
 #include "support/scheduler_stand_ins.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace rk::schedule {
@@ -24,17 +26,27 @@ TEST(InstalledSchedule, SystemdTimerIsWrittenEnabledAndReadBack) {
     SchedulerStandIns standIns(box);
     const std::string job = "-Fotos \xc3\xbc";
     const std::string unit = "ravelkeep-backup-\\x2dFotos\\x20\\xc3\\xbc";
+    const std::string retry = "ravelkeep-retry-\\x2dFotos\\x20\\xc3\\xbc";
 
-    ASSERT_EQ(InstallSchedule(job, kDaily, kCommand), std::nullopt);
+    ASSERT_EQ(InstallSchedule(job, kDaily, kCommand, Place::SystemdTimer), std::nullopt);
     EXPECT_TRUE(fs::exists(standIns.UnitFolder() / (unit + ".timer")));
     EXPECT_NE(box.read(standIns.UnitFolder() / (unit + ".service"))
                   .find("ExecStart=\"/opt/rk/rkbak\" \"/ib/-Fotos \xc3\xbc\""),
               std::string::npos);
+    // The retry beside it: its own timer and service, enabled too.
+    EXPECT_NE(box.read(standIns.UnitFolder() / (retry + ".timer")).find("OnCalendar=*-*-* *:00/15"),
+              std::string::npos);
+    EXPECT_NE(box.read(standIns.UnitFolder() / (retry + ".service"))
+                  .find("Environment=\"RAVELKEEP_RETRY=1\""),
+              std::string::npos);
+    EXPECT_TRUE(fs::is_symlink(standIns.UnitFolder() / "timers.target.wants" / (retry + ".timer")));
     EXPECT_EQ(standIns.Calls(), (std::vector<std::string>{
                                     "systemctl [--user] [show-environment]",
                                     "systemctl [--user] [daemon-reload]",
                                     "systemctl [--user] [enable] [" + unit + ".timer]",
+                                    "systemctl [--user] [enable] [" + retry + ".timer]",
                                     "systemctl [--user] [restart] [" + unit + ".timer]",
+                                    "systemctl [--user] [restart] [" + retry + ".timer]",
                                     "crontab [-l]",
                                 }));
 
@@ -54,12 +66,16 @@ TEST(InstalledSchedule, SystemdTimerIsWrittenEnabledAndReadBack) {
     EXPECT_EQ(edited.installedText, "Mon..Fri 08:00");
 
     standIns.ClearCalls();
-    ASSERT_EQ(InstallSchedule(job, Schedule{}, kCommand), std::nullopt);
-    EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (unit + ".timer")));
-    EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (unit + ".service")));
+    ASSERT_EQ(InstallSchedule(job, Schedule{}, kCommand, Place::SystemdTimer), std::nullopt);
+    for (const std::string& name : {unit, retry}) {
+        EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (name + ".timer")));
+        EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (name + ".service")));
+        EXPECT_FALSE(fs::exists(standIns.UnitFolder() / "timers.target.wants" / (name + ".timer")));
+    }
     EXPECT_EQ(standIns.Calls(), (std::vector<std::string>{
                                     "systemctl [--user] [show-environment]",
                                     "systemctl [--user] [disable] [--now] [" + unit + ".timer]",
+                                    "systemctl [--user] [disable] [--now] [" + retry + ".timer]",
                                     "systemctl [--user] [daemon-reload]",
                                     "crontab [-l]",
                                 }));
@@ -74,13 +90,23 @@ TEST(InstalledSchedule, CrontabLineWhereSystemdIsNotRunning) {
     ASSERT_EQ(platform::RunHostProgram({"crontab", "-"}, other).exitCode, 0);
 
     const Schedule weekly{Frequency::Weekly, 23, 30, 5};
-    ASSERT_EQ(InstallSchedule("Weekly Job", weekly, kCommand), std::nullopt);
-    const std::string line = "30 23 * * 5 RAVELKEEP_DRIVES='C=/home/u' '/opt/rk/rkbak' "
-                             "'/ib/Weekly Job' # ravelkeep-backup-Weekly\\x20Job";
-    EXPECT_EQ(standIns.Crontab(), other + line + "\n");
-    // Installing again replaces the line instead of adding one.
-    ASSERT_EQ(InstallSchedule("Weekly Job", weekly, kCommand), std::nullopt);
-    EXPECT_EQ(standIns.Crontab(), other + line + "\n");
+    // A timer needs the user manager; the crontab is chosen explicitly.
+    EXPECT_EQ(InstallSchedule("Weekly Job", weekly, kCommand, Place::SystemdTimer),
+              "systemd's user manager is not running");
+    EXPECT_EQ(standIns.Crontab(), other);
+    const PlaceChoice choice = AvailablePlace();
+    EXPECT_EQ(choice.place, Place::Crontab);
+    EXPECT_TRUE(choice.managerNotRunning);
+    ASSERT_EQ(InstallSchedule("Weekly Job", weekly, kCommand, Place::Crontab), std::nullopt);
+    const std::string line = "30 23 * * 5 RAVELKEEP_UNATTENDED=1 RAVELKEEP_DRIVES='C=/home/u' "
+                             "'/opt/rk/rkbak' '/ib/Weekly Job' # ravelkeep-backup-Weekly\\x20Job";
+    const std::string retry = "*/15 * * * * RAVELKEEP_UNATTENDED=1 RAVELKEEP_RETRY=1 "
+                              "RAVELKEEP_DRIVES='C=/home/u' '/opt/rk/rkbak' '/ib/Weekly Job' "
+                              "# ravelkeep-retry-Weekly\\x20Job";
+    EXPECT_EQ(standIns.Crontab(), other + line + "\n" + retry + "\n");
+    // Installing again replaces the lines instead of adding more.
+    ASSERT_EQ(InstallSchedule("Weekly Job", weekly, kCommand, Place::Crontab), std::nullopt);
+    EXPECT_EQ(standIns.Crontab(), other + line + "\n" + retry + "\n");
 
     const InstalledSchedule installed = ReadInstalledSchedule("Weekly Job");
     EXPECT_EQ(installed.place, Place::Crontab);
@@ -98,23 +124,62 @@ TEST(InstalledSchedule, RefusalsSayWhy) {
     test::Sandbox box;
     {
         SchedulerStandIns standIns(box, false, false);
-        EXPECT_EQ(InstallSchedule("two\nlines", kDaily, kCommand),
+        EXPECT_EQ(InstallSchedule("two\nlines", kDaily, kCommand, Place::SystemdTimer),
                   "the job name holds a control character, which a schedule cannot carry");
-        EXPECT_EQ(InstallSchedule("Job", {Frequency::Daily, 24, 0, 1}, kCommand),
+        EXPECT_EQ(InstallSchedule("Job", {Frequency::Daily, 24, 0, 1}, kCommand, Place::Crontab),
                   "the schedule's day or time is out of range");
         EXPECT_TRUE(standIns.Calls().empty());
-        EXPECT_EQ(InstallSchedule("Job", kDaily, kCommand),
+        EXPECT_EQ(AvailablePlace().place, Place::None);
+        EXPECT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::None),
                   "neither systemd's user manager nor crontab is available");
+        EXPECT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::Crontab),
+                  "crontab is not available");
     }
     // A timer left behind while the user manager is away still reads back,
     // with what stops it from running.
     SchedulerStandIns standIns(box, true, false);
-    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand), std::nullopt);
+    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer), std::nullopt);
     setenv("RK_FAKE_SYSTEMD", "absent", 1);
     const InstalledSchedule away = ReadInstalledSchedule("Job");
     EXPECT_EQ(away.place, Place::SystemdTimer);
     EXPECT_EQ(away.problem, "systemd's user manager is not running, so the timer does not run");
     EXPECT_FALSE(away.nextRun);
+}
+
+// systemd 252 prints the next elapse as a date; the dialog's next run is the
+// same moment either way.
+TEST(InstalledSchedule, NextRunReadInEitherForm) {
+    test::Sandbox box;
+    SchedulerStandIns standIns(box, true, false);
+    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer), std::nullopt);
+    setenv("RK_FAKE_NEXT_ELAPSE_FORM", "date", 1);
+    const InstalledSchedule dated = ReadInstalledSchedule("Job");
+    unsetenv("RK_FAKE_NEXT_ELAPSE_FORM");
+    EXPECT_EQ(dated.nextRun, std::optional<std::time_t>(1796601600));
+    EXPECT_EQ(ReadInstalledSchedule("Job").nextRun, std::optional<std::time_t>(1796601600));
+}
+
+// Moving a schedule to the crontab while the user manager is away leaves no
+// link in timers.target.wants pointing at a unit that is gone.
+TEST(InstalledSchedule, NoDanglingWantsLinkWithoutTheUserManager) {
+    test::Sandbox box;
+    SchedulerStandIns standIns(box);
+    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer), std::nullopt);
+    const fs::path wants = standIns.UnitFolder() / "timers.target.wants";
+    ASSERT_TRUE(fs::is_symlink(wants / "ravelkeep-backup-Job.timer"));
+    setenv("RK_FAKE_SYSTEMD", "absent", 1);
+    standIns.ClearCalls();
+    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::Crontab), std::nullopt);
+    for (const char* name : {"ravelkeep-backup-Job", "ravelkeep-retry-Job"}) {
+        EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (std::string(name) + ".timer")));
+        EXPECT_FALSE(fs::is_symlink(wants / (std::string(name) + ".timer"))) << name;
+    }
+    for (const std::string& call : standIns.Calls())
+        EXPECT_EQ(call.find("disable"), std::string::npos) << call;
+    EXPECT_TRUE(FindCrontabLine(standIns.Crontab(), "Job"));
+    // Removing the schedule then removes both crontab lines.
+    ASSERT_EQ(RemoveSchedule("Job"), std::nullopt);
+    EXPECT_EQ(standIns.Crontab(), "");
 }
 
 } // namespace

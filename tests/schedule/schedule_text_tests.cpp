@@ -46,7 +46,39 @@ TEST(ScheduleTexts, ServiceRunsThisProgramWithItsDriveMap) {
         << service;
     EXPECT_NE(service.find("\nDescription=Ravelkeep backup of job a%%b$c\"d\\e\n"),
               std::string::npos);
-    EXPECT_EQ(ServiceText("x", {"/p/rkbak", ""}).find("Environment="), std::string::npos);
+    // Every run the schedule starts is marked as unattended; the drive map
+    // only when one is in use.
+    EXPECT_NE(service.find("\nEnvironment=\"RAVELKEEP_UNATTENDED=1\"\n"), std::string::npos);
+    EXPECT_EQ(service.find("RAVELKEEP_RETRY"), std::string::npos);
+    const std::string plain = ServiceText("x", {"/p/rkbak", ""});
+    EXPECT_EQ(plain.find("RAVELKEEP_DRIVES"), std::string::npos);
+    EXPECT_NE(plain.find("\nEnvironment=\"RAVELKEEP_UNATTENDED=1\"\nExecStart="), std::string::npos)
+        << plain;
+}
+
+TEST(ScheduleTexts, RetryUnitsRunTheSameCommandEveryQuarterHour) {
+    const BackupCommand command{"/opt/rk 1/rkbak", "C=/home/u"};
+    const std::string job = "it's 100% $HOME";
+    EXPECT_EQ(RetryUnitBaseName(job), "ravelkeep-retry-it\\x27s\\x20100\\x25\\x20\\x24HOME");
+    const std::string service = RetryServiceText(job, command);
+    EXPECT_NE(service.find("\nType=oneshot\n"), std::string::npos);
+    EXPECT_NE(service.find("\nEnvironment=\"RAVELKEEP_DRIVES=C=/home/u\"\n"), std::string::npos);
+    EXPECT_NE(service.find("\nEnvironment=\"RAVELKEEP_UNATTENDED=1\"\n"), std::string::npos);
+    EXPECT_NE(service.find("\nEnvironment=\"RAVELKEEP_RETRY=1\"\n"), std::string::npos);
+    // The same ExecStart as the schedule's own service.
+    const auto execStart = [](const std::string& text) {
+        const std::size_t at = text.find("\nExecStart=");
+        return at == std::string::npos ? std::string() : text.substr(at);
+    };
+    EXPECT_EQ(execStart(service), execStart(ServiceText(job, command)));
+    EXPECT_NE(execStart(service).find("\"/ib/it's 100%% $$HOME\""), std::string::npos) << service;
+
+    const std::string timer = RetryTimerText(job);
+    EXPECT_NE(timer.find("\nOnCalendar=*-*-* *:00/15:00\n"), std::string::npos) << timer;
+    EXPECT_EQ(timer.find("Persistent=true"), std::string::npos);
+    EXPECT_NE(timer.find("\nWantedBy=timers.target\n"), std::string::npos);
+    // The retry's timer is never read as a schedule of the job.
+    EXPECT_FALSE(ScheduleOfTimer(timer));
 }
 
 TEST(ScheduleTexts, TimersAndCrontabLinesReadBackAsWritten) {
@@ -72,13 +104,47 @@ TEST(ScheduleTexts, TimersAndCrontabLinesReadBackAsWritten) {
 TEST(ScheduleTexts, CrontabLineIsQuotedForTheShellAndCron) {
     const std::string line =
         CrontabLine("it's 100%", {Frequency::Weekly, 2, 30, 7}, {"/opt/rk/rkbak", "C=/h"});
-    EXPECT_EQ(line, "30 2 * * 0 RAVELKEEP_DRIVES='C=/h' '/opt/rk/rkbak' '/ib/it'\\''s 100\\%' "
-                    "# ravelkeep-backup-it\\x27s\\x20100\\x25");
-    const std::string table = "MAILTO=me\n0 1 * * * other\n" + line + "\n";
+    EXPECT_EQ(line, "30 2 * * 0 RAVELKEEP_UNATTENDED=1 RAVELKEEP_DRIVES='C=/h' '/opt/rk/rkbak' "
+                    "'/ib/it'\\''s 100\\%' # ravelkeep-backup-it\\x27s\\x20100\\x25");
+    const std::string retry = CrontabRetryLine("it's 100%", {"/opt/rk/rkbak", "C=/h"});
+    EXPECT_EQ(retry,
+              "*/15 * * * * RAVELKEEP_UNATTENDED=1 RAVELKEEP_RETRY=1 RAVELKEEP_DRIVES='C=/h' "
+              "'/opt/rk/rkbak' '/ib/it'\\''s 100\\%' # ravelkeep-retry-it\\x27s\\x20100\\x25");
+    EXPECT_EQ(CrontabLine("$x", {Frequency::Daily, 2, 0, 1}, {"/p/rkbak", ""}),
+              "0 2 * * * RAVELKEEP_UNATTENDED=1 '/p/rkbak' '/ib/$x' # ravelkeep-backup-\\x24x");
+    // The retry's line, even first, is not the job's schedule.
+    const std::string table = "MAILTO=me\n" + retry + "\n0 1 * * * other\n" + line + "\n";
     EXPECT_EQ(FindCrontabLine(table, "it's 100%"), line);
+    EXPECT_FALSE(FindCrontabLine(retry + "\n", "it's 100%"));
+    EXPECT_FALSE(ScheduleOfCrontabLine(retry));
     EXPECT_FALSE(FindCrontabLine(table, "it's 100"));
-    EXPECT_EQ(CrontabWith(table, "it's 100%", std::nullopt), "MAILTO=me\n0 1 * * * other\n");
-    EXPECT_EQ(CrontabWith("0 1 * * * other", "J", std::string("L")), "0 1 * * * other\nL\n");
+    EXPECT_EQ(CrontabWith(table, "it's 100%", {}), "MAILTO=me\n0 1 * * * other\n");
+    EXPECT_EQ(CrontabWith(table, "it's 100", {}), table);
+    EXPECT_EQ(CrontabWith("0 1 * * * other", "J", {"L", "R"}), "0 1 * * * other\nL\nR\n");
+}
+
+// The retry line and the service run the command through the shell cron
+// starts: the words it hands the program are exactly the job's.
+TEST(ScheduleTexts, CrontabCommandReachesTheProgramUnchanged) {
+    if (!fs::exists("/bin/sh"))
+        GTEST_SKIP() << "no /bin/sh";
+    test::Sandbox box;
+    const fs::path echo = box.root() / "args.sh";
+    box.write(echo,
+              "#!/bin/sh\nprintf '%s|' \"$RAVELKEEP_UNATTENDED\" \"$RAVELKEEP_RETRY\" \"$1\"\n");
+    fs::permissions(echo, fs::perms::owner_all);
+    const std::string job = "it's 100% $HOME `id`";
+    std::string command = CrontabRetryLine(job, {echo.string(), ""});
+    command = command.substr(std::string("*/15 * * * * ").size());
+    command = command.substr(0, command.find(" # ravelkeep-retry-"));
+    // cron itself turns "\%" back into "%".
+    std::string unescaped;
+    for (std::size_t i = 0; i < command.size(); ++i)
+        if (!(command[i] == '\\' && i + 1 < command.size() && command[i + 1] == '%'))
+            unescaped += command[i];
+    const test::RunResult ran =
+        test::Run({"/bin/sh", "-c", unescaped}, {"RAVELKEEP_UNATTENDED", "RAVELKEEP_RETRY"});
+    EXPECT_EQ(ran.out, "1|1|/ib/" + job + "|") << unescaped << ran.err;
 }
 
 TEST(ScheduleTexts, NextRunAndOverdue) {
@@ -115,10 +181,18 @@ TEST(ScheduleTexts, SystemdAcceptsTheUnitsWritten) {
     box.write(folder / (base + ".service"),
               ServiceText(job, {(test::ProgramDir() / "rkbak").string(), "C=/tmp"}));
     box.write(folder / (base + ".timer"), TimerText(job, kSchedules[3]));
+    const std::string retry = RetryUnitBaseName(job);
+    box.write(folder / (retry + ".service"),
+              RetryServiceText(job, {(test::ProgramDir() / "rkbak").string(), "C=/tmp"}));
+    box.write(folder / (retry + ".timer"), RetryTimerText(job));
     const test::RunResult verified =
         test::Run({"/usr/bin/systemd-analyze", "verify", (folder / (base + ".service")).string(),
-                   (folder / (base + ".timer")).string()});
+                   (folder / (base + ".timer")).string(), (folder / (retry + ".service")).string(),
+                   (folder / (retry + ".timer")).string()});
     EXPECT_EQ(verified.exitCode, 0) << verified.out << verified.err;
+    const test::RunResult retryCalendar =
+        test::Run({"/usr/bin/systemd-analyze", "calendar", kRetryCalendar});
+    EXPECT_EQ(retryCalendar.exitCode, 0) << retryCalendar.err;
     for (const Schedule& schedule : kSchedules) {
         const test::RunResult calendar =
             test::Run({"/usr/bin/systemd-analyze", "calendar", CalendarExpression(schedule)});
