@@ -247,11 +247,9 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
                            " could not be made: the zip utility ended with exit code " +
                            std::to_string(tool.exitCode) +
                            (archiveExists ? "" : " and made no archive"));
-    return Failure(archiveName,
-                   "The backup " + archiveName +
-                       " could not be made:" + (cause.size() == 1 ? " " : "\n") + LinesText(cause),
-                   "The backup " + archiveName +
-                       " could not be made (the zip utility said why, above).");
+    return Failure(
+        archiveName, "The backup " + archiveName + " could not be made: " + LinesText(cause),
+        "The backup " + archiveName + " could not be made (the zip utility said why, above).");
 }
 
 } // namespace

@@ -216,7 +216,7 @@ TEST_F(BackupRunTest, AFailedRunGivesAndRecordsTheZipUtilitysCause) {
     const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
     ASSERT_EQ(outcome.status, BackupStatus::Failed);
     EXPECT_EQ(outcome.reason, "The backup " + outcome.archiveName +
-                                  " could not be made:\nrkzip: name not matched: C:\\Gone\\*.*\n"
+                                  " could not be made: rkzip: name not matched: C:\\Gone\\*.*\n"
                                   "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
                                   "Job\\" +
                                   outcome.archiveName +
