@@ -8,6 +8,7 @@
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
+#include "engine/utility_lines.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "platform/folder_lock.h"
@@ -43,14 +44,26 @@ BackupOutcome Made(BackupStatus status, std::string archiveName, std::string rea
     return made;
 }
 
-// The last non-empty line of a utility's error output.
-std::string LastLine(const std::string& text) {
-    size_t end = text.find_last_not_of("\r\n ");
-    if (end == std::string::npos)
-        return {};
-    const size_t start = text.find_last_of('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1,
-                       end + 1 - (start == std::string::npos ? 0 : start + 1));
+// The lines, one under the other.
+std::string LinesText(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
+// Why an archive lacks files: the names the zip utility gave (the first
+// ones, and how many more), or, when it named none in a form it is known
+// to write, its last lines.
+std::string LeftOutText(const LeftOutFiles& leftOut, const std::string& errorTail) {
+    if (leftOut.Named().empty())
+        return LinesText(MeaningfulLines(errorTail));
+    std::string text = LinesText(leftOut.Named());
+    const long long more = leftOut.Count() - static_cast<long long>(leftOut.Named().size());
+    if (more > 0)
+        text += "\nand " + std::to_string(more) + " more (" + std::to_string(leftOut.Count()) +
+                " in all)";
+    return text;
 }
 
 // The exclusion file may be missing (the utility then excludes nothing): its
@@ -182,27 +195,38 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
             return Failure(archiveName, std::move(*refusal));
     }
     const bool archiveExistedBefore = PathExists(archivePath);
+    // Every line is read, not only the last ones: a run may leave out
+    // thousands of files, and the record counts them all.
+    LeftOutFiles leftOut(kMostNamedLeftOut);
     const ToolOutcome tool =
-        RunTool(BackupCommandLine(mode, shortZip, shortExclusion, archivePath, shortList));
+        RunTool(BackupCommandLine(mode, shortZip, shortExclusion, archivePath, shortList),
+                [&leftOut](std::string_view line) { leftOut.Take(line); });
     platform::DeleteFile(listFile.path);
     listFile.path.clear();
 
     if (!tool.started)
         return Failure(archiveName, "Could not start the zip utility \"" + ZipUtilPath +
                                         "\": " + tool.startError);
+    if (!tool.endError.empty())
+        return Failure(archiveName,
+                       "The backup " + archiveName + " could not be made: " + tool.endError);
     const bool archiveExists = PathExists(archivePath);
     if ((tool.exitCode == 0 || tool.exitCode == 1) && archiveExists) {
         if (mode == BackupMode::Root)
             WriteSetting("rootbk", archiveName, JobPlace(jobName, JobSection::Settings));
         if (tool.exitCode == 0)
             return Made(BackupStatus::Made, archiveName);
-        return Made(BackupStatus::MadeWithUnreadableFiles, archiveName,
-                    "The backup " + archiveName +
-                        " was made, but some files could not be read and were left out:\n" +
-                        tool.stderrTail,
-                    "The backup " + archiveName +
-                        " was made, but some files could not be read and were left out (the zip "
-                        "utility named each).");
+        BackupOutcome partial =
+            Made(BackupStatus::MadeWithUnreadableFiles, archiveName,
+                 "The backup " + archiveName +
+                     " was made, but some files could not be read and were left out:\n" +
+                     LeftOutText(leftOut, tool.stderrTail),
+                 "The backup " + archiveName +
+                     " was made, but some files could not be read and were left out (the zip "
+                     "utility named each).");
+        partial.leftOut = leftOut.Named();
+        partial.leftOutCount = leftOut.Count();
+        return partial;
     }
     if (tool.stopped) {
         // A zip utility that left part of a new archive behind when it was
@@ -214,16 +238,18 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
         cancelled.cancelled = true;
         return cancelled;
     }
-    std::string reason = LastLine(tool.stderrTail);
-    if (reason.empty())
+    // The zip utility's last lines name the cause (the missing source
+    // folder, the archive that could not be written).
+    const std::vector<std::string> cause = MeaningfulLines(tool.stderrTail);
+    if (cause.empty())
         return Failure(archiveName,
                        "The backup " + archiveName +
                            " could not be made: the zip utility ended with exit code " +
                            std::to_string(tool.exitCode) +
                            (archiveExists ? "" : " and made no archive"));
-    return Failure(archiveName, "The backup " + archiveName + " could not be made: " + reason,
-                   "The backup " + archiveName +
-                       " could not be made (the zip utility said why, above).");
+    return Failure(
+        archiveName, "The backup " + archiveName + " could not be made: " + LinesText(cause),
+        "The backup " + archiveName + " could not be made (the zip utility said why, above).");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "core/settings.h"
 #include "core/text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -39,7 +40,7 @@ void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupO
     if (Trim(jobName).empty() || !FolderExists(jobFolder))
         return;
     const std::string time = RecordedTime(ended);
-    std::string reason = outcome.reason.substr(0, outcome.reason.find_first_of("\r\n"));
+    const std::string reason = OneLineReason(outcome.reason);
     const SettingsPlace place = Place(jobFolder);
     // The section is written anew, so no key of an earlier run stays.
     WriteSetting(std::nullopt, std::nullopt, place);
@@ -54,6 +55,36 @@ void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupO
         for (std::size_t i = 0; i < outcome.leftOut.size() && i < kMostNamedLeftOut; ++i)
             WriteSetting("left" + std::to_string(i + 1), outcome.leftOut[i], place);
     }
+}
+
+std::string OneLineReason(std::string_view reason) {
+    std::string line;
+    while (!reason.empty()) {
+        const std::size_t end = reason.find_first_of("\r\n");
+        std::string piece = Trim(reason.substr(0, end));
+        reason.remove_prefix(end == std::string_view::npos ? reason.size() : end + 1);
+        if (piece.empty())
+            continue;
+        if (!line.empty())
+            line += line.back() == ':' ? " " : "; ";
+        line += piece;
+    }
+    return line;
+}
+
+std::string LastBackupDetail(const LastBackup& last) {
+    if (last.outcome != "partial" || last.leftOut.empty())
+        return last.reason;
+    const long long count =
+        std::max(last.leftOutCount, static_cast<long long>(last.leftOut.size()));
+    std::string text = "The backup " + last.archive +
+                       " was made, but some files could not be read and were left out (" +
+                       std::to_string(count) + " in all):";
+    for (const std::string& name : last.leftOut)
+        text += "\n" + name;
+    if (count > static_cast<long long>(last.leftOut.size()))
+        text += "\n...";
+    return text;
 }
 
 std::string RecordedTime(const std::tm& local) {

@@ -10,6 +10,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace rk {
@@ -19,7 +20,7 @@ struct LastBackup {
     std::string mode;    // "root" or "incremental"
     std::string outcome; // "made", "partial", "failed" or "cancelled"
     std::string archive; // the archive's name
-    std::string reason;  // the first line of the reason, when there is one
+    std::string reason;  // the reason on one line (OneLineReason), when there is one
     // For "partial": the first files left out ("left1".."left10") and how
     // many were left out in all ("leftcount").
     std::vector<std::string> leftOut;
@@ -30,6 +31,16 @@ struct LastBackup {
 // whose folder does not exist records nothing.
 void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupOutcome& outcome,
                       const std::tm& ended);
+
+// A reason of several lines as the record keeps it, on one line: the lines
+// without blanks at their ends, joined by a blank after a line that ends in
+// ":", else by "; ".
+std::string OneLineReason(std::string_view reason);
+
+// What a person is told about a recorded run: its reason; for a partial run
+// whose left-out files are named, the archive, how many were left out and
+// the names, one a line.
+std::string LastBackupDetail(const LastBackup& last);
 
 // A local time as these records write it: "yyyy-mm-dd hh:nn:ss".
 std::string RecordedTime(const std::tm& local);

@@ -68,8 +68,10 @@ bool ToolStoppable() {
     return static_cast<bool>(CurrentWatch().stopRequested);
 }
 
-ToolOutcome RunTool(const std::string& commandLine) {
+ToolOutcome RunTool(const std::string& commandLine,
+                    const std::function<void(std::string_view line)>& errorLine) {
     platform::ProcessWatch watch;
+    watch.errorLine = errorLine;
     watch.whileWaiting = WaitHook();
     const Watch& current = CurrentWatch();
     if (current.progress) {
@@ -81,12 +83,13 @@ ToolOutcome RunTool(const std::string& commandLine) {
     }
     watch.stopRequested = current.stopRequested;
     const auto outcome = platform::RunProcess(platform::SplitCommandLine(commandLine), watch);
-    return {outcome.started, outcome.exitCode, outcome.stderrTail, outcome.startError,
-            outcome.stopped};
+    return {outcome.started,    outcome.exitCode, outcome.stderrTail,
+            outcome.startError, outcome.endError, outcome.stopped};
 }
 
 bool RunAndWait(std::string& commandLine) {
-    return RunTool(commandLine).started;
+    const ToolOutcome outcome = RunTool(commandLine);
+    return outcome.started && outcome.endError.empty();
 }
 
 void RunAndWaitShow(std::string& commandLine, std::int32_t& /*showWindow*/) {

@@ -17,6 +17,9 @@ struct ToolOutcome {
     std::string stderrTail;
     // Why it could not be started.
     std::string startError;
+    // Why how it ended could not be read; such a run has failed (exit code
+    // -1), whatever the utility did.
+    std::string endError;
     // It was stopped because the person asked (ToolWatchScope).
     bool stopped = false;
 };
@@ -51,13 +54,17 @@ class ToolWatchScope {
 bool ToolStoppable();
 
 // Starts the command line (its first piece names the program) and waits for
-// it. True when the process was started and has ended.
+// it. True when the process was started and its end was read.
 bool RunAndWait(std::string& commandLine);
 // As RunAndWait; the show-window value (-99: none, 4: shown without taking the
 // focus) has no meaning for the utilities here and is accepted for callers.
 void RunAndWaitShow(std::string& commandLine, std::int32_t& showWindow);
-// Both runners above, with the outcome handed back.
-ToolOutcome RunTool(const std::string& commandLine);
+// Both runners above, with the outcome handed back. `errorLine`, when set,
+// is handed every line the utility writes to its standard error (which still
+// reaches ours unchanged), so a caller can read all of them, not only the
+// last ones the outcome keeps.
+ToolOutcome RunTool(const std::string& commandLine,
+                    const std::function<void(std::string_view line)>& errorLine = {});
 
 // While a utility runs, the window keeps repainting: the program installs a
 // hook that is called about every 50 ms during every wait.

@@ -3,13 +3,15 @@
 namespace rk {
 
 bool UtilitySucceeded(const ToolOutcome& outcome) {
-    return outcome.started && outcome.exitCode == 0;
+    return outcome.started && outcome.endError.empty() && outcome.exitCode == 0;
 }
 
 std::string UtilityFailureReason(const ToolOutcome& outcome) {
     if (!outcome.started)
         return outcome.startError.empty() ? std::string("the utility could not be started")
                                           : outcome.startError;
+    if (!outcome.endError.empty())
+        return outcome.endError;
     const std::string& text = outcome.stderrTail;
     const std::size_t end = text.find_last_not_of("\r\n ");
     if (end != std::string::npos) {

@@ -8,11 +8,13 @@
 
 namespace rk {
 
-// True when the utility was started and ended with exit code 0.
+// True when the utility was started, its end was read, and it ended with
+// exit code 0.
 bool UtilitySucceeded(const ToolOutcome& outcome);
 
-// The last non-empty line of the utility's error output; why it could not be
-// started; or its exit code when it wrote nothing.
+// Why it could not be started; why its end could not be read; the last
+// non-empty line of the utility's error output; or its exit code when it
+// wrote nothing.
 std::string UtilityFailureReason(const ToolOutcome& outcome);
 
 // Both in one: success, or the failure with that reason.

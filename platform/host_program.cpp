@@ -1,5 +1,7 @@
 #include "platform/host_program.h"
 
+#include "platform/process.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -31,6 +33,10 @@ struct Pipe {
 };
 
 } // namespace
+
+bool HostProgramSucceeded(const HostProgramOutcome& outcome) {
+    return outcome.started && outcome.endError.empty() && outcome.exitCode == 0;
+}
 
 bool HostProgramExists(const std::string& name) {
     if (name.empty())
@@ -125,7 +131,13 @@ HostProgramOutcome RunHostProgram(const std::vector<std::string>& args, std::str
     }
     sigaction(SIGPIPE, &previous, nullptr);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        if (waitpid(pid, &status, 0) == pid)
+            break;
+        if (errno != EINTR) {
+            outcome.endError = EndErrorText(args[0], errno);
+            return outcome;
+        }
     }
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return outcome;

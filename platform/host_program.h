@@ -10,13 +10,20 @@ namespace rk::platform {
 
 struct HostProgramOutcome {
     bool started = false;
-    // The exit status; 128 + the signal number when a signal ended it.
+    // The exit status; 128 + the signal number when a signal ended it; -1
+    // when how it ended could not be read (endError says why).
     int exitCode = -1;
     std::string out;
     std::string err;
     // Why it could not be started, when it could not.
     std::string startError;
+    // Why how it ended could not be read, when it could not: it then counts
+    // as failed.
+    std::string endError;
 };
+
+// True when the program was started, its end was read and it exited 0.
+bool HostProgramSucceeded(const HostProgramOutcome& outcome);
 
 // Runs args[0] (a host program name looked up on PATH, or a host path) with
 // the remaining arguments unchanged, writes `input` to its standard input and

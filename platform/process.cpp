@@ -20,14 +20,20 @@ namespace {
 
 constexpr size_t kTailBytes = 4096;
 constexpr int kTailLines = 20;
+constexpr size_t kLongestErrorLine = 64 * 1024;
 // The descriptor the progress channel has in the started process.
 constexpr int kProgressDescriptor = 3;
 
-// Keeps the last lines of what the process wrote to its standard error.
+// Keeps the last lines of what the process wrote to its standard error. A
+// line cut by the byte limit is dropped whole, so the tail never starts in
+// the middle of a line.
 void KeepTail(std::string& tail, const char* data, size_t size) {
     tail.append(data, size);
-    if (tail.size() > kTailBytes)
-        tail.erase(0, tail.size() - kTailBytes);
+    if (tail.size() > kTailBytes) {
+        const size_t cut = tail.size() - kTailBytes;
+        const size_t lineEnd = tail.find('\n', cut > 0 ? cut - 1 : 0);
+        tail.erase(0, lineEnd == std::string::npos ? cut : lineEnd + 1);
+    }
     int lines = 0;
     for (size_t i = tail.size(); i-- > 0;) {
         if (tail[i] == '\n' && i + 1 < tail.size() && ++lines >= kTailLines) {
@@ -37,7 +43,23 @@ void KeepTail(std::string& tail, const char* data, size_t size) {
     }
 }
 
+// Hands every whole line of `text` to `take` and keeps the rest.
+void HandLines(std::string& text, const std::function<void(std::string_view)>& take) {
+    size_t start = 0;
+    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        std::string_view line(text.data() + start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        take(line);
+    }
+    text.erase(0, start);
+}
+
 } // namespace
+
+std::string EndErrorText(const std::string& program, int error) {
+    return "cannot read how '" + program + "' ended: " + std::strerror(error);
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> args;
@@ -145,6 +167,7 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWat
     pollfd readers[2] = {{errPipe[0], POLLIN, 0}, {progressPipe[0], POLLIN, 0}};
     const nfds_t count = withProgress ? 2 : 1;
     std::string progressText;
+    std::string errorText;
     char buffer[4096];
     while (readers[0].fd >= 0 || (withProgress && readers[1].fd >= 0)) {
         const int ready = poll(readers, count, 50);
@@ -155,6 +178,15 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWat
             if (n > 0) {
                 WriteAllBytes(2, buffer, static_cast<size_t>(n));
                 KeepTail(outcome.stderrTail, buffer, static_cast<size_t>(n));
+                if (watch.errorLine) {
+                    errorText.append(buffer, static_cast<size_t>(n));
+                    HandLines(errorText, watch.errorLine);
+                    // A line without end is not held without bound.
+                    if (errorText.size() > kLongestErrorLine) {
+                        watch.errorLine(errorText);
+                        errorText.clear();
+                    }
+                }
             } else if (n == 0 || errno != EINTR) {
                 readers[0].fd = -1;
             }
@@ -178,6 +210,8 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWat
     close(errPipe[0]);
     if (withProgress)
         close(progressPipe[0]);
+    if (watch.errorLine && !errorText.empty())
+        watch.errorLine(errorText);
     int status = 0;
     const bool polling = watch.whileWaiting || watch.stopRequested;
     for (;;) {
@@ -185,8 +219,10 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWat
         if (done == pid)
             break;
         if (done < 0 && errno != EINTR) {
-            status = 0;
-            break;
+            // Without its status the process cannot count as having
+            // succeeded: the outcome keeps exit code -1 and says why.
+            outcome.endError = EndErrorText(args[0], errno);
+            return outcome;
         }
         if (done == 0) {
             if (watch.whileWaiting)

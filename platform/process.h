@@ -14,12 +14,16 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
 struct ProcessOutcome {
     bool started = false;
-    // The exit status; 128 + the signal number when a signal ended it.
+    // The exit status; 128 + the signal number when a signal ended it; -1
+    // when how it ended could not be read (endError says why).
     int exitCode = -1;
-    // The last lines the process wrote to its standard error.
+    // The last lines the process wrote to its standard error (whole lines).
     std::string stderrTail;
     // Why it could not be started, when it could not.
     std::string startError;
+    // Why how it ended could not be read (waitpid failed), when it could not:
+    // such a process counts as failed, never as one that exited 0.
+    std::string endError;
     // It was asked to stop (sent SIGTERM) because the watcher wanted it.
     bool stopped = false;
 };
@@ -36,7 +40,15 @@ struct ProcessWatch {
     // Asked between reads; when it answers true the process is sent SIGTERM
     // once, and is waited for as before.
     std::function<bool()> stopRequested;
+    // When set, every whole line the process writes to its standard error is
+    // handed here (without its line end) as well as passed on; a last line
+    // without a line end is handed over when the process ends.
+    std::function<void(std::string_view line)> errorLine;
 };
+
+// "cannot read how 'PROGRAM' ended: REASON", for a waitpid that failed with
+// `error`.
+std::string EndErrorText(const std::string& program, int error);
 
 // Runs the program named by args[0] (Windows path text, mapped to the host)
 // with the remaining arguments unchanged, waits without a time limit, and

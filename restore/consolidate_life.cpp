@@ -2,14 +2,14 @@
 
 #include "app/main.h"
 #include "core/file_checks.h"
-#include "restore/command_dates.h"
-#include "restore/frm_extract.h"
-
 #include "core/report_lines.h"
+#include "engine/progress_display.h"
 #include "platform/drive_map.h"
+#include "restore/command_dates.h"
+#include "restore/restore_request.h"
+#include "restore/run/restore_run.h"
 #include "ui/qt_text.h"
 
-#include <QLineEdit>
 #include <QLocale>
 
 #include <filesystem>
@@ -38,11 +38,28 @@ bool RemoveTree(const std::filesystem::path& folder) {
     return !error;
 }
 
+// Nobody is there to answer: the run tells nothing, asks nothing and, for
+// a consolidation, opens no folder.
+class NoConversation final : public RestoreConversation {
+  public:
+    void Tell(std::string_view, NoticeKind) override {}
+    bool Confirm(std::string_view) override { return true; }
+    void OpenFolder(const std::string&) override {}
+};
+
+// A consolidation picks no files.
+class NoPicker final : public FilePicker {
+  public:
+    PickedFiles Pick(const std::string&, const std::vector<std::string>&,
+                     const std::string&) override {
+        return {};
+    }
+};
+
 } // namespace
 
 int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
-                       const std::string& sourceFolder, ProgressDisplay& progress,
-                       std::ostream& errors) {
+                       const std::string& sourceFolder, std::ostream& errors) {
     const auto start = ParseCommandDate(startDate);
     const auto end = ParseCommandDate(endDate);
     for (const auto& [date, text, which] :
@@ -61,19 +78,41 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
         return app::ExitUnusable;
     }
 
-    frmExtract dialog(progress);
-    // The extraction goes into a new folder of the temporary folder; once the
-    // consolidated archive is verified, that copy of the range has served.
-    const std::string destination = ui::FromQString(dialog.txtDestination->text());
-    const bool destinationExisted = PathExists(destination);
-    const ExtractOutcome outcome =
-        dialog.AutoExtract(ExtractAction::Consolidate, sourceFolder, *start, *end);
-    if (outcome.end == ExtractEnd::Success) {
-        const auto host = platform::ToHostPath(destination);
-        if (!destinationExisted && host && !RemoveTree(*host))
-            Report(errors, "the extracted copy \"" + destination + "\" could not be removed");
-        return app::ExitSuccess;
+    RestoreInputs inputs;
+    inputs.action = ExtractAction::Consolidate;
+    inputs.source = sourceFolder;
+    inputs.destination = DefaultDestination();
+    inputs.start = *start;
+    inputs.end = *end;
+    inputs.silent = true;
+    const RestoreRequest request = MakeRestoreRequest(inputs);
+    if (const std::string problem = MissingDestinationProblem(request); !problem.empty()) {
+        Report(errors, problem);
+        return app::ExitFailed;
     }
+
+    // The extraction goes into a new folder of the temporary folder: a copy
+    // of the range that has served once the run ends, verified or failed.
+    const std::string& destination = request.destination;
+    const bool destinationExisted = PathExists(destination);
+    NoProgress progress;
+    NoConversation conversation;
+    NoPicker picker;
+    const ExtractOutcome outcome = RunRestore(request, progress, conversation, picker);
+    const auto host = platform::ToHostPath(destination);
+    if (outcome.extractionHoldsOnlyCopy) {
+        // The consolidated backup that was there before was replaced by one
+        // that failed its check: the copy is all that holds its files.
+        Report(errors, outcome.reason);
+        Report(errors,
+               "the extracted copy of the backups is kept in \"" + outcome.extractionFolder +
+                   "\"; it holds files the consolidated backup " + "no longer holds soundly");
+        return app::ExitFailed;
+    }
+    if (!destinationExisted && host && PathExists(destination) && !RemoveTree(*host))
+        Report(errors, "the extracted copy \"" + destination + "\" could not be removed");
+    if (outcome.end == ExtractEnd::Success)
+        return app::ExitSuccess;
     Report(errors, outcome.reason);
     return app::ExitFailed;
 }

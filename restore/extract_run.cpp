@@ -6,6 +6,7 @@
 #include "engine/tool_runner.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
+#include "restore/restore_request.h"
 #include "restore/run/restore_run.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
@@ -122,20 +123,19 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
         return {ExtractEnd::Refused, "A restore run is in progress."};
     RunningGuard guard(running_, *cmdOK, *cmdCancel);
 
-    RestoreRequest request;
-    request.silent = bSilent;
-    request.source = ui::FromQString(txtSource->text());
-    request.destination = ui::FromQString(txtDestination->text());
-    request.startDay = DayOf(axStartDate->date());
-    request.endDay = DayOf(axEndDate->date());
-    request.startText = ShortDateText(axStartDate->date());
-    request.endText = ShortDateText(axEndDate->date());
-    request.action = Action();
-    request.deleteReplaced = chkDelCon->isChecked();
+    RestoreInputs inputs;
+    inputs.action = Action();
+    inputs.source = ui::FromQString(txtSource->text());
+    inputs.destination = ui::FromQString(txtDestination->text());
+    inputs.start = axStartDate->date();
+    inputs.end = axEndDate->date();
+    inputs.deleteReplaced = chkDelCon->isChecked();
+    inputs.silent = bSilent;
+    const RestoreRequest request = MakeRestoreRequest(inputs);
     if (!request.destination.empty()) {
-        UpdateFileList();
-        request.archiveNames = ArchiveNames();
-    } else if (const std::string problem = TempFolderProblem(); !problem.empty()) {
+        // The list shows the archives the run works on.
+        ShowArchiveNames(request.archiveNames);
+    } else if (const std::string problem = MissingDestinationProblem(request); !problem.empty()) {
         // The destination is empty because the temporary folder, its
         // default, was refused: say why, and write nothing anywhere else.
         if (!bSilent)

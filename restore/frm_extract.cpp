@@ -4,6 +4,7 @@
 #include "engine/tool_runner.h"
 #include "platform/file_system.h"
 #include "restore/command_dates.h"
+#include "restore/restore_request.h"
 #include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/file_dialogs.h"
@@ -29,8 +30,6 @@
 namespace rk::restore {
 
 namespace {
-
-constexpr std::size_t kMostListEntries = 32767;
 
 QLineEdit* ReadOnlyBox(const char* name) {
     auto* box = new QLineEdit;
@@ -82,7 +81,7 @@ frmExtract::frmExtract(ProgressDisplay& progress, QWidget* parent)
     ArrangeControls();
     ConnectControls();
     ui::CentreOnScreen(*this);
-    txtDestination->setText(ui::ToQString(GetTempFolder("rk")));
+    txtDestination->setText(ui::ToQString(DefaultDestination()));
 }
 
 frmExtract::~frmExtract() = default;
@@ -115,7 +114,7 @@ void frmExtract::BuildControls() {
     optAction[2]->setChecked(true);
     chkDelCon = new QCheckBox("Delete consolidated backups");
     chkDelCon->setObjectName("chkDelCon");
-    chkDelCon->setChecked(true);
+    chkDelCon->setChecked(kDeleteReplacedByDefault);
     chkDelCon->setEnabled(false);
     cmdOK = Button("cmdOK", "OK");
     cmdOK->setDefault(true);
@@ -227,7 +226,7 @@ void frmExtract::ChooseSource() {
 
 void frmExtract::ChooseDestination() {
     if (ui::MsgBox("Use temp folder?", ui::Buttons::YesNo, ui::Icon::Question) == ui::Answer::Yes) {
-        const std::string temporary = GetTempFolder("rk");
+        const std::string temporary = DefaultDestination();
         if (temporary.empty()) {
             ui::MsgBox(TempFolderProblem(), ui::Buttons::OK, ui::Icon::Exclamation);
             return;
@@ -264,17 +263,11 @@ ExtractAction frmExtract::Action() const {
 }
 
 void frmExtract::UpdateFileList() {
-    const std::string source = ui::FromQString(txtSource->text());
+    ShowArchiveNames(ListedArchiveNames(ui::FromQString(txtSource->text())));
+}
+
+void frmExtract::ShowArchiveNames(const std::vector<std::string>& names) {
     lstBackupsList->clear();
-    std::vector<std::string> names;
-    for (const platform::FoundEntry& entry :
-         platform::Enumerate(AddBackslash(source) + "rk_*.zip", platform::kAttrNormal))
-        names.push_back(entry.name);
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return LowerCase(a) < LowerCase(b);
-    });
-    if (names.size() > kMostListEntries)
-        names.resize(kMostListEntries);
     for (const std::string& name : names)
         lstBackupsList->addItem(ui::ToQString(name));
 }

@@ -94,6 +94,7 @@ class frmExtract final : public QDialog {
     void ChooseDestination();
     void PullDate(QDateEdit& picker);
     void ActionClicked(int index);
+    void ShowArchiveNames(const std::vector<std::string>& names);
 };
 
 } // namespace rk::restore

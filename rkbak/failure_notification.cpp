@@ -1,5 +1,8 @@
 #include "rkbak/failure_notification.h"
 
+#include "core/report_lines.h"
+#include "platform/session_bus.h"
+
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -7,8 +10,7 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include <cstdlib>
-#include <sys/stat.h>
+#include <ostream>
 
 namespace rk {
 
@@ -23,22 +25,8 @@ constexpr int kAnswerTimeoutMs = 5000;
 
 } // namespace
 
-std::optional<std::string> SessionBusAddress() {
-    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-        address != nullptr && *address != '\0')
-        return std::string(address);
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime == nullptr || runtime[0] != '/')
-        return std::nullopt;
-    const std::string socket = std::string(runtime) + "/bus";
-    struct stat info {};
-    if (stat(socket.c_str(), &info) != 0 || !S_ISSOCK(info.st_mode))
-        return std::nullopt;
-    return "unix:path=" + socket;
-}
-
 std::optional<std::string> NotifyFailure(const std::string& summary, const std::string& body) {
-    const std::optional<std::string> address = SessionBusAddress();
+    const std::optional<std::string> address = platform::SessionBusAddress();
     if (!address)
         return std::string("no session bus is reachable");
     const QString connectionName = "ravelkeep-notification";
@@ -65,6 +53,13 @@ std::optional<std::string> NotifyFailure(const std::string& summary, const std::
     }
     QDBusConnection::disconnectFromBus(connectionName);
     return problem;
+}
+
+bool NotifyFailureOrSay(const std::string& summary, const std::string& body, std::ostream& errors) {
+    const std::optional<std::string> problem = NotifyFailure(summary, body);
+    if (problem)
+        ReportLine(errors, "the desktop was not told (" + *problem + ")");
+    return !problem;
 }
 
 } // namespace rk

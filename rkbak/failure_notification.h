@@ -3,19 +3,20 @@
 // freedesktop notification service on the user's session bus, so a person at
 // the desktop learns that last night's backup did not happen.
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 
 namespace rk {
 
-// The session bus address to use: DBUS_SESSION_BUS_ADDRESS, else the user
-// bus socket $XDG_RUNTIME_DIR/bus when it exists; nothing when no session bus
-// is reachable (cron without a desktop session).
-std::optional<std::string> SessionBusAddress();
-
 // Sends a critical notification through org.freedesktop.Notifications; the
 // reason when it could not be sent (no bus, no notification service, no
 // answer within a few seconds).
+// The bus is found by platform::SessionBusAddress.
 std::optional<std::string> NotifyFailure(const std::string& summary, const std::string& body);
+
+// NotifyFailure; when no desktop could be told, one line on `errors` says so
+// and why. True when the notification was taken.
+bool NotifyFailureOrSay(const std::string& summary, const std::string& body, std::ostream& errors);
 
 } // namespace rk

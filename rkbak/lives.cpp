@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 namespace rk {
@@ -37,9 +38,12 @@ std::string NotificationBody(const std::string& errorText) {
 
 // Runs a windowless life; when it fails, a person at the desktop is told too.
 // Its lines on standard error and its exit code stay as they are, so the
-// journal and cron mail have them as well.
+// journal and cron mail have them as well; when no desktop can be told, one
+// more line says so. `body`, when it gives text, is the notification's body
+// instead of the lines the life wrote.
 int RunAndNotify(const std::function<int()>& run,
-                 const std::function<std::string(int exitCode)>& summary) {
+                 const std::function<std::string(int exitCode)>& summary,
+                 const std::function<std::string()>& body = {}) {
     int exitCode = 0;
     std::string errorText;
     {
@@ -48,9 +52,24 @@ int RunAndNotify(const std::function<int()>& run,
         std::cerr.flush();
         errorText = captured.Text();
     }
-    if (exitCode != 0)
-        NotifyFailure(summary(exitCode), NotificationBody(errorText));
+    if (exitCode != 0) {
+        std::string text = body ? body() : std::string();
+        if (text.empty())
+            text = NotificationBody(errorText);
+        NotifyFailureOrSay(summary(exitCode), text, std::cerr);
+    }
     return exitCode;
+}
+
+// The job's last backup, when there is a record of one.
+std::optional<LastBackup> LastBackupOf(const std::string& jobName) {
+    return ReadLastBackup(JobStoreFolder + jobName);
+}
+
+// Whether `after` is the record of a run that ended after `before` was read.
+bool RecordedAnew(const std::optional<LastBackup>& before, const std::optional<LastBackup>& after) {
+    return after && (!before || before->time != after->time || before->archive != after->archive ||
+                     before->outcome != after->outcome);
 }
 
 std::string Quoted(const std::string& jobName) {
@@ -62,13 +81,30 @@ std::string Quoted(const std::string& jobName) {
 app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPresent) {
     app::Lives lives;
     lives.incrementalBackup = [](const app::CommandLine& command) {
-        return RunAndNotify([&] { return RunIncrementalBackupLife(command.jobName, std::cerr); },
-                            [&](int) {
-                                const auto last = ReadLastBackup(JobStoreFolder + command.jobName);
-                                const bool partial = last && last->outcome == "partial";
-                                return "The backup of " + Quoted(command.jobName) +
-                                       (partial ? " is incomplete" : " failed");
-                            });
+        std::optional<LastBackup> before;
+        std::optional<LastBackup> after;
+        return RunAndNotify(
+            [&] {
+                before = LastBackupOf(command.jobName);
+                const int exitCode = RunIncrementalBackupLife(command.jobName, std::cerr);
+                after = LastBackupOf(command.jobName);
+                return exitCode;
+            },
+            [&](int) {
+                const bool partial =
+                    RecordedAnew(before, after) && after && after->outcome == "partial";
+                return "The backup of " + Quoted(command.jobName) +
+                       (partial ? " is incomplete" : " failed");
+            },
+            [&]() -> std::string {
+                // What this run recorded names the cause: the zip utility's
+                // lines, or the files it left out.
+                if (!RecordedAnew(before, after))
+                    return {};
+                const std::string detail = LastBackupDetail(*after);
+                return detail.empty() ? std::string()
+                                      : "job " + Quoted(command.jobName) + ": " + detail;
+            });
     };
     lives.verify = [](const app::CommandLine& command) {
         return RunAndNotify([&] { return RunVerifyLife(command.jobName, std::cerr); },
@@ -79,15 +115,12 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
                                                            Quoted(command.jobName) + " failed";
                             });
     };
-    lives.consolidate = [personPresent](const app::CommandLine& command) {
+    lives.consolidate = [](const app::CommandLine& command) {
+        // No window at all: the run is built from the command line.
         return RunAndNotify(
             [&] {
-                // The main window is loaded, not shown: its status text and
-                // progress bar are the run's progress display.
-                jobs::frmMain hiddenMainWindow(personPresent);
                 return restore::RunConsolidateLife(command.startDate, command.endDate,
-                                                   command.sourceFolder, hiddenMainWindow,
-                                                   std::cerr);
+                                                   command.sourceFolder, std::cerr);
             },
             [](int) { return std::string("The consolidation failed"); });
     };

@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     context.windowWithoutDisplayRequested = !personPresent && !platformChosenForLackOfDisplay;
     context.unattended = unattended;
     context.notify = [](const std::string& summary, const std::string& body) {
-        rk::NotifyFailure(summary, body);
+        rk::NotifyFailureOrSay(summary, body, std::cerr);
     };
     context.lives = rk::MakeLives(mainWindow, personPresent);
     context.lives.incrementalBackupFirst = [&context](const rk::app::CommandLine& command) {

@@ -31,6 +31,8 @@ HostProgramOutcome Systemctl(std::vector<std::string> arguments) {
 std::string Complaint(const HostProgramOutcome& outcome) {
     if (!outcome.started)
         return outcome.startError;
+    if (!outcome.endError.empty())
+        return outcome.endError;
     std::string text = outcome.err.empty() ? outcome.out : outcome.err;
     const std::size_t end = text.find('\n');
     if (end != std::string::npos)

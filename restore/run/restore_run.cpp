@@ -49,11 +49,14 @@ class Run {
             conversation_.Tell(text, kind);
     }
 
+    ExtractOutcome Steps();
     ExtractOutcome PickFiles();
     ExtractOutcome ExtractRange();
     ExtractOutcome Consolidate();
     ExtractOutcome FailureEnd(std::string reason);
     ExtractOutcome SuccessEnd(ExtractOutcome outcome);
+    // The outcome with what the run made in the file system.
+    ExtractOutcome Described(ExtractOutcome outcome) const;
 
     const RestoreRequest& request_;
     ProgressDisplay& progress_;
@@ -63,9 +66,22 @@ class Run {
     std::string listPath_;
     long long selectedCount_ = 0;
     std::string extractionFolder_;
+    bool extractionMade_ = false;
+    bool onlyCopy_ = false;
 };
 
+ExtractOutcome Run::Described(ExtractOutcome outcome) const {
+    if (extractionMade_)
+        outcome.extractionFolder = extractionFolder_;
+    outcome.extractionHoldsOnlyCopy = onlyCopy_;
+    return outcome;
+}
+
 ExtractOutcome Run::Execute() {
+    return Described(Steps());
+}
+
+ExtractOutcome Run::Steps() {
     if (request_.destination.empty()) {
         Tell("Invalid destination");
         return {ExtractEnd::Refused, "Invalid destination"};
@@ -140,7 +156,7 @@ ExtractOutcome Run::PickFiles() {
 
 ExtractOutcome Run::ExtractRange() {
     platform::CreateFolder(request_.destination);
-    platform::CreateFolder(extractionFolder_);
+    extractionMade_ = platform::CreateFolder(extractionFolder_);
     if (!FolderExists(extractionFolder_)) {
         const std::string reason = "The folder \"" + extractionFolder_ + "\" could not be created.";
         Tell(reason, NoticeKind::Critical);
@@ -236,8 +252,12 @@ ExtractOutcome Run::Consolidate() {
 
     const std::vector<std::string> extracted = FilesUnder(extractionFolder_);
     const bool archiveExisted = PathExists(archive);
-    const Result<void> zipped =
-        UtilityResult(RunTool(ConsolidateCommandLine(shortZip, archive, target)));
+    const ToolOutcome zipRun = RunTool(ConsolidateCommandLine(shortZip, archive, target));
+    const Result<void> zipped = UtilityResult(zipRun);
+    // A zip utility that wrote the archive (all of it, or without some
+    // files), or whose end is unknown, may have changed one that was there.
+    // (Exit codes 2 and above: nothing was written; -1: the end is unknown.)
+    const bool mayHaveRewritten = archiveExisted && zipRun.started && zipRun.exitCode < 2;
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
     std::string failure = zipped.reason();
@@ -253,6 +273,7 @@ ExtractOutcome Run::Consolidate() {
         // backup of the range; one that was there before the run stays.
         if (!archiveExisted && PathExists(archive))
             platform::DeleteFile(archive);
+        onlyCopy_ = mayHaveRewritten;
         const std::string reason = "The consolidated backup " + archiveName +
                                    " could not be made: " + failure + ". No backup was deleted.";
         Tell(reason, NoticeKind::Critical);

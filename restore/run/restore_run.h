@@ -11,6 +11,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace rk::restore {
@@ -24,9 +25,18 @@ enum class ExtractEnd {
 };
 
 struct ExtractOutcome {
+    ExtractOutcome(ExtractEnd how = ExtractEnd::Failure, std::string why = {})
+        : end(how), reason(std::move(why)) {}
+
     ExtractEnd end = ExtractEnd::Failure;
     // What went wrong, in words for the user; empty on success.
     std::string reason;
+    // The folder the run made and extracted into (empty when it made none).
+    std::string extractionFolder;
+    // The run replaced a consolidated backup that was there before with one
+    // that failed: the extraction folder holds the only sound copy of what
+    // that backup held, and must be kept.
+    bool extractionHoldsOnlyCopy = false;
 };
 
 enum class NoticeKind { Plain, Exclamation, Critical };

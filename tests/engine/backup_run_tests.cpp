@@ -1,6 +1,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "engine/backup_run.h"
+#include "engine/last_backup.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
 #include "support/sandbox.h"
@@ -8,9 +9,13 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -130,6 +135,103 @@ TEST_F(BackupRunTest, AMissingExclusionFileExcludesNothing) {
     ASSERT_EQ(outcome.status, BackupStatus::Made) << outcome.reason;
     EXPECT_EQ(stored(outcome.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/scratch.tmp", "Data/sub/b.txt"}));
+}
+
+// Runs `run` as an ordinary user, for whom a file of mode 0000 cannot be
+// read: this process when it is one; as root, a child that owns the sandbox
+// and becomes the user "nobody" (65534). The exit code of `run`, or -1.
+int AsOrdinaryUser(const fs::path& sandbox, const std::function<int()>& run) {
+    if (geteuid() != 0)
+        return run();
+    constexpr uid_t nobody = 65534;
+    for (const auto& entry : fs::recursive_directory_iterator(sandbox))
+        if (lchown(entry.path().c_str(), nobody, nobody) != 0)
+            return -1;
+    if (lchown(sandbox.c_str(), nobody, nobody) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(nobody) != 0 || setuid(nobody) != 0)
+            _exit(100);
+        _exit(run());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// A file the zip utility cannot read is left out; the run's outcome and its
+// record name it, as rkzip wrote it, and count every one left out.
+TEST_F(BackupRunTest, APartialRunNamesAndCountsTheFilesLeftOut) {
+    setFolders("2", {"C:\\Data", "C:\\Missing Folder"});
+    box.write(box.c() / "Data" / "locked.txt", "secret");
+    for (int i = 1; i <= 11; ++i)
+        box.write(box.c() / "Data" / "many" / ("f" + std::to_string(i) + ".txt"), "x");
+    fs::permissions(box.c() / "Data" / "locked.txt", fs::perms::none);
+    for (int i = 1; i <= 11; ++i)
+        fs::permissions(box.c() / "Data" / "many" / ("f" + std::to_string(i) + ".txt"),
+                        fs::perms::none);
+    const int code = AsOrdinaryUser(box.root(), [] {
+        const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
+        if (outcome.status != BackupStatus::MadeWithUnreadableFiles)
+            return 1;
+        if (outcome.leftOutCount != 13 || outcome.leftOut.size() != kMostNamedLeftOut)
+            return 2;
+        // The names come in the utility's order; the missing source folder
+        // and the locked file are among them.
+        if (outcome.reason.find("were left out:\n") == std::string::npos ||
+            outcome.reason.find("\nand 3 more (13 in all)") == std::string::npos)
+            return 3;
+        return 0;
+    });
+    ASSERT_EQ(code, 0);
+
+    const std::optional<LastBackup> last = ReadLastBackup("C:\\My Backups\\Weekly Job");
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->outcome, "partial");
+    EXPECT_EQ(last->leftOutCount, 13);
+    ASSERT_EQ(last->leftOut.size(), 10u);
+    std::vector<std::string> named = last->leftOut;
+    std::sort(named.begin(), named.end());
+    EXPECT_TRUE(std::binary_search(named.begin(), named.end(), "C:\\Missing Folder"));
+    std::size_t inMany = 0;
+    for (const std::string& name : named)
+        inMany += name.rfind("C:\\Data\\many\\f", 0) == 0;
+    EXPECT_GE(inMany, 8u);
+    EXPECT_EQ(last->reason.rfind("The backup " + last->archive +
+                                     " was made, but some files could not be read and were left "
+                                     "out: ",
+                                 0),
+              0u)
+        << last->reason;
+    EXPECT_NE(last->reason.find("; and 3 more (13 in all)"), std::string::npos) << last->reason;
+    EXPECT_EQ(stored(last->archive), (std::vector<std::string>{"Data/a.txt", "Data/sub/b.txt"}));
+}
+
+// A run that makes no archive gives the zip utility's last lines as its
+// reason, and records them: the cause, not only that it failed.
+TEST_F(BackupRunTest, AFailedRunGivesAndRecordsTheZipUtilitysCause) {
+    setFolders("1", {"C:\\Gone"});
+    const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
+    ASSERT_EQ(outcome.status, BackupStatus::Failed);
+    EXPECT_EQ(outcome.reason, "The backup " + outcome.archiveName +
+                                  " could not be made: rkzip: name not matched: C:\\Gone\\*.*\n"
+                                  "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
+                                  "Job\\" +
+                                  outcome.archiveName +
+                                  "': the source folder C:\\Gone does not exist");
+    EXPECT_EQ(outcome.ownReason, "The backup " + outcome.archiveName +
+                                     " could not be made (the zip utility said why, above).");
+    const std::optional<LastBackup> last = ReadLastBackup("C:\\My Backups\\Weekly Job");
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->outcome, "failed");
+    EXPECT_EQ(last->reason, "The backup " + outcome.archiveName +
+                                " could not be made: rkzip: name not matched: C:\\Gone\\*.*; "
+                                "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
+                                "Job\\" +
+                                outcome.archiveName +
+                                "': the source folder C:\\Gone does not exist");
 }
 
 } // namespace

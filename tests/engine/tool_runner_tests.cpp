@@ -1,6 +1,8 @@
 #include "engine/tool_runner.h"
+#include "engine/utility_failure.h"
 #include "support/sandbox.h"
 
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -22,6 +24,43 @@ TEST(ToolRunner, StartsWaitsAndReports) {
     EXPECT_NE(outcome.exitCode, 0);
     EXPECT_NE(outcome.stderrTail.find("/no such/file"), std::string::npos) << "quotes group";
     EXPECT_GE(ticks, 1);
+}
+
+// A utility whose end cannot be read (SIGCHLD ignored: the system reaps it
+// first) has not succeeded, whatever it did; its reason says why.
+TEST(ToolRunner, AnEndThatCannotBeReadIsAFailedRun) {
+    rk::test::Sandbox box;
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignore, &previous);
+    std::string line = "Z:\\bin\\true";
+    const bool waited = RunAndWait(line);
+    const ToolOutcome outcome = RunTool("Z:\\bin\\true");
+    sigaction(SIGCHLD, &previous, nullptr);
+    EXPECT_FALSE(waited);
+    EXPECT_FALSE(UtilitySucceeded(outcome));
+    const Result<void> result = UtilityResult(outcome);
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.reason().rfind("cannot read how 'Z:\\bin\\true' ended: ", 0), 0u)
+        << result.reason();
+    EXPECT_TRUE(UtilitySucceeded(RunTool("Z:\\bin\\true")));
+}
+
+// Every line the utility writes reaches the caller, not only the last ones.
+TEST(ToolRunner, HandsOnEveryLineOfTheUtilitysErrors) {
+    rk::test::Sandbox box;
+    std::string command = "Z:\\bin\\ls";
+    for (int i = 0; i < 40; ++i)
+        command += " /no/such/file" + std::to_string(i);
+    std::vector<std::string> lines;
+    const ToolOutcome outcome =
+        RunTool(command, [&](std::string_view text) { lines.emplace_back(text); });
+    EXPECT_NE(outcome.exitCode, 0);
+    ASSERT_EQ(lines.size(), 40u);
+    EXPECT_NE(lines.front().find("/no/such/file0"), std::string::npos) << lines.front();
+    EXPECT_EQ(outcome.stderrTail.find("/no/such/file0:"), std::string::npos)
+        << "the tail keeps only the last lines";
 }
 
 TEST(ToolRunner, TempFolderNamesTheFirstFreeNumber) {

@@ -130,6 +130,26 @@ TEST_F(ConsolidateLife, AFailedZipRunExitsOneAndDeletesNothing) {
     EXPECT_EQ(JobArchives(),
               (std::vector<std::string>{"rk_2026_12_01_10_00_00.zip", "rk_2026_12_02_23_59_00.zip",
                                         "rk_2026_12_03_00_00_00.zip"}));
+    // The range was extracted before the zip run failed; that copy goes too,
+    // since every backup it came from is still there.
+    for (const auto& entry : fs::directory_iterator(box.root() / "tmp"))
+        EXPECT_NE(entry.path().filename().string().rfind("rk", 0), 0u) << entry.path();
+}
+
+// A failed check of the new archive (the stand-in zip utility drops an entry)
+// also removes the run's copy and the archive it made; nothing is deleted.
+TEST_F(ConsolidateLife, AFailedCheckRemovesTheCopyAndTheNewArchive) {
+    fs::copy_file(ProgramDir() / "rk_fake_zip", program / "rk_fake_zip");
+    Configure("C:\\prog\\rk_fake_zip");
+    const RunResult result =
+        Consolidate("2026-12-01", "2026-12-03", JobFolder(), {"RK_FAKE_ZIP=drop"});
+    EXPECT_EQ(result.exitCode, 1) << result.err;
+    EXPECT_NE(result.err.find("No backup was deleted."), std::string::npos) << result.err;
+    EXPECT_EQ(JobArchives(),
+              (std::vector<std::string>{"rk_2026_12_01_10_00_00.zip", "rk_2026_12_02_23_59_00.zip",
+                                        "rk_2026_12_03_00_00_00.zip"}));
+    for (const auto& entry : fs::directory_iterator(box.root() / "tmp"))
+        EXPECT_NE(entry.path().filename().string().rfind("rk", 0), 0u) << entry.path();
 }
 
 TEST_F(ConsolidateLife, NothingInTheRangeIsAFailedRun) {
