@@ -17,10 +17,14 @@ packages=(
     googletest libgtest-dev
     zip unzip 7zip xdg-utils dbus-daemon dbus-bin
     clang-format
+    cron systemd xvfb xdotool
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
 # independent readers; dbus-run-session gives the notification tests a
 # session bus of their own; clang-format checks the sources' form in CI.
+# The system tests (ctest label "system", run as root) start the real cron
+# daemon, systemd's user manager, dbus-daemon and Xvfb, and watch the display
+# with xdotool.
 # The benchmark also times bsdtar; only "bench" needs it.
 bench_packages=(libarchive-tools)
 if [ "$mode" = bench ]; then

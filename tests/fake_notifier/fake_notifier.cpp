@@ -8,6 +8,11 @@
 //   urgency=<urgency hint>
 //   --
 // It exits with PROGRAM's exit code, or 125 when it cannot take the name.
+//
+// rk_fake_notifier --serve LOG: the same service on the bus that
+// DBUS_SESSION_BUS_ADDRESS names, for programs started by others (cron, a
+// systemd user manager). Once it owns the name it creates LOG (empty), so a
+// test knows it is ready; it answers until it is stopped by a signal.
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -19,6 +24,7 @@
 #include <QVariantMap>
 
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -66,16 +72,27 @@ class NotificationService final : public QDBusVirtualObject {
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     if (argc < 3) {
-        std::fputs("usage: rk_fake_notifier LOG PROGRAM [ARGUMENT...]\n", stderr);
+        std::fputs("usage: rk_fake_notifier LOG PROGRAM [ARGUMENT...] | --serve LOG\n", stderr);
         return 125;
     }
+    const bool serveOnly = std::strcmp(argv[1], "--serve") == 0;
+    const QString logPath = QString::fromLocal8Bit(serveOnly ? argv[2] : argv[1]);
     QDBusConnection bus = QDBusConnection::sessionBus();
-    NotificationService service(QString::fromLocal8Bit(argv[1]));
+    NotificationService service(logPath);
     if (!bus.isConnected() ||
         !bus.registerVirtualObject("/org/freedesktop/Notifications", &service) ||
         !bus.registerService("org.freedesktop.Notifications")) {
         std::fputs("rk_fake_notifier: cannot own org.freedesktop.Notifications\n", stderr);
         return 125;
+    }
+    if (serveOnly) {
+        QFile ready(logPath);
+        if (!ready.open(QIODevice::Append)) {
+            std::fputs("rk_fake_notifier: cannot create the log\n", stderr);
+            return 125;
+        }
+        ready.close();
+        return QCoreApplication::exec();
     }
     QStringList arguments;
     for (int i = 3; i < argc; ++i)
