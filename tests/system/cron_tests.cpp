@@ -70,7 +70,9 @@ class CronTest : public SystemTest {
         const schedule::BackupCommand command{(program / "rkbak").string(),
                                               std::getenv("RAVELKEEP_DRIVES")};
         for (const char* job : {"Good Job", "Lost Source"})
-            ASSERT_EQ(schedule::InstallSchedule(job, daily, command), std::nullopt) << job;
+            ASSERT_EQ(schedule::InstallSchedule(job, daily, command, schedule::Place::Crontab),
+                      std::nullopt)
+                << job;
         const RunResult listed = rk::test::Run({"/usr/bin/crontab", "-l"});
         ASSERT_EQ(listed.exitCode, 0) << listed.err;
         ASSERT_NE(listed.out.find("/ib/Good Job"), std::string::npos) << listed.out;

@@ -115,7 +115,8 @@ class SystemdTimerTest : public SystemTest {
 };
 
 TEST_F(SystemdTimerTest, TheInstalledTimerIsListedAndItsServiceMakesTheBackup) {
-    ASSERT_EQ(schedule::InstallSchedule(job, planned, Command()), std::nullopt);
+    ASSERT_EQ(schedule::InstallSchedule(job, planned, Command(), schedule::Place::SystemdTimer),
+              std::nullopt);
     const RunResult timers = Systemctl({"list-timers"});
     ASSERT_EQ(timers.exitCode, 0) << timers.err;
     EXPECT_NE(timers.out.find(unit + ".timer"), std::string::npos) << timers.out;
@@ -128,12 +129,14 @@ TEST_F(SystemdTimerTest, TheInstalledTimerIsListedAndItsServiceMakesTheBackup) {
     EXPECT_EQ(LastOutcome(job), "made");
 
     // Never removes the timer from the manager as well as its files.
-    ASSERT_EQ(schedule::InstallSchedule(job, {}, Command()), std::nullopt);
+    ASSERT_EQ(schedule::InstallSchedule(job, {}, Command(), schedule::Place::SystemdTimer),
+              std::nullopt);
     EXPECT_EQ(Systemctl({"list-timers", "--all"}).out.find(unit), std::string::npos);
 }
 
 TEST_F(SystemdTimerTest, TheDialogShowsTheNextRunAndTheServiceRunsUnattendedWithARetry) {
-    ASSERT_EQ(schedule::InstallSchedule(job, planned, Command()), std::nullopt);
+    ASSERT_EQ(schedule::InstallSchedule(job, planned, Command(), schedule::Place::SystemdTimer),
+              std::nullopt);
     const std::optional<std::time_t> next = schedule::NextRun(planned, std::time(nullptr));
     ASSERT_TRUE(next);
     EnsureQtApplication();
@@ -155,11 +158,12 @@ TEST_F(SystemdTimerTest, TheDialogShowsTheNextRunAndTheServiceRunsUnattendedWith
             retryService = entry.path().filename().string();
     ASSERT_FALSE(retryService.empty()) << "no retry service in " << schedule::UnitFolder();
     const RunResult timers = Systemctl({"list-timers"});
-    // One line per timer.
+    // One line per timer, each naming the job in its escaped form.
+    const std::string escapedJob = unit.substr(unit.find("backup-") + 7);
     std::size_t listed = 0;
     std::istringstream lines(timers.out);
     for (std::string line; std::getline(lines, line);)
-        listed += line.find(unit) != std::string::npos ? 1 : 0;
+        listed += line.find(escapedJob) != std::string::npos ? 1 : 0;
     EXPECT_GE(listed, 2u) << "the timer and its retry: " << timers.out;
 
     // With no skipped run to make up, the retry ends at once and makes
