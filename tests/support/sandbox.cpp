@@ -34,6 +34,8 @@ Sandbox::Sandbox() {
     setEnv("HOME", home().string());
     setEnv("TMPDIR", (root_ / "tmp").string());
     setEnv("XDG_CONFIG_HOME", (root_ / "config").string());
+    // Skip records of runs whose disk was not connected stay in the sandbox.
+    setEnv("XDG_STATE_HOME", (root_ / "state").string());
     setEnv("RAVELKEEP_REGISTRY", registry().string());
     // A bus that is not there: no test's failed run notifies the real desktop.
     setEnv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (root_ / "no-session-bus").string());
