@@ -47,7 +47,8 @@ std::optional<std::string> ListingOf(std::uint64_t archiveSize, const ReadPart& 
         const bool folder = (mode != 0 && S_ISDIR(mode)) ||
                             (mode == 0 && (attributes & kDosDirectory) != 0) ||
                             (!name.empty() && name.back() == '/');
-        if (folder)
+        // An entry without a name cannot be picked: the restore names it.
+        if (folder || name.empty())
             continue;
         text += ListingLine(name, false);
         text += "\r\n";
