@@ -268,8 +268,9 @@ Options:
   -o          replace existing files
   -J[hrs]     do not restore the hidden (h), read-only (r) or system (s)
               attribute; -J alone means all three
-  -t          test: read every entry back and check its size and CRC; writes
-              nothing; each entry that fails is named
+  -t          test: read every entry back as extracting the whole archive
+              with -d would, with the same refusals, and check its size and
+              CRC; writes nothing; each entry that fails is named
   -yo, -^^    accepted; no effect here (never prompting)
   -@LISTING   write the archive's file names to LISTING, one per line (CR LF),
               in their listed form (below), in double quotes when the name
@@ -295,13 +296,19 @@ same file.
 
 Names of archives made on Unix are restored byte for byte, a backslash in
 them as part of the name; names of archives made on DOS or Windows without
-the UTF-8 flag are read as code page 437, with "\" between folders.
+the UTF-8 flag are read as code page 437, with "\" between folders unless
+the name already uses "/" (then "\" is part of a name, as in Shift-JIS).
+Some DOS and Windows writers mark a folder by its attribute alone.
 
 Entries named with "..", absolute names, drive-letter names of archives made
 on DOS or Windows, or that would be written through a symbolic link, are
-refused; nothing is ever written outside the destination. Symbolic links are
-recreated as links. Folders get their stored mode and time once their files
-are written.
+refused; so are names holding a NUL byte, file entries without a name, and
+an entry below a path the archive holds as a file or link (or a file at a
+path it holds as a folder). Nothing is ever written outside the destination.
+Symbolic links are recreated as links. Folders get their stored mode and time
+once their files are written. Times come from the extra fields holding UTC
+(extended timestamp, then the Unix fields, then NTFS), else from the DOS time
+as local time.
 
 Exit codes: 0 everything extracted, listed or tested sound; 1 some entries
 refused, unreadable or failing the test (each named on standard error); 2 usage error; 3 the archive could

@@ -72,13 +72,17 @@ std::string ComparableName(std::string_view name, bool backslashSeparates) {
 }
 
 CheckedName CheckEntryName(std::string_view storedName, bool backslashSeparates) {
+    return CheckEntryName(storedName, backslashSeparates, backslashSeparates);
+}
+
+CheckedName CheckEntryName(std::string_view storedName, bool backslashSeparates, bool madeOnDos) {
     const auto separator = [&](char c) { return c == '/' || (backslashSeparates && c == '\\'); };
     CheckedName checked;
     if (!storedName.empty() && separator(storedName.front())) {
         checked.refusal = "absolute name";
         return checked;
     }
-    if (backslashSeparates && HasDriveLetter(storedName)) {
+    if (madeOnDos && HasDriveLetter(storedName)) {
         checked.refusal = "name with a drive letter";
         return checked;
     }

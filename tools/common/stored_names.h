@@ -41,5 +41,8 @@ struct CheckedName {
     std::string refusal;
 };
 CheckedName CheckEntryName(std::string_view storedName, bool backslashSeparates);
+// The same where a drive letter means something (`madeOnDos`) though "\"
+// does not separate: a name from DOS or Windows that uses "/".
+CheckedName CheckEntryName(std::string_view storedName, bool backslashSeparates, bool madeOnDos);
 
 } // namespace rk::tools

@@ -4,6 +4,9 @@
 #include "tools/common/zip_format.h"
 
 #include <algorithm>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace rk::tools {
 
@@ -130,13 +133,13 @@ std::optional<CentralDirectory> FindCentralDirectory(std::uint64_t archiveSize,
     return directory;
 }
 
-std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archiveSize,
-                                                             const ReadPart& read) {
+std::optional<DirectoryFacts> ReadDirectoryFacts(std::uint64_t archiveSize, const ReadPart& read) {
     const auto directory = FindCentralDirectory(archiveSize, read);
     // Every record takes at least its fixed part.
     if (!directory || directory->entries > directory->size / kCentralFixedSize)
         return std::nullopt;
-    std::vector<std::uint64_t> offsets;
+    DirectoryFacts facts;
+    std::vector<std::uint64_t>& offsets = facts.localHeaders;
     offsets.reserve(static_cast<std::size_t>(directory->entries));
     std::uint64_t pieceStart = directory->offset;
     std::string piece;
@@ -169,11 +172,37 @@ std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archi
         if (!offset || *offset >= archiveSize)
             return std::nullopt;
         offsets.push_back(*offset);
+        const std::string_view name =
+            std::string_view(piece).substr(at + kCentralFixedSize, ZipField(piece, at + 28, 2));
+        if (name.find('\0') != std::string_view::npos)
+            facts.namesWithNul.emplace(i, std::string(name));
         at += recordSize;
     }
     if (pieceStart + at != end)
         return std::nullopt;
-    return offsets;
+    return facts;
+}
+
+std::optional<DirectoryFacts> DirectoryFactsOfFile(const std::string& host) {
+    const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<DirectoryFacts> facts;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        const auto size = static_cast<std::uint64_t>(info.st_size);
+        facts = ReadDirectoryFacts(size, FilePartReader(fd, size));
+    }
+    close(fd);
+    return facts;
+}
+
+std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archiveSize,
+                                                             const ReadPart& read) {
+    auto facts = ReadDirectoryFacts(archiveSize, read);
+    if (!facts)
+        return std::nullopt;
+    return std::move(facts->localHeaders);
 }
 
 } // namespace rk::tools

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,8 +36,22 @@ ReadPart FilePartReader(int fd, std::uint64_t size);
 std::optional<CentralDirectory> FindCentralDirectory(std::uint64_t archiveSize,
                                                      const ReadPart& read);
 
-// The offset of each entry's local header, in the order of the central
-// directory (the order of libzip's indexes), read a piece at a time.
+// What the central directory tells beside libzip, in the order of its
+// records (the order of libzip's indexes): where each entry's local header
+// lies, and the whole stored names of the entries whose name holds a NUL
+// byte (libzip gives such a name cut at the NUL).
+struct DirectoryFacts {
+    std::vector<std::uint64_t> localHeaders;
+    std::map<std::uint64_t, std::string> namesWithNul; // by index
+};
+
+// Reads the central directory a piece at a time.
+std::optional<DirectoryFacts> ReadDirectoryFacts(std::uint64_t archiveSize, const ReadPart& read);
+
+// The same for the archive file at `host`; nothing when it cannot be read.
+std::optional<DirectoryFacts> DirectoryFactsOfFile(const std::string& host);
+
+// The offset of each entry's local header (ReadDirectoryFacts' localHeaders).
 std::optional<std::vector<std::uint64_t>> LocalHeaderOffsets(std::uint64_t archiveSize,
                                                              const ReadPart& read);
 

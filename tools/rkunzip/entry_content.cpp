@@ -39,16 +39,16 @@ constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_C
 
 } // namespace
 
-SharedArchive::SharedArchive(zip_t* archive, const std::string& host) : archive_(archive) {
+SharedArchive::SharedArchive(zip_t* archive, const std::string& host,
+                             const std::vector<std::uint64_t>& localHeaders)
+    : archive_(archive), localHeaders_(localHeaders) {
     fd_ = open(host.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat info {};
     if (fd_ < 0 || fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode))
         return;
     size_ = static_cast<std::uint64_t>(info.st_size);
-    auto offsets = LocalHeaderOffsets(size_, FilePartReader(fd_, size_));
     const zip_int64_t count = zip_get_num_entries(archive, 0);
-    if (offsets && count >= 0 && offsets->size() == static_cast<std::uint64_t>(count))
-        localHeaders_ = std::move(*offsets);
+    useHeaders_ = count >= 0 && localHeaders_.size() == static_cast<std::uint64_t>(count);
 }
 
 SharedArchive::~SharedArchive() {
@@ -57,7 +57,7 @@ SharedArchive::~SharedArchive() {
 }
 
 std::optional<std::uint64_t> SharedArchive::LocalHeader(zip_uint64_t index) const {
-    if (index >= localHeaders_.size())
+    if (!useHeaders_ || index >= localHeaders_.size())
         return std::nullopt;
     return localHeaders_[static_cast<std::size_t>(index)];
 }
@@ -203,6 +203,44 @@ void EntryContent::Close() {
         reader_ = nullptr;
     }
     whole_ = false;
+}
+
+} // namespace rk::tools
+
+namespace rk::tools {
+
+namespace {
+
+constexpr zip_uint64_t kLongestLinkTarget = 4096;
+
+} // namespace
+
+bool ReadLinkTarget(EntryContent& content, zip_uint64_t index, zip_uint64_t size,
+                    std::string& target, std::string& problem) {
+    if (size > kLongestLinkTarget) {
+        problem = "link target too long";
+        return false;
+    }
+    if (!content.Open(index, problem))
+        return false;
+    target.assign(static_cast<size_t>(size), '\0');
+    std::size_t got = 0;
+    while (got < target.size()) {
+        const std::int64_t n = content.Read(target.data() + got, target.size() - got, problem);
+        if (n <= 0) {
+            if (n == 0)
+                problem = "short read";
+            content.Close();
+            return false;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    content.Close();
+    if (target.empty() || target.find('\0') != std::string::npos) {
+        problem = "not a valid link target";
+        return false;
+    }
+    return true;
 }
 
 } // namespace rk::tools

@@ -21,8 +21,10 @@ namespace rk::tools {
 class SharedArchive {
   public:
     // `host` is the archive's file, opened once more for reading entries'
-    // data beside libzip.
-    SharedArchive(zip_t* archive, const std::string& host);
+    // data beside libzip at `localHeaders` (as the central directory gives
+    // them; empty when it could not be read without libzip).
+    SharedArchive(zip_t* archive, const std::string& host,
+                  const std::vector<std::uint64_t>& localHeaders);
     ~SharedArchive();
     SharedArchive(const SharedArchive&) = delete;
     SharedArchive& operator=(const SharedArchive&) = delete;
@@ -44,7 +46,8 @@ class SharedArchive {
     std::mutex mutex_;
     int fd_ = -1;
     std::uint64_t size_ = 0;
-    std::vector<std::uint64_t> localHeaders_;
+    const std::vector<std::uint64_t>& localHeaders_;
+    bool useHeaders_ = false;
 };
 
 // One worker's reader; opened for one entry at a time, its buffers kept for
@@ -81,6 +84,11 @@ class EntryContent {
     std::vector<unsigned char> content_;
     std::size_t given_ = 0;
 };
+
+// Reads the target of the link entry `index` of `size` bytes; false (and
+// `problem`) when it cannot be read or is no valid target.
+bool ReadLinkTarget(EntryContent& content, zip_uint64_t index, zip_uint64_t size,
+                    std::string& target, std::string& problem);
 
 // Entries up to this size, stored and compressed, are taken out whole.
 inline constexpr std::uint64_t kLargestTakenWhole = 1024 * 1024;

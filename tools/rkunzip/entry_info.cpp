@@ -1,34 +1,47 @@
 #include "tools/rkunzip/entry_info.h"
 
+#include "tools/common/dos_bits.h"
 #include "tools/common/zip_format.h"
+#include "tools/rkunzip/entry_times.h"
 
 #include <sys/stat.h>
+#include <vector>
 
 namespace rk::tools {
 
 namespace {
 
-constexpr zip_uint16_t kExtendedTimestampId = zip_format::kExtendedTimestampId;
+bool IsTimeField(zip_uint16_t id) {
+    return id == zip_format::kExtendedTimestampId || id == kInfoZipUnixOldId ||
+           id == kPkwareUnixId || id == kNtfsId;
+}
 
-bool ExtendedMtime(zip_t* archive, zip_uint64_t index, std::int64_t& mtime) {
+// The extra fields of the entry that may hold its time, in their order:
+// those of the central directory, or of the local header when the central
+// directory has none (the local header is read only then).
+std::vector<ExtraField> TimeFields(zip_t* archive, zip_uint64_t index) {
+    std::vector<ExtraField> fields;
     for (zip_flags_t where : {ZIP_FL_CENTRAL, ZIP_FL_LOCAL}) {
-        zip_uint16_t length = 0;
-        const zip_uint8_t* data =
-            zip_file_extra_field_get_by_id(archive, index, kExtendedTimestampId, 0, &length, where);
-        if (data != nullptr && length >= 5 && (data[0] & 1) != 0) {
-            mtime = static_cast<std::int64_t>(static_cast<std::uint32_t>(data[1]) |
-                                              static_cast<std::uint32_t>(data[2]) << 8 |
-                                              static_cast<std::uint32_t>(data[3]) << 16 |
-                                              static_cast<std::uint32_t>(data[4]) << 24);
-            return true;
+        const zip_int16_t count = zip_file_extra_fields_count(archive, index, where);
+        for (zip_int16_t i = 0; i < count; ++i) {
+            zip_uint16_t id = 0;
+            zip_uint16_t length = 0;
+            const zip_uint8_t* data = zip_file_extra_field_get(
+                archive, index, static_cast<zip_uint16_t>(i), &id, &length, where);
+            if (data != nullptr && IsTimeField(id))
+                fields.push_back(
+                    {id, std::string_view(reinterpret_cast<const char*>(data), length)});
         }
+        if (!fields.empty())
+            break;
     }
-    return false;
+    return fields;
 }
 
 } // namespace
 
-bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
+bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info,
+                   const NamesWithNul* namesWithNul) {
     info = EntryInfo{};
     info.index = index;
     zip_uint8_t opsys = 0;
@@ -44,6 +57,15 @@ bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
     if (name == nullptr)
         return false;
     info.name = name;
+    if (namesWithNul != nullptr && !namesWithNul->empty()) {
+        if (const auto whole = namesWithNul->find(index); whole != namesWithNul->end()) {
+            info.name = whole->second;
+            info.nulInName = true;
+        }
+    }
+    // A name from DOS or Windows that already uses "/" keeps its "\" as a
+    // byte of the name: it is the second byte of many Shift-JIS characters.
+    info.backslashSeparates = !info.madeOnUnix && info.name.find('/') == std::string::npos;
     if (haveAttributes) {
         info.dosBits = attributes & 0xff;
         const auto unixMode = static_cast<mode_t>(attributes >> 16);
@@ -56,14 +78,19 @@ bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
                 info.kind = EntryKind::Folder;
         }
     }
+    // Some DOS and Windows writers mark a folder by its attribute alone,
+    // without a "/" at the end of its name.
+    if (!info.hasMode && (info.dosBits & kDosDirectory) != 0)
+        info.kind = EntryKind::Folder;
     const char last = info.name.empty() ? '\0' : info.name.back();
-    if (last == '/' || (last == '\\' && !info.madeOnUnix))
+    if (last == '/' || (last == '\\' && info.backslashSeparates))
         info.kind = EntryKind::Folder;
     return true;
 }
 
-bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
-    if (!ReadEntryName(archive, index, info))
+bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info,
+                   const NamesWithNul* namesWithNul) {
+    if (!ReadEntryName(archive, index, info, namesWithNul))
         return false;
     zip_stat_t st;
     zip_stat_init(&st);
@@ -72,7 +99,8 @@ bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info) {
     info.size = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : 0;
     if ((st.valid & ZIP_STAT_MTIME) != 0)
         info.mtime = static_cast<std::int64_t>(st.mtime);
-    ExtendedMtime(archive, index, info.mtime);
+    if (const auto exact = ExtraFieldMtime(TimeFields(archive, index), info.mtime))
+        info.mtime = *exact;
     return true;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // What rkunzip needs to know of one archive entry: its name, kind, Unix mode
-// and DOS attribute bits, and its modification time (from the extended
-// timestamp field when present, else the DOS time).
+// and DOS attribute bits, and its modification time (from the extra fields
+// that hold a UTC time when present, else the DOS time).
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <sys/types.h>
 #include <zip.h>
@@ -17,6 +18,10 @@ struct EntryInfo {
     // The stored bytes for archives made on Unix, else UTF-8.
     std::string name;
     bool madeOnUnix = false;
+    // "\\" separates folders too: made on DOS or Windows, no "/" in the name.
+    bool backslashSeparates = false;
+    // The stored name holds a NUL byte (`name` is then the whole name).
+    bool nulInName = false;
     EntryKind kind = EntryKind::File;
     bool hasMode = false;
     mode_t mode = 0; // permission bits, when the archive recorded them
@@ -25,11 +30,17 @@ struct EntryInfo {
     zip_uint64_t size = 0;
 };
 
+// The whole stored names holding a NUL byte, by index (DirectoryFacts).
+using NamesWithNul = std::map<std::uint64_t, std::string>;
+
 // False when the entry cannot be read from the central directory.
-bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info);
+// `namesWithNul` gives the whole names libzip cuts at a NUL byte.
+bool ReadEntryInfo(zip_t* archive, zip_uint64_t index, EntryInfo& info,
+                   const NamesWithNul* namesWithNul = nullptr);
 
 // Only the name, kind, mode and DOS bits (size and time left at 0), which is
 // all a listing needs.
-bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info);
+bool ReadEntryName(zip_t* archive, zip_uint64_t index, EntryInfo& info,
+                   const NamesWithNul* namesWithNul = nullptr);
 
 } // namespace rk::tools

@@ -4,6 +4,7 @@
 #include "tools/common/stored_names.h"
 #include "tools/rkunzip/entry_content.h"
 #include "tools/rkunzip/entry_info.h"
+#include "tools/rkunzip/entry_plan.h"
 #include "tools/rkunzip/files_in_flight.h"
 
 #include <algorithm>
@@ -15,8 +16,6 @@
 namespace rk::tools {
 
 namespace {
-
-constexpr zip_uint64_t kLongestLinkTarget = 4096;
 
 mode_t CurrentUmask() {
     const mode_t mask = umask(0);
@@ -41,44 +40,6 @@ FileAttributes AttributesFor(const EntryInfo& info, const UnzipCommand& command,
     return attributes;
 }
 
-bool ReadLinkTarget(EntryContent& content, const EntryInfo& info, std::string& target,
-                    std::string& problem) {
-    if (info.size > kLongestLinkTarget) {
-        problem = "link target too long";
-        return false;
-    }
-    if (!content.Open(info.index, problem))
-        return false;
-    target.assign(static_cast<size_t>(info.size), '\0');
-    std::size_t got = 0;
-    while (got < target.size()) {
-        const std::int64_t n = content.Read(target.data() + got, target.size() - got, problem);
-        if (n <= 0) {
-            if (n == 0)
-                problem = "short read";
-            content.Close();
-            return false;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    content.Close();
-    if (target.empty() || target.find('\0') != std::string::npos) {
-        problem = "not a valid link target";
-        return false;
-    }
-    return true;
-}
-
-// Kept for every entry, so small: messages are few and kept apart.
-constexpr std::uint32_t kNoProblem = 0xffffffffu;
-
-// One entry to extract (read again by the worker that takes it), or the
-// message saying why it is not.
-struct Planned {
-    zip_uint64_t index = 0;
-    std::uint32_t problem = kNoProblem; // among the planning's problems
-};
-
 // What became of one planned entry.
 enum class Outcome : unsigned char { Skipped, Written, Kept, Failed };
 
@@ -87,44 +48,10 @@ struct Done {
     std::string problem;
 };
 
-// Whether an entry read from the archive is to be extracted: false when it
-// is not, true when it is or when `problem` says why it cannot be.
-bool ChooseEntry(const EntryInfo& info, const UnzipCommand& command,
-                 const EntrySelection& selection, CheckedName& checked, std::string& problem) {
-    if (info.kind != EntryKind::Folder && !selection.Selects(info.name, !info.madeOnUnix))
-        return false;
-    if (info.kind == EntryKind::Folder &&
-        (!command.recreateFolders || !selection.SelectsFolder(info.name, !info.madeOnUnix)))
-        return false;
-    checked = CheckEntryName(info.name, !info.madeOnUnix);
-    if (!checked.refusal.empty()) {
-        problem = "refused '" + info.name + "': " + checked.refusal;
-        return true;
-    }
-    return !checked.components.empty();
-}
-
-// Reads entry `index`; false (and `problem`) when it cannot be read.
-bool ReadPlannedEntry(zip_t* archive, zip_uint64_t index, EntryInfo& info, std::string& problem) {
-    if (ReadEntryInfo(archive, index, info))
-        return true;
-    problem = "can't read entry " + std::to_string(index) + ": " + zip_strerror(archive);
-    return false;
-}
-
-// Reads entry `index` and checks its name: false when it is not to be
-// extracted, true when it is or when `problem` says why it cannot be.
-bool PlanEntry(zip_t* archive, zip_uint64_t index, const UnzipCommand& command,
-               const EntrySelection& selection, EntryInfo& info, CheckedName& checked,
-               std::string& problem) {
-    return !ReadPlannedEntry(archive, index, info, problem) ||
-           ChooseEntry(info, command, selection, checked, problem);
-}
-
 // Extracts one planned entry through the worker's reader and folder cache.
 Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t index,
-                const UnzipCommand& command, const EntrySelection& selection, mode_t mask,
-                Destination& destination) {
+                const UnzipCommand& command, const EntrySelection& selection,
+                const NamesWithNul& namesWithNul, mode_t mask, Destination& destination) {
     Done done;
     EntryInfo info;
     CheckedName checked;
@@ -134,7 +61,7 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
         // Only reading the entry needs the archive; the rest goes on beside
         // the other worker.
         auto lock = archive.Lock();
-        read = ReadPlannedEntry(archive.get(), index, info, problem);
+        read = ReadPlannedEntry(archive.get(), index, info, namesWithNul, problem);
     }
     if (read && !ChooseEntry(info, command, selection, checked, problem))
         return done;
@@ -176,7 +103,7 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
     PlaceResult result = PlaceResult::Failed;
     if (info.kind == EntryKind::Link) {
         std::string target;
-        if (ReadLinkTarget(content, info, target, problem))
+        if (ReadLinkTarget(content, info.index, info.size, target, problem))
             result = destination.MakeLink(folder, name, target, info.mtime, command.replaceExisting,
                                           problem);
         if (result == PlaceResult::Written)
@@ -208,121 +135,21 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
     return done;
 }
 
-// Tells whether the entries may be extracted in any order: none of them
-// depends on another when there are no links (an entry could go through one
-// made before it) and no path is written twice or both as a file and as a
-// folder (the first in the archive wins). Paths are compared by their hash:
-// two that meet by chance only cost the second worker.
-class OrderCheck {
-  public:
-    explicit OrderCheck(bool recreateFolders) : recreateFolders_(recreateFolders) {}
-
-    void Add(EntryKind kind, const std::vector<std::string>& components) {
-        if (kind == EntryKind::Link) {
-            free_ = false;
-            return;
-        }
-        const bool folder = kind == EntryKind::Folder;
-        const size_t first = recreateFolders_ || folder ? 0 : components.size() - 1;
-        path_.clear();
-        for (size_t i = first; i + 1 < components.size(); ++i) {
-            path_ += components[i];
-            path_ += '/';
-        }
-        if (path_ != parent_) {
-            // Every folder on the way, once for a run of entries sharing it.
-            for (size_t end = path_.find('/'); end != std::string::npos;
-                 end = path_.find('/', end + 1))
-                folders_.push_back(Hash(std::string_view(path_).substr(0, end)));
-            parent_ = path_;
-        }
-        path_ += components.back();
-        (folder ? folders_ : files_).push_back(Hash(path_));
-    }
-
-    // Asked once: the paths are let go, as the extraction does not need them.
-    bool Free() {
-        const bool free = free_ && NoPathMet();
-        files_ = {};
-        folders_ = {};
-        return free;
-    }
-
-  private:
-    static std::size_t Hash(std::string_view path) { return std::hash<std::string_view>{}(path); }
-
-    bool NoPathMet() {
-        std::sort(files_.begin(), files_.end());
-        if (std::adjacent_find(files_.begin(), files_.end()) != files_.end())
-            return false;
-        std::sort(folders_.begin(), folders_.end());
-        for (const std::size_t file : files_)
-            if (std::binary_search(folders_.begin(), folders_.end(), file))
-                return false;
-        return true;
-    }
-
-    bool recreateFolders_;
-    bool free_ = true;
-    std::string path_;
-    std::string parent_;
-    std::vector<std::size_t> files_;
-    std::vector<std::size_t> folders_;
-};
-
-// The path below the destination that Destination records for these
-// components.
-std::string FolderPath(const std::vector<std::string>& components) {
-    std::string path;
-    for (const auto& part : components) {
-        path += '/';
-        path += part;
-    }
-    return path;
-}
-
 // Below this many entries a second worker costs more than it saves.
 constexpr size_t kFewestForTwoWorkers = 64;
 
 } // namespace
 
 ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
-                          const UnzipCommand& command, const EntrySelection& selection,
-                          Destination& destination) {
+                          const DirectoryFacts& facts, const UnzipCommand& command,
+                          const EntrySelection& selection, Destination& destination) {
     ExtractionOutcome outcome;
     const mode_t mask = CurrentUmask();
     // Extracting newest first, a path that is a file or link now shadows
     // what older archives hold below it.
     destination.KeepExisting(!command.replaceExisting);
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    std::vector<Planned> planned;
-    std::vector<std::string> planProblems;
-    OrderCheck order(command.recreateFolders);
-    size_t work = 0;
-    EntryInfo info;
-    CheckedName checked;
-    // Set once every file is in place; the first entry for a folder wins.
-    FolderEntries folderEntries;
-    planned.reserve(count > 0 ? static_cast<size_t>(count) : 0);
-    std::string problem;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        Planned entry;
-        entry.index = static_cast<zip_uint64_t>(i);
-        problem.clear();
-        if (!PlanEntry(archive, entry.index, command, selection, info, checked, problem))
-            continue;
-        if (!problem.empty()) {
-            entry.problem = static_cast<std::uint32_t>(planProblems.size());
-            planProblems.push_back(std::move(problem));
-        } else {
-            order.Add(info.kind, checked.components);
-            ++work;
-            if (info.kind == EntryKind::Folder)
-                folderEntries.emplace(FolderPath(checked.components),
-                                      FolderMetadata{info.hasMode, info.mode, info.mtime});
-        }
-        planned.push_back(std::move(entry));
-    }
+    EntryPlan plan = PlanEntries(archive, command, selection, facts.namesWithNul);
+    std::vector<PlannedEntry>& planned = plan.entries;
 
     // One outcome per entry; each worker's messages in the order of its
     // entries, one per failed entry.
@@ -331,11 +158,11 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     // Two workers, each with its own reader and folders, share the entries
     // (and the one open archive) when the order they are written in cannot
     // matter.
-    SharedArchive shared(archive, archiveHost);
+    SharedArchive shared(archive, archiveHost, facts.localHeaders);
     size_t split = planned.size();
     Destination secondDestination;
-    const bool anyOrder = order.Free();
-    if (work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 && anyOrder) {
+    if (plan.work >= kFewestForTwoWorkers && std::thread::hardware_concurrency() >= 2 &&
+        plan.anyOrder) {
         std::string ignored;
         if (secondDestination.OpenBeside(destination, ignored, kMostWorkers - 1)) {
             secondDestination.KeepExisting(!command.replaceExisting);
@@ -347,8 +174,8 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
         for (size_t i = from; i < to; ++i) {
             if (planned[i].problem != kNoProblem)
                 continue;
-            Done done =
-                ExtractOne(content, shared, planned[i].index, command, selection, mask, into);
+            Done done = ExtractOne(content, shared, planned[i].index, command, selection,
+                                   facts.namesWithNul, mask, into);
             outcomes[i] = done.outcome;
             if (done.outcome == Outcome::Failed)
                 failed.push_back(std::move(done.problem));
@@ -363,12 +190,12 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
         run(destination, 0, planned.size(), failures[0]);
     }
     std::vector<std::string> folderProblems =
-        destination.SetFolderMetadata(folderEntries, !command.replaceExisting);
+        destination.SetFolderMetadata(plan.folderEntries, !command.replaceExisting);
 
     std::size_t nextFailure[2] = {0, 0};
     for (size_t i = 0; i < planned.size(); ++i) {
         if (planned[i].problem != kNoProblem) {
-            outcome.problems.push_back(std::move(planProblems[planned[i].problem]));
+            outcome.problems.push_back(std::move(plan.problems[planned[i].problem]));
             continue;
         }
         switch (outcomes[i]) {

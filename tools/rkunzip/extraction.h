@@ -2,6 +2,7 @@
 // Extracts the selected entries of an open archive below the destination.
 
 #include "tools/common/command_line.h"
+#include "tools/rkunzip/central_directory.h"
 #include "tools/rkunzip/entry_selection.h"
 #include "tools/rkunzip/safe_output.h"
 
@@ -20,9 +21,10 @@ struct ExtractionOutcome {
 
 // The entries may be shared between two workers, which read them through
 // the one archive handle, and small ones straight from the archive file at
-// `archiveHost`.
+// `archiveHost` where `facts` (its central directory read beside libzip)
+// says they lie.
 ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
-                          const UnzipCommand& command, const EntrySelection& selection,
-                          Destination& destination);
+                          const DirectoryFacts& facts, const UnzipCommand& command,
+                          const EntrySelection& selection, Destination& destination);
 
 } // namespace rk::tools

@@ -5,15 +5,16 @@
 
 namespace rk::tools {
 
-std::string ListingText(zip_t* archive) {
+// An entry without a name cannot be picked: the restore names it instead.
+std::string ListingText(zip_t* archive, const NamesWithNul* namesWithNul) {
     std::string text;
     EntryInfo info;
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     for (zip_int64_t i = 0; i < count; ++i) {
-        if (!ReadEntryName(archive, static_cast<zip_uint64_t>(i), info) ||
-            info.kind == EntryKind::Folder)
+        if (!ReadEntryName(archive, static_cast<zip_uint64_t>(i), info, namesWithNul) ||
+            info.kind == EntryKind::Folder || info.name.empty())
             continue;
-        text += ListingLine(info.name, !info.madeOnUnix);
+        text += ListingLine(info.name, info.backslashSeparates);
         text += "\r\n";
     }
     return text;

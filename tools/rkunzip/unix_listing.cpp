@@ -1,5 +1,6 @@
 #include "tools/rkunzip/unix_listing.h"
 
+#include "tools/common/dos_bits.h"
 #include "tools/common/stored_names.h"
 #include "tools/common/zip_format.h"
 #include "tools/rkunzip/central_directory.h"
@@ -38,13 +39,16 @@ std::optional<std::string> ListingOf(std::uint64_t archiveSize, const ReadPart& 
                                        ZipField(records, at + 32, 2);
         if (records.size() - at < recordSize)
             return std::nullopt;
-        const auto mode = static_cast<mode_t>(ZipField(records, at + 38, 4) >> 16);
-        std::string_view name = records.substr(at + kCentralFixedSize, nameLength);
-        // Names are read as C strings, up to a NUL byte.
-        name = name.substr(0, name.find('\0'));
+        const auto attributes = static_cast<std::uint32_t>(ZipField(records, at + 38, 4));
+        const auto mode = static_cast<mode_t>(attributes >> 16);
+        // A name holding a NUL byte is listed whole, in its escaped form.
+        const std::string_view name = records.substr(at + kCentralFixedSize, nameLength);
         at += recordSize;
-        const bool folder = (mode != 0 && S_ISDIR(mode)) || (!name.empty() && name.back() == '/');
-        if (folder)
+        const bool folder = (mode != 0 && S_ISDIR(mode)) ||
+                            (mode == 0 && (attributes & kDosDirectory) != 0) ||
+                            (!name.empty() && name.back() == '/');
+        // An entry without a name cannot be picked: the restore names it.
+        if (folder || name.empty())
             continue;
         text += ListingLine(name, false);
         text += "\r\n";

@@ -6,6 +6,8 @@
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
 #include "tools/common/stop_signals.h"
+#include "tools/rkunzip/archive_test.h"
+#include "tools/rkunzip/central_directory.h"
 #include "tools/rkunzip/entry_selection.h"
 #include "tools/rkunzip/extraction.h"
 #include "tools/rkunzip/files_in_flight.h"
@@ -76,40 +78,6 @@ int WriteListing(const std::string& text, const std::string& listingWindows) {
     return kExitFailed;
 }
 
-// Reads every entry to its end: libzip checks the size and the CRC there.
-int TestArchive(zip_t* archive, const std::string& archiveWindows) {
-    std::vector<char> buffer(256 * 1024);
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
-    std::size_t failed = 0;
-    for (zip_int64_t i = 0; i < count; ++i) {
-        const auto index = static_cast<zip_uint64_t>(i);
-        const char* name = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
-        const std::string shown = name != nullptr ? name : "entry " + std::to_string(i);
-        zip_file_t* reader = zip_fopen_index(archive, index, 0);
-        std::string problem;
-        if (reader == nullptr) {
-            problem = zip_strerror(archive);
-        } else {
-            zip_int64_t n = 0;
-            while ((n = zip_fread(reader, buffer.data(), buffer.size())) > 0) {
-            }
-            if (n < 0)
-                problem = zip_file_strerror(reader);
-            zip_fclose(reader);
-        }
-        if (!problem.empty()) {
-            Report("test of '" + shown + "' failed: " + problem);
-            ++failed;
-        }
-    }
-    if (failed != 0) {
-        Report(std::to_string(failed) + " of the " + std::to_string(count) + " entries of '" +
-               archiveWindows + "' do not read back correctly");
-        return kExitPartial;
-    }
-    return kExitOk;
-}
-
 } // namespace
 
 int RunUnzip(const std::vector<std::string>& args) {
@@ -154,10 +122,13 @@ int RunUnzip(const std::vector<std::string>& args) {
     OpenArchive open;
     if (!OpenForReading(command.archive, open))
         return kExitFailed;
+    // Where the entries lie and their whole names, read beside libzip;
+    // without it entries are read through libzip alone.
+    const DirectoryFacts facts = DirectoryFactsOfFile(open.host).value_or(DirectoryFacts{});
     if (command.listingFile)
-        return WriteListing(ListingText(open.archive), *command.listingFile);
+        return WriteListing(ListingText(open.archive, &facts.namesWithNul), *command.listingFile);
     if (command.test)
-        return TestArchive(open.archive, command.archive);
+        return TestArchive(open.archive, open.host, facts, command.archive);
     if (selectsNothing)
         return kExitOk;
 
@@ -172,7 +143,7 @@ int RunUnzip(const std::vector<std::string>& args) {
         return kExitFailed;
     }
     const ExtractionOutcome outcome =
-        Extract(open.archive, open.host, command, selection, destination);
+        Extract(open.archive, open.host, facts, command, selection, destination);
     for (const auto& problem : outcome.problems)
         Report(problem);
     return outcome.problems.empty() ? kExitOk : kExitPartial;
