@@ -78,7 +78,7 @@ void frmMain::axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item) {
     const std::optional<std::string> host = platform::ToHostPath(shown);
     std::string folder = host ? platform::ToWindowsPathKept(*host) : shown;
     if (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t'))
-        folder = AddBackslash(folder);
+        folder += '\\';
     if (const std::string problem = SourceFolderProblem(folder); !problem.empty()) {
         ui::MsgBox("The folder " + ShownFolder(folder) +
                        " cannot be kept in the backup job's settings: " + problem + ".",

@@ -115,6 +115,17 @@ TEST_F(SourceFolderBackupTest, AFolderEndingInADotKeptAsPlainTextIsNotItsSibling
     ExpectOnlyTheDottedFolderBackedUp("C:\\proj.");
 }
 
+// A folder whose name ends in a space, kept by the editor before a
+// backslash, is backed up as itself beside the folder without the space.
+TEST_F(SourceFolderBackupTest, AFolderEndingInASpaceIsNotItsSibling) {
+    box.write(box.c() / "data " / "spaced.txt", "chosen");
+    box.write(box.c() / "data" / "plain.txt", "its sibling");
+    Folders({"\\\\?\\C:\\data \\"});
+    const RunResult run = Backup();
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"data /", "data /spaced.txt"}));
+}
+
 // Once "proj." is gone, the value the editor keeps names no other folder:
 // the run fails instead of backing up "proj".
 TEST_F(SourceFolderBackupTest, AGoneDottedFolderIsNotReplacedByItsSibling) {
