@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <string_view>
-#include <vector>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rk::tools {
 
