@@ -23,8 +23,20 @@ long long ListedFolderCount(double declared) {
 }
 
 std::string SourceFolderValue(std::string_view jobFolder, long long n) {
-    return ReadSetting("folder" + std::to_string(n), "",
-                       JobSettingsPlace(jobFolder, JobSection::Folders));
+    // Whole: the first 511 characters of a longer path name another folder.
+    return ReadWholeSetting("folder" + std::to_string(n), "",
+                            JobSettingsPlace(jobFolder, JobSection::Folders));
+}
+
+std::string SourceFolderProblem(std::string_view value) {
+    if (value.size() > kLongestSourceFolder)
+        return "its path is " + std::to_string(value.size()) + " characters long; at most " +
+               std::to_string(kLongestSourceFolder) + " can be kept";
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return "its path holds a line break";
+    if (!SettingCanHold(value))
+        return "its path starts or ends with a blank";
+    return {};
 }
 
 void WriteSourceFolders(std::string_view jobFolder, const std::vector<std::string>& values) {

@@ -48,8 +48,16 @@ double DeclaredFolderCount(std::string_view jobFolder);
 // with its own message.
 long long ListedFolderCount(double declared);
 
-// The value of "folderN" (N from 1), empty when absent.
+// The value of "folderN" (N from 1), read whole, empty when absent.
 std::string SourceFolderValue(std::string_view jobFolder, long long n);
+
+// The longest source folder value kept: the longest path Windows text can
+// give.
+inline constexpr std::size_t kLongestSourceFolder = 32767;
+
+// Why `value` cannot be kept as a source folder (it would not read back as
+// the same folder), or empty text when it can.
+std::string SourceFolderProblem(std::string_view value);
 
 // Replaces the section of source folders with these values: "foldercount"
 // written with a leading blank, then "folder1"... in order.

@@ -113,18 +113,18 @@ SectionRanges(const std::vector<std::string>& lines, std::string_view section) {
 }
 
 std::string ReadOrdinary(std::string_view key, std::string_view defaultValue,
-                         const ResolvedPlace& place) {
+                         const ResolvedPlace& place, std::size_t limit = OrdinaryValueLimit) {
     const auto content = platform::ReadFile(place.path);
     if (content) {
         if (const auto found =
                 platform::FindIniEntry(*content, place.section, key, kSettingsRules)) {
             std::string value = TrimBlanks(TrimAtNull(*found));
-            if (value.size() > OrdinaryValueLimit)
-                value.resize(OrdinaryValueLimit);
+            if (value.size() > limit)
+                value.resize(limit);
             return value;
         }
     }
-    return std::string(TrimAtNull(defaultValue.substr(0, OrdinaryValueLimit)));
+    return std::string(TrimAtNull(defaultValue.substr(0, limit)));
 }
 
 void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::string_view> value,
@@ -298,6 +298,17 @@ std::string ReadSetting(std::string_view key, std::string_view defaultValue,
     if (IsExtendedKey(key))
         return ReadExtendedValue(key, defaultValue, place);
     return ReadOrdinary(key, defaultValue, Resolve(place));
+}
+
+std::string ReadWholeSetting(std::string_view key, std::string_view defaultValue,
+                             const SettingsPlace& place) {
+    return ReadOrdinary(key, defaultValue, Resolve(place), std::string_view::npos);
+}
+
+bool SettingCanHold(std::string_view value) {
+    if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+        return false;
+    return TrimBlanks(value) == value;
 }
 
 void WriteSetting(std::optional<std::string_view> key, std::optional<std::string_view> value,

@@ -25,6 +25,16 @@ struct SettingsPlace {
 std::string ReadSetting(std::string_view key, std::string_view defaultValue = {},
                         const SettingsPlace& place = {});
 
+// An ordinary key's value read whole, past the 511 characters ReadSetting
+// gives: for values that name a folder, which a cut value would name
+// another folder by.
+std::string ReadWholeSetting(std::string_view key, std::string_view defaultValue,
+                             const SettingsPlace& place);
+
+// True when `value`, written to an ordinary key, reads back whole as the same
+// text: no line break or NUL in it, no blank (space, tab) at either end.
+bool SettingCanHold(std::string_view value);
+
 // A null key together with a null value deletes the whole section.
 void WriteSetting(std::optional<std::string_view> key, std::optional<std::string_view> value,
                   const SettingsPlace& place = {});

@@ -8,6 +8,7 @@
 #include "core/text.h"
 #include "jobs/frm_main.h"
 #include "jobs/job_store.h"
+#include "platform/drive_map.h"
 #include "ui/file_dialogs.h"
 #include "ui/seam.h"
 #include "ui/shell_open.h"
@@ -16,6 +17,19 @@
 #include <limits>
 
 namespace rk::jobs {
+
+namespace {
+
+// A folder as a message names it: a path too long to read in a message box is
+// shown by its start and its end.
+std::string ShownFolder(const std::string& folder) {
+    constexpr std::size_t kShownEnds = 120;
+    if (folder.size() <= 2 * kShownEnds + 3)
+        return folder;
+    return folder.substr(0, kShownEnds) + "..." + folder.substr(folder.size() - kShownEnds);
+}
+
+} // namespace
 
 void frmMain::ChooseSourceFolders() {
     const std::optional<std::string> name = SelectedJobName();
@@ -53,10 +67,24 @@ void frmMain::ChooseSourceFolders() {
 }
 
 void frmMain::axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item) {
-    const std::string folder =
+    const std::string shown =
         ui::BrowseForFolder(axFolderGatherer, "Select the folder you want to backup");
-    if (folder.empty())
+    if (shown.empty())
         return;
+    // The folder chosen on the host is kept as text that means it alone: a
+    // name ending in a dot or a space ("proj.") is kept after "\\?\", so that
+    // it is never read as its sibling ("proj"), and a trailing blank is kept
+    // before a backslash, which reading the settings would otherwise drop.
+    const std::optional<std::string> host = platform::ToHostPath(shown);
+    std::string folder = host ? platform::ToWindowsPathKept(*host) : shown;
+    if (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t'))
+        folder += '\\';
+    if (const std::string problem = SourceFolderProblem(folder); !problem.empty()) {
+        ui::MsgBox("The folder " + ShownFolder(folder) +
+                       " cannot be kept in the backup job's settings: " + problem + ".",
+                   ui::Buttons::OK, ui::Icon::Exclamation);
+        return;
+    }
     // The job store holds the backups themselves: backing them up again
     // would copy every earlier archive into each new one.
     const std::string chosen = AddBackslash(folder);

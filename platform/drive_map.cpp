@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -101,12 +102,28 @@ struct ParsedPath {
     char drive = 0;     // for Drive
     std::string server; // for Unc: "\\server\share"
     std::vector<std::string> components;
+    // Each component as written, trailing dots and spaces kept (empty for
+    // "." and ".."); "\\?\" paths keep them in `components` too.
+    std::vector<std::string> written;
+    bool literal = false; // a "\\?\X:\" path
+    bool dropped = false; // a name of dots and spaces only was left out
 };
+
+// "\\?\X:\": a drive path whose names are taken as they stand.
+bool IsLiteralDrivePath(std::string_view text) {
+    return text.size() >= 6 && text.substr(0, 4) == kLiteralPrefix &&
+           std::isalpha(static_cast<unsigned char>(text[4])) && text[5] == ':';
+}
 
 ParsedPath Parse(std::string_view text) {
     ParsedPath parsed;
     size_t pos = 0;
-    if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
+    if (IsLiteralDrivePath(text)) {
+        parsed.kind = ParsedPath::Kind::Drive;
+        parsed.literal = true;
+        parsed.drive = static_cast<char>(std::toupper(static_cast<unsigned char>(text[4])));
+        pos = 6;
+    } else if (text.size() >= 2 && IsSeparator(text[0]) && IsSeparator(text[1])) {
         parsed.kind = ParsedPath::Kind::Unc;
         pos = 2;
     } else if (text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) &&
@@ -135,18 +152,32 @@ ParsedPath Parse(std::string_view text) {
     }
     for (size_t i = first; i < raw.size(); ++i) {
         const std::string& component = raw[i];
+        // "." and ".." resolve in every path, so that no text leaves its
+        // drive's root.
+        if (parsed.literal && component != "." && component != "..") {
+            parsed.components.push_back(component);
+            parsed.written.push_back(component);
+            continue;
+        }
         if (component == ".")
             continue;
         if (component == "..") {
-            if (!parsed.components.empty() && parsed.components.back() != "..")
+            if (!parsed.components.empty() && parsed.components.back() != "..") {
                 parsed.components.pop_back();
-            else if (parsed.kind == ParsedPath::Kind::Relative)
+                parsed.written.pop_back();
+            } else if (parsed.kind == ParsedPath::Kind::Relative) {
                 parsed.components.push_back("..");
+                parsed.written.push_back("..");
+            }
             continue;
         }
         std::string trimmed = TrimComponent(component);
-        if (!trimmed.empty())
+        if (!trimmed.empty()) {
             parsed.components.push_back(std::move(trimmed));
+            parsed.written.push_back(component);
+        } else {
+            parsed.dropped = true;
+        }
     }
     return parsed;
 }
@@ -187,7 +218,8 @@ std::string NormalizeWindowsPath(std::string_view windowsPath) {
     const std::string rest = Join(parsed.components, '\\');
     switch (parsed.kind) {
     case ParsedPath::Kind::Drive:
-        return std::string(1, parsed.drive) + ":\\" + rest;
+        return (parsed.literal ? std::string(kLiteralPrefix) : std::string()) +
+               std::string(1, parsed.drive) + ":\\" + rest;
     case ParsedPath::Kind::Unc:
         return rest.empty() ? parsed.server : parsed.server + "\\" + rest;
     case ParsedPath::Kind::Rooted:
@@ -220,13 +252,31 @@ std::optional<std::string> ToHostPath(std::string_view windowsPath) {
     }
     if (!root)
         return std::nullopt;
+    // A name written with trailing dots or spaces is that name when the host
+    // has it (a folder "proj." beside "proj"); only otherwise does it mean
+    // the name without them, as on Windows.
     std::string host = *root;
-    for (const auto& component : parsed.components) {
+    for (size_t i = 0; i < parsed.components.size(); ++i) {
         if (host.back() != '/')
             host += '/';
-        host += component;
+        const std::string& written = parsed.written[i];
+        struct stat info {};
+        if (written != parsed.components[i] && lstat((host + written).c_str(), &info) == 0)
+            host += written;
+        else
+            host += parsed.components[i];
     }
     return host;
+}
+
+std::string ToWindowsPathKept(std::string_view hostPath) {
+    const std::string windows = ToWindowsPath(hostPath);
+    // Compared without the file system: what the text means must not hang
+    // on whether the folder still exists.
+    const ParsedPath parsed = Parse(windows);
+    if (parsed.components == parsed.written && !parsed.dropped)
+        return windows;
+    return std::string(kLiteralPrefix) + windows;
 }
 
 std::string ToWindowsPath(std::string_view hostPath) {

@@ -27,6 +27,44 @@ TEST(JobFiles, FolderCountsAsEachReaderTakesThem) {
         EXPECT_EQ(ListedFolderCount(c.declared), c.listed) << c.declared;
 }
 
+// A folder value is read whole: its first 511 characters name another
+// folder. Every other setting keeps the cut.
+TEST(JobFiles, AFolderValueIsReadWhole) {
+    test::Sandbox box;
+    fs::create_directories(box.c() / "Store" / "Long");
+    JobStoreFolder = "C:\\Store\\";
+    const std::string job = JobFolderOf("Long");
+    std::string folder = "C:";
+    while (folder.size() < 600)
+        folder += "\\" + std::string(40, 'd');
+    WriteSourceFolders(job, {folder, "C:\\Short"});
+    WriteSetting("note", folder, JobSettingsPlace(job, JobSection::Settings));
+    EXPECT_EQ(SourceFolderValue(job, 1), folder);
+    EXPECT_EQ(SourceFolderValue(job, 2), "C:\\Short");
+    EXPECT_EQ(ReadSetting("note", "", JobSettingsPlace(job, JobSection::Settings)),
+              folder.substr(0, 511));
+    EXPECT_EQ(ReadWholeSetting("note", "", JobSettingsPlace(job, JobSection::Settings)), folder);
+    EXPECT_EQ(ReadWholeSetting("absent", "fallback", JobSettingsPlace(job, JobSection::Settings)),
+              "fallback");
+}
+
+// What the settings could not give back as written is refused as a source
+// folder, with the reason.
+TEST(JobFiles, AFolderTheSettingsCannotHoldIsNamedWithItsReason) {
+    EXPECT_EQ(SourceFolderProblem("C:\\Data"), "");
+    EXPECT_EQ(SourceFolderProblem("\\\\?\\C:\\proj \\"), "");
+    EXPECT_EQ(SourceFolderProblem("C:\\" + std::string(32764, 'x')), "");
+    EXPECT_EQ(SourceFolderProblem("C:\\" + std::string(32765, 'x')),
+              "its path is 32768 characters long; at most 32767 can be kept");
+    EXPECT_EQ(SourceFolderProblem("C:\\a\nb"), "its path holds a line break");
+    EXPECT_EQ(SourceFolderProblem("C:\\a\rb"), "its path holds a line break");
+    EXPECT_EQ(SourceFolderProblem(std::string("C:\\a\0b", 6)), "its path holds a line break");
+    EXPECT_EQ(SourceFolderProblem("C:\\proj "), "its path starts or ends with a blank");
+    EXPECT_EQ(SourceFolderProblem("C:\\proj\t"), "its path starts or ends with a blank");
+    EXPECT_TRUE(SettingCanHold("a = b"));
+    EXPECT_FALSE(SettingCanHold(" a"));
+}
+
 TEST(JobFiles, SourceFoldersAreWrittenAndReadBackInTheJobsSettingsFile) {
     test::Sandbox box;
     fs::create_directories(box.c() / "Store" / "Weekly");

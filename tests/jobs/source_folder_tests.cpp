@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QKeyEvent>
 
+#include <algorithm>
+
 namespace rk::test {
 namespace {
 
@@ -171,6 +173,77 @@ TEST_F(MainWindowTest, AFolderAlreadyListedIsRefused) {
     EXPECT_EQ(seam.Calls()[2].icon, ui::Icon::Exclamation);
     EXPECT_NE(JobSettings("Weekly").find("folder2=C:\\Two\r\nfolder3=C:\\Three"),
               std::string::npos);
+}
+
+// A chosen folder whose name ends in a dot or a space is kept as text that
+// names it alone, never its sibling; a 600-character folder is kept and read
+// back whole.
+TEST_F(MainWindowTest, ChosenFoldersAreKeptAsThemselves) {
+    Job("Weekly", "[settings]\r\ncreated=today\r\n");
+    fs::create_directories(sandbox.c() / "proj");
+    fs::create_directories(sandbox.c() / "proj.");
+    fs::create_directories(sandbox.c() / "trailing ");
+    std::string deep;
+    while (deep.size() < 597)
+        deep += (deep.empty() ? "" : "/") + std::string(39, 'd');
+    deep.resize(597);
+    fs::create_directories(sandbox.c() / deep);
+    std::string deepWindows = "C:\\" + deep;
+    std::replace(deepWindows.begin(), deepWindows.end(), '/', '\\');
+    const auto window = Open();
+    Select(*window, "Weekly");
+    seam.AnswerForm([&](QDialog& form) {
+        for (int add = 0; add < 4; ++add)
+            Editor(form).cmdAdd->click();
+        Editor(form).cmdOK->click();
+    });
+    for (const std::string folder : {"proj.", "proj", "trailing "})
+        seam.AnswerFolder((sandbox.c() / folder).string());
+    seam.AnswerFolder((sandbox.c() / deep).string());
+    window->cmdChooseSource->click();
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_EQ(JobSettings("Weekly"),
+              "[settings]\r\ncreated=today\r\n[folders]\r\nfoldercount= 4\r\n"
+              "folder1=\\\\?\\C:\\proj.\r\nfolder2=C:\\proj\r\n"
+              "folder3=\\\\?\\C:\\trailing \\\r\nfolder4=" +
+                  deepWindows + "\r\n");
+
+    // Opened again, the editor shows each folder as kept, the long one whole.
+    std::vector<std::string> shown;
+    seam.AnswerForm([&](QDialog& form) {
+        shown = Shown(Editor(form));
+        Editor(form).cmdCancel->click();
+    });
+    window->cmdChooseSource->click();
+    EXPECT_EQ(shown, (std::vector<std::string>{"\\\\?\\C:\\proj.", "C:\\proj",
+                                               "\\\\?\\C:\\trailing \\", deepWindows}));
+}
+
+// A folder whose path the job's settings cannot hold (a line break in its
+// name) is refused with the reason; the list stays as it was.
+TEST_F(MainWindowTest, AFolderTheSettingsCannotHoldIsRefused) {
+    Job("Weekly", kFourFolders);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    std::vector<std::string> shown;
+    seam.AnswerForm([&](QDialog& form) {
+        Editor(form).cmdAdd->click();
+        shown = Shown(Editor(form));
+        Editor(form).cmdOK->click();
+    });
+    fs::create_directories(sandbox.c() / "two\nlines");
+    seam.AnswerFolder((sandbox.c() / "two\nlines").string());
+    seam.AnswerMessage(ui::Answer::OK);
+    window->cmdChooseSource->click();
+    EXPECT_EQ(seam.Problems(), "");
+    ASSERT_EQ(seam.Calls().size(), 3u);
+    EXPECT_EQ(seam.Calls()[2].text, "The folder C:\\two\nlines cannot be kept in the backup job's "
+                                    "settings: its path holds a line break.");
+    EXPECT_EQ(seam.Calls()[2].icon, ui::Icon::Exclamation);
+    EXPECT_EQ(shown, (std::vector<std::string>{"C:\\One", "C:\\Two", "C:\\Three", "C:\\Four"}));
+    const std::string settings = JobSettings("Weekly");
+    EXPECT_NE(settings.find("foldercount= 4\r\n"), std::string::npos) << settings;
+    EXPECT_EQ(settings.find("two"), std::string::npos) << settings;
 }
 
 TEST_F(MainWindowTest, AcceptedWithThreeFoldersWritesALeadingSpaceAndDropsFolder4) {

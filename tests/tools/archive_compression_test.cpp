@@ -4,6 +4,8 @@
 
 #include "tool_fixture.h"
 
+#include "tools/rkzip/compression_choice.h"
+
 #include <map>
 #include <random>
 #include <sstream>
@@ -49,6 +51,19 @@ class ArchiveCompression : public ToolTest {
                 methods[name] = method;
         }
         return methods;
+    }
+
+    // The sizes of rkzip's archive and of Info-ZIP's "zip -6" of the same
+    // files, each made of the folder Data; both archives are sound.
+    std::pair<std::uintmax_t, std::uintmax_t> SizeAgainstInfoZip(const std::string& name) const {
+        const RunResult run = Zip({"-a", "-p", "-r", "C:\\Backups\\" + name, "C:\\Data\\*.*"});
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_TRUE(IsSound(C("Backups/" + name)));
+        const fs::path theirs = C("Backups/infozip-" + name);
+        const RunResult peer = rk::test::Run(
+            {"/usr/bin/zip", "-q", "-r", "-6", "-X", theirs.string(), "."}, {}, C("Data"));
+        EXPECT_EQ(peer.exitCode, 0) << peer.err;
+        return {fs::file_size(C("Backups/" + name)), fs::file_size(theirs)};
     }
 
     // Extracts the archive with Info-ZIP's unzip into a fresh folder.
@@ -188,6 +203,99 @@ TEST_F(ArchiveCompression, NoLargerThanInfoZipAtLevelSix) {
     EXPECT_LE(static_cast<double>(ours), 1.02 * static_cast<double>(theirs))
         << ours << " against " << theirs;
     EXPECT_EQ(Methods(C("Backups/rk.zip")).at("random.bin"), "Stored");
+}
+
+// A file whose start is random and whose rest is zeros (a disk image holding
+// a little data) is deflated: the windows past its start show the zeros.
+TEST_F(ArchiveCompression, RandomStartAndZeroRestIsDeflated) {
+    const std::string image = RandomBytes(300000, 50) + std::string(10 << 20, '\0');
+    sandbox.write(C("Data/disk.img"), image);
+
+    const auto [ours, theirs] = SizeAgainstInfoZip("image.zip");
+    EXPECT_LE(static_cast<double>(ours), 1.02 * static_cast<double>(theirs))
+        << ours << " against " << theirs;
+    EXPECT_EQ(Methods(C("Backups/image.zip")).at("disk.img"), "Defl:N");
+    const fs::path out = ExtractedWithInfoZip(C("Backups/image.zip"), "Out");
+    EXPECT_TRUE(sandbox.read(out / "disk.img") == image);
+}
+
+// The same for a file too large to pack in memory, which is deflated as it
+// is written: its windows are read where they lie before.
+TEST_F(ArchiveCompression, LargeRandomStartAndZeroRestIsDeflated) {
+    const std::string image = RandomBytes(2 << 20, 51) + std::string(70 << 20, '\0');
+    sandbox.write(C("Data/disk.img"), image);
+
+    const auto [ours, theirs] = SizeAgainstInfoZip("image.zip");
+    EXPECT_LE(static_cast<double>(ours), 1.02 * static_cast<double>(theirs))
+        << ours << " against " << theirs;
+    EXPECT_EQ(Methods(C("Backups/image.zip")).at("disk.img"), "Defl:N");
+    const fs::path out = ExtractedWithInfoZip(C("Backups/image.zip"), "Out");
+    EXPECT_TRUE(sandbox.read(out / "disk.img") == image);
+}
+
+// A tar holding a random file first and text after it is deflated, and so
+// is a file whose text lies only in its middle; a file random throughout is
+// still stored.
+TEST_F(ArchiveCompression, TarOfRandomFileAndTextIsDeflated) {
+    sandbox.write(C("Parts/random.bin"), RandomBytes(1 << 20, 52));
+    sandbox.write(C("Parts/notes.txt"), Text(600000, 53));
+    fs::create_directories(C("Data"));
+    const RunResult tar = rk::test::Run(
+        {"/usr/bin/tar", "-cf", C("Data/parts.tar").string(), "random.bin", "notes.txt"}, {},
+        C("Parts"));
+    ASSERT_EQ(tar.exitCode, 0) << tar.err;
+    sandbox.write(C("Data/middle.bin"),
+                  RandomBytes(500000, 54) + Text(200000, 55) + RandomBytes(500000, 56));
+    sandbox.write(C("Data/random.bin"), RandomBytes(3 << 20, 57));
+
+    const auto [ours, theirs] = SizeAgainstInfoZip("tar.zip");
+    EXPECT_LE(static_cast<double>(ours), 1.02 * static_cast<double>(theirs))
+        << ours << " against " << theirs;
+    const auto methods = Methods(C("Backups/tar.zip"));
+    EXPECT_EQ(methods.at("parts.tar"), "Defl:N");
+    EXPECT_EQ(methods.at("middle.bin"), "Defl:N");
+    EXPECT_EQ(methods.at("random.bin"), "Stored");
+    const fs::path out = ExtractedWithInfoZip(C("Backups/tar.zip"), "Out");
+    EXPECT_TRUE(sandbox.read(out / "parts.tar") == sandbox.read(C("Data/parts.tar")));
+    EXPECT_TRUE(sandbox.read(out / "middle.bin") == sandbox.read(C("Data/middle.bin")));
+}
+
+// The windows past a file's start reach its end, lie side by side when the
+// rest is short, and leave no gap larger than 1/128 of a large file.
+TEST(SpreadWindows, CoverTheRestOfTheFile) {
+    using rk::tools::kCompressionProbeSize;
+    using rk::tools::kSpreadWindowSize;
+    EXPECT_EQ(rk::tools::SpreadWindowsOf(kCompressionProbeSize).count, 0u);
+
+    const auto shortRest = rk::tools::SpreadWindowsOf(kCompressionProbeSize + 20000);
+    EXPECT_EQ(shortRest.first, kCompressionProbeSize);
+    EXPECT_EQ(shortRest.step, kSpreadWindowSize);
+    EXPECT_EQ(shortRest.count, 3u);
+
+    for (const std::uint64_t size : {std::uint64_t{10} << 20, std::uint64_t{4400} << 20}) {
+        const auto windows = rk::tools::SpreadWindowsOf(size);
+        EXPECT_EQ(windows.count, rk::tools::kMostSpreadWindows);
+        EXPECT_EQ(windows.first, kCompressionProbeSize);
+        const std::uint64_t lastEnd =
+            windows.first + (windows.count - 1) * windows.step + kSpreadWindowSize;
+        EXPECT_LE(lastEnd, size);
+        EXPECT_GT(lastEnd + windows.count, size);
+        EXPECT_LE(windows.step, size / 127);
+    }
+}
+
+// Byte counts tell random data from zeros, text and skewed binary data.
+TEST(SpreadWindows, ShrinkOnlyWhereBytesAreUneven) {
+    EXPECT_FALSE(rk::tools::WindowShrinks(RandomBytes(8192, 60)));
+    EXPECT_TRUE(rk::tools::WindowShrinks(std::string(8192, '\0')));
+    EXPECT_TRUE(rk::tools::WindowShrinks(Text(8192, 61)));
+    // Random bytes of which one in eight is a zero: about 7.3 bits a byte.
+    std::string skewed = RandomBytes(8192, 62);
+    for (std::size_t i = 0; i < skewed.size(); i += 8)
+        skewed[i] = '\0';
+    EXPECT_TRUE(rk::tools::WindowShrinks(skewed));
+    // Too short to say.
+    EXPECT_FALSE(rk::tools::WindowShrinks(std::string(100, '\0')));
 }
 
 } // namespace

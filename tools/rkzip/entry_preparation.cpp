@@ -5,11 +5,14 @@
 #include "tools/rkzip/compression_choice.h"
 #include "tools/rkzip/packing_ahead.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace rk::tools {
 
@@ -56,14 +59,24 @@ Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) 
         close(fd);
         return prepared;
     }
-    std::array<char, kCompressionProbeSize> sample{};
-    const ssize_t n = pread(fd, sample.data(), sample.size(), 0);
-    if (n < 0) {
+    // The start and the spread windows are read where they lie; a failed
+    // read leaves the file out as one it cannot read.
+    std::vector<char> sample(kCompressionProbeSize);
+    int readFailure = 0;
+    const auto read = [fd, &sample, &readFailure](std::uint64_t offset, std::size_t length) {
+        length = std::min(length, sample.size());
+        const ssize_t n = pread(fd, sample.data(), length, static_cast<off_t>(offset));
+        if (n < 0) {
+            readFailure = errno;
+            return std::string_view();
+        }
+        return std::string_view(sample.data(), static_cast<size_t>(n));
+    };
+    prepared.deflate = IsWorthDeflating(file.stamp.size, read);
+    if (readFailure != 0) {
         prepared.readable = false;
-        prepared.failure = errno;
-    } else {
-        prepared.deflate = IsWorthDeflating(std::string_view(sample.data(), static_cast<size_t>(n)),
-                                            file.stamp.size);
+        prepared.failure = readFailure;
+        prepared.deflate = false;
     }
     close(fd);
     return prepared;

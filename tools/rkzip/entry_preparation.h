@@ -28,7 +28,7 @@ struct Prepared {
 // Looks at the file once before the archive is written: a file that cannot
 // be read is left out from the start. Files of compressed types and empty ones
 // are stored as they are; files too large to pack in memory are deflated when
-// a sample of their start says it is worth it; every other file is packed
+// their start or windows spread over them shrink; every other file is packed
 // ahead, and deflated only when that makes it smaller. A link's target is
 // added to `linkTargets`.
 Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets);

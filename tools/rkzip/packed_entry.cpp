@@ -56,15 +56,22 @@ PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bo
     packed.size = content.size();
     packed.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, content.data(), content.size()));
     std::vector<unsigned char> deflated;
-    // Content whose start does not shrink is stored without deflating it
-    // (a small file's start is all of it). A few kilobytes are deflated
-    // whole at once: that costs less than a probe, which deflate's own
-    // headers would mislead there.
-    if (content.size() > kSmallestProbed &&
-        !ProbeDeflates(std::string_view(reinterpret_cast<const char*>(content.data()),
-                                        std::min(content.size(), kCompressionProbeSize)))) {
-        packed.bytes = std::move(content);
-        return packed;
+    // Content whose start and spread windows do not shrink is stored
+    // without deflating it (a small file's start is all of it). A few
+    // kilobytes are deflated whole at once: that costs less than a probe,
+    // which deflate's own headers would mislead there.
+    if (content.size() > kSmallestProbed) {
+        const auto read = [&content](std::uint64_t offset, std::size_t length) {
+            if (offset >= content.size())
+                return std::string_view();
+            const auto start = static_cast<std::size_t>(offset);
+            return std::string_view(reinterpret_cast<const char*>(content.data()) + start,
+                                    std::min(length, content.size() - start));
+        };
+        if (!IsWorthDeflating(content.size(), read)) {
+            packed.bytes = std::move(content);
+            return packed;
+        }
     }
     if (DeflateInto(content.data(), content.size(), deflated) == Deflated::Smaller) {
         packed.deflated = true;

@@ -29,6 +29,19 @@ bool HasDrive(const std::string& text) {
     return (text.size() >= 2 && text[1] == ':') || text.rfind("\\\\", 0) == 0;
 }
 
+// The Windows text of what `text` names on the host (`host`): the text made
+// normal when it names that very entry, else the entry's own text (a name
+// ending in a dot or a space, written as it stands, or "\\?\" text).
+std::string WindowsTextOf(const std::string& text, const std::string& host) {
+    if (HasDrive(text)) {
+        std::string normal = rk::platform::NormalizeWindowsPath(text);
+        if (normal.rfind(rk::platform::kLiteralPrefix, 0) != 0 &&
+            rk::platform::ToHostPath(normal) == host)
+            return normal;
+    }
+    return rk::platform::ToWindowsPath(host);
+}
+
 // The folder's names, sorted, or nothing when it cannot be read.
 bool ReadNames(int fd, std::vector<std::string>& names) {
     DIR* dir = fdopendir(fd);
@@ -70,9 +83,7 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
             struct stat own {};
             if (lstat(host->c_str(), &own) != 0)
                 return false;
-            const std::string windows = HasDrive(windowsPattern)
-                                            ? rk::platform::NormalizeWindowsPath(windowsPattern)
-                                            : rk::platform::ToWindowsPath(*host);
+            const std::string windows = WindowsTextOf(windowsPattern, *host);
             // A single file's name is built and checked at once.
             CheckEveryName();
             if (S_ISLNK(own.st_mode) || S_ISREG(own.st_mode)) {
@@ -104,8 +115,7 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
         if (!host)
             return false;
         hostFolder = *host;
-        windowsFolder = HasDrive(folderText) ? rk::platform::NormalizeWindowsPath(folderText)
-                                             : rk::platform::ToWindowsPath(hostFolder);
+        windowsFolder = WindowsTextOf(folderText, hostFolder);
     }
     while (windowsFolder.size() > 1 && windowsFolder.back() == '\\' &&
            !(windowsFolder.size() == 3 && windowsFolder[1] == ':'))
