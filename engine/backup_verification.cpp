@@ -4,6 +4,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "engine/job_archives.h"
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -34,12 +35,9 @@ void RecordVerification(const std::string& jobFolder, const VerificationOutcome&
 VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& progress,
                                   const std::function<void()>& keepResponsive) {
     const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
-    std::vector<std::string> names;
-    for (const platform::FoundEntry& entry : platform::Enumerate(jobFolder + "rk_*.zip", 0))
-        names.push_back(entry.name);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return LowerCase(a) > LowerCase(b);
-    });
+    // Newest first.
+    std::vector<std::string> names = JobArchiveNames(jobFolder);
+    std::reverse(names.begin(), names.end());
 
     VerificationOutcome outcome;
     progress.SetProgressMinimum(0);

@@ -3,6 +3,7 @@
 #include "core/text.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace rk {
 
@@ -51,15 +52,16 @@ std::string ArchiveTimeOfDay(std::string_view archiveName) {
 ArchiveRange FindRange(const std::vector<std::string>& archiveNames, CalendarDay startDay,
                        CalendarDay endDay) {
     ArchiveRange range;
-    const auto count = static_cast<std::int16_t>(std::min<std::size_t>(archiveNames.size(), 32767));
-    for (std::int16_t i = 0; i < count; ++i) {
+    const auto count = static_cast<int>(
+        std::min<std::size_t>(archiveNames.size(), std::numeric_limits<int>::max()));
+    for (int i = 0; i < count; ++i) {
         const auto date = ArchiveDate(archiveNames[static_cast<std::size_t>(i)]);
         if (date && *date >= startDay) {
             range.startIndex = i;
             break;
         }
     }
-    for (std::int16_t i = static_cast<std::int16_t>(count - 1); i >= 0; --i) {
+    for (int i = count - 1; i >= 0; --i) {
         const auto date = ArchiveDate(archiveNames[static_cast<std::size_t>(i)]);
         if (date && *date <= endDay) {
             range.endIndex = i;

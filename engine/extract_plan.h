@@ -23,9 +23,10 @@ std::optional<CalendarDay> ArchiveDate(std::string_view archiveName);
 std::string ArchiveTimeOfDay(std::string_view archiveName);
 
 // The range as two indices into the sorted archive list; -1 is "not found".
+// The indices reach every archive of the list, however long it is.
 struct ArchiveRange {
-    std::int16_t startIndex = -1;
-    std::int16_t endIndex = -1;
+    int startIndex = -1;
+    int endIndex = -1;
     // True when there is no archive to work on.
     bool Empty() const { return startIndex < 0 || endIndex < 0 || startIndex > endIndex; }
 };

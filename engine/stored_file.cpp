@@ -1,7 +1,6 @@
 #include "engine/stored_file.h"
 
 #include <functional>
-#include <limits>
 #include <mutex>
 #include <unordered_set>
 
@@ -34,21 +33,19 @@ const std::string* KeptPath(std::string_view path) {
 
 } // namespace
 
-std::string CStoredFile::ZipSources(std::int16_t index) const {
+std::string CStoredFile::ZipSources(int index) const {
     if (index < 0 || index >= ZipSourcesCount())
         return {};
     return *sources_[static_cast<std::size_t>(index)];
 }
 
-void CStoredFile::SetZipSources(std::int16_t index, std::string_view archivePath) {
+void CStoredFile::SetZipSources(int index, std::string_view archivePath) {
     if (index < 0 || index >= ZipSourcesCount())
         return;
     sources_[static_cast<std::size_t>(index)] = KeptPath(archivePath);
 }
 
 void CStoredFile::AddZipSource(std::string_view sNewZipSource) {
-    if (sources_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max()))
-        return;
     sources_.push_back(KeptPath(sNewZipSource));
 }
 

@@ -2,7 +2,6 @@
 // One file name found in the listings of a range of backup archives, with the
 // archives that hold it, in the order they were added.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,12 +17,11 @@ class CStoredFile {
     // The full path of the index-th archive that holds the file (from 0).
     // An index outside 0 .. ZipSourcesCount() - 1 gives empty text and is
     // ignored when written.
-    std::string ZipSources(std::int16_t index) const;
-    void SetZipSources(std::int16_t index, std::string_view archivePath);
-    std::int16_t ZipSourcesCount() const { return static_cast<std::int16_t>(sources_.size()); }
+    std::string ZipSources(int index) const;
+    void SetZipSources(int index, std::string_view archivePath);
+    int ZipSourcesCount() const { return static_cast<int>(sources_.size()); }
 
-    // Appends one archive path. A file held by more than 32767 archives keeps
-    // the first 32767.
+    // Appends one archive path; a file keeps every archive that holds it.
     void AddZipSource(std::string_view sNewZipSource);
 
   private:

@@ -1,6 +1,7 @@
 #include "jobs/job_information.h"
 
 #include "core/text.h"
+#include "engine/job_archives.h"
 #include "platform/file_system.h"
 
 namespace rk::jobs {
@@ -17,8 +18,8 @@ ArchiveTotals AddArchive(const ArchiveTotals& totals, std::uint64_t length) {
 ArchiveTotals MeasureArchives(const std::string& jobFolder) {
     const std::string folder = AddBackslash(jobFolder);
     ArchiveTotals totals;
-    for (const auto& entry : platform::Enumerate(folder + "rk_*.zip", platform::kAttrNormal)) {
-        if (const auto length = platform::FileLength(folder + entry.name))
+    for (const std::string& name : JobArchiveNames(jobFolder)) {
+        if (const auto length = platform::FileLength(folder + name))
             totals = AddArchive(totals, *length);
     }
     return totals;

@@ -23,8 +23,8 @@ struct ArchiveTotals {
 // Adds one archive of `length` bytes to the totals.
 ArchiveTotals AddArchive(const ArchiveTotals& totals, std::uint64_t length);
 
-// The plain "rk_*.zip" files of a job folder (hidden and system archives are
-// not seen), counted and measured in listing order. An archive that is gone
+// The archives of a job folder as JobArchiveNames lists them (the list every
+// restore sees), counted and measured in that order. An archive that is gone
 // before its length can be read is left out.
 ArchiveTotals MeasureArchives(const std::string& jobFolder);
 

@@ -1,6 +1,7 @@
 #include "restore/frm_extract.h"
 
 #include "core/text.h"
+#include "engine/job_archives.h"
 #include "engine/tool_runner.h"
 #include "platform/file_system.h"
 #include "restore/command_dates.h"
@@ -23,6 +24,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStringList>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -263,13 +265,17 @@ ExtractAction frmExtract::Action() const {
 }
 
 void frmExtract::UpdateFileList() {
-    ShowArchiveNames(ListedArchiveNames(ui::FromQString(txtSource->text())));
+    ShowArchiveNames(JobArchiveNames(ui::FromQString(txtSource->text())));
 }
 
 void frmExtract::ShowArchiveNames(const std::vector<std::string>& names) {
     lstBackupsList->clear();
+    // Filled in one go: a job folder may hold tens of thousands of archives.
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(names.size()));
     for (const std::string& name : names)
-        lstBackupsList->addItem(ui::ToQString(name));
+        items.push_back(ui::ToQString(name));
+    lstBackupsList->addItems(items);
 }
 
 std::vector<std::string> frmExtract::ArchiveNames() const {

@@ -33,8 +33,8 @@ class frmExtract final : public QDialog {
     explicit frmExtract(ProgressDisplay& progress, QWidget* parent = nullptr);
     ~frmExtract() override;
 
-    // Refills lstBackupsList with the archives "rk_*.zip" of the source
-    // folder: ordinary files only, sorted without regard to case.
+    // Refills lstBackupsList with every archive of the source folder, as
+    // JobArchiveNames lists them.
     void UpdateFileList();
 
     // The archive names of lstBackupsList, in list order.

@@ -1,26 +1,10 @@
 #include "restore/restore_request.h"
 
-#include "core/text.h"
+#include "engine/job_archives.h"
 #include "engine/tool_runner.h"
-#include "platform/file_system.h"
 #include "restore/command_dates.h"
 
-#include <algorithm>
-
 namespace rk::restore {
-
-std::vector<std::string> ListedArchiveNames(const std::string& sourceFolder) {
-    std::vector<std::string> names;
-    for (const platform::FoundEntry& entry :
-         platform::Enumerate(AddBackslash(sourceFolder) + "rk_*.zip", platform::kAttrNormal))
-        names.push_back(entry.name);
-    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        return LowerCase(a) < LowerCase(b);
-    });
-    if (names.size() > kMostListEntries)
-        names.resize(kMostListEntries);
-    return names;
-}
 
 std::string DefaultDestination() {
     return GetTempFolder("rk");
@@ -38,7 +22,7 @@ RestoreRequest MakeRestoreRequest(const RestoreInputs& inputs) {
     request.action = inputs.action;
     request.deleteReplaced = inputs.deleteReplaced;
     if (!request.destination.empty())
-        request.archiveNames = ListedArchiveNames(request.source);
+        request.archiveNames = JobArchiveNames(request.source);
     return request;
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // The inputs of a restore run as the extract dialog and the windowless
-// consolidation both give them: the archives of the source folder as the
-// dialog lists them, the default destination, and the request built from a
+// consolidation both give them: the default destination, and the request built from a
 // source folder, a destination, two dates and an action.
 
 #include "engine/extract_plan.h"
@@ -9,21 +8,13 @@
 
 #include <QDate>
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace rk::restore {
 
-// The most archives the list holds.
-inline constexpr std::size_t kMostListEntries = 32767;
-
 // "Delete consolidated backups" as the dialog opens.
 inline constexpr bool kDeleteReplacedByDefault = true;
-
-// The archives "rk_*.zip" of the folder: ordinary files only, sorted without
-// regard to case, at most kMostListEntries.
-std::vector<std::string> ListedArchiveNames(const std::string& sourceFolder);
 
 // The destination the dialog opens with: a new folder in the temporary
 // folder ("...\rk0", the first free number), not created; empty text when
@@ -41,7 +32,8 @@ struct RestoreInputs {
 };
 
 // The request of a run: the two days with their short date texts, and,
-// when there is a destination, the archives of the source folder as listed.
+// when there is a destination, every archive of the source folder
+// (JobArchiveNames), the list the dialog shows.
 RestoreRequest MakeRestoreRequest(const RestoreInputs& inputs);
 
 // Why a request cannot run for want of a destination: the temporary folder,

@@ -245,7 +245,7 @@ void frmViewFiles::ShowVersions() {
     const CStoredFile& entry = *entries_[static_cast<std::size_t>(row)];
     std::vector<std::string> names;
     // An archive that lists a name twice holds one version of it.
-    for (std::int16_t i = 0; i < entry.ZipSourcesCount(); ++i)
+    for (int i = 0; i < entry.ZipSourcesCount(); ++i)
         if (std::string name = GetPathPart(entry.ZipSources(i), PathPartFileName);
             names.empty() || names.back() != name)
             names.push_back(std::move(name));

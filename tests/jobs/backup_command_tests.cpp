@@ -4,6 +4,7 @@
 // while a run is in progress.
 
 #include "engine/backup_run.h"
+#include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "jobs/command_numbers.h"
 #include "main_window_fixture.h"
@@ -171,6 +172,39 @@ TEST_F(BackupCommandTest, AFailedRunIsToldAndNotRecorded) {
         seam.Calls()[1].text.rfind("Could not start the zip utility \"C:\\prog\\no-such-zip\"", 0),
         0u)
         << seam.Calls()[1].text;
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+// Some files could not be read (one source folder is gone): the archive is
+// made, a message with the exclamation icon names what was left out, the
+// action counts as done, and the job records and shows a partial run.
+TEST_F(BackupCommandTest, APartialRunIsToldRecordedAndShown) {
+    Job("Partly", "[folders]\r\nfoldercount=2\r\nfolder1=C:\\Data\r\nfolder2=C:\\Unplugged\r\n");
+    const auto window = Open();
+    Select(*window, "Partly");
+    seam.AnswerMessage(Answer::OK);
+    window->cmdAction[0]->click();
+    EXPECT_EQ(window->StatusText(), "Done");
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_EQ(seam.Calls()[0].icon, Icon::Exclamation);
+    const std::string& told = seam.Calls()[0].text;
+    EXPECT_EQ(told.rfind("The backup rk_", 0), 0u) << told;
+    EXPECT_NE(told.find(" was made, but some files could not be read and were left out:\n"),
+              std::string::npos)
+        << told;
+    EXPECT_NE(told.find("C:\\Unplugged"), std::string::npos) << told;
+
+    const std::optional<LastBackup> last = ReadLastBackup("C:\\Backups\\Partly");
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->outcome, "partial");
+    EXPECT_EQ(last->mode, "root");
+    EXPECT_EQ(last->leftOutCount, 1);
+    EXPECT_EQ(last->leftOut, (std::vector<std::string>{"C:\\Unplugged"}));
+    EXPECT_TRUE(fs::exists(Store() / "Partly" / last->archive));
+    EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Partly", "rkjob.ini"}),
+              last->archive);
+    const std::string shown = Text(window->lblLastBackup);
+    EXPECT_NE(shown.find(", root, made without some files"), std::string::npos) << shown;
     EXPECT_EQ(seam.Problems(), "");
 }
 

@@ -6,6 +6,7 @@
 #include "main_window_fixture.h"
 #include "schedule/installed_schedule.h"
 #include "schedule/schedule_record.h"
+#include "support/empty_archives.h"
 #include "support/scheduler_stand_ins.h"
 
 #include <QDialog>
@@ -310,6 +311,32 @@ TEST_F(MainWindowTest, ViewExtractConsolidateOpensTheExtractDialogForTheJob) {
     EXPECT_EQ(seam.Problems(), "");
     ASSERT_EQ(seam.Calls().size(), 2u);
     EXPECT_EQ(seam.Calls()[0].text, "frmExtract");
+}
+
+// A job folder past a 16-bit count: the window counts every archive, and the
+// extract dialog it opens lists the same ones, the newest last.
+TEST_F(MainWindowTest, TheWindowCountsTheArchivesTheRestoreSees) {
+    const fs::path folder = Job("Hourly");
+    WriteEmptyArchives(folder, 33000, 1609459200);
+    sandbox.write(folder / "rk_2025_03_01_08_00_00.zip", "zip");
+    sandbox.write(folder / "rk_2025_09_01_08_00_00.zip", "zip");
+    const auto window = Open();
+    Select(*window, "Hourly");
+    EXPECT_NE(Text(window->lblInfo).find("\r\n33002 backup file(s) "), std::string::npos)
+        << Text(window->lblInfo);
+
+    int archives = -1;
+    std::string newest;
+    seam.AnswerForm([&](QDialog& form) {
+        const auto* list = form.findChild<QListWidget*>("lstBackupsList");
+        archives = list->count();
+        newest = list->item(list->count() - 1)->text().toStdString();
+        form.reject();
+    });
+    window->mnuJob.at(jobs::JobCommand::ViewExtractConsolidate)->trigger();
+    EXPECT_EQ(archives, 33002);
+    EXPECT_EQ(newest, "rk_2025_09_01_08_00_00.zip");
+    EXPECT_EQ(seam.Problems(), "");
 }
 
 } // namespace

@@ -41,8 +41,8 @@ TEST(FindRange, BothEndsInclusiveByCalendarDay) {
     const struct {
         CalendarDay start;
         CalendarDay end;
-        std::int16_t startIndex;
-        std::int16_t endIndex;
+        int startIndex;
+        int endIndex;
         bool empty;
     } table[] = {
         {Day(2002, 5, 1), Day(2002, 5, 4), 0, 4, false},   // everything dated
@@ -70,6 +70,19 @@ TEST(FindRange, AnEmptyListOrOnlyUndatedNamesFindNothing) {
     const ArchiveRange undated = FindRange({"rk_notes.zip"}, Day(1601, 1, 1), Day(9999, 1, 1));
     EXPECT_EQ(undated.startIndex, -1);
     EXPECT_EQ(undated.endIndex, -1);
+}
+
+// Past a 16-bit index: the range is found among 70,000 archives, and the
+// run gets every archive of it.
+TEST(FindRange, ReachesEveryArchiveOfALongList) {
+    std::vector<std::string> names(70000, "rk_2001_01_01_00_00_00.zip");
+    names[40000] = "rk_2002_05_01_00_00_00.zip";
+    for (std::size_t i = 40001; i < names.size(); ++i)
+        names[i] = "rk_2003_01_01_00_00_00.zip";
+    const ArchiveRange range = FindRange(names, Day(2002, 1, 1), Day(2003, 1, 1));
+    EXPECT_EQ(range.startIndex, 40000);
+    EXPECT_EQ(range.endIndex, 69999);
+    EXPECT_EQ(RangeArchiveNames(names, range).size(), 30000u);
 }
 
 TEST(RangeArchiveNames, TheDatedEntriesFromStartToEnd) {

@@ -159,6 +159,35 @@ TEST_F(BackupLifeTest, VerifyReadsEveryArchiveBackWithoutAWindow) {
         << damaged.err;
 }
 
+// Some files could not be read (one source folder is gone): the archive is
+// made and kept, the job records a partial run naming what was left out, a
+// line on standard error says so, and the exit code is 1, not 0.
+TEST_F(BackupLifeTest, APartialRunIsRecordedReportedAndExitsOne) {
+    box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount=2\r\n"
+                                 "folder1=C:\\Data Folder\r\nfolder2=C:\\Unplugged\r\n");
+    const RunResult partial = Start("/ib/Weekly Job");
+    EXPECT_EQ(partial.exitCode, 1) << partial.err;
+    EXPECT_NE(partial.err.find("\nrkbak: job \"Weekly Job\": The backup rk_"), std::string::npos)
+        << partial.err;
+    EXPECT_NE(partial.err.find(" was made, but some files could not be read and were left out "
+                               "(the zip utility named each).\n"),
+              std::string::npos)
+        << partial.err;
+    EXPECT_NE(partial.err.find("C:\\Unplugged"), std::string::npos) << partial.err;
+
+    ASSERT_EQ(Archives().size(), 1u);
+    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/\nData Folder/a.txt\nData Folder/b.txt\n");
+    const std::string settings = box.read(job / "rkjob.ini");
+    EXPECT_NE(settings.find("\r\nmode=incremental\r\noutcome=partial\r\n"), std::string::npos)
+        << settings;
+    EXPECT_NE(settings.find("\r\nleftcount=1\r\nleft1=C:\\Unplugged\r\n"), std::string::npos)
+        << settings;
+    EXPECT_NE(settings.find("\r\nreason=The backup " + Archives()[0].filename().string() +
+                            " was made, but some files could not be read and were left out"),
+              std::string::npos)
+        << settings;
+}
+
 TEST_F(BackupLifeTest, BadNamesAndJobsWithoutFoldersAreReported) {
     const std::string settingsBefore = box.read(job / "rkjob.ini");
     for (const char* argument : {"/ib", "/ib/", "/ib/Nobody", "/ib/..\\My Store\\Weekly Job"}) {
