@@ -252,8 +252,8 @@ bool FolderOnlyUserWrites(std::string_view windowsPath) {
     while (host->size() > 1 && host->back() == '/')
         host->pop_back();
     struct stat info {};
-    return lstat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+    return lstat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 bool RemoveFolder(std::string_view windowsPath) {
@@ -370,8 +370,7 @@ bool CreateFileExclusively(std::string_view windowsPath, std::string_view conten
     const auto host = ToHostPath(windowsPath);
     if (!host)
         return false;
-    const int fd =
-        open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
     bool ok = WriteAllBytes(fd, content.data(), content.size());

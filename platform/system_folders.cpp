@@ -133,8 +133,8 @@ std::string PrivateTempHost(std::string& problem) {
     if (OnlyUserWrites(info) && PathProblem(above).empty())
         return base;
     if (const std::string unsafe = PathProblem(base); !unsafe.empty()) {
-        problem = "The temporary folder " + named + where +
-                  " cannot be used: " + unsafe + ", so nothing in it is private.";
+        problem = "The temporary folder " + named + where + " cannot be used: " + unsafe +
+                  ", so nothing in it is private.";
         return {};
     }
     const std::string host =
