@@ -37,7 +37,8 @@ void ApplyJobStoreSetting() {
         JobStoreFolder = JobStoreSettingFolder();
         return;
     }
-    platform::CreateFolder(DefaultJobStore);
+    // The job store holds every job's settings: it is the user's alone.
+    platform::CreatePrivateFolder(DefaultJobStore);
     JobStoreFolder = AddBackslash(DefaultJobStore);
     WriteSetting("jobs", DefaultJobStore);
 }

@@ -37,9 +37,10 @@ bool IsFolderWritable(std::string_view folder) {
     if (file.empty())
         return false;
     const std::string line = std::string(ProgramTitle) + " dir open successful\r\n";
-    if (!platform::WriteFileAtomically(file, line))
-        return false;
-    return platform::DeleteFile(file);
+    // The test file is made anew under its name: a link put in its place is
+    // never written through, and a failed write leaves nothing behind.
+    const bool written = platform::ReplaceWithNewFile(file, line);
+    return platform::DeleteFile(file) && written;
 }
 
 std::string MakeTempFileName(std::string_view prefix, std::optional<std::string_view> folder) {

@@ -122,7 +122,15 @@ ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::strin
             return refused;
         }
     }
-    return RunTool(ListingCommandLine(UnzipUtilPath, listingPath, archivePath));
+    // The name is handed over free: what a run killed earlier left under it
+    // (a file, or a link planted to make the utility write elsewhere) goes
+    // first, and the listing folder is one nobody else can write into, so
+    // nothing can be put in its place before the utility makes its file.
+    DeleteFileQuietly(listingPath);
+    ToolOutcome outcome = RunTool(ListingCommandLine(UnzipUtilPath, listingPath, archivePath));
+    if (!UtilitySucceeded(outcome))
+        DeleteFileQuietly(listingPath);
+    return outcome;
 }
 
 bool ListingMade(const ToolOutcome& outcome, const std::string& listingPath) {
@@ -148,7 +156,9 @@ void DeleteFileQuietly(const std::string& path) {
 }
 
 std::string ProgramListFilePath(std::string_view fileName) {
-    if (IsFolderWritable(AppFolder))
+    // The names are fixed: they may go only where nobody else can plant or
+    // replace a file under them.
+    if (platform::FolderOnlyUserWrites(AppFolder) && IsFolderWritable(AppFolder))
         return AppFolder + std::string(fileName);
     const std::string temporary = GetTempFolder();
     if (temporary.empty())

@@ -59,7 +59,10 @@ void ForEachListingField(std::string_view text,
 
 // Runs the unzip utility (UnzipUtilPath) to write the names stored in the
 // archive into the listing file, and waits for it. A path that cannot go into
-// the command line starts nothing: the outcome then says why.
+// the command line starts nothing: the outcome then says why. Whatever the
+// name held before is removed first (a link is removed, never followed); a
+// run that fails leaves no listing file. The caller removes the listing once
+// it has read it.
 ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::string& listingPath);
 
 // True when a listing run made its listing: started, exit code 0, file there.
@@ -74,9 +77,10 @@ bool ReadArchiveListing(MergedFileList& files, const std::string& archivePath,
 // Deletes the file; every failure, a missing file included, is ignored.
 void DeleteFileQuietly(const std::string& path);
 
-// Where a list file of the program lives: in the program folder, or in the
-// temporary folder when the program folder cannot be written (an installation
-// owned by someone else); empty text when neither can be had.
+// Where a list file of the program lives: in the program folder when it is
+// this user's and nobody else can write into it, else in the private
+// temporary folder (an installation owned by someone else, or shared); empty
+// text when neither can be had.
 std::string ProgramListFilePath(std::string_view fileName);
 
 } // namespace rk

@@ -5,6 +5,7 @@
 #include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "engine/extract_plan.h"
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -96,14 +97,41 @@ bool IsListFileName(std::string_view name) {
     return true;
 }
 
+// The suffix a file written through a temporary name got while it was being
+// written: ".rk-" and six letters or digits.
+bool HasWritingSuffix(std::string_view name, std::string_view stem) {
+    constexpr std::string_view kSuffix = ".rk-";
+    if (name.size() != stem.size() + kSuffix.size() + 6 || name.substr(0, stem.size()) != stem ||
+        name.substr(stem.size(), kSuffix.size()) != kSuffix)
+        return false;
+    for (const char c : name.substr(stem.size() + kSuffix.size()))
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    return true;
+}
+
+// A name that only a run of the program gives a file in the folder of its
+// list files: a source list file, or the file a source list file or the
+// list of chosen names was written into before it got its name (no run
+// writes them that way any longer, so these are all leftovers).
+bool IsLeftoverName(std::string_view name) {
+    if (IsListFileName(name))
+        return true;
+    if (const std::size_t dot = name.find(".TMP.rk-"); dot != std::string_view::npos)
+        return IsListFileName(name.substr(0, dot + 4)) &&
+               HasWritingSuffix(name, name.substr(0, dot + 4));
+    return HasWritingSuffix(name, ExtractListFileName) || HasWritingSuffix(name, ListingFileName);
+}
+
 // When no backup run holds the folder's lock, the list files in it are
-// leftovers of runs that were killed.
+// leftovers of runs that were killed, and so are the temporary files they
+// were written through. Folders are never taken for them.
 void RemoveListFilesOfEndedRuns(const std::string& folder) {
     const platform::FolderLock alone = platform::FolderLock::ExclusiveIfFree(folder);
     if (!alone.held())
         return;
-    for (const platform::FoundEntry& entry : platform::Enumerate(folder + "rk*.TMP", 0))
-        if (IsListFileName(entry.name))
+    for (const platform::FoundEntry& entry : platform::Enumerate(folder + "*", 0))
+        if (IsLeftoverName(entry.name))
             platform::DeleteFile(folder + entry.name);
 }
 
@@ -163,7 +191,11 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
     // files of runs that were killed are removed first.
     RemoveListFilesOfEndedRuns(AppFolder);
     platform::FolderLock listLock = platform::FolderLock::Shared(AppFolder);
-    ListFileGuard listFile{MakeTempFileName("rk", AppFolder)};
+    // Only where nobody else can swap the file for a link before it is
+    // written.
+    ListFileGuard listFile{platform::FolderOnlyUserWrites(AppFolder)
+                               ? MakeTempFileName("rk", AppFolder)
+                               : std::string()};
     if (listFile.path.empty()) {
         const std::string temporary = GetTempFolder();
         if (!temporary.empty()) {
@@ -172,7 +204,9 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
         }
         listFile.path = MakeTempFileName("rk");
     }
-    if (listFile.path.empty() || !platform::WriteFileAtomically(listFile.path, *lines)) {
+    // The file is made anew under its name, never written through a link
+    // put in its place, and no temporary name of its own is left behind.
+    if (listFile.path.empty() || !platform::ReplaceWithNewFile(listFile.path, *lines)) {
         const std::string problem = TempFolderProblem();
         return Failure(archiveName, "Could not write the list of source folders in \"" + AppFolder +
                                         "\" or in the temporary folder." +

@@ -54,12 +54,13 @@ Result<void> CheckArchiveHolds(const std::string& archivePath,
             UtilityResult(RunTool(TestCommandLine(UnzipUtilPath, archivePath)));
         !tested)
         return Failure::Failure("it does not read back correctly: " + tested.reason());
-    DeleteFileQuietly(listingPath);
     const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
     if (!ListingMade(listing, listingPath))
         return Failure::Failure("it could not be listed: " + UtilityFailureReason(listing));
     MergedFileList stored;
-    if (!ReadArchiveListing(stored, archivePath, listingPath))
+    const bool read = ReadArchiveListing(stored, archivePath, listingPath);
+    DeleteFileQuietly(listingPath);
+    if (!read)
         return Failure::Failure("its listing \"" + listingPath + "\" could not be read");
     std::vector<std::string> missing;
     for (const std::string& name : expectedNames)

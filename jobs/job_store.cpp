@@ -65,11 +65,14 @@ void RemoveHalfMadeJob(const std::string& jobFolder) {
 }
 
 // Makes the folder and its "rkjob.ini" with "created"; reports a failure.
+// Both are the user's alone (modes 0700 and 0600): the settings name the
+// folders that are backed up. Rewrites of the settings keep the file's mode.
 bool MakeJobFolder(const std::string& jobFolder) {
-    if (!platform::CreateFolder(jobFolder)) {
+    if (!platform::CreatePrivateFolder(jobFolder)) {
         Refuse("The backup job folder \"" + jobFolder + "\" could not be created.");
         return false;
     }
+    platform::CreateFileExclusively(AddBackslash(jobFolder) + std::string(JobSettingsFileName), "");
     WriteSetting("created", SystemDateTimeText(), JobSettings(jobFolder));
     if (ReadSetting("created", "", JobSettings(jobFolder)).empty()) {
         RemoveHalfMadeJob(jobFolder);

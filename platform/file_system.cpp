@@ -240,6 +240,22 @@ bool CreateFolder(std::string_view windowsPath) {
     return host && mkdir(host->c_str(), 0777) == 0;
 }
 
+bool CreatePrivateFolder(std::string_view windowsPath) {
+    const auto host = ToHostPath(windowsPath);
+    return host && mkdir(host->c_str(), 0700) == 0;
+}
+
+bool FolderOnlyUserWrites(std::string_view windowsPath) {
+    auto host = ToHostPath(windowsPath);
+    if (!host)
+        return false;
+    while (host->size() > 1 && host->back() == '/')
+        host->pop_back();
+    struct stat info {};
+    return lstat(host->c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 bool RemoveFolder(std::string_view windowsPath) {
     const auto host = ToHostPath(windowsPath);
     return host && rmdir(host->c_str()) == 0;
@@ -348,6 +364,30 @@ bool ReadAllBytesAt(int fd, std::uint64_t at, void* into, std::size_t size) {
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content) {
     const auto mapped = ToHostPath(windowsPath);
     return mapped && WriteHostFileAtomically(*mapped, content);
+}
+
+bool CreateFileExclusively(std::string_view windowsPath, std::string_view content) {
+    const auto host = ToHostPath(windowsPath);
+    if (!host)
+        return false;
+    const int fd = open(host->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAllBytes(fd, content.data(), content.size());
+    ok = (close(fd) == 0) && ok;
+    if (!ok)
+        unlink(host->c_str());
+    return ok;
+}
+
+bool ReplaceWithNewFile(std::string_view windowsPath, std::string_view content) {
+    const auto host = ToHostPath(windowsPath);
+    if (!host)
+        return false;
+    struct stat info {};
+    if (lstat(host->c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
+        unlink(host->c_str());
+    return CreateFileExclusively(windowsPath, content);
 }
 
 bool WriteHostFileAtomically(const std::string& hostPath, std::string_view content) {

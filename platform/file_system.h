@@ -52,6 +52,11 @@ unsigned ReadDosAttributeBits(const std::string& hostPath);
 bool SetAttributes(std::string_view windowsPath, unsigned attributes);
 
 bool CreateFolder(std::string_view windowsPath);
+// Makes a new folder that only this user can enter (mode 0700).
+bool CreatePrivateFolder(std::string_view windowsPath);
+// True when the path names a folder (not a link) of this user that nobody
+// else can write into: no one else can plant, replace or remove a name in it.
+bool FolderOnlyUserWrites(std::string_view windowsPath);
 bool RemoveFolder(std::string_view windowsPath);
 bool DeleteFile(std::string_view windowsPath);
 // Byte-for-byte copy; the target is replaced through a temporary file.
@@ -74,6 +79,14 @@ std::optional<std::string> MakeHostFolders(const std::string& hostPath, mode_t m
 // Writes a new file beside the target, flushes it and renames it over the
 // target, so a failure never leaves a cut file under the target's name.
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content);
+// Makes a new file that only this user can read (mode 0600) with the
+// content; never opens a name that exists already, a link included. A file
+// whose content could not be written whole is removed again.
+bool CreateFileExclusively(std::string_view windowsPath, std::string_view content);
+// The same, after removing what the name held (a file or a link, never what
+// a link names; never a folder): a stale file under a fixed name is not
+// written through.
+bool ReplaceWithNewFile(std::string_view windowsPath, std::string_view content);
 // The same for a host path.
 bool WriteHostFileAtomically(const std::string& hostPath, std::string_view content);
 

@@ -2,6 +2,7 @@
 
 #include "platform/drive_map.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -63,23 +64,81 @@ bool EnsurePrivateFolder(const std::string& host, std::string& problem) {
     return true;
 }
 
-// The private temporary folder, or empty text with the reason in `problem`.
-std::string PrivateTempHost(std::string& problem) {
-    if (const char* tmpdir = std::getenv("TMPDIR"); tmpdir != nullptr && *tmpdir == '/') {
-        std::string host = tmpdir;
-        while (host.size() > 1 && host.back() == '/')
-            host.pop_back();
+// Why a folder on the way to the temporary folder lets someone else move or
+// replace what lies in it (someone else's, or writable by others without the
+// sticky bit that keeps their entries apart); empty text when it does not.
+// The folder of the root user may be shared, as /tmp is.
+std::string SharedFolderProblem(const std::string& host, const struct stat& info) {
+    if (info.st_uid != getuid() && info.st_uid != 0)
+        return host + " belongs to another user";
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0)
+        return host + " can be written by other users";
+    return {};
+}
+
+// The same for the folder and every folder above it: a folder inside one
+// that another user can rearrange is not safe, however it is made.
+std::string PathProblem(const std::string& host) {
+    for (std::size_t end = 0;;) {
+        const std::string sofar = end == 0 ? std::string("/") : host.substr(0, end);
         struct stat info {};
-        if (stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
-            return host;
-        if (mkdir(host.c_str(), 0700) == 0)
-            return host;
-        problem = "The temporary folder " + host + " (TMPDIR) cannot be used: " +
-                  (errno == EEXIST ? std::string("it is not a folder") : std::strerror(errno)) +
-                  ".";
+        if (lstat(sofar.c_str(), &info) != 0)
+            return sofar + " cannot be read: " + std::strerror(errno);
+        if (std::string problem = SharedFolderProblem(sofar, info); !problem.empty())
+            return problem;
+        if (end >= host.size())
+            return {};
+        end = std::min(host.find('/', end + 1), host.size());
+    }
+}
+
+// True when the folder is this user's and nobody else can write into it.
+bool OnlyUserWrites(const struct stat& info) {
+    return S_ISDIR(info.st_mode) && info.st_uid == getuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The private temporary folder, or empty text with the reason in `problem`.
+// $TMPDIR (else /tmp) serves as it is when it is a folder of this user that
+// nobody else can write into; otherwise the folder ravelkeep-<uid> inside it,
+// made with mode 0700 and checked to be this user's.
+std::string PrivateTempHost(std::string& problem) {
+    const char* tmpdir = std::getenv("TMPDIR");
+    const bool fromVariable = tmpdir != nullptr && *tmpdir == '/';
+    std::string base = fromVariable ? std::string(tmpdir) : std::string("/tmp");
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    const std::string named = base;
+    const std::string where = fromVariable ? " (TMPDIR)" : "";
+    // A folder that is missing is made, private to this user.
+    if (mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
+        problem = "The temporary folder " + named + where +
+                  " cannot be used: " + std::strerror(errno) + ".";
         return {};
     }
-    const std::string host = "/tmp/ravelkeep-" + std::to_string(getuid());
+    // A link is followed once, here: what counts is the folder it names.
+    if (char* real = realpath(base.c_str(), nullptr)) {
+        base = real;
+        free(real);
+    }
+    struct stat info {};
+    const bool found = stat(base.c_str(), &info) == 0;
+    if (!found || !S_ISDIR(info.st_mode)) {
+        const std::string why = found ? std::string("it is not a folder") : std::strerror(errno);
+        problem = "The temporary folder " + named + where + " cannot be used: " + why + ".";
+        return {};
+    }
+    const std::size_t slash = base.find_last_of('/');
+    const std::string above = slash == 0 ? std::string("/") : base.substr(0, slash);
+    if (OnlyUserWrites(info) && PathProblem(above).empty())
+        return base;
+    if (const std::string unsafe = PathProblem(base); !unsafe.empty()) {
+        problem = "The temporary folder " + named + where + " cannot be used: " + unsafe +
+                  ", so nothing in it is private.";
+        return {};
+    }
+    const std::string host =
+        (base == "/" ? std::string() : base) + "/ravelkeep-" + std::to_string(getuid());
     std::string why;
     if (EnsurePrivateFolder(host, why))
         return host;

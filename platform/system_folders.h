@@ -12,8 +12,11 @@ std::string ProgramFolderHost();
 std::string ProgramBaseName();
 
 // The private per-user temporary folder as Windows path text ending with "\":
-// $TMPDIR when set, else /tmp/ravelkeep-<uid>, made with mode 0700 and checked
-// to belong to the user. Empty text when no such folder can be had.
+// $TMPDIR (else /tmp) itself when it is a folder of this user that nobody else
+// can write into, else the folder ravelkeep-<uid> inside it, made with mode
+// 0700 and checked to belong to the user. A folder above it that another user
+// owns, or that others can write into without the sticky bit, lets no folder
+// in it be private: then empty text, as when no such folder can be had.
 std::string TempPath();
 // Why TempPath gives no folder, naming the folder and what is wrong with it
 // (a link, someone else's); empty text when it gives one.

@@ -16,14 +16,15 @@ GatherOutcome GatherFileLists(const std::string& sourceFolder,
     for (const std::string& name : archiveNames) {
         const std::string archivePath = AddBackslash(sourceFolder) + name;
         progress.SetStatusText("Creating file list for " + name);
-        DeleteFileQuietly(listingPath);
         const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
         if (!ListingMade(listing, listingPath)) {
             progress.SetProgressValue(0);
             return {false, name, UtilityFailureReason(listing)};
         }
         progress.SetStatusText("Reading file list for " + name);
-        if (!ReadArchiveListing(files, archivePath, listingPath)) {
+        const bool read = ReadArchiveListing(files, archivePath, listingPath);
+        DeleteFileQuietly(listingPath);
+        if (!read) {
             progress.SetProgressValue(0);
             return {false, name, "its listing \"" + listingPath + "\" could not be read"};
         }

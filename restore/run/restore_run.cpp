@@ -78,7 +78,11 @@ ExtractOutcome Run::Described(ExtractOutcome outcome) const {
 }
 
 ExtractOutcome Run::Execute() {
-    return Described(Steps());
+    ExtractOutcome outcome = Described(Steps());
+    // The list of chosen names is the run's own: it does not stay behind.
+    if (!listPath_.empty())
+        platform::DeleteFile(listPath_);
+    return outcome;
 }
 
 ExtractOutcome Run::Steps() {
@@ -140,7 +144,8 @@ ExtractOutcome Run::PickFiles() {
         return FailureEnd("No files were chosen.");
 
     listPath_ = ProgramListFilePath(ExtractListFileName);
-    if (!platform::WriteFileAtomically(listPath_, JoinedLines(picked.names))) {
+    // Made anew, never written through what the name held before.
+    if (!platform::ReplaceWithNewFile(listPath_, JoinedLines(picked.names))) {
         const std::string reason =
             "Could not write the list of selected files \"" + listPath_ + "\".";
         Tell(reason, NoticeKind::Critical);
@@ -156,7 +161,11 @@ ExtractOutcome Run::PickFiles() {
 
 ExtractOutcome Run::ExtractRange() {
     platform::CreateFolder(request_.destination);
-    extractionMade_ = platform::CreateFolder(extractionFolder_);
+    // What Consolidate extracts is only read back by the zip utility: no
+    // one else may read it meanwhile.
+    extractionMade_ = request_.action == ExtractAction::Consolidate
+                          ? platform::CreatePrivateFolder(extractionFolder_)
+                          : platform::CreateFolder(extractionFolder_);
     if (!FolderExists(extractionFolder_)) {
         const std::string reason = "The folder \"" + extractionFolder_ + "\" could not be created.";
         Tell(reason, NoticeKind::Critical);

@@ -70,10 +70,10 @@ std::string FreeName(const fs::path& root, const std::string& stored, const std:
 // The listed names an archive holds, or nothing when it cannot be listed.
 Result<std::vector<std::string>> NamesIn(const std::string& archive,
                                          const std::string& listingPath) {
-    DeleteFileQuietly(listingPath);
     const ToolOutcome listing = WriteArchiveListing(archive, listingPath);
     const auto content = ListingMade(listing, listingPath) ? platform::ReadFile(listingPath)
                                                            : std::optional<std::string>();
+    DeleteFileQuietly(listingPath);
     if (!content)
         return Result<std::vector<std::string>>::Failure(
             "the backup " + GetPathPart(archive, PathPartFileName) +
@@ -118,12 +118,12 @@ ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePath
         const std::string& archive = archivePaths[index];
         std::error_code ignored;
         fs::remove_all(work, ignored);
-        platform::CreateFolder(workFolder);
+        platform::CreatePrivateFolder(workFolder);
         std::string list;
         for (const std::string& name : names)
             list += name + "\r\n";
         const std::string target = AddBackslash(workFolder);
-        if (!platform::WriteFileAtomically(listPath, list)) {
+        if (!platform::ReplaceWithNewFile(listPath, list)) {
             outcome.failure = "the list file \"" + listPath + "\" could not be written";
             break;
         }
@@ -153,6 +153,7 @@ ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePath
         if (!outcome.failure.empty())
             break;
     }
+    DeleteFileQuietly(listPath);
     std::error_code ignored;
     fs::remove_all(work, ignored);
     return outcome;

@@ -81,6 +81,9 @@ TEST_F(MainTest, FirstStartCancelledEndsUnconfigured) {
     EXPECT_EQ(end.icon, ui::Icon::Critical);
 
     EXPECT_TRUE(std::filesystem::is_directory(sandbox.c() / "Backups"));
+    // The job store made on first start is the user's alone.
+    EXPECT_EQ(std::filesystem::status(sandbox.c() / "Backups").permissions(),
+              std::filesystem::perms::owner_all);
     EXPECT_EQ(Settings(), "[settings]\r\njobs=C:\\Backups\r\n");
     EXPECT_EQ(AppFolder, "C:\\prog\\");
     EXPECT_EQ(JobStoreFolder, "C:\\Backups\\");

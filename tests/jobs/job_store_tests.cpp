@@ -68,6 +68,32 @@ TEST_F(JobStoreTest, MakesJobsAndRefusesBadOrTakenNames) {
     EXPECT_FALSE(JobExists("..\\Backups\\Weekly"));
 }
 
+// A new job's folder and settings (which name the folders backed up) are the
+// user's alone, also after the settings are written anew; a job whose modes
+// the user set keeps them.
+TEST_F(JobStoreTest, NewJobsArePrivateAndExistingOnesKeepTheirModes) {
+    const auto modeOf = [](const fs::path& path) {
+        struct stat info {};
+        return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+    ASSERT_TRUE(MakeJob("Private"));
+    EXPECT_EQ(modeOf(store / "Private"), 0700u);
+    EXPECT_EQ(modeOf(store / "Private" / "rkjob.ini"), 0600u);
+    WriteSetting("rootbk", "rk_2026_12_01_10_00_00.zip",
+                 {"settings", "C:\\Backups\\Private", "rkjob.ini"});
+    EXPECT_EQ(modeOf(store / "Private" / "rkjob.ini"), 0600u);
+    EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Private", "rkjob.ini"}),
+              "rk_2026_12_01_10_00_00.zip");
+
+    box.write(store / "Shared" / "rkjob.ini", "[settings]\r\ncreated=today\r\n");
+    ASSERT_EQ(chmod((store / "Shared").c_str(), 0755), 0);
+    ASSERT_EQ(chmod((store / "Shared" / "rkjob.ini").c_str(), 0644), 0);
+    WriteSetting("rootbk", "rk_2026_12_01_10_00_00.zip",
+                 {"settings", "C:\\Backups\\Shared", "rkjob.ini"});
+    EXPECT_EQ(modeOf(store / "Shared"), 0755u);
+    EXPECT_EQ(modeOf(store / "Shared" / "rkjob.ini"), 0644u);
+}
+
 TEST_F(JobStoreTest, AMissingTemplateLeavesNoHalfMadeJob) {
     fs::remove(box.c() / "App" / "excl.txt");
     seam.AnswerMessage(Answer::OK);

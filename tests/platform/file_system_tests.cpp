@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +103,74 @@ TEST(WriteFileAtomically, ReplacesWholeOrNotAtAll) {
     EXPECT_EQ(FileLength("D:\\copy.ini"), 8u);
     EXPECT_TRUE(DeleteFile("D:\\copy.ini"));
     EXPECT_FALSE(DeleteFile("D:\\copy.ini"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(CreateFileExclusively, NeverOpensANameThatIsThere) {
+    rk::test::Sandbox box;
+    namespace fs = std::filesystem;
+    box.write(box.c() / "victim.txt", "the user's own text");
+    fs::create_symlink(box.c() / "victim.txt", box.c() / "planted.tmp");
+    fs::create_symlink(box.c() / "nothing-yet.txt", box.c() / "dangling.tmp");
+
+    EXPECT_FALSE(CreateFileExclusively("C:\\planted.tmp", "list"));
+    EXPECT_FALSE(CreateFileExclusively("C:\\dangling.tmp", "list"));
+    EXPECT_FALSE(CreateFileExclusively("C:\\victim.txt", "list"));
+    EXPECT_FALSE(fs::exists(box.c() / "nothing-yet.txt"));
+    EXPECT_EQ(box.read(box.c() / "victim.txt"), "the user's own text");
+
+    ASSERT_TRUE(CreateFileExclusively("C:\\new.tmp", "a.txt\r\n"));
+    EXPECT_EQ(box.read(box.c() / "new.tmp"), "a.txt\r\n");
+    struct stat info {};
+    ASSERT_EQ(stat((box.c() / "new.tmp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+TEST(ReplaceWithNewFile, RemovesALinkAndNeverWritesWhereItPoints) {
+    rk::test::Sandbox box;
+    namespace fs = std::filesystem;
+    box.write(box.c() / "victim.txt", "the user's own text");
+    fs::create_symlink(box.c() / "victim.txt", box.c() / "filelisto.tmp");
+    ASSERT_TRUE(ReplaceWithNewFile("C:\\filelisto.tmp", "a.txt\r\n"));
+    EXPECT_FALSE(fs::is_symlink(box.c() / "filelisto.tmp"));
+    EXPECT_EQ(box.read(box.c() / "filelisto.tmp"), "a.txt\r\n");
+    EXPECT_EQ(box.read(box.c() / "victim.txt"), "the user's own text");
+    // A stale file of a killed run is replaced; a folder never is.
+    ASSERT_TRUE(ReplaceWithNewFile("C:\\filelisto.tmp", "b.txt\r\n"));
+    EXPECT_EQ(box.read(box.c() / "filelisto.tmp"), "b.txt\r\n");
+    fs::create_directories(box.c() / "folder.tmp");
+    EXPECT_FALSE(ReplaceWithNewFile("C:\\folder.tmp", "x"));
+    EXPECT_TRUE(fs::is_directory(box.c() / "folder.tmp"));
+}
+
+TEST(FolderOnlyUserWrites, AsksOwnerAndWriteBitsOfOthers) {
+    rk::test::Sandbox box;
+    namespace fs = std::filesystem;
+    fs::create_directories(box.c() / "app");
+    ASSERT_EQ(chmod((box.c() / "app").c_str(), 0755), 0);
+    EXPECT_TRUE(FolderOnlyUserWrites("C:\\app"));
+    EXPECT_TRUE(FolderOnlyUserWrites("C:\\app\\"));
+    ASSERT_EQ(chmod((box.c() / "app").c_str(), 0775), 0);
+    EXPECT_FALSE(FolderOnlyUserWrites("C:\\app"));
+    ASSERT_EQ(chmod((box.c() / "app").c_str(), 01777), 0);
+    EXPECT_FALSE(FolderOnlyUserWrites("C:\\app"));
+    ASSERT_EQ(chmod((box.c() / "app").c_str(), 0700), 0);
+    fs::create_directory_symlink(box.c() / "app", box.c() / "link");
+    EXPECT_FALSE(FolderOnlyUserWrites("C:\\link"));
+    EXPECT_FALSE(FolderOnlyUserWrites("C:\\missing"));
+    if (getuid() == 0) {
+        ASSERT_EQ(chown((box.c() / "app").c_str(), 65534, 65534), 0);
+        EXPECT_FALSE(FolderOnlyUserWrites("C:\\app"));
+    }
+
+    ASSERT_TRUE(CreatePrivateFolder("C:\\made"));
+    struct stat info {};
+    ASSERT_EQ(lstat((box.c() / "made").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_FALSE(CreatePrivateFolder("C:\\made"));
 }
 
 } // namespace

@@ -69,6 +69,72 @@ TEST(TempFiles, APrivateFolderThatIsALinkOrNoFolderIsRefused) {
     EXPECT_NE(TempPathProblem().find("it is not a folder"), std::string::npos) << TempPathProblem();
 }
 
+// TMPDIR serves as it is only when nobody else can write into it; a shared
+// one holds the user's own private folder; one that others can rearrange is
+// refused with the reason.
+TEST(TempFiles, ASharedTmpdirHoldsThePrivateFolderOfTheUser) {
+    rk::test::Sandbox box;
+    namespace fs = std::filesystem;
+    const std::string own = "ravelkeep-" + std::to_string(getuid());
+    const auto modeOf = [](const fs::path& path) {
+        struct stat info {};
+        return lstat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0u;
+    };
+
+    const fs::path privateFolder = box.root() / "mine";
+    fs::create_directories(privateFolder);
+    fs::permissions(privateFolder, fs::perms::owner_all | fs::perms::group_read |
+                                       fs::perms::group_exec | fs::perms::others_read |
+                                       fs::perms::others_exec);
+    setenv("TMPDIR", privateFolder.c_str(), 1);
+    EXPECT_EQ(ToHostPath(TempPath()), privateFolder.string());
+    EXPECT_EQ(modeOf(privateFolder), 0755u); // the user's own folder is left as it is
+
+    // Shared as /tmp is: writable by all, with the sticky bit.
+    const fs::path shared = box.root() / "shared";
+    fs::create_directories(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    setenv("TMPDIR", shared.c_str(), 1);
+    EXPECT_EQ(ToHostPath(TempPath()), (shared / own).string());
+    EXPECT_EQ(modeOf(shared / own), 0700u);
+    EXPECT_EQ(TempPathProblem(), "");
+    // Reached through a link, the folder it names counts.
+    fs::create_directory_symlink(shared, box.root() / "shared-link");
+    setenv("TMPDIR", (box.root() / "shared-link").c_str(), 1);
+    EXPECT_EQ(ToHostPath(TempPath()), (shared / own).string());
+
+    // Writable by others without the sticky bit: they could move the private
+    // folder away and put theirs in its place.
+    const fs::path open = box.root() / "open";
+    fs::create_directories(open);
+    ASSERT_EQ(chmod(open.c_str(), 0777), 0);
+    setenv("TMPDIR", open.c_str(), 1);
+    EXPECT_EQ(TempPath(), "");
+    EXPECT_NE(TempPathProblem().find(open.string() + " can be written by other users"),
+              std::string::npos)
+        << TempPathProblem();
+    EXPECT_FALSE(fs::exists(open / own));
+    // Below such a folder nothing is private either.
+    fs::create_directories(open / "below");
+    ASSERT_EQ(chmod((open / "below").c_str(), 0700), 0);
+    setenv("TMPDIR", (open / "below").c_str(), 1);
+    EXPECT_EQ(TempPath(), "");
+
+    if (getuid() == 0) {
+        // Someone else's folder, even a sticky one: its owner could rename
+        // what is in it.
+        const fs::path theirs = box.root() / "theirs";
+        fs::create_directories(theirs);
+        ASSERT_EQ(chmod(theirs.c_str(), 01777), 0);
+        ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+        setenv("TMPDIR", theirs.c_str(), 1);
+        EXPECT_EQ(TempPath(), "");
+        EXPECT_NE(TempPathProblem().find(theirs.string() + " belongs to another user"),
+                  std::string::npos)
+            << TempPathProblem();
+    }
+}
+
 TEST(Registry, StoreOverridesTheBuiltInAnswers) {
     rk::test::Sandbox box;
     const std::string appPaths = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";

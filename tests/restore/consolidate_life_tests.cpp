@@ -4,6 +4,16 @@
 
 #include "restore_fixture.h"
 
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <random>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace rk::test {
@@ -173,6 +183,169 @@ TEST_F(ConsolidateLife, ABadDateOrAMissingFolderIsABadCommandLine) {
     }
     EXPECT_EQ(JobArchives().size(), 3u);
     EXPECT_FALSE(fs::exists(box.root() / "tmp" / "rk0"));
+}
+
+// A second user on the machine, made for one test and removed after it.
+class SecondUser {
+  public:
+    SecondUser() {
+        std::random_device seed;
+        name_ = "rkt" + std::to_string(seed() % 1000000);
+        if (Run({"/usr/sbin/useradd", "-M", "-N", "-s", "/usr/sbin/nologin", name_}).exitCode != 0)
+            return;
+        if (const passwd* entry = getpwnam(name_.c_str())) {
+            uid_ = entry->pw_uid;
+            gid_ = entry->pw_gid;
+        }
+    }
+    ~SecondUser() {
+        if (uid_ != 0)
+            Run({"/usr/sbin/userdel", name_});
+    }
+    SecondUser(const SecondUser&) = delete;
+    SecondUser& operator=(const SecondUser&) = delete;
+
+    bool made() const { return uid_ != 0; }
+    // Runs `work` as this user in a forked child (only system calls there);
+    // the child's process id.
+    template <typename Work> pid_t Start(Work work) const {
+        const pid_t child = fork();
+        if (child == 0) {
+            if (setgid(gid_) != 0 || setuid(uid_) != 0)
+                _exit(100);
+            _exit(work());
+        }
+        return child;
+    }
+
+  private:
+    std::string name_;
+    uid_t uid_ = 0;
+    gid_t gid_ = 0;
+};
+
+int ExitCodeOf(pid_t child) {
+    int status = 0;
+    if (waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Every file below the folder that this process can open and read a byte
+// of, counted; system calls only (it runs in a forked child).
+int ReadableFilesBelow(const char* folder, int depth) {
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    int count = 0;
+    alignas(8) std::array<char, 8192> buffer{};
+    for (;;) {
+        const long length = syscall(SYS_getdents64, fd, buffer.data(), buffer.size());
+        if (length <= 0)
+            break;
+        for (long at = 0; at < length;) {
+            const auto* entry = reinterpret_cast<const char*>(buffer.data() + at);
+            const unsigned short size = *reinterpret_cast<const unsigned short*>(entry + 16);
+            const unsigned char type = static_cast<unsigned char>(entry[18]);
+            const char* name = entry + 19;
+            at += size;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            std::array<char, 4096> path{};
+            std::size_t n = 0;
+            for (const char* p = folder; *p != 0 && n < path.size() - 2; ++p)
+                path[n++] = *p;
+            path[n++] = '/';
+            for (const char* p = name; *p != 0 && n < path.size() - 1; ++p)
+                path[n++] = *p;
+            if (type == DT_DIR) {
+                if (depth < 8)
+                    count += ReadableFilesBelow(path.data(), depth + 1);
+            } else if (type == DT_REG) {
+                const int file = open(path.data(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+                char byte = 0;
+                if (file >= 0) {
+                    if (read(file, &byte, 1) >= 0)
+                        ++count;
+                    close(file);
+                }
+            }
+        }
+    }
+    close(fd);
+    return count;
+}
+
+// Another user who shares the temporary folder plants the listing names as
+// links to a file of the user, and reads whatever they can there while a
+// consolidation runs: the run succeeds in a folder of its own, the file is
+// unchanged, and nothing of the backups is read.
+TEST_F(ConsolidateLife, AnotherUserSharingTheTemporaryFolderCanRedirectOrReadNothing) {
+    if (getuid() != 0)
+        GTEST_SKIP() << "a second user needs the tests to run as root";
+    SecondUser other;
+    ASSERT_TRUE(other.made());
+    // The sandbox is passable to them, the shared folder is as /tmp is, and
+    // the program folder is writable by its group, so the listings go to the
+    // temporary folder.
+    ASSERT_EQ(chmod(box.root().c_str(), 0755), 0);
+    const fs::path shared = box.root() / "shared";
+    fs::create_directories(shared);
+    ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+    ASSERT_EQ(chmod(program.c_str(), 0775), 0);
+    box.write(box.root() / "victim.txt", "the user's own text");
+
+    const std::string victim = (box.root() / "victim.txt").string();
+    const std::string sharedText = shared.string();
+    const pid_t planter = other.Start([&] {
+        for (const char* name : {"/filelist.tmp", "/filelisto.tmp"})
+            if (symlink(victim.c_str(), (sharedText + name).c_str()) != 0)
+                return 1;
+        return 0;
+    });
+    ASSERT_EQ(ExitCodeOf(planter), 0);
+
+    // The reader does read what is open to them.
+    box.write(box.root() / "control" / "open.txt", "readable");
+    const std::string control = (box.root() / "control").string();
+    EXPECT_EQ(ExitCodeOf(other.Start([&] { return ReadableFilesBelow(control.c_str(), 0); })), 1);
+
+    // It polls until it has read something or is stopped after the run.
+    const pid_t reader = other.Start([&] {
+        for (;;) {
+            if (const int read = ReadableFilesBelow(sharedText.c_str(), 0); read > 0)
+                return read > 100 ? 100 : read;
+            usleep(200);
+        }
+    });
+    const RunResult result =
+        Consolidate("2026-12-01", "2026-12-03", JobFolder(), {"TMPDIR=" + sharedText});
+    kill(reader, SIGTERM);
+    const int readerEnd = ExitCodeOf(reader);
+
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(JobArchives(), (std::vector<std::string>{"rk_2026_12_03_00_00_00_C.zip"}));
+    EXPECT_EQ(box.read(box.root() / "victim.txt"), "the user's own text");
+    EXPECT_TRUE(fs::is_symlink(shared / "filelist.tmp"));
+    EXPECT_TRUE(fs::is_symlink(shared / "filelisto.tmp"));
+    // Stopped while still polling: it never read a file.
+    EXPECT_EQ(readerEnd, -1) << readerEnd << " files were read";
+    // The run worked in the user's private folder inside the shared one.
+    struct stat info {};
+    ASSERT_EQ(lstat((shared / "ravelkeep-0").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    // Beside it at most Qt's own runtime folder, private as well.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(shared)) {
+        if (entry.path().filename() == "runtime-root") {
+            ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
+            EXPECT_EQ(info.st_mode & 07777, 0700u);
+            continue;
+        }
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"filelist.tmp", "filelisto.tmp", "ravelkeep-0"}));
 }
 
 } // namespace

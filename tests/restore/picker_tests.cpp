@@ -52,7 +52,8 @@ TEST_F(Picker, MergedNamesSortedWithoutCaseAndTheirVersions) {
     ASSERT_TRUE(gathered.complete) << gathered.reason;
     // a.txt and A.TXT are one entry, spelt as last met.
     EXPECT_EQ(Entries(picker), (std::vector<std::string>{"A.TXT", "b.txt", "x,y.txt", "Zeta.txt"}));
-    EXPECT_TRUE(fs::exists(box.c() / "App" / "filelist.tmp"));
+    // Each listing goes once it has been read: no list of names stays behind.
+    EXPECT_FALSE(fs::exists(box.c() / "App" / "filelist.tmp"));
 
     const std::string day1 = restore::ShortDateText(QDate(2026, 12, 1));
     const std::string day2 = restore::ShortDateText(QDate(2026, 12, 2));

@@ -92,6 +92,13 @@ TEST_F(BackupLifeTest, BacksUpTheNamedJobAndThenOnlyWhatChanged) {
 TEST_F(BackupLifeTest, ListFilesOfKilledRunsAreRemovedByTheNextRun) {
     box.write(program / "rk1A2B.TMP", "C:\\Data Folder\\*.*\r\n");
     box.write(program / "rkbak.TMP", "not a list file");
+    // What a killed run was writing through a temporary name goes too; a
+    // name that only looks alike, and a folder, stay.
+    box.write(program / "rkDFF8.TMP.rk-VoUkoe", "C:\\Data Folder\\*.*\r\n");
+    box.write(program / "filelisto.tmp.rk-a1B2c3", "a.txt\r\n");
+    box.write(program / "rkDFF8.TMP.rk-VoUk", "a user's file");
+    box.write(program / "notes.txt.rk-VoUkoe", "a user's file");
+    fs::create_directories(program / "rk1A2C.TMP");
     {
         const int fd = open((program / ".rk-lock").c_str(), O_RDWR | O_CREAT, 0600);
         ASSERT_GE(fd, 0);
@@ -99,13 +106,19 @@ TEST_F(BackupLifeTest, ListFilesOfKilledRunsAreRemovedByTheNextRun) {
         const RunResult whileHeld = Start("/ib/Weekly Job");
         EXPECT_EQ(whileHeld.exitCode, 0) << whileHeld.err;
         EXPECT_TRUE(fs::exists(program / "rk1A2B.TMP"));
+        EXPECT_TRUE(fs::exists(program / "rkDFF8.TMP.rk-VoUkoe"));
         close(fd);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     const RunResult alone = Start("/ib/Weekly Job");
     EXPECT_EQ(alone.exitCode, 0) << alone.err;
     EXPECT_FALSE(fs::exists(program / "rk1A2B.TMP"));
+    EXPECT_FALSE(fs::exists(program / "rkDFF8.TMP.rk-VoUkoe"));
+    EXPECT_FALSE(fs::exists(program / "filelisto.tmp.rk-a1B2c3"));
     EXPECT_TRUE(fs::exists(program / "rkbak.TMP"));
+    EXPECT_TRUE(fs::exists(program / "rkDFF8.TMP.rk-VoUk"));
+    EXPECT_TRUE(fs::exists(program / "notes.txt.rk-VoUkoe"));
+    EXPECT_TRUE(fs::is_directory(program / "rk1A2C.TMP"));
 }
 
 // A scheduler may start the run with a display that is gone, or none: the
