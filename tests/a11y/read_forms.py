@@ -21,7 +21,7 @@ import tempfile
 import time
 
 PROGRAM_DIR = sys.argv[1]
-DEADLINE = time.monotonic() + 50
+DEADLINE = time.monotonic() + 60
 problems = []
 
 
@@ -166,6 +166,7 @@ def read_form(pyatspi, form, title, check=True):
     problem = globals()["problem"] if check else (lambda text: None)
     # Read afresh, as a screen reader asked now would hear it.
     form.clear_cache()
+    read = 0
     for node in walk(form):
         if not showing(node):
             continue
@@ -191,36 +192,41 @@ def read_form(pyatspi, form, title, check=True):
             if not name.strip():
                 problem("%s: a field without a name (%s, text %r)"
                         % (title, node.getRoleName(), text))
+        else:
+            continue
+        read += 1
+    if check:
+        print("%s: read %d labels, fields and buttons" % (title, read), flush=True)
     return labels
 
 
-def find(node, role, name=None):
+def find(node, role, name=None, shown=True):
     for n in walk(node):
-        if n.getRole() == role and (name is None or n.name == name) and showing(n):
+        if n.getRole() == role and (name is None or n.name == name) and (not shown or showing(n)):
             return n
     return None
 
 
-def click(node, env):
-    """A mouse click in the middle of the node, through the X server."""
-    import pyatspi
-    box = node.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
-    subprocess.run(["xdotool", "mousemove", "--sync", str(box.x + box.width // 2),
-                    str(box.y + box.height // 2), "sleep", "0.2", "mousedown", "1", "sleep",
-                    "0.05", "mouseup", "1"], env=env, check=True)
-
-
-def keys(env, *names):
-    subprocess.run(["xdotool", "key"] + list(names), env=env, check=True)
-
-
-def press(node):
+def press(node, opens_modal=False):
+    """Does the node's press action. An action that opens a modal dialog
+    answers only when the dialog closes: the call is not waited for then."""
+    from gi.repository import Atspi, GLib
     action = node.queryAction()
+    index = 0
     for i in range(action.nActions):
-        if action.getName(i) in ("Press", "press", "click", "Click"):
-            action.doAction(i)
-            return
-    action.doAction(0)
+        if action.getName(i) in ("Press", "press", "click", "Click", "Toggle"):
+            index = i
+            break
+    if not opens_modal:
+        action.doAction(index)
+        return
+    Atspi.set_timeout(700, -1)
+    try:
+        action.doAction(index)
+    except GLib.Error:
+        pass
+    finally:
+        Atspi.set_timeout(-1, -1)
 
 
 def main():
@@ -233,6 +239,11 @@ def main():
         env = environment(root, display, bus)
         start(["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"], env,
               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # The program finds the accessibility bus only when it is up.
+        wait_until("the accessibility bus", lambda: subprocess.run(
+            ["dbus-send", "--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
+             "org.a11y.Bus.GetAddress"], env=env, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL).returncode == 0, 10)
         # This process reads through the same buses.
         os.environ.update(env)
         import pyatspi
@@ -252,7 +263,7 @@ def main():
                     return app
             return None
 
-        app = wait_until("the program on the accessibility bus", application, 25)
+        app = wait_until("the program on the accessibility bus", application, 30)
         window = wait_until("the main window",
                             lambda: app.childCount > 0 and app.getChildAtIndex(0), 10)
         jobs = wait_until("the job list", lambda: find(window, pyatspi.ROLE_LIST, "Backup jobs"))
@@ -260,9 +271,8 @@ def main():
         # Select the job as a person would, then read the window.
         item = wait_until("the job listed",
                           lambda: find(jobs, pyatspi.ROLE_LIST_ITEM, "Weekly"))
-        click(item, env)
-        print("DEBUG", item.queryComponent().getExtents(pyatspi.DESKTOP_COORDS),
-              read_form(pyatspi, window, "", False), flush=True)
+        # Selected as a screen reader user selects it: its Toggle action.
+        press(item)
         wait_until("the job information",
                    lambda: any("Location: " in t for t in read_form(pyatspi, window, "", False)),
                    10)
@@ -288,23 +298,27 @@ def main():
             problem("main window: the last backup line is not spoken; labels: %r" % labels)
 
         # Options, from the File menu.
-        press(find(window, pyatspi.ROLE_MENU_ITEM, "Options..."))
+        press(find(window, pyatspi.ROLE_MENU_ITEM, "Options...", shown=False), True)
         options = wait_until("the Options dialog",
                              lambda: next((app.getChildAtIndex(i) for i in
                                            range(app.childCount)
-                                           if app.getChildAtIndex(i).name == "Options"), None))
+                                           if app.getChildAtIndex(i).name ==
+                                           "Ravelkeep Options"), None))
         read_form(pyatspi, options, "Options")
         press(find(options, pyatspi.ROLE_PUSH_BUTTON, "Cancel"))
-        wait_until("Options closed", lambda: all(app.getChildAtIndex(i).name != "Options"
-                                                 for i in range(app.childCount)))
+        wait_until("Options closed",
+                   lambda: all(child is None or child.name != "Ravelkeep Options"
+                               or not showing(child)
+                               for child in (app.getChildAtIndex(i)
+                                             for i in range(app.childCount))))
 
         # The extract dialog, by its button.
-        press(find(window, pyatspi.ROLE_PUSH_BUTTON, "View/Extract/Consolidate Files"))
+        press(find(window, pyatspi.ROLE_PUSH_BUTTON, "View, Extract, or Consolidate Files"), True)
 
         def extract_dialog():
             for i in range(app.childCount):
                 child = app.getChildAtIndex(i)
-                if child is not None and child != window and showing(child):
+                if child is not None and child.name == "Extract Range" and showing(child):
                     return child
             return None
 
