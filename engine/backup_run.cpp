@@ -59,7 +59,7 @@ std::string LinesText(const std::vector<std::string>& lines) {
 std::string LeftOutText(const LeftOutFiles& leftOut, const std::string& errorTail) {
     if (leftOut.Named().empty())
         return LinesText(MeaningfulLines(errorTail));
-    std::string text = LinesText(leftOut.Named());
+    std::string text = LinesText(leftOut.Told());
     const long long more = leftOut.Count() - static_cast<long long>(leftOut.Named().size());
     if (more > 0)
         text += "\nand " + std::to_string(more) + " more (" + std::to_string(leftOut.Count()) +

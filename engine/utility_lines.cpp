@@ -1,5 +1,7 @@
 #include "engine/utility_lines.h"
 
+#include <algorithm>
+
 namespace rk {
 
 namespace {
@@ -78,13 +80,29 @@ std::optional<std::string> LeftOutName(std::string_view line) {
     return std::nullopt;
 }
 
+std::string PlainLine(std::string_view line) {
+    line = WithoutLineEnd(line);
+    constexpr std::string_view notMatched = "rkzip: name not matched: ";
+    if (!StartsWith(line, notMatched))
+        return std::string(line);
+    const std::optional<std::string> name = LeftOutName(line);
+    if (!name)
+        return std::string(line);
+    const std::string_view pattern = line.substr(notMatched.size());
+    const bool folder =
+        pattern.substr(pattern.rfind('\\') + 1).find_first_of("*?") != std::string_view::npos;
+    return (folder ? "the source folder " : "the source ") + *name + " does not exist";
+}
+
 void LeftOutFiles::Take(std::string_view line) {
     std::optional<std::string> name = LeftOutName(line);
     if (!name)
         return;
     ++count_;
-    if (named_.size() < most_)
+    if (named_.size() < most_) {
+        told_.push_back(StartsWith(line, "rkzip: name not matched: ") ? PlainLine(line) : *name);
         named_.push_back(std::move(*name));
+    }
 }
 
 std::vector<std::string> MeaningfulLines(std::string_view text, std::size_t most) {
@@ -102,7 +120,13 @@ std::vector<std::string> MeaningfulLines(std::string_view text, std::size_t most
             continue;
         if (StartsWith(line, "rkzip: not a regular file, not stored: "))
             continue;
-        lines.emplace_back(line.substr(0, line.find_last_not_of(" \t\r") + 1));
+        std::string plain = PlainLine(line.substr(0, line.find_last_not_of(" \t\r") + 1));
+        // Read from the end: a line that a later one already says in full
+        // ("the source folder C:\X does not exist") is not said twice.
+        if (std::none_of(lines.begin(), lines.end(), [&plain](const std::string& later) {
+                return later.find(plain) != std::string::npos;
+            }))
+            lines.push_back(std::move(plain));
     }
     return {lines.rbegin(), lines.rend()};
 }

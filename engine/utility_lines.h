@@ -25,6 +25,12 @@ inline constexpr std::size_t kMostCauseLines = 10;
 // and the name handed back is PATH (FOLDER for the last).
 std::optional<std::string> LeftOutName(std::string_view line);
 
+// A line of rkzip said for the user: "rkzip: name not matched: C:\X\*.*"
+// becomes "the source folder C:\X does not exist" (and a name without a
+// wildcard "the source C:\X\f.txt does not exist"), as rkzip itself says
+// when the only source is missing; any other line stays as it is.
+std::string PlainLine(std::string_view line);
+
 // Counts the left-out lines of a whole run, one line at a time, and keeps
 // the first names.
 class LeftOutFiles {
@@ -32,19 +38,23 @@ class LeftOutFiles {
     void Take(std::string_view line);
     // The first names, at most `most` of them.
     const std::vector<std::string>& Named() const { return named_; }
+    // The first names, each a missing source said as PlainLine says it.
+    const std::vector<std::string>& Told() const { return told_; }
     long long Count() const { return count_; }
     explicit LeftOutFiles(std::size_t most) : most_(most) {}
 
   private:
     std::size_t most_;
     std::vector<std::string> named_;
+    std::vector<std::string> told_;
     long long count_ = 0;
 };
 
 // The last lines of a utility's error output that say something (at most
 // `most`, in their order): lines that are not blank and not a notice of an
 // entry that is left out by design (rkzip's "not a regular file, not
-// stored"), without their line ends.
+// stored"), without their line ends, each as PlainLine says it; a line
+// another line already says in full is left out.
 std::vector<std::string> MeaningfulLines(std::string_view text, std::size_t most = kMostCauseLines);
 
 } // namespace rk

@@ -18,6 +18,7 @@
 #include "schedule/schedule_record.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"
+#include "ui/shown_time.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,9 +46,8 @@ SettingsPlace JobPlace(const std::string& jobFolder, std::string_view section) {
 
 // A recorded "yyyy-mm-dd hh:nn:ss" as the window writes a date and time.
 std::string WhenText(const std::string& recorded) {
-    const QDateTime when = QDateTime::fromString(ui::ToQString(recorded), "yyyy-MM-dd HH:mm:ss");
-    return ui::FromQString(QLocale::system().toString(when.date(), QLocale::ShortFormat) + " " +
-                           when.time().toString("HH:mm"));
+    const std::optional<std::time_t> when = RecordedTimeValue(recorded);
+    return when ? ui::ShownDateTime(*when) : recorded;
 }
 
 QStyle::StandardPixmap MarkPicture(JobMarkKind kind) {
@@ -164,14 +164,40 @@ void frmMain::FollowJobStore() {
         followTimer_->start();
         return;
     }
-    for (int row = 0; row < lstBackupJobs->count(); ++row)
-        MarkJobItem(*lstBackupJobs->item(row));
-    if (const std::optional<std::string> name = SelectedJobName())
-        ShowJobLines(*name, false);
+    ReadJobsAgain();
     WatchJobStore();
 }
 
+void frmMain::ReadJobsAgain() {
+    for (int row = 0; row < lstBackupJobs->count(); ++row)
+        MarkJobItem(*lstBackupJobs->item(row));
+    ShowSelectedJob();
+}
+
+void frmMain::RefreshKeepingSelection() {
+    const std::optional<std::string> selected = SelectedJobName();
+    DataRefresh();
+    if (!selected)
+        return;
+    const QList<QListWidgetItem*> found =
+        lstBackupJobs->findItems(ui::ToQString(*selected), Qt::MatchExactly);
+    if (found.isEmpty())
+        return;
+    // Selecting it reads its information as a click on it does.
+    lstBackupJobs->setCurrentItem(found.front());
+}
+
 void frmMain::UpdateProperties() {
+    if (!SelectedJobName()) {
+        ShowSelectedJob();
+        return;
+    }
+    SetStatusText("Retrieving job information");
+    ShowSelectedJob();
+    SetStatusText("");
+}
+
+void frmMain::ShowSelectedJob() {
     const std::optional<std::string> name = SelectedJobName();
     if (!name) {
         cmdExclude->setEnabled(false);
@@ -186,7 +212,6 @@ void frmMain::UpdateProperties() {
         SetJobCommands(false, false, false);
         return;
     }
-    SetStatusText("Retrieving job information");
     cmdExclude->setEnabled(true);
     mnuJob[JobCommand::Exclusions]->setEnabled(true);
     mnuJob[JobCommand::VerifyBackups]->setEnabled(true);
@@ -203,7 +228,6 @@ void frmMain::UpdateProperties() {
     SetJobCommands(folderCount >= 1 && !rootBackupPresent, folderCount >= 1, true);
 
     ShowJobLines(*name, false);
-    SetStatusText("");
 }
 
 void frmMain::ShowJobLines(const std::string& jobName, bool askScheduler) {
@@ -248,7 +272,7 @@ void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {
     if (!installed.problem.empty())
         text += ", not running: " + installed.problem;
     else if (next)
-        text += ", next run " + schedule::ShownTime(*next);
+        text += ", next run " + ui::ShownDateTime(*next);
     lblSchedule->setText(ui::ToQString(text));
 }
 

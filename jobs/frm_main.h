@@ -53,6 +53,9 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     // Refills the job list from JobStoreFolder, sets the title; no job is
     // selected afterwards.
     void DataRefresh();
+    // File > Refresh: the job list read again, with the job selected before
+    // still selected when it is still there, its information read anew.
+    void RefreshKeepingSelection();
     // Shows the selected job and enables its commands.
     void UpdateProperties();
 
@@ -136,6 +139,12 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void Form_Load(bool bPersonPresent);
     // The selected job's name, or nothing.
     std::optional<std::string> SelectedJobName() const;
+    // The selected job's source, enabled commands and lines as they are on
+    // disk now (nothing selected clears them); the status text is left.
+    void ShowSelectedJob();
+    // After a command that may have changed job folders: every job's mark
+    // and the selected job's information, commands and lines read again.
+    void ReadJobsAgain();
     // The job information, last-backup and schedule lines of the job.
     void ShowJobLines(const std::string& jobName, bool askScheduler);
     // The line about the job's last backup run, or the run skipped since.

@@ -102,10 +102,14 @@ void frmMain::BuildControls() {
     lblLastBackup = Named<QLabel>("lblLastBackup");
     lblLastBackup->setTextFormat(Qt::PlainText);
     lblLastBackup->setWordWrap(true);
-    lblInfo->setAccessibleName("Job information");
+    // A label speaks its own text: what it is for is its description, so a
+    // screen reader reads the location, count and size themselves.
+    lblInfo->setAccessibleDescription("Job information");
+    lblLastBackup->setAccessibleDescription("Last backup");
     lblSchedule = Named<QLabel>("lblSchedule");
     lblSchedule->setTextFormat(Qt::PlainText);
     lblSchedule->setWordWrap(true);
+    lblSchedule->setAccessibleDescription("Schedule");
 
     axStatusBar = Named<QStatusBar>("axStatusBar");
     statusPanel_ = Named<QLabel>("StatusText");
@@ -243,6 +247,19 @@ void frmMain::ConnectControls() {
     help->setObjectName("HelpKey");
     help->setContext(Qt::ApplicationShortcut);
     connect(help, &QShortcut::activated, this, [] { ui::ShowHelp(); });
+
+    // The usual keys beside the menus' accelerators; the captions stay as
+    // they are, the menus show the keys beside them.
+    mnuFile[FileCommand::NewJob]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    mnuFile[FileCommand::Refresh]->setShortcut(QKeySequence(Qt::Key_F5));
+    mnuFile[FileCommand::Exit]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Delete removes the selected job only from the job list, with the same
+    // two questions; elsewhere the key keeps its own meaning.
+    auto* deleteJob = new QShortcut(QKeySequence(Qt::Key_Delete), lstBackupJobs);
+    deleteJob->setObjectName("DeleteJobKey");
+    deleteJob->setContext(Qt::WidgetShortcut);
+    connect(deleteJob, &QShortcut::activated, this,
+            [this] { mnuFile_Click(FileCommand::DeleteJob); });
 }
 
 } // namespace rk::jobs

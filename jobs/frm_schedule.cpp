@@ -6,6 +6,7 @@
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 #include "ui/seam.h"
+#include "ui/shown_time.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -101,7 +102,8 @@ void frmSchedule::BuildControls() {
     lblInstalled->setObjectName("lblInstalled");
     lblInstalled->setTextFormat(Qt::PlainText);
     lblInstalled->setWordWrap(true);
-    lblInstalled->setAccessibleName("Installed schedule");
+    // Its own text is what it says; this is what it is for.
+    lblInstalled->setAccessibleDescription("Installed schedule");
 
     cmdOK = new QPushButton("OK");
     cmdOK->setObjectName("cmdOK");
@@ -137,7 +139,7 @@ void frmSchedule::BuildControls() {
 void frmSchedule::Form_Load() {
     lblJob->setText(ui::ToQString("Backup job: " + jobName_));
     const schedule::InstalledSchedule installed = schedule::ReadInstalledSchedule(jobName_);
-    std::string installedText = schedule::InstalledScheduleText(installed);
+    std::string installedText = schedule::InstalledScheduleText(installed, ui::ShownDateTime);
     // With nothing installed, the user learns before OK where a schedule
     // would go.
     if (installed.place == Place::None && installed.problem.empty()) {

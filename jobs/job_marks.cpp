@@ -6,6 +6,7 @@
 #include "jobs/job_information.h"
 #include "schedule/schedule.h"
 #include "schedule/schedule_record.h"
+#include "ui/shown_time.h"
 
 #include <algorithm>
 #include <optional>
@@ -16,7 +17,7 @@ namespace {
 
 std::string Shown(const std::string& recorded) {
     const std::optional<std::time_t> when = RecordedTimeValue(recorded);
-    return when ? schedule::ShownTime(*when) : recorded;
+    return when ? ui::ShownDateTime(*when) : recorded;
 }
 
 std::string FileCount(long long count) {
@@ -50,8 +51,8 @@ std::optional<std::string> OverdueText(const std::string& jobFolder,
     if (!since || !schedule::IsOverdue(*record->schedule, *since, now))
         return std::nullopt;
     return "Scheduled " + schedule::Describe(*record->schedule) +
-           (last ? ", but the last backup was made " + schedule::ShownTime(*since)
-                 : ", but no backup has been made since " + schedule::ShownTime(*since));
+           (last ? ", but the last backup was made " + ui::ShownDateTime(*since)
+                 : ", but no backup has been made since " + ui::ShownDateTime(*since));
 }
 
 } // namespace

@@ -44,7 +44,7 @@ void frmMain::mnuFile_Click(std::int16_t Index) {
         DeleteBackupJob();
         break;
     case FileCommand::Refresh:
-        DataRefresh();
+        RefreshKeepingSelection();
         break;
     case FileCommand::Options:
         app::ShowOptions(this);
@@ -86,6 +86,12 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
     default:
         break;
     }
+    // A backup, consolidation, verification or change of settings shows in
+    // the job's information, commands and lines at once, without selecting
+    // the job again. The Schedule dialog's line was read by ScheduleJob,
+    // with the scheduler asked.
+    if (Index != JobCommand::Schedule)
+        ReadJobsAgain();
     SetStatusText(completed ? "Done" : "Could not complete last action");
 }
 

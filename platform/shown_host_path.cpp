@@ -53,14 +53,27 @@ std::vector<std::string> WindowsPathsIn(std::string_view text) {
         if (!IsLetter(text[i]) || text[i + 1] != ':' || text[i + 2] != '\\' ||
             (i > 0 && std::isalnum(static_cast<unsigned char>(text[i - 1]))))
             continue;
-        const std::size_t limit = std::min(text.find_first_of("\"\r\n", i), text.size());
+        std::size_t limit = std::min(text.find_first_of("\"\r\n", i), text.size());
+        // In single quotes ("can't read 'C:\x\it's.txt': ..."), the path ends
+        // at the quote that a space, a colon, a stop or the end follows.
+        bool singleQuoted = false;
+        if (i > 0 && text[i - 1] == '\'')
+            for (std::size_t j = i + 3; j < limit; ++j)
+                if (text[j] == '\'' &&
+                    (j + 1 == text.size() ||
+                     std::string_view(" :;,.)\r\n").find(text[j + 1]) != std::string_view::npos)) {
+                    limit = j;
+                    singleQuoted = true;
+                    break;
+                }
         // The places where the path may end: each space, and the limit.
         std::vector<std::string> candidates;
         for (std::size_t j = i + 3; j <= limit; ++j)
             if (j == limit || text[j] == ' ')
                 candidates.push_back(WithoutClosingPunctuation(text.substr(i, j - i)));
         // A quoted path is the whole text between the quotes.
-        std::string chosen = i > 0 && text[i - 1] == '"' ? candidates.back() : candidates.front();
+        std::string chosen =
+            i > 0 && (text[i - 1] == '"' || singleQuoted) ? candidates.back() : candidates.front();
         for (auto it = candidates.rbegin(); it != candidates.rend() && chosen != candidates.back();
              ++it)
             if (ExistsOnHost(*it)) {

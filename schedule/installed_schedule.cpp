@@ -321,7 +321,8 @@ BackupCommand ThisInstallation() {
     return command;
 }
 
-std::string InstalledScheduleText(const InstalledSchedule& installed) {
+std::string InstalledScheduleText(const InstalledSchedule& installed,
+                                  const std::function<std::string(std::time_t)>& shownTime) {
     std::string text;
     switch (installed.place) {
     case Place::None:
@@ -341,7 +342,7 @@ std::string InstalledScheduleText(const InstalledSchedule& installed) {
     if (!installed.problem.empty())
         text += "\nNot running: " + installed.problem + ".";
     if (installed.nextRun)
-        text += "\nNext run: " + ShownTime(*installed.nextRun) + ".";
+        text += "\nNext run: " + shownTime(*installed.nextRun) + ".";
     return text;
 }
 

@@ -11,6 +11,7 @@
 #include "schedule/systemd_units.h"
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -71,8 +72,11 @@ std::optional<std::string> InstallSchedule(const std::string& jobName, const Sch
 BackupCommand ThisInstallation();
 
 // The installed schedule as the window tells it: how often it runs and
-// where it is installed, what stops it from running, and the next run.
-std::string InstalledScheduleText(const InstalledSchedule& installed);
+// where it is installed, what stops it from running, and the next run,
+// written by `shownTime` (the window passes the form of its other dates).
+std::string
+InstalledScheduleText(const InstalledSchedule& installed,
+                      const std::function<std::string(std::time_t)>& shownTime = ShownTime);
 
 // Removes the job's timers, services, their links and crontab lines (the
 // schedule's and the retry's), whichever exist; the reason when one of them

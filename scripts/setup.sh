@@ -18,6 +18,7 @@ packages=(
     zip unzip 7zip xdg-utils dbus-daemon dbus-bin
     clang-format
     cron systemd xvfb xdotool
+    python3-pyatspi gir1.2-atspi-2.0 at-spi2-core
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
 # independent readers; dbus-run-session gives the notification tests a
@@ -25,6 +26,9 @@ packages=(
 # The system tests (ctest label "system", run as root) start the real cron
 # daemon, systemd's user manager, dbus-daemon and Xvfb, and watch the display
 # with xdotool.
+# The forms are read as a screen reader reads them (ctest label
+# "window-a11y") through AT-SPI: pyatspi, the accessibility bus of
+# at-spi2-core, under Xvfb.
 # The benchmark also times bsdtar; only "bench" needs it.
 bench_packages=(libarchive-tools)
 if [ "$mode" = bench ]; then

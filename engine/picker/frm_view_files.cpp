@@ -8,6 +8,7 @@
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 
+#include <QAction>
 #include <QDate>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -17,6 +18,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -85,7 +87,8 @@ std::string VersionsText(const std::vector<std::string>& archiveNames) {
 frmViewFiles::frmViewFiles(QWidget* parent)
     : QDialog(parent), txtInfo(new QPlainTextEdit), lblFiles(new QLabel),
       lblFilter(new QLabel("&Filter:")), txtFilter(new QLineEdit), lstFiles(new QListWidget),
-      lblVersions(new QLabel), cmdOK(new QPushButton("OK")), cmdCancel(new QPushButton("Cancel")) {
+      lblVersions(new QLabel), lblSelected(new QLabel), cmdOK(new QPushButton("OK")),
+      cmdCancel(new QPushButton("Cancel")) {
     setObjectName("frmViewFiles");
     setWindowTitle("Select Files");
 
@@ -105,6 +108,13 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     txtFilter->setAccessibleName("Filter");
     txtFilter->setToolTip("Show only the files whose name contains this text");
     txtFilter->setClearButtonEnabled(true);
+    // The clear button Qt adds to the box is named for screen readers too.
+    for (QAction* action : txtFilter->actions()) {
+        action->setText("Clear the filter");
+        action->setToolTip("Clear the filter");
+    }
+    for (QToolButton* button : txtFilter->findChildren<QToolButton*>())
+        button->setAccessibleName("Clear the filter");
     lstFiles->setObjectName("lstFiles");
     ui::NameControl(*lstFiles, "Files");
     lstFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -113,6 +123,7 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     lstFiles->setUniformItemSizes(true);
     lblVersions->setObjectName("lblVersions");
     lblVersions->setWordWrap(true);
+    lblSelected->setObjectName("lblSelected");
     cmdOK->setObjectName("cmdOK");
     cmdCancel->setObjectName("cmdCancel");
 
@@ -129,6 +140,7 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     layout->addLayout(filter);
     layout->addWidget(lstFiles, 1);
     layout->addWidget(lblVersions);
+    layout->addWidget(lblSelected);
     layout->addLayout(buttons);
 
     connect(cmdOK, &QPushButton::clicked, this, [this] {
@@ -139,7 +151,11 @@ frmViewFiles::frmViewFiles(QWidget* parent)
     connect(lstFiles, &QListWidget::currentItemChanged, this, [this] { ShowVersions(); });
     connect(txtFilter, &QLineEdit::textChanged, this, [this] { ApplyFilter(); });
     connect(lstFiles->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected) { DeselectHidden(selected); });
+            [this](const QItemSelection& selected) {
+                DeselectHidden(selected);
+                ShowSelectedCount();
+            });
+    ShowSelectedCount();
 
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     resize(420, 400);
@@ -223,9 +239,7 @@ void frmViewFiles::ShowFiles(MergedFileList files, ProgressDisplay& progress) {
 std::vector<std::string> frmViewFiles::SelectedNames() const {
     std::vector<int> rows;
     for (const QModelIndex& index : lstFiles->selectionModel()->selectedIndexes())
-        if (static_cast<std::size_t>(index.row()) < hidden_.size() &&
-            !hidden_[static_cast<std::size_t>(index.row())])
-            rows.push_back(index.row());
+        rows.push_back(index.row());
     std::sort(rows.begin(), rows.end());
     std::vector<std::string> names;
     names.reserve(rows.size());
@@ -253,7 +267,8 @@ void frmViewFiles::ShowVersions() {
 }
 
 void frmViewFiles::ApplyFilter() {
-    const QString wanted = txtFilter->text().toCaseFolded();
+    // Names are kept with backslashes; a person on Linux types "/".
+    const QString wanted = txtFilter->text().toCaseFolded().replace(u'/', u'\\');
     bool changed = false;
     for (std::size_t row = 0; row < folded_.size(); ++row) {
         const char hide = !wanted.isEmpty() && !folded_[row].contains(wanted);
@@ -266,6 +281,11 @@ void frmViewFiles::ApplyFilter() {
     if (changed)
         lstFiles->doItemsLayout();
     ShowVersions();
+}
+
+void frmViewFiles::ShowSelectedCount() {
+    const qsizetype count = lstFiles->selectionModel()->selectedIndexes().size();
+    lblSelected->setText(QString::number(count) + " files selected");
 }
 
 void frmViewFiles::DeselectHidden(const QItemSelection& selected) {

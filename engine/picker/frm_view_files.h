@@ -37,9 +37,9 @@ class frmViewFiles final : public QDialog {
     // the filter box to them.
     void ShowFiles(MergedFileList files, ProgressDisplay& progress);
 
-    // The texts of the entries of lstFiles that are selected and not hidden by
-    // the filter, first to last: what the person sees chosen is what is
-    // picked.
+    // The texts of the entries of lstFiles that are selected, first to last,
+    // whether the filter shows them now or not: the filter narrows what is
+    // shown, never what is picked.
     std::vector<std::string> SelectedNames() const;
 
     // True after OK; false after Cancel or the close box.
@@ -51,6 +51,8 @@ class frmViewFiles final : public QDialog {
     QLineEdit* txtFilter;
     QListWidget* lstFiles;
     QLabel* lblVersions;
+    // "N files selected", as the person picks, hidden entries counted.
+    QLabel* lblSelected;
     QPushButton* cmdOK;
     QPushButton* cmdCancel;
 
@@ -60,14 +62,16 @@ class frmViewFiles final : public QDialog {
     // The versions line for the current entry; empty while it is hidden.
     void ShowVersions();
     // Hides the entries whose text does not contain the filter box's text,
-    // letter case ignored, and shows the others. Selections are left as they
-    // are: an entry hidden while selected is not picked, and is selected
-    // again when it shows again.
+    // letter case ignored and "/" read as a backslash, and shows the others.
+    // Selections are left as they are: an entry hidden while selected stays
+    // picked.
     void ApplyFilter();
-    // Takes back the selection of entries that are hidden: only an entry that
-    // shows can be chosen (the view's own selecting keeps to those; a
-    // program's or an assistive tool's might not).
+    // Takes back the selection of entries that were hidden when they were
+    // selected: only an entry that shows can be newly chosen (selecting all
+    // while a filter hides entries picks only those shown).
     void DeselectHidden(const QItemSelection& selected);
+    // The line under the list that counts the entries picked.
+    void ShowSelectedCount();
 
     // The names shown, kept for their archives (the versions line is made
     // when asked for); by row of lstFiles: the entry, its text with letter

@@ -183,6 +183,12 @@ TEST_F(BackupRunTest, APartialRunNamesAndCountsTheFilesLeftOut) {
         if (outcome.reason.find("were left out:\n") == std::string::npos ||
             outcome.reason.find("\nand 3 more (13 in all)") == std::string::npos)
             return 3;
+        // The missing folder is said as rkzip says it when it is the only
+        // source, not as the utility's raw line.
+        if (outcome.reason.find("\nthe source folder C:\\Missing Folder does not exist") ==
+                std::string::npos ||
+            outcome.reason.find("name not matched") != std::string::npos)
+            return 4;
         return 0;
     });
     ASSERT_EQ(code, 0);
@@ -216,7 +222,7 @@ TEST_F(BackupRunTest, AFailedRunGivesAndRecordsTheZipUtilitysCause) {
     const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
     ASSERT_EQ(outcome.status, BackupStatus::Failed);
     EXPECT_EQ(outcome.reason, "The backup " + outcome.archiveName +
-                                  " could not be made: rkzip: name not matched: C:\\Gone\\*.*\n"
+                                  " could not be made: "
                                   "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
                                   "Job\\" +
                                   outcome.archiveName +
@@ -227,7 +233,7 @@ TEST_F(BackupRunTest, AFailedRunGivesAndRecordsTheZipUtilitysCause) {
     ASSERT_TRUE(last);
     EXPECT_EQ(last->outcome, "failed");
     EXPECT_EQ(last->reason, "The backup " + outcome.archiveName +
-                                " could not be made: rkzip: name not matched: C:\\Gone\\*.*; "
+                                " could not be made: "
                                 "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
                                 "Job\\" +
                                 outcome.archiveName +

@@ -25,6 +25,34 @@ TEST(LeftOutName, TakesEachFormRkzipWritesForWhatItCouldNotStore) {
     EXPECT_EQ(LeftOutName("rkzip: name not matched: C:\\Data\\one.txt"), "C:\\Data\\one.txt");
 }
 
+TEST(PlainLine, SaysAMissingSourceAsRkzipSaysItForTheOnlyOne) {
+    EXPECT_EQ(PlainLine("rkzip: name not matched: C:\\TwoB\\*.*\r\n"),
+              "the source folder C:\\TwoB does not exist");
+    EXPECT_EQ(PlainLine("rkzip: name not matched: D:\\*.*"),
+              "the source folder D:\\ does not exist");
+    EXPECT_EQ(PlainLine("rkzip: name not matched: C:\\Data\\one.txt"),
+              "the source C:\\Data\\one.txt does not exist");
+    EXPECT_EQ(PlainLine("rkzip: can't read C:\\Data\\gone: Stale file handle"),
+              "rkzip: can't read C:\\Data\\gone: Stale file handle");
+
+    LeftOutFiles leftOut(10);
+    leftOut.Take("rkzip: name not matched: C:\\TwoB\\*.*");
+    leftOut.Take("rkzip: can't read folder C:\\Data\\private: Permission denied");
+    EXPECT_EQ(leftOut.Named(), (std::vector<std::string>{"C:\\TwoB", "C:\\Data\\private"}));
+    EXPECT_EQ(leftOut.Told(), (std::vector<std::string>{"the source folder C:\\TwoB does not exist",
+                                                        "C:\\Data\\private"}));
+    // Said once when rkzip's last line says it too.
+    EXPECT_EQ(MeaningfulLines("rkzip: name not matched: C:\\Gone\\*.*\n"
+                              "rkzip: nothing added to zip archive 'C:\\B\\a.zip': the source "
+                              "folder C:\\Gone does not exist\n"),
+              (std::vector<std::string>{"rkzip: nothing added to zip archive 'C:\\B\\a.zip': the "
+                                        "source folder C:\\Gone does not exist"}));
+    EXPECT_EQ(MeaningfulLines("rkzip: name not matched: C:\\A\\*.*\nrkzip: name not matched: "
+                              "C:\\B\\*.*\n"),
+              (std::vector<std::string>{"the source folder C:\\A does not exist",
+                                        "the source folder C:\\B does not exist"}));
+}
+
 TEST(LeftOutName, LeavesEveryOtherLine) {
     for (const char* line :
          {"", "rkzip: not a regular file, not stored: C:\\Data\\pipe",

@@ -1,5 +1,5 @@
 // Create Root Backup and Create Incremental Backup from the window with the
-// real zip utility: the status texts, the job information after reselecting,
+// real zip utility: the status texts, the job information as each run ends,
 // the reports of failed and incomplete runs, and a window that takes no input
 // while a run is in progress.
 
@@ -82,11 +82,8 @@ TEST_F(BackupCommandTest, RootThenIncrementalBackupFromTheWindow) {
     ASSERT_EQ(Archives().size(), 1u);
     const std::string root = Archives()[0];
     EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}), root);
-    // Not refreshed after the run: still enabled until the job is selected again.
-    EXPECT_TRUE(window->cmdAction[0]->isEnabled());
-    EXPECT_NE(Text(window->lblInfo).find("0 backup file(s) (root backup not found)"),
-              std::string::npos);
-    Reselect(*window);
+    // The job's information and commands follow the run at once, without
+    // selecting the job again: a second root backup cannot be started.
     EXPECT_FALSE(window->cmdAction[0]->isEnabled());
     EXPECT_FALSE(window->mnuJob.at(jobs::JobCommand::RootBackup)->isEnabled());
     EXPECT_TRUE(window->cmdAction[1]->isEnabled());
@@ -101,9 +98,15 @@ TEST_F(BackupCommandTest, RootThenIncrementalBackupFromTheWindow) {
     EXPECT_EQ(window->StatusText(), "Done");
     EXPECT_EQ(Archives().size(), 2u);
     EXPECT_EQ(ReadSetting("rootbk", "", {"settings", "C:\\Backups\\Weekly", "rkjob.ini"}), root);
-    Reselect(*window);
     EXPECT_NE(Text(window->lblInfo).find("2 backup file(s) (including root backup)"),
-              std::string::npos);
+              std::string::npos)
+        << Text(window->lblInfo);
+    EXPECT_NE(Text(window->lblLastBackup).find(", incremental, made"), std::string::npos)
+        << Text(window->lblLastBackup);
+    // Reselecting reads the same.
+    const std::string info = Text(window->lblInfo);
+    Reselect(*window);
+    EXPECT_EQ(Text(window->lblInfo), info);
 
     EXPECT_EQ(statusDuringRuns, (std::vector<std::string>{"Creating master root backup",
                                                           "Creating incremental backup"}));

@@ -66,7 +66,7 @@ TEST_F(MainWindowTest, FailedPartialSkippedAndCancelledRunsAreToldApart) {
         partial += "\nC:\\Data\\f" + std::to_string(i) + ".txt";
     EXPECT_EQ(Tip(*window, "Partial"), partial + "\nand 2 files more.");
     EXPECT_EQ(Tip(*window, "Away"),
-              std::string("The last backup was skipped 02/03/2026 02:00: ") + kReason);
+              "The last backup was skipped " + ShortDate(2026, 3, 2) + " 02:00: " + kReason);
     EXPECT_EQ(Tip(*window, "Cancelled"), "");
     EXPECT_EQ(Tip(*window, "Back"), "");
     for (const char* marked : {"Failed", "Partial", "Away"})
@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, TheWindowFollowsRunsMadeElsewhere) {
         return Text(window->lblLastBackup).rfind("Last backup skipped", 0) == 0;
     })) << Text(window->lblLastBackup);
     EXPECT_EQ(Tip(*window, "Nightly"),
-              std::string("The last backup was skipped 04/03/2026 02:00: ") + kReason);
+              "The last backup was skipped " + ShortDate(2026, 3, 4) + " 02:00: " + kReason);
     EXPECT_EQ(window->StatusText(), "");
 }
 

@@ -341,3 +341,37 @@ TEST_F(MainWindowTest, TheWindowCountsTheArchivesTheRestoreSees) {
 
 } // namespace
 } // namespace rk::test
+
+namespace rk::test {
+namespace {
+
+// The usual keys sit beside the menus' accelerators without changing any
+// caption; Delete belongs to the job list alone and asks the same questions.
+TEST_F(MainWindowTest, TheUsualKeysBesideTheAccelerators) {
+    Job("Doomed");
+    const auto window = Open();
+    const auto key = [&](std::int16_t command) {
+        return window->mnuFile.at(command)->shortcut().toString().toStdString();
+    };
+    EXPECT_EQ(key(jobs::FileCommand::NewJob), "Ctrl+N");
+    EXPECT_EQ(key(jobs::FileCommand::Refresh), "F5");
+    EXPECT_EQ(key(jobs::FileCommand::Exit), "Ctrl+Q");
+    EXPECT_EQ(window->mnuFile.at(jobs::FileCommand::NewJob)->text(), "&New Backup Job...");
+    EXPECT_EQ(window->mnuFile.at(jobs::FileCommand::Exit)->text(), "E&xit");
+    EXPECT_TRUE(window->mnuFile.at(jobs::FileCommand::DeleteJob)->shortcut().isEmpty());
+
+    auto* deleteKey = window->lstBackupJobs->findChild<QShortcut*>("DeleteJobKey");
+    ASSERT_NE(deleteKey, nullptr);
+    EXPECT_EQ(deleteKey->key(), QKeySequence(Qt::Key_Delete));
+    EXPECT_EQ(deleteKey->context(), Qt::WidgetShortcut);
+    Select(*window, "Doomed");
+    seam.AnswerMessage(ui::Answer::Yes);
+    seam.AnswerMessage(ui::Answer::No);
+    emit deleteKey->activated();
+    EXPECT_TRUE(fs::exists(Store() / "Doomed"));
+    ASSERT_EQ(seam.Calls().size(), 2u);
+    EXPECT_EQ(seam.Calls()[0].text, "Delete the selected backup job?");
+}
+
+} // namespace
+} // namespace rk::test

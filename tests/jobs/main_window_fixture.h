@@ -14,9 +14,11 @@
 #include "ui/scripted_seam.h"
 
 #include <QAction>
+#include <QDate>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -83,6 +85,12 @@ class MainWindowTest : public ::testing::Test {
             window.lstBackupJobs->findItems(QString::fromStdString(name), Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << name;
         window.lstBackupJobs->setCurrentItem(found.front());
+    }
+    // A day as the window writes it: the system's short date form.
+    static std::string ShortDate(int year, int month, int day) {
+        return QLocale::system()
+            .toString(QDate(year, month, day), QLocale::ShortFormat)
+            .toStdString();
     }
     static std::string Text(const QLabel* label) { return label->text().toStdString(); }
     static std::string Text(const QLineEdit* box) { return box->text().toStdString(); }

@@ -141,10 +141,19 @@ TEST_F(MainWindowTest, TheJobCommandsFollowTheSelectedJob) {
         expectState(name, state);
     }
 
-    // Refresh by the toolbar's third button: the selection is gone.
+    // Refresh by the toolbar's third button keeps the job selected, its
+    // information read again.
+    Select(*window, "Rooted");
     window->Toolbar1Buttons[3]->trigger();
+    ASSERT_EQ(window->lstBackupJobs->selectedItems().size(), 1);
+    EXPECT_EQ(window->lstBackupJobs->selectedItems().front()->text(), "Rooted");
+    expectState("after Refresh", states.at("Rooted"));
+    // A job gone since leaves nothing selected.
+    Select(*window, "Bare");
+    fs::remove_all(Store() / "Bare");
+    window->mnuFile.at(jobs::FileCommand::Refresh)->trigger();
     EXPECT_TRUE(window->lstBackupJobs->selectedItems().isEmpty());
-    expectState("after Refresh", {false, false, false, "", ""});
+    expectState("after Refresh with the job gone", {false, false, false, "", ""});
 }
 
 // Totals rounded after each archive, halves to even; only plain "rk_*.zip"

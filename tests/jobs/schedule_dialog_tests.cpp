@@ -61,7 +61,8 @@ TEST_F(MainWindowTest, ScheduleDialogInstallsShowsAndRemovesADailyTimer) {
         sandbox.read(standIns.UnitFolder() / "ravelkeep-backup-Photos\\x20\\x2d2026.service");
     EXPECT_NE(service.find("/rkbak\" \"/ib/Photos -2026\""), std::string::npos) << service;
     EXPECT_EQ(window->lblSchedule->text(),
-              "Schedule: every day at 02:30, next run 09/12/2026 02:30");
+              QString::fromStdString("Schedule: every day at 02:30, next run " +
+                                     ShortDate(2026, 12, 9) + " 02:30"));
     // What was installed is recorded with the job.
     const std::string settings = JobSettings("Photos -2026");
     EXPECT_NE(settings.find("[schedule]\r\nkind=systemd timer\r\nfrequency=daily\r\nhour=2\r\n"
@@ -78,7 +79,8 @@ TEST_F(MainWindowTest, ScheduleDialogInstallsShowsAndRemovesADailyTimer) {
         EXPECT_EQ(dialog.txtTime->time(), QTime(2, 30));
         EXPECT_EQ(dialog.lblInstalled->text().toStdString(),
                   "Runs every day at 02:30 (the systemd user timer "
-                  "ravelkeep-backup-Photos\\x20\\x2d2026.timer).\nNext run: 09/12/2026 02:30.");
+                  "ravelkeep-backup-Photos\\x20\\x2d2026.timer).\nNext run: " +
+                      ShortDate(2026, 12, 9) + " 02:30.");
         // Cancel changes nothing.
         dialog.cboFrequency->setCurrentIndex(0);
         dialog.cmdCancel->click();

@@ -114,6 +114,14 @@ TEST(ShownHostPath, FindsThePathsAMessageNames) {
               Paths{"D:\\Gone"});
     EXPECT_EQ(WindowsPathsIn("C:\\a, C:\\a and XC:\\b"), Paths{"C:\\a"});
     EXPECT_EQ(WindowsPathsIn("no paths here: 10:30"), Paths{});
+    // In single quotes the path ends at its closing quote, which may follow
+    // a quote of its own.
+    EXPECT_EQ(WindowsPathsIn("The backup 'C:\\Backups\\Job\\rk_1.zip' was not made."),
+              Paths{"C:\\Backups\\Job\\rk_1.zip"});
+    EXPECT_EQ(WindowsPathsIn("rkzip: can't read 'C:\\My Files\\it's.txt': gone (not stored)"),
+              Paths{"C:\\My Files\\it's.txt"});
+    EXPECT_EQ(rk::platform::HostPathsNote("Kept in 'C:\\My Files'."),
+              "C:\\My Files is ~/My Files on this computer.");
     EXPECT_EQ(rk::platform::HostPathsNote("Saved in C:\\My Files.\nAlso Q:\\x."),
               "C:\\My Files is ~/My Files on this computer.");
 }

@@ -1,5 +1,5 @@
-// "Select Files": the natural order of the names, the filter box and what is
-// picked while it hides entries, and the seconds of the versions line.
+// "Select Files": the natural order of the names, the filter box and what
+// stays picked while it hides entries, and the seconds of the versions line.
 
 #include "engine/picker/frm_view_files.h"
 #include "engine/picker/natural_order.h"
@@ -99,7 +99,9 @@ TEST_F(PickerOrderAndFilter, TheFilterBoxAndTheEntriesItLeavesToPick) {
     ASSERT_FALSE(ui::FromQString(picker->lblVersions->text()).empty());
     Type("RLY rep");
     EXPECT_EQ(Visible(), (std::vector<std::string>{"docs\\Quarterly Report.xlsx"}));
-    EXPECT_EQ(picker->SelectedNames(), (std::vector<std::string>{"docs\\Quarterly Report.xlsx"}));
+    // The filter narrows what shows, never what is picked.
+    EXPECT_EQ(picker->SelectedNames().size(), 5001u);
+    EXPECT_EQ(ui::FromQString(picker->lblSelected->text()), "5001 files selected");
     // The current entry is hidden: no versions line for it.
     EXPECT_EQ(ui::FromQString(picker->lblVersions->text()), "");
     // Emptied, the box shows everything again, with the selection kept.
@@ -119,10 +121,11 @@ TEST_F(PickerOrderAndFilter, TheFilterBoxAndTheEntriesItLeavesToPick) {
     picker->lstFiles->item(0)->setSelected(true);
     picker->txtFilter->clear();
     EXPECT_EQ(picker->SelectedNames(), shown);
-    // A name no entry contains leaves nothing to pick.
+    // A filter that hides them all leaves them picked.
     Type("nothing like it");
     EXPECT_TRUE(Visible().empty());
-    EXPECT_TRUE(picker->SelectedNames().empty());
+    EXPECT_EQ(picker->SelectedNames(), shown);
+    EXPECT_EQ(ui::FromQString(picker->lblSelected->text()), "11 files selected");
 }
 
 TEST_F(PickerOrderAndFilter, TheVersionsLineShowsSecondsWhenTheTimesHaveThem) {

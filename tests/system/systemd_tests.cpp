@@ -9,6 +9,7 @@
 #include "schedule/systemd_units.h"
 #include "system_fixture.h"
 #include "ui/qt_test_app.h"
+#include "ui/shown_time.h"
 
 #include <QLabel>
 
@@ -142,7 +143,7 @@ TEST_F(SystemdTimerTest, TheDialogShowsTheNextRunAndTheServiceRunsUnattendedWith
     EnsureQtApplication();
     const jobs::frmSchedule dialog(job, Command());
     EXPECT_NE(dialog.lblInstalled->text().toStdString().find(
-                  "Next run: " + schedule::ShownTime(*next) + "."),
+                  "Next run: " + ui::ShownDateTime(*next) + "."),
               std::string::npos)
         << dialog.lblInstalled->text().toStdString() << "\n"
         << Systemctl({"show", "--property=NextElapseUSecRealtime", unit + ".timer"}).out;
