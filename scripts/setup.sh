@@ -15,13 +15,14 @@ packages=(
     qt6-base-dev libqt6gui6 libgl-dev
     libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev
     googletest libgtest-dev
-    zip unzip 7zip xdg-utils dbus-daemon dbus-bin
+    zip unzip 7zip xdg-utils dbus-daemon dbus-bin strace
     clang-format
     cron systemd xvfb xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
-# independent readers; dbus-run-session gives the notification tests a
+# independent readers; strace shows the tests in what order rkzip flushes
+# and renames an archive; dbus-run-session gives the notification tests a
 # session bus of their own; clang-format checks the sources' form in CI.
 # The system tests (ctest label "system", run as root) start the real cron
 # daemon, systemd's user manager, dbus-daemon and Xvfb, and watch the display

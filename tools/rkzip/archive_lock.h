@@ -1,7 +1,8 @@
 #pragma once
-// Keeping the job folder free of half-written archives. rkzip and libzip
-// write an archive as "<archive>.XXXXXX" beside it and
-// rename that into place; a run stopped or killed on the way would leave the
+// Keeping the job folder free of half-written archives. rkzip writes a new
+// archive, and an existing one rewritten with entries added, as
+// "<archive>.XXXXXX" beside it (MakeTemporaryArchive) and renames that into
+// place; a run stopped or killed on the way would leave the
 // temporary file behind. So a run holds an exclusive flock on
 // ".rkzip-state-lock.<archive>" in the archive's folder while it writes: the
 // temporary files of an archive whose lock is held belong to the holder, and

@@ -8,6 +8,7 @@
 #include "tools/rkzip/new_archive.h"
 #include "tools/rkzip/packed_source.h"
 #include "tools/rkzip/packing_ahead.h"
+#include "tools/rkzip/rewritten_archive.h"
 
 #include <algorithm>
 #include <array>
@@ -116,7 +117,8 @@ bool Exists(const std::string& path) {
 }
 
 // Adds the files to an existing archive with libzip, which copies the
-// entries kept into a new temporary archive. A file that fails while libzip
+// entries kept into a new temporary archive that takes the archive's place
+// once it is on the disk (OpenForRewriting). A file that fails while libzip
 // writes makes the whole write fail; it is then left out and the archive
 // written again from the start.
 void AddToArchive(const std::string& archiveHost, const std::string& archiveName,
@@ -130,10 +132,13 @@ void AddToArchive(const std::string& archiveHost, const std::string& archiveName
         // Declared first: the archive's sources use it until it is closed.
         PackingAhead packing;
         int code = 0;
-        zip_t* archive = zip_open(archiveHost.c_str(), ZIP_CREATE, &code);
+        int systemError = 0;
+        zip_t* archive = OpenForRewriting(archiveHost, code, systemError);
         if (archive == nullptr) {
-            outcome.archive = Result<void>::Failure("can't open zip archive '" + archiveName +
-                                                    "': " + ZipErrorText(code));
+            outcome.archive = Result<void>::Failure(
+                "can't open zip archive '" + archiveName + "': " +
+                (systemError != 0 && code == ZIP_ER_OPEN ? ErrnoText(systemError)
+                                                         : ZipErrorText(code)));
             return;
         }
         // Never resized, so the archive's sources may point into it.
@@ -202,10 +207,12 @@ WriteOutcome WriteArchive(const std::string& archiveHost, const std::string& arc
             outcome.problems.push_back(NotReadProblem(*files[i], prepared.back().failure));
         }
     }
-    if (Exists(archiveHost))
+    if (Exists(archiveHost)) {
+        // Flushed to disk before it replaces the archive, and the folder after.
         AddToArchive(archiveHost, archiveName, files, prepared, linkTargets, outcome);
-    else
-        WriteNewArchive(archiveHost, archiveName, files, prepared, linkTargets, outcome);
+        return outcome;
+    }
+    WriteNewArchive(archiveHost, archiveName, files, prepared, linkTargets, outcome);
     if (!outcome.archive)
         return outcome;
     int error = 0;

@@ -1,6 +1,8 @@
 #pragma once
-// Writes the found files into the archive with libzip: into a temporary file
-// beside it that libzip renames into place, flushed to disk before success.
+// Writes the found files into the archive: a new archive streamed out by
+// rkzip itself, entries added to an existing one with libzip; either way into
+// a temporary file beside it that is flushed to disk before it is renamed
+// into place, and the folder flushed before success.
 // A file that cannot be read is left out (and the archive written without
 // it); an existing archive stays as it was when the run fails.
 
