@@ -3,11 +3,13 @@
 // way is opened without following links, so an entry can never be written
 // through a symbolic link (one made by an earlier entry included). A file
 // that must not replace anything is made under its own name, never over what
-// is there, and carries a mark until it is finished, so that a later run can
-// tell a file a killed run left half written from one to keep; a file that
-// replaces what is there is written under a temporary name and renamed over
-// it. The folders a run makes or writes into are recorded, so their modes and
-// times can be set once every file is in place.
+// is there, and carries a mark (an extended attribute naming the run) until
+// it is finished, so that a later run can tell a file a killed run left half
+// written from one to keep; a file that replaces what is there is written
+// under a temporary name and renamed over it. Folders the run makes are its
+// owner's alone (0700) while it writes; the folders a run makes or writes
+// into are recorded, so their modes and times can be set once every file is
+// in place.
 
 #include <cstdint>
 #include <functional>
@@ -95,9 +97,12 @@ class Destination {
     bool Existing(int folderFd, const std::string& name, std::uint64_t entrySize);
 
     // Once every worker is done: gives the folders of `entries` that this run
-    // made (or, unless `keepExisting`, opened) their recorded mode and time;
-    // with `keepExisting`, a folder that was there before the run and had
-    // something added gets back the time it had. Deepest folders first.
+    // made (or, unless `keepExisting`, opened) their recorded mode and time,
+    // the mode masked to the permission bits and kept from being writable by
+    // others unless the umask lets new folders be; a folder this run made
+    // without an entry gets the mode a new folder has. With `keepExisting`, a
+    // folder that was there before the run and had something added gets back
+    // the time it had. Deepest folders first.
     // Returns one message per folder that could not be set.
     std::vector<std::string> SetFolderMetadata(const FolderEntries& entries, bool keepExisting);
 
@@ -116,8 +121,9 @@ class Destination {
                                     std::uint64_t entrySize);
     // Writes what `read` gives into `fd`, sets the attributes and closes it;
     // false (and `problem`) when any of it failed.
+    // `marked`: the file carries the unfinished mark, taken away last.
     bool WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
-                       std::string& problem);
+                       bool marked, std::string& problem);
     // A file that must not replace anything is written under its own name,
     // marked unfinished until done; one that replaces what is there is
     // written under a temporary name and renamed over it.
@@ -140,6 +146,7 @@ class Destination {
     std::unordered_set<int> madeHere_;
     unsigned counter_ = 0;
     std::string temporaryPrefix_; // names this run's temporary files
+    std::string runIdentity_;     // the value of the unfinished mark
     mode_t umask_ = 022;
     std::vector<char> buffer_;
 };
