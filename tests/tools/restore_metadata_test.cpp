@@ -34,6 +34,12 @@ time_t MtimeOf(const fs::path& path) {
     return StatOf(path).st_mtim.tv_sec;
 }
 
+mode_t UmaskNow() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 void SetMode(const fs::path& path, mode_t mode) {
     ASSERT_EQ(chmod(path.c_str(), mode), 0);
 }
