@@ -165,6 +165,9 @@ TEST_F(StoppedRestore, WhatAKilledRunLeftHalfWrittenIsWrittenAgain) {
     ASSERT_TRUE(fs::exists(data / "big.bin"));
     ASSERT_LT(fs::file_size(data / "big.bin"), kBigSize);
     EXPECT_TRUE(Marked(data / "big.bin"));
+    // The folders the run made are still its owner's alone.
+    EXPECT_EQ(ModeOf(data) & 07777, 0700u);
+    EXPECT_EQ(ModeOf(C("Restore")) & 07777, 0700u);
     EXPECT_EQ(ModeOf(data / "big.bin") & 07777, 0600u);
 
     // Beside it: a marked file some living run holds, a marked file larger

@@ -5,6 +5,7 @@
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 #include "tools/rkunzip/files_in_flight.h"
+#include "tools/rkunzip/free_space.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -152,12 +153,15 @@ bool Destination::Open(const std::string& host, std::string& error, unsigned wor
     }
     if (made)
         madeHere_.insert(root_);
+    if (!freeSpace_)
+        freeSpace_ = std::make_shared<FreeSpace>(root_);
     Opened(std::string(), root_, made);
     return true;
 }
 
 bool Destination::OpenBeside(const Destination& first, std::string& error, unsigned worker) {
     record_ = first.record_;
+    freeSpace_ = first.freeSpace_;
     return Open(first.host_, error, worker);
 }
 
@@ -243,6 +247,14 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
         parent = fd;
     }
     return parent;
+}
+
+bool Destination::MakeRoomFor(std::uint64_t size, std::string& problem) {
+    return freeSpace_->Take(size, problem);
+}
+
+bool Destination::OutOfRoom() const {
+    return freeSpace_ && freeSpace_->OutOfRoom();
 }
 
 std::string Destination::NextTemporaryName() {

@@ -27,6 +27,7 @@
 namespace rk::tools {
 
 class FileInFlight;
+class FreeSpace;
 
 enum class PlaceResult { Written, Existed, Refused, Failed };
 
@@ -80,6 +81,13 @@ class Destination {
     // Notes a link this run made at the path of these components: an entry
     // below it is refused, never passed over.
     void NoteLinkMade(const std::vector<std::string>& components);
+
+    // Counts the `size` bytes of a file about to be written against the free
+    // space of the destination's file system (shared by the workers); false
+    // (and `problem`) when they would leave too little free: the run is then
+    // out of room and writes nothing more.
+    bool MakeRoomFor(std::uint64_t size, std::string& problem);
+    bool OutOfRoom() const;
 
     // Writes what `read` gives as file `name` in `folderFd`.
     PlaceResult WriteFile(int folderFd, const std::string& name, const ContentReader& read,
@@ -139,6 +147,7 @@ class Destination {
     std::set<std::string> linksMade_; // paths as Folder writes them: "/a/b"
     std::map<std::string, int> folders_;
     std::shared_ptr<RunFolders> record_;
+    std::shared_ptr<FreeSpace> freeSpace_;
     // The open folders that were there before the run and have had nothing
     // added yet, with their paths.
     std::unordered_map<int, std::string> untouched_;
