@@ -345,24 +345,59 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const 
                    : WriteNewFile(folderFd, name, read, attributes, problem);
 }
 
+bool Destination::Mark(int fd) const {
+    // The lock is held until the file is finished: another run finding the
+    // mark on it leaves it alone. The mark comes once the lock is held.
+    flock(fd, LOCK_EX | LOCK_NB);
+    return fsetxattr(fd, kUnfinishedMark, runIdentity_.data(), runIdentity_.size(), XATTR_CREATE) ==
+           0;
+}
+
+int Destination::MakeMarkedFile(int folderFd, const std::string& name, bool& marked) {
+    // Made under a temporary name, marked, then renamed to its name unless
+    // that exists: the file never shows unmarked under its name, even to a
+    // run that finds it after this one was killed.
+    const std::string temporary = NextTemporaryName();
+    const int fd = openat(folderFd, temporary.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    if (Mark(fd)) {
+        if (renameat2(folderFd, temporary.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0) {
+            marked = true;
+            return fd;
+        }
+        const int error = errno;
+        if (error == EEXIST) {
+            unlinkat(folderFd, temporary.c_str(), 0);
+            close(fd);
+            errno = EEXIST;
+            return -1;
+        }
+    }
+    unlinkat(folderFd, temporary.c_str(), 0);
+    close(fd);
+    // Where a file cannot be renamed without replacing (or marked), its
+    // name is made at once.
+    const int named =
+        openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (named >= 0)
+        marked = Mark(named);
+    return named;
+}
+
 PlaceResult Destination::WriteNewFile(int folderFd, const std::string& name,
                                       const ContentReader& read, const FileAttributes& attributes,
                                       std::string& problem) {
-    const int fd = inFlight_->Begin(folderFd, name, [&] {
-        return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      0600);
-    });
+    bool marked = false;
+    const int fd =
+        inFlight_->Begin(folderFd, name, [&] { return MakeMarkedFile(folderFd, name, marked); });
     if (fd < 0 && errno == EEXIST)
         return PlaceResult::Existed;
     if (fd < 0) {
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    // Held until the file is finished: another run finding the mark on it
-    // leaves it alone. The mark comes once the lock is held.
-    flock(fd, LOCK_EX | LOCK_NB);
-    const bool marked =
-        fsetxattr(fd, kUnfinishedMark, runIdentity_.data(), runIdentity_.size(), XATTR_CREATE) == 0;
     const bool ok = WriteAndClose(fd, read, attributes, marked, problem);
     if (!ok)
         unlinkat(folderFd, name.c_str(), 0);

@@ -129,6 +129,13 @@ class Destination {
                                     std::uint64_t entrySize);
     // Writes what `read` gives into `fd`, sets the attributes and closes it;
     // false (and `problem`) when any of it failed.
+    // Locks the new file `fd` and marks it unfinished; false when the mark
+    // could not be given.
+    bool Mark(int fd) const;
+    // Makes the file `name` in `folderFd`, never over anything, locked and
+    // (`marked`) carrying the unfinished mark from the moment its name
+    // exists where the file system allows; a descriptor, or -1 and errno.
+    int MakeMarkedFile(int folderFd, const std::string& name, bool& marked);
     // `marked`: the file carries the unfinished mark, taken away last.
     bool WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
                        bool marked, std::string& problem);
