@@ -29,6 +29,14 @@ struct RawEntry {
     // The uncompressed size and CRC recorded, when not those of `content`:
     // what was really written, the recorded size and CRC of its start.
     std::optional<std::uint32_t> declaredSize;
+    // The packed bytes as they are written, when not those made of
+    // `content` (which then gives only the CRC).
+    std::optional<std::string> packed;
+    // The packed size recorded, when not that of the packed bytes.
+    std::optional<std::uint32_t> declaredPackedSize;
+    // The central record points at the local header of this earlier entry
+    // (by its place in the list), and no local header of its own is written.
+    std::optional<std::size_t> sharesDataOf;
 };
 
 // A file (or, by its mode, link or folder) as Unix writers store it.
@@ -40,6 +48,11 @@ RawEntry DosEntry(std::string name, std::string content, std::uint8_t dosBits = 
 std::string ExtraField(std::uint16_t id, const std::string& data);
 // `value` as `size` little-endian bytes.
 std::string LittleEndian(std::uint64_t value, int size);
+
+// A raw deflate stream of `count` times `chunk` zero bytes, made by
+// compressing the chunk once and repeating its blocks: a stream inflating to
+// far more than it takes to build.
+std::string RepeatedZerosStream(std::size_t chunk, std::size_t count);
 
 // The whole archive.
 std::string RawZip(const std::vector<RawEntry>& entries);

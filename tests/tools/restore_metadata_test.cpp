@@ -34,6 +34,12 @@ time_t MtimeOf(const fs::path& path) {
     return StatOf(path).st_mtim.tv_sec;
 }
 
+mode_t UmaskNow() {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return mask;
+}
+
 void SetMode(const fs::path& path, mode_t mode) {
     ASSERT_EQ(chmod(path.c_str(), mode), 0);
 }
@@ -82,7 +88,8 @@ TEST_F(RestoreMetadata, FoldersGetTheirModesAndTimesAndLinksTheirTimes) {
         {"outer", 0751, k2003},
         {"outer/inner", 0500, k2004},
         {"outer/inner/deepest", 0710, k2001 + 3600},
-        // Set-group-ID is not given back; the sticky bit is.
+        // Set-group-ID and the sticky bit are not given back, nor writing
+        // by others unless the umask allows it.
         {"shared", 03777, k2002 + 7200},
     };
     for (const auto& folder : folders) {
@@ -97,7 +104,7 @@ TEST_F(RestoreMetadata, FoldersGetTheirModesAndTimesAndLinksTheirTimes) {
     const fs::path out = C("Restore/rk_1");
     for (const auto& folder : folders) {
         SCOPED_TRACE(folder.path);
-        EXPECT_EQ(ModeOf(out / folder.path), folder.mode & 01777);
+        EXPECT_EQ(ModeOf(out / folder.path), folder.mode & 0777 & ~(UmaskNow() & S_IWOTH));
         EXPECT_EQ(MtimeOf(out / folder.path), folder.mtime);
     }
     EXPECT_EQ(sandbox.read(out / "outer/inner/deepest/x.txt"), "x");

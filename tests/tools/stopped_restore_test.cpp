@@ -1,8 +1,10 @@
 // What a run of rkunzip stopped or killed while it writes leaves in the
 // destination: a stopped run removes the file it was writing (and any
-// temporary name), a killed one leaves its file marked unfinished, and the
-// next run writes that file again instead of keeping it. A marked file that a
-// living run is writing, or one too large to be a part of the entry, is kept.
+// temporary name), a killed one leaves its file marked unfinished (an
+// extended attribute), and the next run writes that file again instead of
+// keeping it. A marked file that a living run is writing, one too large to be
+// a part of the entry, and a user's file without the mark (the sticky bit
+// set or not) are kept.
 
 #include "tool_fixture.h"
 
@@ -14,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <zip.h>
@@ -105,6 +108,18 @@ class StoppedRestore : public ToolTest {
             EXPECT_NE(entry.path().filename().string().rfind(".rkunzip-", 0), 0u) << entry.path();
     }
 
+    // The unfinished mark rkunzip puts on a file it is writing.
+    static constexpr const char* kMark = "user.rkunzip.unfinished";
+
+    static bool Marked(const fs::path& file) {
+        return lgetxattr(file.c_str(), kMark, nullptr, 0) > 0;
+    }
+
+    static void Mark(const fs::path& file) {
+        const std::string value = "rkunzip 1 0.0";
+        ASSERT_EQ(setxattr(file.c_str(), kMark, value.data(), value.size(), 0), 0) << file;
+    }
+
     static mode_t ModeOf(const fs::path& file) {
         struct stat info {};
         EXPECT_EQ(lstat(file.c_str(), &info), 0) << file;
@@ -124,7 +139,7 @@ TEST_F(StoppedRestore, AStoppedRunLeavesNoPartOfTheFileItWasWriting) {
         EXPECT_EQ(sandbox.read(data / "first.txt"), "first");
         // Either never there, or written whole before the stop came.
         if (fs::exists(data / "big.bin")) {
-            EXPECT_EQ(ModeOf(data / "big.bin") & S_ISVTX, 0u);
+            EXPECT_FALSE(Marked(data / "big.bin"));
             EXPECT_TRUE(sandbox.read(data / "big.bin") == big);
         }
         ExpectNoTemporaryNames(data);
@@ -149,22 +164,32 @@ TEST_F(StoppedRestore, WhatAKilledRunLeftHalfWrittenIsWrittenAgain) {
     ASSERT_EQ(StopWith(run, SIGKILL), SIGKILL);
     ASSERT_TRUE(fs::exists(data / "big.bin"));
     ASSERT_LT(fs::file_size(data / "big.bin"), kBigSize);
-    EXPECT_NE(ModeOf(data / "big.bin") & S_ISVTX, 0u);
+    EXPECT_TRUE(Marked(data / "big.bin"));
+    // The folders the run made are still its owner's alone.
+    EXPECT_EQ(ModeOf(data) & 07777, 0700u);
+    EXPECT_EQ(ModeOf(C("Restore")) & 07777, 0700u);
+    EXPECT_EQ(ModeOf(data / "big.bin") & 07777, 0600u);
 
     // Beside it: a marked file some living run holds, a marked file larger
     // than its entry, and an ordinary file, all kept.
     sandbox.write(C("Held/Data/big.bin"), "held by a living run");
-    ASSERT_EQ(chmod(C("Held/Data/big.bin").c_str(), S_ISVTX | 0600), 0);
+    Mark(C("Held/Data/big.bin"));
     const int held = open(C("Held/Data/big.bin").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_GE(held, 0);
     ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
     sandbox.write(C("Larger/Data/first.txt"), "larger than the entry");
-    ASSERT_EQ(chmod(C("Larger/Data/first.txt").c_str(), S_ISVTX | 0600), 0);
+    Mark(C("Larger/Data/first.txt"));
     sandbox.write(C("Larger/Data/last.txt"), "la");
+    // A user's own files with the sticky bit, smaller than their entries:
+    // no mark, so never replaced.
+    sandbox.write(C("Sticky/Data/first.txt"), "mine");
+    sandbox.write(C("Sticky/Data/big.bin"), "my own");
+    for (const char* name : {"first.txt", "big.bin"})
+        ASSERT_EQ(chmod(C("Sticky/Data/" + std::string(name)).c_str(), S_ISVTX | 0644), 0);
 
     // A marked file is taken for a killed run's only once it is a second old.
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-    for (const std::string folder : {"Restore", "Held", "Larger"}) {
+    for (const std::string folder : {"Restore", "Held", "Larger", "Sticky"}) {
         const RunResult again = Unzip(
             {"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\" + folder + "\\"});
         EXPECT_EQ(again.exitCode, 0) << again.err;
@@ -174,12 +199,16 @@ TEST_F(StoppedRestore, WhatAKilledRunLeftHalfWrittenIsWrittenAgain) {
     EXPECT_TRUE(sandbox.read(data / "big.bin") == big);
     // Finished files never keep the mark.
     for (const char* name : {"first.txt", "big.bin", "last.txt"}) {
-        EXPECT_EQ(ModeOf(data / name) & S_ISVTX, 0u) << name;
+        EXPECT_FALSE(Marked(data / name)) << name;
         EXPECT_EQ(ModeOf(data / name), ModeOf(data / "first.txt")) << name;
     }
     EXPECT_EQ(sandbox.read(C("Held/Data/big.bin")), "held by a living run");
     EXPECT_EQ(sandbox.read(C("Larger/Data/first.txt")), "larger than the entry");
     EXPECT_EQ(sandbox.read(C("Larger/Data/last.txt")), "la");
+    EXPECT_EQ(sandbox.read(C("Sticky/Data/first.txt")), "mine");
+    EXPECT_EQ(sandbox.read(C("Sticky/Data/big.bin")), "my own");
+    EXPECT_EQ(ModeOf(C("Sticky/Data/big.bin")) & 07777, S_ISVTX | 0644u);
+    EXPECT_EQ(sandbox.read(C("Sticky/Data/last.txt")), "last");
     ExpectNoTemporaryNames(data);
 }
 

@@ -275,7 +275,10 @@ Options:
   -@LISTING   write the archive's file names to LISTING, one per line (CR LF),
               in their listed form (below), in double quotes when the name
               holds a comma or starts or ends with a space; such a file is
-              accepted back as @LISTFILE
+              accepted back as @LISTFILE. LISTING is written under a new
+              name and renamed into place, readable by its owner only; a
+              symbolic link, another user's file or anything but a file at
+              that name is left as it is and the listing refused
 Operands:
   @LISTFILE   extract only the names listed, one per line, each taken
               literally (no wildcards, nothing trimmed but the line end;
@@ -305,8 +308,18 @@ on DOS or Windows, or that would be written through a symbolic link, are
 refused; so are names holding a NUL byte, file entries without a name, and
 an entry below a path the archive holds as a file or link (or a file at a
 path it holds as a folder). Nothing is ever written outside the destination.
-Symbolic links are recreated as links. Folders get their stored mode and time
-once their files are written. Times come from the extra fields holding UTC
+Symbolic links are recreated as links. Folders made by the run are open to
+their owner only while it writes; they get their stored mode (the permission
+bits alone, not writable by others unless the umask lets new folders be) and
+time once their files are written. A file being written carries the extended
+attribute user.rkunzip.unfinished: a later run writes again a file a killed
+run left with it, and never replaces a file without it unless -o is given.
+
+Every entry ends at the size it declares: data running past it or ending
+short fails the entry, and nothing past that size is written. Archives whose
+entries share their data are refused whole. A restore stops, naming the
+file, when writing that file would leave less than 64 MiB (or a twentieth of
+a smaller file system) free on the destination's file system. Times come from the extra fields holding UTC
 (extended timestamp, then the Unix fields, then NTFS), else from the DOS time
 as local time.
 

@@ -37,18 +37,22 @@ std::optional<std::size_t> FindEnd(std::string_view tail) {
     return std::nullopt;
 }
 
-// The local header offset in the central record `record` (its whole
-// length), from its zip64 field when the record's own field says so.
-std::optional<std::uint64_t> LocalOffsetIn(std::string_view record) {
-    const std::uint64_t offset = ZipField(record, 42, 4);
-    if (offset != kFieldInZip64)
-        return offset;
-    // Before the offset, the zip64 field holds the sizes that do not fit.
-    std::size_t skipped = 0;
-    if (ZipField(record, 24, 4) == kFieldInZip64)
-        skipped += 8;
-    if (ZipField(record, 20, 4) == kFieldInZip64)
-        skipped += 8;
+// Where an entry's local header lies and how many bytes its data takes, as
+// its central record says.
+struct Placement {
+    std::uint64_t offset = 0;
+    std::uint64_t packedSize = 0;
+};
+
+// The placement in the central record `record` (its whole length), each
+// field from the zip64 extra field when the record's own field says so.
+std::optional<Placement> PlacementIn(std::string_view record) {
+    Placement placement{ZipField(record, 42, 4), ZipField(record, 20, 4)};
+    const bool sizeInZip64 = ZipField(record, 24, 4) == kFieldInZip64;
+    const bool packedInZip64 = placement.packedSize == kFieldInZip64;
+    const bool offsetInZip64 = placement.offset == kFieldInZip64;
+    if (!packedInZip64 && !offsetInZip64)
+        return placement;
     const std::size_t nameLength = ZipField(record, 28, 2);
     std::size_t at = kCentralFixedSize + nameLength;
     const std::size_t extraEnd = at + ZipField(record, 30, 2);
@@ -58,13 +62,48 @@ std::optional<std::uint64_t> LocalOffsetIn(std::string_view record) {
         if (at + 4 + length > extraEnd)
             return std::nullopt;
         if (id == kZip64ExtraId) {
-            if (skipped + 8 > length)
-                return std::nullopt;
-            return ZipField(record, at + 4 + skipped, 8);
+            // The fields that do not fit, in this order: size, packed size,
+            // offset.
+            std::size_t field = at + 4 + (sizeInZip64 ? 8 : 0);
+            const std::size_t fieldsEnd = at + 4 + length;
+            if (packedInZip64) {
+                if (field + 8 > fieldsEnd)
+                    return std::nullopt;
+                placement.packedSize = ZipField(record, field, 8);
+                field += 8;
+            }
+            if (offsetInZip64) {
+                if (field + 8 > fieldsEnd)
+                    return std::nullopt;
+                placement.offset = ZipField(record, field, 8);
+            }
+            return placement;
         }
         at += 4 + length;
     }
     return std::nullopt;
+}
+
+// True when the data of two entries share bytes: each entry takes at least
+// its local header's fixed part and its packed data from its offset on.
+bool AnyOverlap(const std::vector<std::uint64_t>& offsets, std::vector<std::uint64_t>& ends) {
+    bool ordered = true;
+    for (std::size_t i = 1; i < offsets.size() && ordered; ++i)
+        ordered = offsets[i - 1] < offsets[i];
+    std::vector<std::size_t> order(offsets.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (!ordered)
+        std::sort(order.begin(), order.end(),
+                  [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+    std::uint64_t reached = 0;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::size_t entry = order[i];
+        if (i > 0 && offsets[entry] < reached)
+            return true;
+        reached = std::max(reached, ends[entry]);
+    }
+    return false;
 }
 
 } // namespace
@@ -141,6 +180,8 @@ std::optional<DirectoryFacts> ReadDirectoryFacts(std::uint64_t archiveSize, cons
     DirectoryFacts facts;
     std::vector<std::uint64_t>& offsets = facts.localHeaders;
     offsets.reserve(static_cast<std::size_t>(directory->entries));
+    std::vector<std::uint64_t> ends;
+    ends.reserve(static_cast<std::size_t>(directory->entries));
     std::uint64_t pieceStart = directory->offset;
     std::string piece;
     std::size_t at = 0;
@@ -168,10 +209,14 @@ std::optional<DirectoryFacts> ReadDirectoryFacts(std::uint64_t archiveSize, cons
                                        ZipField(piece, at + 30, 2) + ZipField(piece, at + 32, 2);
         if (!hold(recordSize))
             return std::nullopt;
-        const auto offset = LocalOffsetIn(std::string_view(piece).substr(at, recordSize));
-        if (!offset || *offset >= archiveSize)
+        const auto placement = PlacementIn(std::string_view(piece).substr(at, recordSize));
+        if (!placement || placement->offset >= archiveSize)
             return std::nullopt;
-        offsets.push_back(*offset);
+        offsets.push_back(placement->offset);
+        // Beyond the archive's end anyway when it would not fit in 64 bits.
+        ends.push_back(placement->packedSize > archiveSize
+                           ? archiveSize + 1
+                           : placement->offset + kLocalFixedSize + placement->packedSize);
         const std::string_view name =
             std::string_view(piece).substr(at + kCentralFixedSize, ZipField(piece, at + 28, 2));
         if (name.find('\0') != std::string_view::npos)
@@ -180,6 +225,7 @@ std::optional<DirectoryFacts> ReadDirectoryFacts(std::uint64_t archiveSize, cons
     }
     if (pieceStart + at != end)
         return std::nullopt;
+    facts.overlapping = AnyOverlap(offsets, ends);
     return facts;
 }
 

@@ -40,9 +40,12 @@ std::optional<CentralDirectory> FindCentralDirectory(std::uint64_t archiveSize,
 // records (the order of libzip's indexes): where each entry's local header
 // lies, and the whole stored names of the entries whose name holds a NUL
 // byte (libzip gives such a name cut at the NUL).
+// It also tells whether two entries' data share bytes, which no writer does
+// but an archive made to inflate one stream many times over.
 struct DirectoryFacts {
     std::vector<std::uint64_t> localHeaders;
     std::map<std::uint64_t, std::string> namesWithNul; // by index
+    bool overlapping = false;
 };
 
 // Reads the central directory a piece at a time.

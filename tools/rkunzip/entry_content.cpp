@@ -34,6 +34,13 @@ using namespace zip_format;
 // or 13 bytes, a Unix owner field 11 more.
 constexpr std::size_t kUsualLocalExtra = 64;
 
+// Packed data is read this much at a time for an entry read in pieces.
+constexpr std::size_t kPackedPiece = 256 * 1024;
+
+std::string DeclaredSizeText(std::uint64_t size) {
+    return std::to_string(size) + (size == 1 ? " byte" : " bytes");
+}
+
 constexpr zip_uint64_t kNeeded = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
                                  ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
 
@@ -70,6 +77,8 @@ bool SharedArchive::ReadAt(std::uint64_t at, std::size_t length, unsigned char* 
 
 EntryContent::~EntryContent() {
     Close();
+    if (inflaterMade_)
+        inflateEnd(&inflater_);
 }
 
 bool EntryContent::Open(zip_uint64_t index, std::string& problem) {
@@ -77,23 +86,30 @@ bool EntryContent::Open(zip_uint64_t index, std::string& problem) {
     zip_stat_t st;
     zip_stat_init(&st);
     std::size_t nameLength = 0;
+    bool takenWhole = false;
     {
         auto lock = archive_.Lock();
         const bool known =
             zip_stat_index(archive_.get(), index, 0, &st) == 0 && (st.valid & kNeeded) == kNeeded;
-        const bool takenWhole =
-            known && st.encryption_method == ZIP_EM_NONE &&
-            (st.comp_method == ZIP_CM_STORE || st.comp_method == ZIP_CM_DEFLATE) &&
-            st.size <= kLargestTakenWhole && st.comp_size <= kLargestTakenWhole;
-        if (!takenWhole) {
+        const bool readHere = known && st.encryption_method == ZIP_EM_NONE &&
+                              (st.comp_method == ZIP_CM_STORE || st.comp_method == ZIP_CM_DEFLATE);
+        takenWhole =
+            readHere && st.size <= kLargestTakenWhole && st.comp_size <= kLargestTakenWhole;
+        if (!readHere) {
             reader_ = zip_fopen_index(archive_.get(), index, 0);
-            if (reader_ == nullptr)
+            if (reader_ == nullptr) {
                 problem = zip_strerror(archive_.get());
-            return reader_ != nullptr;
+                return false;
+            }
+            declared_ = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : UINT64_MAX;
+            produced_ = 0;
+            return true;
         }
         const char* name = zip_get_name(archive_.get(), index, ZIP_FL_ENC_RAW);
         nameLength = name != nullptr ? std::strlen(name) : 0;
     }
+    if (!takenWhole)
+        return OpenStream(index, st, nameLength, problem);
     if (!ReadPackedDirectly(index, st, nameLength) && !ReadPackedThroughLibzip(index, st, problem))
         return false;
     return TakeWhole(st, problem);
@@ -177,7 +193,166 @@ bool EntryContent::TakeWhole(const zip_stat_t& st, std::string& problem) {
     return true;
 }
 
+std::optional<std::uint64_t> EntryContent::DataStart(zip_uint64_t index, std::size_t nameLength) {
+    const auto header = archive_.LocalHeader(index);
+    if (!header)
+        return std::nullopt;
+    unsigned char fixed[kLocalFixedSize];
+    if (!archive_.ReadAt(*header, sizeof fixed, fixed))
+        return std::nullopt;
+    const std::string_view bytes(reinterpret_cast<const char*>(fixed), sizeof fixed);
+    if (ZipField(bytes, 0, 4) != kLocalSignature || ZipField(bytes, 26, 2) != nameLength)
+        return std::nullopt;
+    return *header + kLocalFixedSize + nameLength + ZipField(bytes, 28, 2);
+}
+
+bool EntryContent::OpenStream(zip_uint64_t index, const zip_stat_t& st, std::size_t nameLength,
+                              std::string& problem) {
+    deflated_ = st.comp_method == ZIP_CM_DEFLATE;
+    if (!deflated_ && st.comp_size != st.size) {
+        problem = "its stored data is not of the size it declares";
+        return false;
+    }
+    declared_ = st.size;
+    declaredCrc_ = st.crc;
+    produced_ = 0;
+    crc_ = 0;
+    ended_ = false;
+    packedLeft_ = st.comp_size;
+    const auto start = DataStart(index, nameLength);
+    if (start && *start <= archive_.size() && archive_.size() - *start >= st.comp_size) {
+        packedAt_ = *start;
+    } else {
+        auto lock = archive_.Lock();
+        raw_ = zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED);
+        if (raw_ == nullptr) {
+            problem = zip_strerror(archive_.get());
+            return false;
+        }
+    }
+    if (deflated_) {
+        if (!inflaterMade_) {
+            if (inflateInit2(&inflater_, -MAX_WBITS) != Z_OK) {
+                problem = ZipErrorText(ZIP_ER_MEMORY);
+                return false;
+            }
+            inflaterMade_ = true;
+        } else {
+            inflateReset(&inflater_);
+        }
+        inflater_.avail_in = 0;
+        if (packed_.size() < kPackedPiece)
+            packed_.resize(kPackedPiece);
+    }
+    streaming_ = true;
+    return true;
+}
+
+bool EntryContent::FillPacked(std::string& problem) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(packedLeft_, kPackedPiece));
+    if (raw_ == nullptr) {
+        if (!archive_.ReadAt(packedAt_, want, packed_.data())) {
+            problem = ZipErrorText(ZIP_ER_READ);
+            return false;
+        }
+        packedAt_ += want;
+    } else {
+        std::size_t got = 0;
+        auto lock = archive_.Lock();
+        while (got < want) {
+            const zip_int64_t n = zip_fread(raw_, packed_.data() + got, want - got);
+            if (n <= 0) {
+                problem = n < 0 ? zip_file_strerror(raw_) : ZipErrorText(ZIP_ER_EOF);
+                return false;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    packedLeft_ -= want;
+    inflater_.next_in = packed_.data();
+    inflater_.avail_in = static_cast<uInt>(want);
+    return true;
+}
+
+bool EntryContent::EndsRight(std::string& problem) const {
+    if (produced_ != declared_) {
+        problem = "its data ends before the size it declares (" + DeclaredSizeText(declared_) + ")";
+        return false;
+    }
+    if (crc_ != declaredCrc_) {
+        problem = ZipErrorText(ZIP_ER_CRC);
+        return false;
+    }
+    return true;
+}
+
+std::int64_t EntryContent::ReadStream(void* data, std::size_t length, std::string& problem) {
+    if (ended_)
+        return EndsRight(problem) ? 0 : -1;
+    std::size_t got = 0;
+    if (!deflated_) {
+        // Stored: the packed data is the content, of the declared size.
+        got = static_cast<std::size_t>(std::min<std::uint64_t>(length, packedLeft_));
+        if (got == 0) {
+            ended_ = true;
+            return EndsRight(problem) ? 0 : -1;
+        }
+        if (raw_ == nullptr) {
+            if (!archive_.ReadAt(packedAt_, got, static_cast<unsigned char*>(data))) {
+                problem = ZipErrorText(ZIP_ER_READ);
+                return -1;
+            }
+            packedAt_ += got;
+        } else {
+            auto lock = archive_.Lock();
+            const zip_int64_t n = zip_fread(raw_, data, got);
+            if (n <= 0) {
+                problem = n < 0 ? zip_file_strerror(raw_) : ZipErrorText(ZIP_ER_EOF);
+                return -1;
+            }
+            got = static_cast<std::size_t>(n);
+        }
+        packedLeft_ -= got;
+    } else {
+        inflater_.next_out = static_cast<Bytef*>(data);
+        inflater_.avail_out = static_cast<uInt>(std::min<std::size_t>(length, UINT32_MAX));
+        const uInt room = inflater_.avail_out;
+        for (;;) {
+            if (inflater_.avail_in == 0 && packedLeft_ > 0 && !FillPacked(problem))
+                return -1;
+            const int status = inflate(&inflater_, Z_NO_FLUSH);
+            got = room - inflater_.avail_out;
+            if (status == Z_STREAM_END) {
+                ended_ = true;
+                break;
+            }
+            if (status == Z_BUF_ERROR && inflater_.avail_in == 0 && packedLeft_ == 0) {
+                problem = "its compressed data ends before its stream does";
+                return -1;
+            }
+            if (status != Z_OK && status != Z_BUF_ERROR) {
+                problem = ZipErrorText(ZIP_ER_COMPRESSED_DATA);
+                return -1;
+            }
+            if (got > 0)
+                break;
+        }
+    }
+    // Nothing past the declared size is given.
+    if (got > declared_ - produced_) {
+        problem = "its data runs past the size it declares (" + DeclaredSizeText(declared_) + ")";
+        return -1;
+    }
+    produced_ += got;
+    crc_ = libdeflate_crc32(crc_, data, got);
+    if (got == 0 && ended_)
+        return EndsRight(problem) ? 0 : -1;
+    return static_cast<std::int64_t>(got);
+}
+
 std::int64_t EntryContent::Read(void* data, std::size_t length, std::string& problem) {
+    if (streaming_)
+        return ReadStream(data, length, problem);
     if (whole_) {
         const std::size_t n = std::min(length, content_.size() - given_);
         if (n > 0)
@@ -193,16 +368,27 @@ std::int64_t EntryContent::Read(void* data, std::size_t length, std::string& pro
     const zip_int64_t n = zip_fread(reader_, data, length);
     if (n < 0)
         problem = zip_file_strerror(reader_);
+    if (n > 0 && static_cast<std::uint64_t>(n) > declared_ - produced_) {
+        problem = "its data runs past the size it declares (" + DeclaredSizeText(declared_) + ")";
+        return -1;
+    }
+    if (n > 0)
+        produced_ += static_cast<std::uint64_t>(n);
     return n;
 }
 
 void EntryContent::Close() {
-    if (reader_ != nullptr) {
+    if (reader_ != nullptr || raw_ != nullptr) {
         auto lock = archive_.Lock();
-        zip_fclose(reader_);
+        if (reader_ != nullptr)
+            zip_fclose(reader_);
+        if (raw_ != nullptr)
+            zip_fclose(raw_);
         reader_ = nullptr;
+        raw_ = nullptr;
     }
     whole_ = false;
+    streaming_ = false;
 }
 
 } // namespace rk::tools
@@ -235,7 +421,15 @@ bool ReadLinkTarget(EntryContent& content, zip_uint64_t index, zip_uint64_t size
         }
         got += static_cast<std::size_t>(n);
     }
+    // Read on to the end, where the size and CRC are checked.
+    char beyond = 0;
+    const std::int64_t more = content.Read(&beyond, 1, problem);
     content.Close();
+    if (more != 0) {
+        if (more > 0)
+            problem = "its data runs past the size it declares";
+        return false;
+    }
     if (target.empty() || target.find('\0') != std::string::npos) {
         problem = "not a valid link target";
         return false;

@@ -5,8 +5,13 @@
 // still compressed, with one read of the archive file outside the lock (at
 // the offset the central directory gives), and inflated outside it too (with
 // its CRC checked), so that the workers' reading, inflating and writing
-// overlap. Larger entries and any libdeflate cannot take (other methods,
-// encryption) are read through libzip in pieces, each under the lock.
+// overlap. Larger stored and deflated entries are read in pieces, straight
+// from the archive file where the central directory says (else through
+// libzip, still packed, under the lock), and inflated here with zlib. Any
+// other (other methods, encryption) is read through libzip in pieces, each
+// under the lock. Every entry ends at the size it declares: data running
+// longer, or ending short, fails the entry, and nothing past the declared
+// size is ever given.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +20,7 @@
 #include <string>
 #include <vector>
 #include <zip.h>
+#include <zlib.h>
 
 namespace rk::tools {
 
@@ -75,6 +81,18 @@ class EntryContent {
     bool ReadPackedThroughLibzip(zip_uint64_t index, const zip_stat_t& st, std::string& problem);
     // Inflates and checks what Open() took out whole.
     bool TakeWhole(const zip_stat_t& st, std::string& problem);
+    // Starts reading a larger stored or deflated entry in pieces.
+    bool OpenStream(zip_uint64_t index, const zip_stat_t& st, std::size_t nameLength,
+                    std::string& problem);
+    // Where the data of entry `index` starts in the archive file, after its
+    // local header naming `nameLength` bytes; nothing when it cannot be read
+    // there.
+    std::optional<std::uint64_t> DataStart(zip_uint64_t index, std::size_t nameLength);
+    std::int64_t ReadStream(void* data, std::size_t length, std::string& problem);
+    // Takes the next piece of packed data for the inflater.
+    bool FillPacked(std::string& problem);
+    // At the end of the data: whether it came to the declared size and CRC.
+    bool EndsRight(std::string& problem) const;
 
     SharedArchive& archive_;
     zip_file_t* reader_ = nullptr;
@@ -83,6 +101,22 @@ class EntryContent {
     std::vector<unsigned char> packed_;
     std::vector<unsigned char> content_;
     std::size_t given_ = 0;
+    // An entry read in pieces: from the archive file at `packedAt_`, or
+    // through libzip's `raw_` reader of the packed data.
+    bool streaming_ = false;
+    bool deflated_ = false;
+    bool ended_ = false;
+    zip_file_t* raw_ = nullptr;
+    std::uint64_t packedAt_ = 0;
+    std::uint64_t packedLeft_ = 0;
+    // What the entry declares, and what it has given so far (libzip's
+    // reader included).
+    std::uint64_t declared_ = 0;
+    std::uint32_t declaredCrc_ = 0;
+    std::uint64_t produced_ = 0;
+    std::uint32_t crc_ = 0;
+    z_stream inflater_{};
+    bool inflaterMade_ = false;
 };
 
 // Reads the target of the link entry `index` of `size` bytes; false (and

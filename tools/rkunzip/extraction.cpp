@@ -100,6 +100,11 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
         done.outcome = Outcome::Kept;
         return done;
     }
+    if (info.kind == EntryKind::File && !destination.MakeRoomFor(info.size, problem)) {
+        done.outcome = Outcome::Failed;
+        done.problem = "can't extract '" + info.name + "': " + problem;
+        return done;
+    }
     PlaceResult result = PlaceResult::Failed;
     if (info.kind == EntryKind::Link) {
         std::string target;
@@ -172,6 +177,10 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     auto run = [&](Destination& into, size_t from, size_t to, std::vector<std::string>& failed) {
         EntryContent content(shared);
         for (size_t i = from; i < to; ++i) {
+            // Once a file would leave the destination too little room,
+            // nothing more is written.
+            if (into.OutOfRoom())
+                break;
             if (planned[i].problem != kNoProblem)
                 continue;
             Done done = ExtractOne(content, shared, planned[i].index, command, selection,

@@ -5,6 +5,7 @@
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 #include "tools/rkunzip/files_in_flight.h"
+#include "tools/rkunzip/free_space.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace rk::tools {
@@ -24,18 +26,36 @@ namespace {
 constexpr size_t kMostFoldersKept = 256;
 // Bytes taken from the archive at a time; one buffer serves every file.
 constexpr size_t kCopyBufferSize = 256 * 1024;
-// What a folder's recorded mode may give it: never set-user or set-group ID.
-constexpr mode_t kFolderModeBits = 01777;
+// What a folder's recorded mode may give it: the permission bits alone,
+// never set-user or set-group ID nor the sticky bit.
+constexpr mode_t kFolderModeBits = 0777;
+// A folder this run makes is its owner's alone while files are written into
+// it; its own mode comes once everything below it is in place.
+constexpr mode_t kFolderWhileWriting = 0700;
 
 constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// A new file carries the sticky bit, which rkunzip never gives a finished
-// file, from its making until its mode is set last: a file found with it was
-// left half written by a run that was killed.
-constexpr mode_t kUnfinishedMark = S_ISVTX;
+// A new file carries this extended attribute, naming the run that writes
+// it, from just after its making (its lock held already) until it is
+// finished: a file found with it was left half written by a run that was
+// killed. A user's file never carries it by accident; one on a file system
+// without extended attributes carries no mark and is kept by later runs.
+constexpr const char* kUnfinishedMark = "user.rkunzip.unfinished";
 // How long ago a marked file must have changed last before it is taken for
 // one left by a killed run: a living writer locks its file at once.
 constexpr long long kLeftoverAgeNanoseconds = 1000000000;
+
+// The most bytes of a run's identity read back from a mark.
+constexpr std::size_t kLongestRunIdentity = 128;
+
+// Names this run in the marks of the files it is writing: its process and
+// when it started.
+std::string RunIdentity() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return "rkunzip " + std::to_string(getpid()) + " " + std::to_string(now.tv_sec) + "." +
+           std::to_string(now.tv_nsec);
+}
 
 // Why `part` of `parent` (the folder `path`) could not be opened.
 std::string OpenProblem(int parent, const std::string& part, const std::string& path, int error) {
@@ -112,8 +132,20 @@ bool Destination::Open(const std::string& host, std::string& error, unsigned wor
     temporaryPrefix_ = ".rkunzip-" + std::to_string(getpid()) + "-";
     if (worker != 0)
         temporaryPrefix_ += "w" + std::to_string(worker) + "-";
+    runIdentity_ = RunIdentity();
     std::error_code ec;
-    const bool made = std::filesystem::create_directories(host, ec);
+    // The folders above the destination get the usual mode; the destination
+    // itself, when made here, is its owner's alone until the run ends.
+    bool made = false;
+    const std::filesystem::path destination(host);
+    if (!std::filesystem::is_directory(destination, ec)) {
+        if (destination.has_parent_path())
+            std::filesystem::create_directories(destination.parent_path(), ec);
+        ec.clear();
+        made = mkdir(host.c_str(), kFolderWhileWriting) == 0;
+        if (!made && errno != EEXIST)
+            ec = std::error_code(errno, std::generic_category());
+    }
     root_ = open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (root_ < 0) {
         error = ec ? ec.message() : ErrnoText(errno);
@@ -121,12 +153,15 @@ bool Destination::Open(const std::string& host, std::string& error, unsigned wor
     }
     if (made)
         madeHere_.insert(root_);
+    if (!freeSpace_)
+        freeSpace_ = std::make_shared<FreeSpace>(root_);
     Opened(std::string(), root_, made);
     return true;
 }
 
 bool Destination::OpenBeside(const Destination& first, std::string& error, unsigned worker) {
     record_ = first.record_;
+    freeSpace_ = first.freeSpace_;
     return Open(first.host_, error, worker);
 }
 
@@ -170,7 +205,7 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
         bool made = false;
         if (fd < 0 && errno == ENOENT) {
             AddingTo(parent);
-            if (mkdirat(parent, part.c_str(), 0777) == 0)
+            if (mkdirat(parent, part.c_str(), kFolderWhileWriting) == 0)
                 made = true;
             else if (errno != EEXIST) {
                 problem = "can't make folder '" + path.substr(1) + "': " + ErrnoText(errno);
@@ -192,10 +227,6 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
                 problem = "can't open folder '" + path.substr(1) + "': " + ErrnoText(openError);
             return -1;
         }
-        // A folder made here stays open to its owner until its recorded
-        // mode is set, once everything below it is written.
-        if (made && (umask_ & S_IRWXU) != 0)
-            fchmod(fd, (0777 & ~umask_) | S_IRWXU);
         if (folders_.size() >= kMostFoldersKept) {
             // Forget the folders opened so far, but not the ones on this path.
             for (auto it = folders_.begin(); it != folders_.end();) {
@@ -216,6 +247,14 @@ int Destination::Folder(const std::vector<std::string>& components, size_t count
         parent = fd;
     }
     return parent;
+}
+
+bool Destination::MakeRoomFor(std::uint64_t size, std::string& problem) {
+    return freeSpace_->Take(size, problem);
+}
+
+bool Destination::OutOfRoom() const {
+    return freeSpace_ && freeSpace_->OutOfRoom();
 }
 
 std::string Destination::NextTemporaryName() {
@@ -240,8 +279,8 @@ bool Destination::Existing(int folderFd, const std::string& name, std::uint64_t 
 
 bool Destination::RemovedIfUnfinished(int folderFd, const std::string& name,
                                       const struct stat& info, std::uint64_t entrySize) {
-    if (!S_ISREG(info.st_mode) || (info.st_mode & kUnfinishedMark) == 0 ||
-        info.st_uid != geteuid() || static_cast<std::uint64_t>(info.st_size) > entrySize)
+    if (!S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+        static_cast<std::uint64_t>(info.st_size) > entrySize)
         return false;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
@@ -254,15 +293,17 @@ bool Destination::RemovedIfUnfinished(int folderFd, const std::string& name,
         return false;
     // A living writer holds its file's lock until the file is finished.
     struct stat opened {};
-    const bool left = fstat(fd, &opened) == 0 && opened.st_ino == info.st_ino &&
-                      opened.st_dev == info.st_dev && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    char mark[kLongestRunIdentity];
+    const bool left =
+        fstat(fd, &opened) == 0 && opened.st_ino == info.st_ino && opened.st_dev == info.st_dev &&
+        fgetxattr(fd, kUnfinishedMark, mark, sizeof mark) > 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
     const bool removed = left && unlinkat(folderFd, name.c_str(), 0) == 0;
     close(fd);
     return removed;
 }
 
 bool Destination::WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
-                                std::string& problem) {
+                                bool marked, std::string& problem) {
     if (buffer_.empty())
         buffer_.resize(kCopyBufferSize);
     bool ok = true;
@@ -282,8 +323,12 @@ bool Destination::WriteAndClose(int fd, const ContentReader& read, const FileAtt
         WriteDosBits(fd, attributes.dosBits);
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(attributes.mtime), 0}};
         futimens(fd, times);
-        // Last, as it takes away the unfinished mark.
         fchmod(fd, attributes.mode & 07777);
+        // Last: the file is finished.
+        if (marked && fremovexattr(fd, kUnfinishedMark) != 0) {
+            problem = "can't take away its unfinished mark: " + ErrnoText(errno);
+            ok = false;
+        }
     }
     if (close(fd) != 0 && ok) {
         problem = ErrnoText(errno);
@@ -300,23 +345,60 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const 
                    : WriteNewFile(folderFd, name, read, attributes, problem);
 }
 
+bool Destination::Mark(int fd) const {
+    // The lock is held until the file is finished: another run finding the
+    // mark on it leaves it alone. The mark comes once the lock is held.
+    flock(fd, LOCK_EX | LOCK_NB);
+    return fsetxattr(fd, kUnfinishedMark, runIdentity_.data(), runIdentity_.size(), XATTR_CREATE) ==
+           0;
+}
+
+int Destination::MakeMarkedFile(int folderFd, const std::string& name, bool& marked) {
+    // Made under a temporary name, marked, then renamed to its name unless
+    // that exists: the file never shows unmarked under its name, even to a
+    // run that finds it after this one was killed.
+    const std::string temporary = NextTemporaryName();
+    const int fd = openat(folderFd, temporary.c_str(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return -1;
+    if (Mark(fd)) {
+        if (renameat2(folderFd, temporary.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0) {
+            marked = true;
+            return fd;
+        }
+        const int error = errno;
+        if (error == EEXIST) {
+            unlinkat(folderFd, temporary.c_str(), 0);
+            close(fd);
+            errno = EEXIST;
+            return -1;
+        }
+    }
+    unlinkat(folderFd, temporary.c_str(), 0);
+    close(fd);
+    // Where a file cannot be renamed without replacing (or marked), its
+    // name is made at once.
+    const int named =
+        openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (named >= 0)
+        marked = Mark(named);
+    return named;
+}
+
 PlaceResult Destination::WriteNewFile(int folderFd, const std::string& name,
                                       const ContentReader& read, const FileAttributes& attributes,
                                       std::string& problem) {
-    const int fd = inFlight_->Begin(folderFd, name, [&] {
-        return openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                      kUnfinishedMark | 0600);
-    });
+    bool marked = false;
+    const int fd =
+        inFlight_->Begin(folderFd, name, [&] { return MakeMarkedFile(folderFd, name, marked); });
     if (fd < 0 && errno == EEXIST)
         return PlaceResult::Existed;
     if (fd < 0) {
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    // Held until the file is finished: another run finding the mark on it
-    // leaves it alone.
-    flock(fd, LOCK_EX | LOCK_NB);
-    const bool ok = WriteAndClose(fd, read, attributes, problem);
+    const bool ok = WriteAndClose(fd, read, attributes, marked, problem);
     if (!ok)
         unlinkat(folderFd, name.c_str(), 0);
     inFlight_->End();
@@ -335,7 +417,7 @@ PlaceResult Destination::ReplaceFile(int folderFd, const std::string& name,
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    const bool ok = WriteAndClose(fd, read, attributes, problem);
+    const bool ok = WriteAndClose(fd, read, attributes, false, problem);
     PlaceResult result = PlaceResult::Failed;
     if (ok)
         result = PutInPlace(folderFd, temporary, name, problem);
@@ -381,6 +463,12 @@ std::vector<std::string> Destination::SetFolderMetadata(const FolderEntries& ent
         mode_t mode;
         timespec mtime;
     };
+    // A folder's mode from its entry: never writable by others unless new
+    // folders are.
+    const mode_t allowed = kFolderModeBits & ~(umask_ & S_IWOTH);
+    // What a folder this run made without a recorded mode gets.
+    const mode_t usual = 0777 & ~umask_;
+    constexpr timespec kTimeKept{0, UTIME_OMIT};
     // Paths in reverse order: every folder comes before the folder holding
     // it, so a folder's mode is set only once nothing below it is left.
     std::vector<Change> changes;
@@ -392,9 +480,11 @@ std::vector<std::string> Destination::SetFolderMetadata(const FolderEntries& ent
             const FolderMetadata& metadata = entry->second;
             changes.push_back({&path,
                                true,
-                               metadata.hasMode,
-                               metadata.mode & kFolderModeBits,
+                               metadata.hasMode || state.made,
+                               metadata.hasMode ? metadata.mode & allowed : usual,
                                {static_cast<time_t>(metadata.mtime), 0}});
+        } else if (state.made) {
+            changes.push_back({&path, true, true, usual, kTimeKept});
         } else if (keepExisting && !state.made && state.added && state.timeKnown) {
             changes.push_back({&path, false, false, 0, state.before});
         }

@@ -3,11 +3,13 @@
 // way is opened without following links, so an entry can never be written
 // through a symbolic link (one made by an earlier entry included). A file
 // that must not replace anything is made under its own name, never over what
-// is there, and carries a mark until it is finished, so that a later run can
-// tell a file a killed run left half written from one to keep; a file that
-// replaces what is there is written under a temporary name and renamed over
-// it. The folders a run makes or writes into are recorded, so their modes and
-// times can be set once every file is in place.
+// is there, and carries a mark (an extended attribute naming the run) until
+// it is finished, so that a later run can tell a file a killed run left half
+// written from one to keep; a file that replaces what is there is written
+// under a temporary name and renamed over it. Folders the run makes are its
+// owner's alone (0700) while it writes; the folders a run makes or writes
+// into are recorded, so their modes and times can be set once every file is
+// in place.
 
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,7 @@
 namespace rk::tools {
 
 class FileInFlight;
+class FreeSpace;
 
 enum class PlaceResult { Written, Existed, Refused, Failed };
 
@@ -79,6 +82,13 @@ class Destination {
     // below it is refused, never passed over.
     void NoteLinkMade(const std::vector<std::string>& components);
 
+    // Counts the `size` bytes of a file about to be written against the free
+    // space of the destination's file system (shared by the workers); false
+    // (and `problem`) when they would leave too little free: the run is then
+    // out of room and writes nothing more.
+    bool MakeRoomFor(std::uint64_t size, std::string& problem);
+    bool OutOfRoom() const;
+
     // Writes what `read` gives as file `name` in `folderFd`.
     PlaceResult WriteFile(int folderFd, const std::string& name, const ContentReader& read,
                           const FileAttributes& attributes, bool replace, std::string& problem);
@@ -95,9 +105,12 @@ class Destination {
     bool Existing(int folderFd, const std::string& name, std::uint64_t entrySize);
 
     // Once every worker is done: gives the folders of `entries` that this run
-    // made (or, unless `keepExisting`, opened) their recorded mode and time;
-    // with `keepExisting`, a folder that was there before the run and had
-    // something added gets back the time it had. Deepest folders first.
+    // made (or, unless `keepExisting`, opened) their recorded mode and time,
+    // the mode masked to the permission bits and kept from being writable by
+    // others unless the umask lets new folders be; a folder this run made
+    // without an entry gets the mode a new folder has. With `keepExisting`, a
+    // folder that was there before the run and had something added gets back
+    // the time it had. Deepest folders first.
     // Returns one message per folder that could not be set.
     std::vector<std::string> SetFolderMetadata(const FolderEntries& entries, bool keepExisting);
 
@@ -116,8 +129,16 @@ class Destination {
                                     std::uint64_t entrySize);
     // Writes what `read` gives into `fd`, sets the attributes and closes it;
     // false (and `problem`) when any of it failed.
+    // Locks the new file `fd` and marks it unfinished; false when the mark
+    // could not be given.
+    bool Mark(int fd) const;
+    // Makes the file `name` in `folderFd`, never over anything, locked and
+    // (`marked`) carrying the unfinished mark from the moment its name
+    // exists where the file system allows; a descriptor, or -1 and errno.
+    int MakeMarkedFile(int folderFd, const std::string& name, bool& marked);
+    // `marked`: the file carries the unfinished mark, taken away last.
     bool WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
-                       std::string& problem);
+                       bool marked, std::string& problem);
     // A file that must not replace anything is written under its own name,
     // marked unfinished until done; one that replaces what is there is
     // written under a temporary name and renamed over it.
@@ -133,6 +154,7 @@ class Destination {
     std::set<std::string> linksMade_; // paths as Folder writes them: "/a/b"
     std::map<std::string, int> folders_;
     std::shared_ptr<RunFolders> record_;
+    std::shared_ptr<FreeSpace> freeSpace_;
     // The open folders that were there before the run and have had nothing
     // added yet, with their paths.
     std::unordered_map<int, std::string> untouched_;
@@ -140,6 +162,7 @@ class Destination {
     std::unordered_set<int> madeHere_;
     unsigned counter_ = 0;
     std::string temporaryPrefix_; // names this run's temporary files
+    std::string runIdentity_;     // the value of the unfinished mark
     mode_t umask_ = 022;
     std::vector<char> buffer_;
 };

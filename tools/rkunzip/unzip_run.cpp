@@ -12,11 +12,11 @@
 #include "tools/rkunzip/extraction.h"
 #include "tools/rkunzip/files_in_flight.h"
 #include "tools/rkunzip/listing.h"
+#include "tools/rkunzip/named_output.h"
 #include "tools/rkunzip/unix_listing.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <sys/stat.h>
 #include <vector>
 #include <zip.h>
@@ -66,15 +66,10 @@ bool OpenForReading(const std::string& windows, OpenArchive& open) {
 
 int WriteListing(const std::string& text, const std::string& listingWindows) {
     const auto host = rk::platform::ToHostPath(listingWindows);
-    if (host) {
-        std::ofstream out(*host, std::ios::binary | std::ios::trunc);
-        out.write(text.data(), static_cast<std::streamsize>(text.size()));
-        out.close();
-        if (out)
-            return kExitOk;
-    }
-    Report("can't write listing file '" + listingWindows + "': " +
-           (host ? ErrnoText(errno) : std::string("the path has no mapping to a folder here")));
+    std::string problem = "the path has no mapping to a folder here";
+    if (host && WriteNamedFile(*host, text, problem))
+        return kExitOk;
+    Report("can't write listing file '" + listingWindows + "': " + problem);
     return kExitFailed;
 }
 
@@ -127,6 +122,13 @@ int RunUnzip(const std::vector<std::string>& args) {
     const DirectoryFacts facts = DirectoryFactsOfFile(open.host).value_or(DirectoryFacts{});
     if (command.listingFile)
         return WriteListing(ListingText(open.archive, &facts.namesWithNul), *command.listingFile);
+    // Entries sharing their data would let a small archive inflate one
+    // stream over and over: none of it is read.
+    if (facts.overlapping) {
+        Report("can't read zip archive '" + command.archive +
+               "': entries share their data (overlapping entries), refused");
+        return kExitFailed;
+    }
     if (command.test)
         return TestArchive(open.archive, open.host, facts, command.archive);
     if (selectsNothing)
