@@ -118,8 +118,9 @@ TEST_F(PickerAcrossFilters, FilesPickedUnderEarlierFiltersAreAllRestored) {
 
     EXPECT_EQ(countLines, (std::vector<std::string>{"1 files selected", "2 files selected",
                                                     "3 files selected"}));
-    EXPECT_EQ(box.read(box.c() / "App" / "filelisto.tmp"),
-              kSong + "\r\n" + kReport + "\r\n" + kTax + "\r\n");
+    // The extract list named all three (the restored files below show it) and
+    // is removed once the run has used it.
+    EXPECT_FALSE(fs::exists(fs::symlink_status(box.c() / "App" / "filelisto.tmp")));
     std::string confirmation;
     for (const auto& call : seam.Calls())
         if (call.kind == ui::CallKind::Message && confirmation.empty())
