@@ -2,17 +2,24 @@
 
 #include "platform/file_system.h"
 #include "tools/common/messages.h"
+#include "tools/rkunzip/leftover_files.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace rk::tools {
 
 namespace {
+
+// How the temporary names of the file `name` start.
+std::string TemporaryStartFor(const std::string& name) {
+    return "." + name + ".rkunzip-";
+}
 
 // A name no other file in the folder has by chance: the file's own name
 // and 64 random bits.
@@ -27,7 +34,7 @@ std::string RandomNameBeside(const std::string& name) {
             break;
         got += static_cast<std::size_t>(n);
     }
-    std::string text = "." + name + ".rkunzip-";
+    std::string text = TemporaryStartFor(name);
     char hex[3];
     for (const unsigned char byte : bytes) {
         std::snprintf(hex, sizeof hex, "%02x", byte);
@@ -72,6 +79,8 @@ bool WriteNamedFile(const std::string& host, const std::string& text, std::strin
         close(folderFd);
         return false;
     }
+    // What a killed run left of this file under a temporary name goes first.
+    RemoveLeftovers(folderFd, TemporaryStartFor(name), std::string_view());
     const std::string temporary = RandomNameBeside(name);
     const int fd = openat(folderFd, temporary.c_str(),
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -80,13 +89,12 @@ bool WriteNamedFile(const std::string& host, const std::string& text, std::strin
         close(folderFd);
         return false;
     }
+    // Locked and marked until it has its name, so that a later run can tell
+    // it from a user's file should this run be killed before.
+    const bool marked = MarkUnfinished(fd, RunIdentity());
     bool ok = platform::WriteAllBytes(fd, text.data(), text.size());
     if (!ok)
         problem = ErrnoText(errno);
-    if (close(fd) != 0 && ok) {
-        problem = ErrnoText(errno);
-        ok = false;
-    }
     // A rename replaces whatever took the name meanwhile, a link included,
     // and never writes through it.
     if (ok && renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
@@ -95,6 +103,14 @@ bool WriteNamedFile(const std::string& host, const std::string& text, std::strin
     }
     if (!ok)
         unlinkat(folderFd, temporary.c_str(), 0);
+    if (ok && marked && fremovexattr(fd, kUnfinishedMark) != 0) {
+        problem = "can't take away its unfinished mark: " + ErrnoText(errno);
+        ok = false;
+    }
+    if (close(fd) != 0 && ok) {
+        problem = ErrnoText(errno);
+        ok = false;
+    }
     close(folderFd);
     return ok;
 }

@@ -6,6 +6,7 @@
 #include "tools/common/messages.h"
 #include "tools/rkunzip/files_in_flight.h"
 #include "tools/rkunzip/free_space.h"
+#include "tools/rkunzip/leftover_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,27 +36,13 @@ constexpr mode_t kFolderWhileWriting = 0700;
 
 constexpr int kFolderOpenFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
-// A new file carries this extended attribute, naming the run that writes
-// it, from just after its making (its lock held already) until it is
-// finished: a file found with it was left half written by a run that was
-// killed. A user's file never carries it by accident; one on a file system
-// without extended attributes carries no mark and is kept by later runs.
-constexpr const char* kUnfinishedMark = "user.rkunzip.unfinished";
 // How long ago a marked file must have changed last before it is taken for
 // one left by a killed run: a living writer locks its file at once.
 constexpr long long kLeftoverAgeNanoseconds = 1000000000;
 
-// The most bytes of a run's identity read back from a mark.
-constexpr std::size_t kLongestRunIdentity = 128;
-
-// Names this run in the marks of the files it is writing: its process and
-// when it started.
-std::string RunIdentity() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    return "rkunzip " + std::to_string(getpid()) + " " + std::to_string(now.tv_sec) + "." +
-           std::to_string(now.tv_nsec);
-}
+// How the names of this rkunzip's temporary files start and end.
+constexpr std::string_view kTemporaryStart = ".rkunzip-";
+constexpr std::string_view kTemporaryEnd = ".tmp";
 
 // Why `part` of `parent` (the folder `path`) could not be opened.
 std::string OpenProblem(int parent, const std::string& part, const std::string& path, int error) {
@@ -102,9 +89,13 @@ class RunFolders {
         return !state.made && !state.added;
     }
 
-    void Added(const std::string& path) {
+    // True for the first addition to the folder by any worker.
+    bool Added(const std::string& path) {
         const std::lock_guard<std::mutex> lock(mutex_);
-        folders_[path].added = true;
+        State& state = folders_[path];
+        const bool first = !state.added;
+        state.added = true;
+        return first;
     }
 
     // Read once the workers are done.
@@ -129,7 +120,7 @@ bool Destination::Open(const std::string& host, std::string& error, unsigned wor
         record_ = std::make_shared<RunFolders>();
     host_ = host;
     inFlight_ = &FileInFlightOf(worker);
-    temporaryPrefix_ = ".rkunzip-" + std::to_string(getpid()) + "-";
+    temporaryPrefix_ = std::string(kTemporaryStart) + std::to_string(getpid()) + "-";
     if (worker != 0)
         temporaryPrefix_ += "w" + std::to_string(worker) + "-";
     runIdentity_ = RunIdentity();
@@ -176,8 +167,13 @@ void Destination::AddingTo(int folderFd) {
     const auto it = untouched_.find(folderFd);
     if (it == untouched_.end())
         return;
-    record_->Added(it->second);
+    const bool first = record_->Added(it->second);
     untouched_.erase(it);
+    // The first time the run adds to a folder that was there before it, the
+    // temporary files a killed run left in it are removed: a folder the run
+    // made holds none, and none is looked at twice.
+    if (first)
+        RemoveLeftovers(folderFd, kTemporaryStart, kTemporaryEnd);
 }
 
 void Destination::NoteLinkMade(const std::vector<std::string>& components) {
@@ -258,7 +254,7 @@ bool Destination::OutOfRoom() const {
 }
 
 std::string Destination::NextTemporaryName() {
-    return temporaryPrefix_ + std::to_string(counter_++) + ".tmp";
+    return temporaryPrefix_ + std::to_string(counter_++) + std::string(kTemporaryEnd);
 }
 
 PlaceResult Destination::PutInPlace(int folderFd, const std::string& temporary,
@@ -288,22 +284,11 @@ bool Destination::RemovedIfUnfinished(int folderFd, const std::string& name,
                           (now.tv_nsec - info.st_ctim.tv_nsec);
     if (age < kLeftoverAgeNanoseconds)
         return false;
-    const int fd = openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    // A living writer holds its file's lock until the file is finished.
-    struct stat opened {};
-    char mark[kLongestRunIdentity];
-    const bool left =
-        fstat(fd, &opened) == 0 && opened.st_ino == info.st_ino && opened.st_dev == info.st_dev &&
-        fgetxattr(fd, kUnfinishedMark, mark, sizeof mark) > 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
-    const bool removed = left && unlinkat(folderFd, name.c_str(), 0) == 0;
-    close(fd);
-    return removed;
+    return RemoveIfLeftover(folderFd, name, info);
 }
 
-bool Destination::WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
-                                bool marked, std::string& problem) {
+bool Destination::WriteContent(int fd, const ContentReader& read, const FileAttributes& attributes,
+                               std::string& problem) {
     if (buffer_.empty())
         buffer_.resize(kCopyBufferSize);
     bool ok = true;
@@ -324,11 +309,15 @@ bool Destination::WriteAndClose(int fd, const ContentReader& read, const FileAtt
         const timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(attributes.mtime), 0}};
         futimens(fd, times);
         fchmod(fd, attributes.mode & 07777);
-        // Last: the file is finished.
-        if (marked && fremovexattr(fd, kUnfinishedMark) != 0) {
-            problem = "can't take away its unfinished mark: " + ErrnoText(errno);
-            ok = false;
-        }
+    }
+    return ok;
+}
+
+bool Destination::Finish(int fd, bool marked, bool ok, std::string& problem) {
+    // The mark goes last, while the lock is still held: the file is finished.
+    if (ok && marked && fremovexattr(fd, kUnfinishedMark) != 0) {
+        problem = "can't take away its unfinished mark: " + ErrnoText(errno);
+        ok = false;
     }
     if (close(fd) != 0 && ok) {
         problem = ErrnoText(errno);
@@ -345,14 +334,6 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const 
                    : WriteNewFile(folderFd, name, read, attributes, problem);
 }
 
-bool Destination::Mark(int fd) const {
-    // The lock is held until the file is finished: another run finding the
-    // mark on it leaves it alone. The mark comes once the lock is held.
-    flock(fd, LOCK_EX | LOCK_NB);
-    return fsetxattr(fd, kUnfinishedMark, runIdentity_.data(), runIdentity_.size(), XATTR_CREATE) ==
-           0;
-}
-
 int Destination::MakeMarkedFile(int folderFd, const std::string& name, bool& marked) {
     // Made under a temporary name, marked, then renamed to its name unless
     // that exists: the file never shows unmarked under its name, even to a
@@ -362,7 +343,7 @@ int Destination::MakeMarkedFile(int folderFd, const std::string& name, bool& mar
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
         return -1;
-    if (Mark(fd)) {
+    if (MarkUnfinished(fd, runIdentity_)) {
         if (renameat2(folderFd, temporary.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0) {
             marked = true;
             return fd;
@@ -382,7 +363,7 @@ int Destination::MakeMarkedFile(int folderFd, const std::string& name, bool& mar
     const int named =
         openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (named >= 0)
-        marked = Mark(named);
+        marked = MarkUnfinished(named, runIdentity_);
     return named;
 }
 
@@ -398,7 +379,7 @@ PlaceResult Destination::WriteNewFile(int folderFd, const std::string& name,
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    const bool ok = WriteAndClose(fd, read, attributes, marked, problem);
+    const bool ok = Finish(fd, marked, WriteContent(fd, read, attributes, problem), problem);
     if (!ok)
         unlinkat(folderFd, name.c_str(), 0);
     inFlight_->End();
@@ -408,21 +389,30 @@ PlaceResult Destination::WriteNewFile(int folderFd, const std::string& name,
 PlaceResult Destination::ReplaceFile(int folderFd, const std::string& name,
                                      const ContentReader& read, const FileAttributes& attributes,
                                      std::string& problem) {
+    // The temporary file is locked and marked from its making until it is
+    // at its name: one a killed run left is removed by the next run writing
+    // into the folder.
     const std::string temporary = NextTemporaryName();
+    bool marked = false;
     const int fd = inFlight_->Begin(folderFd, temporary, [&] {
-        return openat(folderFd, temporary.c_str(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int made = openat(folderFd, temporary.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (made >= 0)
+            marked = MarkUnfinished(made, runIdentity_);
+        return made;
     });
     if (fd < 0) {
         problem = ErrnoText(errno);
         return PlaceResult::Failed;
     }
-    const bool ok = WriteAndClose(fd, read, attributes, false, problem);
     PlaceResult result = PlaceResult::Failed;
-    if (ok)
+    if (WriteContent(fd, read, attributes, problem))
         result = PutInPlace(folderFd, temporary, name, problem);
     else
         unlinkat(folderFd, temporary.c_str(), 0);
+    // At its name the file is finished; only then do the mark and the lock go.
+    if (!Finish(fd, marked, result == PlaceResult::Written, problem))
+        result = PlaceResult::Failed;
     inFlight_->End();
     return result;
 }

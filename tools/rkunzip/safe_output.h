@@ -6,7 +6,9 @@
 // is there, and carries a mark (an extended attribute naming the run) until
 // it is finished, so that a later run can tell a file a killed run left half
 // written from one to keep; a file that replaces what is there is written
-// under a temporary name and renamed over it. Folders the run makes are its
+// under a temporary name, marked alike, and renamed over it. The first time
+// the run adds to a folder that was there before it, the marked temporary
+// files a killed run left in it are removed. Folders the run makes are its
 // owner's alone (0700) while it writes; the folders a run makes or writes
 // into are recorded, so their modes and times can be set once every file is
 // in place.
@@ -124,21 +126,22 @@ class Destination {
     PlaceResult PutInPlace(int folderFd, const std::string& temporary, const std::string& name,
                            std::string& problem);
     // Removes `name` (found as `info`) when it is a file marked unfinished
-    // that no living run is writing; true when it did.
+    // that no living run is writing, no larger than `entrySize` and changed
+    // last long enough ago; true when it did.
     static bool RemovedIfUnfinished(int folderFd, const std::string& name, const struct stat& info,
                                     std::uint64_t entrySize);
-    // Writes what `read` gives into `fd`, sets the attributes and closes it;
-    // false (and `problem`) when any of it failed.
-    // Locks the new file `fd` and marks it unfinished; false when the mark
-    // could not be given.
-    bool Mark(int fd) const;
     // Makes the file `name` in `folderFd`, never over anything, locked and
     // (`marked`) carrying the unfinished mark from the moment its name
     // exists where the file system allows; a descriptor, or -1 and errno.
     int MakeMarkedFile(int folderFd, const std::string& name, bool& marked);
-    // `marked`: the file carries the unfinished mark, taken away last.
-    bool WriteAndClose(int fd, const ContentReader& read, const FileAttributes& attributes,
-                       bool marked, std::string& problem);
+    // Writes what `read` gives into `fd` and sets the attributes; false (and
+    // `problem`) when any of it failed.
+    bool WriteContent(int fd, const ContentReader& read, const FileAttributes& attributes,
+                      std::string& problem);
+    // Closes the file `fd`, written as `ok` says, taking away its unfinished
+    // mark first when `marked` and `ok`; false (and `problem`) when `ok` is
+    // false or any of it failed.
+    bool Finish(int fd, bool marked, bool ok, std::string& problem);
     // A file that must not replace anything is written under its own name,
     // marked unfinished until done; one that replaces what is there is
     // written under a temporary name and renamed over it.
