@@ -4,7 +4,8 @@
 // extended attribute), and the next run writes that file again instead of
 // keeping it. A marked file that a living run is writing, one too large to be
 // a part of the entry, and a user's file without the mark (the sticky bit
-// set or not) are kept.
+// set or not) are kept. The temporary files a killed run left go with the
+// next run that writes into their folder.
 
 #include "tool_fixture.h"
 
@@ -19,6 +20,7 @@
 #include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 #include <zip.h>
 
 namespace rk::test {
@@ -210,6 +212,119 @@ TEST_F(StoppedRestore, WhatAKilledRunLeftHalfWrittenIsWrittenAgain) {
     EXPECT_EQ(ModeOf(C("Sticky/Data/big.bin")) & 07777, S_ISVTX | 0644u);
     EXPECT_EQ(sandbox.read(C("Sticky/Data/last.txt")), "last");
     ExpectNoTemporaryNames(data);
+}
+
+// The temporary files a killed run left: gone after the next run that writes
+// into their folder, whatever it replaces or keeps. Files that only look like
+// them are kept: no mark, a link, a marked file a living run holds locked,
+// another user's.
+TEST_F(StoppedRestore, TheNextRunRemovesTheTemporaryFilesOfAKilledRun) {
+    const std::string big = BigContent();
+    const fs::path data = C("Restore/Data");
+    sandbox.write(data / "big.bin", "in place before");
+    const pid_t run = StartRestore("Restore", true);
+    ASSERT_TRUE(WaitForBig(run, data, true));
+    ASSERT_EQ(StopWith(run, SIGKILL), SIGKILL);
+    std::vector<fs::path> killed;
+    for (const auto& entry : fs::directory_iterator(data))
+        if (entry.path().filename().string().rfind(".rkunzip-", 0) == 0)
+            killed.push_back(entry.path());
+    ASSERT_EQ(killed.size(), 1u);
+    // Replacing, the content goes to a temporary file marked from the start.
+    EXPECT_TRUE(Marked(killed[0]));
+    EXPECT_EQ(sandbox.read(data / "big.bin"), "in place before");
+
+    // What an earlier killed run left beside it, as a run that was killed
+    // between making a new file and giving it its name leaves it.
+    sandbox.write(data / ".rkunzip-4000000-0.tmp", "");
+    Mark(data / ".rkunzip-4000000-0.tmp");
+    sandbox.write(data / ".rkunzip-4000000-w1-3.tmp", "part");
+    Mark(data / ".rkunzip-4000000-w1-3.tmp");
+    // Look-alikes to keep.
+    sandbox.write(data / ".rkunzip-4000000-2.tmp", "mine, no mark");
+    sandbox.write(C("Restore/kept-target"), "a link's target");
+    Mark(C("Restore/kept-target"));
+    fs::create_symlink(C("Restore/kept-target"), data / ".rkunzip-4000000-3.tmp");
+    sandbox.write(data / ".rkunzip-4000000-4.tmp", "held by a living run");
+    Mark(data / ".rkunzip-4000000-4.tmp");
+    const int held = open((data / ".rkunzip-4000000-4.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+    sandbox.write(data / "notes.tmp", "marked, but not a temporary name");
+    Mark(data / "notes.tmp");
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        sandbox.write(data / ".rkunzip-4000000-5.tmp", "another user's");
+        Mark(data / ".rkunzip-4000000-5.tmp");
+        ASSERT_EQ(chown((data / ".rkunzip-4000000-5.tmp").c_str(), 65534, 65534), 0);
+    }
+
+    // Keeping what exists: first.txt and big.bin are kept, last.txt (gone
+    // with the killed run) is written, so the run adds to both folders.
+    fs::remove(data / "last.txt");
+    const RunResult again =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\Restore\\"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    close(held);
+
+    EXPECT_FALSE(fs::exists(fs::symlink_status(killed[0])));
+    EXPECT_FALSE(fs::exists(data / ".rkunzip-4000000-0.tmp"));
+    EXPECT_FALSE(fs::exists(data / ".rkunzip-4000000-w1-3.tmp"));
+    EXPECT_EQ(sandbox.read(data / ".rkunzip-4000000-2.tmp"), "mine, no mark");
+    EXPECT_TRUE(fs::is_symlink(data / ".rkunzip-4000000-3.tmp"));
+    EXPECT_EQ(sandbox.read(C("Restore/kept-target")), "a link's target");
+    EXPECT_EQ(sandbox.read(data / ".rkunzip-4000000-4.tmp"), "held by a living run");
+    EXPECT_EQ(sandbox.read(data / "notes.tmp"), "marked, but not a temporary name");
+    if (asRoot) {
+        EXPECT_EQ(sandbox.read(data / ".rkunzip-4000000-5.tmp"), "another user's");
+    }
+    EXPECT_EQ(sandbox.read(data / "big.bin"), "in place before");
+    EXPECT_EQ(sandbox.read(data / "last.txt"), "last");
+
+    // Replacing everything, the replaced files never keep the mark.
+    const RunResult replacing =
+        Unzip({"-d", "-Jhrs", "-o", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\Restore\\"});
+    EXPECT_EQ(replacing.exitCode, 0) << replacing.err;
+    EXPECT_TRUE(sandbox.read(data / "big.bin") == big);
+    for (const char* name : {"first.txt", "big.bin", "last.txt"})
+        EXPECT_FALSE(Marked(data / name)) << name;
+}
+
+// A folder the next run only reads is left as it is: the run looks for
+// leftovers only where it writes.
+TEST_F(StoppedRestore, AFolderTheNextRunAddsNothingToIsNotLookedInto) {
+    const RunResult first =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\Restore\\"});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    const fs::path left = C("Restore/Data/.rkunzip-4000000-0.tmp");
+    sandbox.write(left, "");
+    Mark(left);
+    const RunResult keeping =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\Restore\\"});
+    EXPECT_EQ(keeping.exitCode, 0) << keeping.err;
+    EXPECT_TRUE(fs::exists(left));
+    fs::remove(C("Restore/Data/first.txt"));
+    const RunResult adding =
+        Unzip({"-d", "-Jhrs", "-o-", "-yo", "-^^", "C:\\Backups\\a.zip", "C:\\Restore\\"});
+    EXPECT_EQ(adding.exitCode, 0) << adding.err;
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_EQ(sandbox.read(C("Restore/Data/first.txt")), "first");
+}
+
+// The -@ listing's temporary file a killed run left beside the listing goes
+// when the listing is written again; a look-alike without the mark stays.
+TEST_F(StoppedRestore, TheListingsLeftoverIsRemovedWhenTheListingIsWrittenAgain) {
+    const fs::path left = C(".names.txt.rkunzip-0123456789abcdef");
+    sandbox.write(left, "Data/first.txt\r\n");
+    Mark(left);
+    const fs::path lookAlike = C(".names.txt.rkunzip-fedcba9876543210");
+    sandbox.write(lookAlike, "mine");
+    const RunResult listing = Unzip({"-@C:\\names.txt", "C:\\Backups\\a.zip"});
+    EXPECT_EQ(listing.exitCode, 0) << listing.err;
+    EXPECT_FALSE(fs::exists(left));
+    EXPECT_EQ(sandbox.read(lookAlike), "mine");
+    EXPECT_FALSE(Marked(C("names.txt")));
+    EXPECT_NE(sandbox.read(C("names.txt")).find("big.bin"), std::string::npos);
 }
 
 } // namespace
