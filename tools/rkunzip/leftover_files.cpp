@@ -35,6 +35,29 @@ bool MarkUnfinished(int fd, const std::string& run) {
     return fsetxattr(fd, kUnfinishedMark, run.data(), run.size(), XATTR_CREATE) == 0;
 }
 
+int MakeMarkedFile(int folderFd, const std::string& name, const std::string& run, bool& marked) {
+    const int unnamed = openat(folderFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        marked = MarkUnfinished(unnamed, run);
+        // Linking an unnamed file by its descriptor needs no privilege when
+        // it goes through /proc; linkat never replaces an existing name.
+        const std::string self = "/proc/self/fd/" + std::to_string(unnamed);
+        if (linkat(AT_FDCWD, self.c_str(), folderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return unnamed;
+        const int error = errno;
+        close(unnamed);
+        if (error != ENOENT && error != EXDEV && error != EPERM && error != EOPNOTSUPP) {
+            errno = error;
+            return -1;
+        }
+    }
+    const int named =
+        openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (named >= 0)
+        marked = MarkUnfinished(named, run);
+    return named;
+}
+
 bool RemoveIfLeftover(int folderFd, const std::string& name, const struct stat& seen) {
     if (!S_ISREG(seen.st_mode) || seen.st_uid != geteuid())
         return false;

@@ -24,6 +24,14 @@ std::string RunIdentity();
 // naming `run`; false when the mark could not be given.
 bool MarkUnfinished(int fd, const std::string& run);
 
+// Makes the new file `name` in `folderFd` (mode 0600, never over an existing
+// name: errno EEXIST) already locked and marked, so that no kill can leave it
+// under its name without the mark: made unnamed, marked, then linked to its
+// name. Where the file system cannot make unnamed files, it is made at its
+// name and marked at once. `marked` tells whether the mark was given; -1
+// with errno when no file was made.
+int MakeMarkedFile(int folderFd, const std::string& name, const std::string& run, bool& marked);
+
 // Removes `name` in `folderFd`, found as `seen` (links not followed), when it
 // is a regular file of this user that carries the mark and whose lock no
 // living run holds; true when it did. A link, another user's file, a file

@@ -335,36 +335,10 @@ PlaceResult Destination::WriteFile(int folderFd, const std::string& name, const 
 }
 
 int Destination::MakeMarkedFile(int folderFd, const std::string& name, bool& marked) {
-    // Made under a temporary name, marked, then renamed to its name unless
-    // that exists: the file never shows unmarked under its name, even to a
-    // run that finds it after this one was killed.
-    const std::string temporary = NextTemporaryName();
-    const int fd = openat(folderFd, temporary.c_str(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return -1;
-    if (MarkUnfinished(fd, runIdentity_)) {
-        if (renameat2(folderFd, temporary.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) == 0) {
-            marked = true;
-            return fd;
-        }
-        const int error = errno;
-        if (error == EEXIST) {
-            unlinkat(folderFd, temporary.c_str(), 0);
-            close(fd);
-            errno = EEXIST;
-            return -1;
-        }
-    }
-    unlinkat(folderFd, temporary.c_str(), 0);
-    close(fd);
-    // Where a file cannot be renamed without replacing (or marked), its
-    // name is made at once.
-    const int named =
-        openat(folderFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (named >= 0)
-        marked = MarkUnfinished(named, runIdentity_);
-    return named;
+    // Made unnamed, marked, then linked to its name unless that exists: the
+    // file never shows unmarked under its name, even to a run that finds it
+    // after this one was killed.
+    return tools::MakeMarkedFile(folderFd, name, runIdentity_, marked);
 }
 
 PlaceResult Destination::WriteNewFile(int folderFd, const std::string& name,
@@ -395,11 +369,7 @@ PlaceResult Destination::ReplaceFile(int folderFd, const std::string& name,
     const std::string temporary = NextTemporaryName();
     bool marked = false;
     const int fd = inFlight_->Begin(folderFd, temporary, [&] {
-        const int made = openat(folderFd, temporary.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (made >= 0)
-            marked = MarkUnfinished(made, runIdentity_);
-        return made;
+        return tools::MakeMarkedFile(folderFd, temporary, runIdentity_, marked);
     });
     if (fd < 0) {
         problem = ErrnoText(errno);
