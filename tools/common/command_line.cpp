@@ -314,6 +314,9 @@ bits alone, not writable by others unless the umask lets new folders be) and
 time once their files are written. A file being written carries the extended
 attribute user.rkunzip.unfinished: a later run writes again a file a killed
 run left with it, and never replaces a file without it unless -o is given.
+The temporary files a killed run left in a folder (.rkunzip-*.tmp, carrying
+that attribute and locked by no living run) are removed by the next run that
+writes into that folder.
 
 Every entry ends at the size it declares: data running past it or ending
 short fails the entry, and nothing past that size is written. Archives whose
