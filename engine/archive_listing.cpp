@@ -1,8 +1,8 @@
 #include "engine/archive_listing.h"
 
 #include "core/file_checks.h"
-#include "core/program_values.h"
 #include "core/text.h"
+#include "engine/job.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
 #include "platform/ascii_text.h"
@@ -109,12 +109,14 @@ std::vector<std::string> ListingFields(std::string_view text) {
     return fields;
 }
 
-ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::string& listingPath) {
+ToolOutcome WriteArchiveListing(const Installation& installation, const std::string& archivePath,
+                                const std::string& listingPath) {
     const struct {
         std::string_view what;
         std::string_view piece;
-    } pieces[] = {
-        {"unzip utility", UnzipUtilPath}, {"listing file", listingPath}, {"archive", archivePath}};
+    } pieces[] = {{"unzip utility", installation.unzipUtility},
+                  {"listing file", listingPath},
+                  {"archive", archivePath}};
     for (const auto& piece : pieces) {
         if (auto refusal = PieceRefusal(piece.what, piece.piece, true, "unzip utility")) {
             ToolOutcome refused;
@@ -127,7 +129,8 @@ ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::strin
     // first, and the listing folder is one nobody else can write into, so
     // nothing can be put in its place before the utility makes its file.
     DeleteFileQuietly(listingPath);
-    ToolOutcome outcome = RunTool(ListingCommandLine(UnzipUtilPath, listingPath, archivePath));
+    ToolOutcome outcome =
+        RunTool(ListingCommandLine(installation.unzipUtility, listingPath, archivePath));
     if (!UtilitySucceeded(outcome))
         DeleteFileQuietly(listingPath);
     return outcome;
@@ -155,11 +158,12 @@ void DeleteFileQuietly(const std::string& path) {
     platform::DeleteFile(path);
 }
 
-std::string ProgramListFilePath(std::string_view fileName) {
+std::string ProgramListFilePath(const Installation& installation, std::string_view fileName) {
+    const std::string& programFolder = installation.programFolder;
     // The names are fixed: they may go only where nobody else can plant or
     // replace a file under them.
-    if (platform::FolderOnlyUserWrites(AppFolder) && IsFolderWritable(AppFolder))
-        return AppFolder + std::string(fileName);
+    if (platform::FolderOnlyUserWrites(programFolder) && IsFolderWritable(programFolder))
+        return programFolder + std::string(fileName);
     const std::string temporary = GetTempFolder();
     if (temporary.empty())
         return {};

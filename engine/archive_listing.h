@@ -15,6 +15,8 @@
 
 namespace rk {
 
+struct Installation;
+
 // The merged file list: one CStoredFile per distinct name, the key being the
 // name with letter case ignored, kept in the order names were first met.
 class MergedFileList {
@@ -57,13 +59,14 @@ std::vector<std::string> ListingFields(std::string_view text);
 void ForEachListingField(std::string_view text,
                          const std::function<void(std::string_view field)>& take);
 
-// Runs the unzip utility (UnzipUtilPath) to write the names stored in the
+// Runs the installation's unzip utility to write the names stored in the
 // archive into the listing file, and waits for it. A path that cannot go into
 // the command line starts nothing: the outcome then says why. Whatever the
 // name held before is removed first (a link is removed, never followed); a
 // run that fails leaves no listing file. The caller removes the listing once
 // it has read it.
-ToolOutcome WriteArchiveListing(const std::string& archivePath, const std::string& listingPath);
+ToolOutcome WriteArchiveListing(const Installation& installation, const std::string& archivePath,
+                                const std::string& listingPath);
 
 // True when a listing run made its listing: started, exit code 0, file there.
 bool ListingMade(const ToolOutcome& outcome, const std::string& listingPath);
@@ -77,10 +80,11 @@ bool ReadArchiveListing(MergedFileList& files, const std::string& archivePath,
 // Deletes the file; every failure, a missing file included, is ignored.
 void DeleteFileQuietly(const std::string& path);
 
-// Where a list file of the program lives: in the program folder when it is
+// Where a list file of the program lives: in the installation's program
+// folder when it is
 // this user's and nobody else can write into it, else in the private
 // temporary folder (an installation owned by someone else, or shared); empty
 // text when neither can be had.
-std::string ProgramListFilePath(std::string_view fileName);
+std::string ProgramListFilePath(const Installation& installation, std::string_view fileName);
 
 } // namespace rk

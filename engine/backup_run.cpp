@@ -2,10 +2,10 @@
 
 #include "core/file_checks.h"
 #include "core/job_files.h"
-#include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
 #include "engine/extract_plan.h"
+#include "engine/job.h"
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -22,10 +22,6 @@
 namespace rk {
 
 namespace {
-
-SettingsPlace JobPlace(const std::string& jobName, std::string_view section) {
-    return JobSettingsPlace(JobFolderOf(jobName), section);
-}
 
 BackupOutcome Failure(std::string archiveName, std::string reason, std::string ownReason = {}) {
     BackupOutcome failed;
@@ -151,11 +147,12 @@ std::string SourceListLine(std::string_view folderValue) {
 namespace {
 
 // The lines of the job's source list file, or why it has none to give.
-Result<std::string> SourceListText(const std::string& jobName) {
+Result<std::string> SourceListText(const Job& job) {
+    const std::string& jobName = job.name();
     using Lines = Result<std::string>;
     const std::string noFolders = "The backup job \"" + jobName +
                                   "\" has no source folders. Choose its source folders first.";
-    const long long count = ListedFolderCount(DeclaredFolderCount(JobFolderOf(jobName)));
+    const long long count = ListedFolderCount(job.declaredFolderCount());
     if (count <= 0)
         return Lines::Failure(noFolders);
     if (count > kMostSourceFolders)
@@ -165,7 +162,7 @@ Result<std::string> SourceListText(const std::string& jobName) {
     // line "\*.*", which is the root of the drive.
     std::string lines;
     for (long long n = 1; n <= count; ++n) {
-        const std::string folder = SourceFolderValue(JobFolderOf(jobName), n);
+        const std::string folder = job.sourceFolder(n);
         if (!Trim(folder).empty())
             lines += SourceListLine(folder) + "\r\n";
     }
@@ -175,13 +172,15 @@ Result<std::string> SourceListText(const std::string& jobName) {
 }
 
 // The run itself, named from the time it started.
-BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std::tm& local) {
+BackupOutcome MakeBackup(const Installation& installation, const Job& job, BackupMode mode,
+                         const std::tm& local) {
     const std::string archiveName = BackupArchiveName(local);
-    const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
+    const std::string jobFolder = job.folderPath();
+    const std::string& programFolder = installation.programFolder;
     const std::string archivePath = jobFolder + archiveName;
     const std::string shortExclusion = ShortExclusionPath(jobFolder);
 
-    const Result<std::string> lines = SourceListText(jobName);
+    const Result<std::string> lines = SourceListText(job);
     if (!lines)
         return Failure(archiveName, lines.reason());
 
@@ -189,12 +188,12 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
     // written (an installation owned by someone else), into the temporary
     // folder instead. The folder's lock is held while it exists, and list
     // files of runs that were killed are removed first.
-    RemoveListFilesOfEndedRuns(AppFolder);
-    platform::FolderLock listLock = platform::FolderLock::Shared(AppFolder);
+    RemoveListFilesOfEndedRuns(programFolder);
+    platform::FolderLock listLock = platform::FolderLock::Shared(programFolder);
     // Only where nobody else can swap the file for a link before it is
     // written.
-    ListFileGuard listFile{platform::FolderOnlyUserWrites(AppFolder)
-                               ? MakeTempFileName("rk", AppFolder)
+    ListFileGuard listFile{platform::FolderOnlyUserWrites(programFolder)
+                               ? MakeTempFileName("rk", programFolder)
                                : std::string()};
     if (listFile.path.empty()) {
         const std::string temporary = GetTempFolder();
@@ -208,12 +207,12 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
     // put in its place, and no temporary name of its own is left behind.
     if (listFile.path.empty() || !platform::ReplaceWithNewFile(listFile.path, *lines)) {
         const std::string problem = TempFolderProblem();
-        return Failure(archiveName, "Could not write the list of source folders in \"" + AppFolder +
-                                        "\" or in the temporary folder." +
+        return Failure(archiveName, "Could not write the list of source folders in \"" +
+                                        programFolder + "\" or in the temporary folder." +
                                         (problem.empty() ? "" : " " + problem));
     }
 
-    const std::string shortZip = GetShortPath(ZipUtilPath);
+    const std::string shortZip = GetShortPath(installation.zipUtility);
     const std::string shortList = GetShortPath(listFile.path);
     const struct {
         std::string_view what;
@@ -239,7 +238,7 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
     listFile.path.clear();
 
     if (!tool.started)
-        return Failure(archiveName, "Could not start the zip utility \"" + ZipUtilPath +
+        return Failure(archiveName, "Could not start the zip utility \"" + installation.zipUtility +
                                         "\": " + tool.startError);
     if (!tool.endError.empty())
         return Failure(archiveName,
@@ -247,7 +246,7 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
     const bool archiveExists = PathExists(archivePath);
     if ((tool.exitCode == 0 || tool.exitCode == 1) && archiveExists) {
         if (mode == BackupMode::Root)
-            WriteSetting("rootbk", archiveName, JobPlace(jobName, JobSection::Settings));
+            job.recordRootBackup(archiveName);
         if (tool.exitCode == 0)
             return Made(BackupStatus::Made, archiveName);
         BackupOutcome partial =
@@ -288,16 +287,21 @@ BackupOutcome MakeBackup(BackupMode mode, const std::string& jobName, const std:
 
 } // namespace
 
-BackupOutcome RunBackup(BackupMode mode, const std::string& jobName) {
+BackupOutcome RunBackup(const Installation& installation, const Job& job, BackupMode mode) {
     const std::time_t started = platform::Now();
     std::tm local{};
     localtime_r(&started, &local);
-    BackupOutcome outcome = MakeBackup(mode, jobName, local);
+    BackupOutcome outcome = MakeBackup(installation, job, mode, local);
     const std::time_t ended = platform::Now();
     std::tm endedLocal{};
     localtime_r(&ended, &endedLocal);
-    RecordLastBackup(jobName, mode, outcome, endedLocal);
+    job.recordLastBackup(mode, outcome, endedLocal);
     return outcome;
+}
+
+BackupOutcome RunBackup(BackupMode mode, const std::string& jobName) {
+    const Installation installation = CurrentInstallation();
+    return RunBackup(installation, Job(installation, jobName), mode);
 }
 
 } // namespace rk

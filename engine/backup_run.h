@@ -13,6 +13,9 @@
 
 namespace rk {
 
+struct Installation;
+class Job;
+
 enum class BackupStatus {
     Made,                    // the archive holds every file
     MadeWithUnreadableFiles, // the archive was made, some files could not be read
@@ -45,8 +48,14 @@ std::string BackupArchiveName(const std::tm& localTime);
 // A line of the source list file: the folder trimmed, one backslash, "*.*".
 std::string SourceListLine(std::string_view folderValue);
 
-// Records the archive as the job's "rootbk" after a root backup that made
-// it.
+// Runs the backup of the job with the installation's zip utility, its list
+// file in the installation's program folder (else the temporary folder), and
+// records its end with the job. Records the archive as the job's "rootbk"
+// after a root backup that made it.
+BackupOutcome RunBackup(const Installation& installation, const Job& job, BackupMode mode);
+
+// The same run of the job `jobName` of the installation the program-wide
+// values name.
 BackupOutcome RunBackup(BackupMode mode, const std::string& jobName);
 
 } // namespace rk

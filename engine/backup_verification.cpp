@@ -1,10 +1,9 @@
 #include "engine/backup_verification.h"
 
 #include "core/job_files.h"
-#include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
-#include "engine/job_archives.h"
+#include "engine/job.h"
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -19,11 +18,11 @@ namespace rk {
 
 namespace {
 
-void RecordVerification(const std::string& jobFolder, const VerificationOutcome& outcome) {
+void RecordVerification(const Job& job, const VerificationOutcome& outcome) {
     const std::time_t now = platform::Now();
     std::tm local{};
     localtime_r(&now, &local);
-    const SettingsPlace place = JobSettingsPlace(jobFolder, JobSection::LastVerify);
+    const SettingsPlace place = job.section(JobSection::LastVerify);
     WriteSetting(std::nullopt, std::nullopt, place);
     WriteSetting("time", RecordedTime(local), place);
     WriteSetting("tested", std::to_string(outcome.tested), place);
@@ -32,11 +31,12 @@ void RecordVerification(const std::string& jobFolder, const VerificationOutcome&
 
 } // namespace
 
-VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& progress,
+VerificationOutcome VerifyBackups(const Installation& installation, const Job& job,
+                                  ProgressDisplay& progress,
                                   const std::function<void()>& keepResponsive) {
-    const std::string jobFolder = AddBackslash(JobStoreFolder + jobName);
+    const std::string jobFolder = job.folderPath();
     // Newest first.
-    std::vector<std::string> names = JobArchiveNames(jobFolder);
+    std::vector<std::string> names = job.archives();
     std::reverse(names.begin(), names.end());
 
     VerificationOutcome outcome;
@@ -50,7 +50,7 @@ VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& p
             reason = std::move(*refusal);
         } else {
             const Result<void> tested =
-                UtilityResult(RunTool(TestCommandLine(UnzipUtilPath, archive)));
+                UtilityResult(RunTool(TestCommandLine(installation.unzipUtility, archive)));
             reason = tested.reason();
         }
         ++outcome.tested;
@@ -61,7 +61,7 @@ VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& p
             keepResponsive();
     }
     progress.SetProgressValue(0);
-    RecordVerification(jobFolder, outcome);
+    RecordVerification(job, outcome);
     return outcome;
 }
 

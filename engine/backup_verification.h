@@ -11,6 +11,9 @@
 
 namespace rk {
 
+struct Installation;
+class Job;
+
 struct VerifiedArchive {
     std::string name;
     std::string reason; // why it does not read back
@@ -21,9 +24,10 @@ struct VerificationOutcome {
     std::vector<VerifiedArchive> failed; // newest first
 };
 
-// Tests the "rk_*.zip" archives of the job; `keepResponsive` is called
-// between two of them.
-VerificationOutcome VerifyBackups(const std::string& jobName, ProgressDisplay& progress,
+// Tests the job's archives with the installation's unzip utility;
+// `keepResponsive` is called between two of them.
+VerificationOutcome VerifyBackups(const Installation& installation, const Job& job,
+                                  ProgressDisplay& progress,
                                   const std::function<void()>& keepResponsive = {});
 
 // "All 3 backups of the job "Weekly" read back correctly." or the list of

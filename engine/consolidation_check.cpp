@@ -1,9 +1,9 @@
 #include "engine/consolidation_check.h"
 
 #include "core/listed_names.h"
-#include "core/program_values.h"
 #include "core/text.h"
 #include "engine/archive_listing.h"
+#include "engine/job.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
@@ -43,7 +43,7 @@ std::vector<std::string> FilesUnder(const std::string& folder) {
     return names;
 }
 
-Result<void> CheckArchiveHolds(const std::string& archivePath,
+Result<void> CheckArchiveHolds(const Installation& installation, const std::string& archivePath,
                                const std::vector<std::string>& expectedNames,
                                const std::string& listingPath) {
     using Failure = Result<void>;
@@ -51,10 +51,10 @@ Result<void> CheckArchiveHolds(const std::string& archivePath,
     if (auto refusal = ArchiveRefusal(archivePath, "unzip utility"))
         return Failure::Failure(std::move(*refusal));
     if (const Result<void> tested =
-            UtilityResult(RunTool(TestCommandLine(UnzipUtilPath, archivePath)));
+            UtilityResult(RunTool(TestCommandLine(installation.unzipUtility, archivePath)));
         !tested)
         return Failure::Failure("it does not read back correctly: " + tested.reason());
-    const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
+    const ToolOutcome listing = WriteArchiveListing(installation, archivePath, listingPath);
     if (!ListingMade(listing, listingPath))
         return Failure::Failure("it could not be listed: " + UtilityFailureReason(listing));
     MergedFileList stored;

@@ -2,7 +2,6 @@
 
 #include "core/file_checks.h"
 #include "core/job_files.h"
-#include "core/program_values.h"
 #include "core/settings.h"
 #include "core/text.h"
 
@@ -34,10 +33,9 @@ std::string OutcomeWord(const BackupOutcome& outcome) {
 
 } // namespace
 
-void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupOutcome& outcome,
+void RecordLastBackup(const std::string& jobFolder, BackupMode mode, const BackupOutcome& outcome,
                       const std::tm& ended) {
-    const std::string jobFolder = JobStoreFolder + jobName;
-    if (Trim(jobName).empty() || !FolderExists(jobFolder))
+    if (!FolderExists(jobFolder))
         return;
     const std::string time = RecordedTime(ended);
     const std::string reason = OneLineReason(outcome.reason);

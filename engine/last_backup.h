@@ -27,9 +27,9 @@ struct LastBackup {
     long long leftOutCount = 0;
 };
 
-// Records the outcome of a run of `jobName` that ended at `ended`; a job
-// whose folder does not exist records nothing.
-void RecordLastBackup(const std::string& jobName, BackupMode mode, const BackupOutcome& outcome,
+// Records the outcome of a run of the job in `jobFolder` that ended at
+// `ended`; a job whose folder does not exist records nothing.
+void RecordLastBackup(const std::string& jobFolder, BackupMode mode, const BackupOutcome& outcome,
                       const std::tm& ended);
 
 // A reason of several lines as the record keeps it, on one line: the lines

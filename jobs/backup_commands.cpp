@@ -1,9 +1,9 @@
 // Create Root Backup and Create Incremental Backup: the backup run of the
 // selected job, with its outcome told to the user.
 
-#include "core/program_values.h"
 #include "engine/backup_run.h"
 #include "engine/backup_verification.h"
+#include "engine/job.h"
 #include "engine/tool_runner.h"
 #include "jobs/busy_window.h"
 #include "jobs/frm_main.h"
@@ -25,6 +25,8 @@ bool frmMain::RunJobBackup(BackupMode mode) {
     SetStatusText(mode == BackupMode::Root ? "Creating master root backup"
                                            : "Creating incremental backup");
 
+    const Installation installation = CurrentInstallation();
+    const Job job(installation, *name);
     BackupOutcome outcome;
     {
         running_ = true;
@@ -48,7 +50,7 @@ bool frmMain::RunJobBackup(BackupMode mode) {
                 SetProgressValue(static_cast<int>(share * 1000.0));
             },
             [this] { return cancelRequested_; });
-        outcome = RunBackup(mode, *name);
+        outcome = RunBackup(installation, job, mode);
         cmdCancelRun->hide();
         running_ = false;
         SetProgressValue(0);
@@ -56,7 +58,7 @@ bool frmMain::RunJobBackup(BackupMode mode) {
     // The window was disabled while the utility ran, which took the focus
     // from the job list: it goes back there.
     lstBackupJobs->setFocus();
-    ShowLastBackup(JobStoreFolder + *name);
+    ShowLastBackup(job);
     // A run the person stopped needs no message: the status says it.
     if (outcome.cancelled)
         return false;
@@ -81,7 +83,9 @@ bool frmMain::VerifyJobBackups() {
     {
         running_ = true;
         BusyWindow busy(menuBar(), Toolbar1, centralWidget());
-        outcome = VerifyBackups(*name, *this, [] { QCoreApplication::processEvents(); });
+        const Installation installation = CurrentInstallation();
+        outcome = VerifyBackups(installation, Job(installation, *name), *this,
+                                [] { QCoreApplication::processEvents(); });
         running_ = false;
     }
     lstBackupJobs->setFocus();

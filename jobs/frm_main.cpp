@@ -40,10 +40,6 @@ namespace rk::jobs {
 
 namespace {
 
-SettingsPlace JobPlace(const std::string& jobFolder, std::string_view section) {
-    return JobSettingsPlace(jobFolder, section);
-}
-
 // A recorded "yyyy-mm-dd hh:nn:ss" as the window writes a date and time.
 std::string WhenText(const std::string& recorded) {
     const std::optional<std::time_t> when = RecordedTimeValue(recorded);
@@ -218,32 +214,30 @@ void frmMain::ShowSelectedJob() {
     mnuJob[JobCommand::Schedule]->setEnabled(true);
     cmdSchedule->setEnabled(true);
 
-    const std::string jobFolder = JobStoreFolder + *name;
+    const Job job(JobStoreFolder, *name);
     // The count as written: a job of exactly one folder shows that folder.
-    const double folderCount = DeclaredFolderCount(jobFolder);
-    const std::string firstFolder = folderCount == 1 ? SourceFolderValue(jobFolder, 1) : "";
+    const double folderCount = job.declaredFolderCount();
+    const std::string firstFolder = folderCount == 1 ? job.sourceFolder(1) : "";
     txtSource->setText(ui::ToQString(SourceText(folderCount, firstFolder)));
-    const bool rootBackupPresent =
-        !ReadSetting("rootbk", "", JobPlace(jobFolder, JobSection::Settings)).empty();
+    const bool rootBackupPresent = !job.rootBackup().empty();
     SetJobCommands(folderCount >= 1 && !rootBackupPresent, folderCount >= 1, true);
 
     ShowJobLines(*name, false);
 }
 
 void frmMain::ShowJobLines(const std::string& jobName, bool askScheduler) {
-    const std::string jobFolder = JobStoreFolder + jobName;
-    const bool rootBackupPresent =
-        !ReadSetting("rootbk", "", JobPlace(jobFolder, JobSection::Settings)).empty();
-    const ArchiveTotals totals = MeasureArchives(jobFolder);
+    const Job job(JobStoreFolder, jobName);
+    const bool rootBackupPresent = !job.rootBackup().empty();
+    const ArchiveTotals totals = MeasureArchives(job);
     lblInfo->setText(ui::ToQString(JobInformationText(JobStoreFolder, totals, rootBackupPresent)));
-    ShowLastBackup(jobFolder);
+    ShowLastBackup(job);
     ShowSchedule(jobName, askScheduler);
 }
 
-void frmMain::ShowLastBackup(const std::string& jobFolder) {
-    const auto last = ReadLastBackup(jobFolder);
+void frmMain::ShowLastBackup(const Job& job) {
+    const auto last = job.lastBackup();
     // A run skipped since the last one made tells why there is no newer one.
-    if (const auto skipped = ReadSkippedRun(jobFolder); skipped && SkipIsNewer(*skipped, last)) {
+    if (const auto skipped = job.skippedRun(); skipped && SkipIsNewer(*skipped, last)) {
         lblLastBackup->setText(ui::ToQString(SkippedRunText(*skipped, WhenText(skipped->time))));
         return;
     }
@@ -257,7 +251,7 @@ void frmMain::ShowLastBackup(const std::string& jobFolder) {
 void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {
     // The schedule as the Schedule dialog recorded it, timer or crontab line.
     const std::optional<schedule::ScheduleRecord> record =
-        schedule::ReadScheduleRecord(JobStoreFolder + jobName);
+        schedule::ReadScheduleRecord(Job(JobStoreFolder, jobName).folder());
     if (!record || !record->schedule || record->schedule->frequency == schedule::Frequency::None) {
         lblSchedule->setText("");
         return;

@@ -5,6 +5,7 @@
 // are the program's progress display.
 
 #include "engine/backup_mode.h"
+#include "engine/job.h"
 #include "engine/progress_display.h"
 #include "jobs/folder_gatherer.h"
 
@@ -148,7 +149,7 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     // The job information, last-backup and schedule lines of the job.
     void ShowJobLines(const std::string& jobName, bool askScheduler);
     // The line about the job's last backup run, or the run skipped since.
-    void ShowLastBackup(const std::string& jobFolder);
+    void ShowLastBackup(const Job& job);
     // The line about the job's schedule, from the record of what the
     // Schedule dialog installed; `askScheduler` asks systemd or cron for the
     // next run and what stops it.

@@ -1,7 +1,6 @@
 #include "jobs/job_information.h"
 
 #include "core/text.h"
-#include "engine/job_archives.h"
 #include "platform/file_system.h"
 
 namespace rk::jobs {
@@ -15,10 +14,10 @@ ArchiveTotals AddArchive(const ArchiveTotals& totals, std::uint64_t length) {
     return sum;
 }
 
-ArchiveTotals MeasureArchives(const std::string& jobFolder) {
-    const std::string folder = AddBackslash(jobFolder);
+ArchiveTotals MeasureArchives(const Job& job) {
+    const std::string folder = job.folderPath();
     ArchiveTotals totals;
-    for (const std::string& name : JobArchiveNames(jobFolder)) {
+    for (const std::string& name : job.archives()) {
         if (const auto length = platform::FileLength(folder + name))
             totals = AddArchive(totals, *length);
     }

@@ -2,6 +2,7 @@
 // What the main window shows about one job: its source text, its archives
 // counted and measured, and the three lines of job information.
 
+#include "engine/job.h"
 #include "engine/last_backup.h"
 #include "engine/skipped_run.h"
 
@@ -23,10 +24,10 @@ struct ArchiveTotals {
 // Adds one archive of `length` bytes to the totals.
 ArchiveTotals AddArchive(const ArchiveTotals& totals, std::uint64_t length);
 
-// The archives of a job folder as JobArchiveNames lists them (the list every
-// restore sees), counted and measured in that order. An archive that is gone
-// before its length can be read is left out.
-ArchiveTotals MeasureArchives(const std::string& jobFolder);
+// The job's archives as Job::archives lists them (the list every restore
+// sees), counted and measured in that order. An archive that is gone before
+// its length can be read is left out.
+ArchiveTotals MeasureArchives(const Job& job);
 
 // The source text for "foldercount" N: empty below 1, "folder1" at exactly 1,
 // "(Multiple folders)" above.

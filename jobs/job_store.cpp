@@ -19,12 +19,6 @@ namespace rk {
 
 namespace {
 
-using platform::kAttrDirectory;
-using platform::kAttrHidden;
-using platform::kAttrNormal;
-using platform::kAttrReadOnly;
-using platform::kAttrSystem;
-
 constexpr const char* kTakenName = "A backup job with that name already exists!";
 constexpr const char* kShellFoldersKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
@@ -32,24 +26,6 @@ constexpr const char* kShellFoldersKey =
 SettingsPlace JobSettings(const std::string& jobFolder,
                           std::string_view section = JobSection::Settings) {
     return JobSettingsPlace(jobFolder, section);
-}
-
-// Direct subfolders of a folder (ending with a backslash), in listing order.
-std::vector<std::string> Subfolders(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : platform::Enumerate(folder + "*.*", kAttrDirectory)) {
-        if (entry.name == "." || entry.name == "..")
-            continue;
-        const auto attributes = platform::GetAttributes(folder + entry.name);
-        if (attributes && (*attributes & kAttrDirectory) != 0)
-            names.push_back(entry.name);
-    }
-    return names;
-}
-
-bool HoldsJobSettings(const std::string& jobFolder, unsigned mask) {
-    return !platform::Enumerate(AddBackslash(jobFolder) + std::string(JobSettingsFileName), mask)
-                .empty();
 }
 
 void Refuse(const std::string& text) {
@@ -99,30 +75,8 @@ std::string SystemDateTimeText() {
     return text.str();
 }
 
-std::vector<std::string> ListJobs(const std::string& jobStoreFolder) {
-    std::vector<std::string> jobs;
-    for (const auto& name : Subfolders(jobStoreFolder)) {
-        if (HoldsJobSettings(jobStoreFolder + name,
-                             kAttrNormal | kAttrReadOnly | kAttrHidden | kAttrSystem))
-            jobs.push_back(name);
-    }
-    return jobs;
-}
-
-bool FolderHasJobs(const std::string& folder) {
-    const std::string base = AddBackslash(folder);
-    for (const auto& name : Subfolders(base)) {
-        if (HoldsJobSettings(base + name, kAttrNormal))
-            return true;
-    }
-    return false;
-}
-
 bool JobExists(const std::string& name) {
-    if (Trim(name).empty() || ContainsAnyChar(name, RefusedJobNameCharacters))
-        return false;
-    return HoldsJobSettings(JobStoreFolder + name,
-                            kAttrNormal | kAttrReadOnly | kAttrHidden | kAttrSystem);
+    return Job(JobStoreFolder, name).exists();
 }
 
 bool MakeJob(const std::string& name) {
@@ -130,7 +84,7 @@ bool MakeJob(const std::string& name) {
         Refuse("Name cannot contain the characters \\/:*?<>|\"");
         return false;
     }
-    const std::string jobFolder = JobStoreFolder + name;
+    const std::string jobFolder = Job(JobStoreFolder, name).folder();
     if (FolderExists(jobFolder)) {
         Refuse(kTakenName);
         return false;
@@ -158,7 +112,7 @@ void OfferMyDocumentsJob() {
         return;
     const std::string documents = GetShellFolder("Personal");
     const std::string name = GetPathPart(documents + ".$$$", PathPartBaseName);
-    const std::string jobFolder = JobStoreFolder + name;
+    const std::string jobFolder = Job(JobStoreFolder, name).folder();
     if (FolderExists(jobFolder)) {
         Refuse(kTakenName);
         return;
@@ -169,16 +123,6 @@ void OfferMyDocumentsJob() {
     // The documents folder is also the job's one source folder, so the job
     // can be backed up as it stands.
     WriteSourceFolders(jobFolder, std::vector<std::string>{documents});
-}
-
-void DeleteJobFolder(const std::string& path) {
-    const std::string base = AddBackslash(path);
-    for (const auto& entry :
-         platform::Enumerate(base + "*", kAttrNormal | kAttrHidden | kAttrSystem)) {
-        platform::SetAttributes(base + entry.name, kAttrNormal);
-        platform::DeleteFile(base + entry.name);
-    }
-    platform::RemoveFolder(path);
 }
 
 } // namespace rk

@@ -98,7 +98,8 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
     NoProgress progress;
     NoConversation conversation;
     NoPicker picker;
-    const ExtractOutcome outcome = RunRestore(request, progress, conversation, picker);
+    const ExtractOutcome outcome =
+        RunRestore(CurrentInstallation(), request, progress, conversation, picker);
     const auto host = platform::ToHostPath(destination);
     if (outcome.extractionHoldsOnlyCopy) {
         // The consolidated backup that was there before was replaced by one

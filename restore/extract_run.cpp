@@ -146,7 +146,8 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
 
     DialogConversation conversation;
     DialogPicker picker(*this, progress_);
-    const ExtractOutcome outcome = RunRestore(request, progress_, conversation, picker);
+    const ExtractOutcome outcome =
+        RunRestore(CurrentInstallation(), request, progress_, conversation, picker);
     if (outcome.end == ExtractEnd::Success || outcome.end == ExtractEnd::Incomplete) {
         UpdateFileList();
         cmdCancel->setText("Close");

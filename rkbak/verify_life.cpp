@@ -21,7 +21,9 @@ int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
         return app::ExitUnusable;
     }
     NoProgress progress;
-    const VerificationOutcome outcome = VerifyBackups(jobName, progress);
+    const Installation installation = CurrentInstallation();
+    const VerificationOutcome outcome =
+        VerifyBackups(installation, Job(installation, jobName), progress);
     for (const VerifiedArchive& archive : outcome.failed)
         ReportLine(errors, "job \"" + jobName + "\": the backup " + archive.name +
                                " does not read back correctly: " + archive.reason);

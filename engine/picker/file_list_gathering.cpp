@@ -5,7 +5,7 @@
 
 namespace rk {
 
-GatherOutcome GatherFileLists(const std::string& sourceFolder,
+GatherOutcome GatherFileLists(const Installation& installation, const std::string& sourceFolder,
                               const std::vector<std::string>& archiveNames,
                               const std::string& listingPath, ProgressDisplay& progress,
                               MergedFileList& files) {
@@ -16,7 +16,7 @@ GatherOutcome GatherFileLists(const std::string& sourceFolder,
     for (const std::string& name : archiveNames) {
         const std::string archivePath = AddBackslash(sourceFolder) + name;
         progress.SetStatusText("Creating file list for " + name);
-        const ToolOutcome listing = WriteArchiveListing(archivePath, listingPath);
+        const ToolOutcome listing = WriteArchiveListing(installation, archivePath, listingPath);
         if (!ListingMade(listing, listingPath)) {
             progress.SetProgressValue(0);
             return {false, name, UtilityFailureReason(listing)};

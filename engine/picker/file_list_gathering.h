@@ -4,6 +4,7 @@
 // list of distinct names, with status text and progress in the main window.
 
 #include "engine/archive_listing.h"
+#include "engine/job.h"
 #include "engine/progress_display.h"
 
 #include <string>
@@ -21,7 +22,7 @@ struct GatherOutcome {
 // Lists the archives (names in `sourceFolder`, oldest first) one after the
 // other into `listingPath` and merges them into `files`. Stops at the first
 // archive whose listing cannot be made.
-GatherOutcome GatherFileLists(const std::string& sourceFolder,
+GatherOutcome GatherFileLists(const Installation& installation, const std::string& sourceFolder,
                               const std::vector<std::string>& archiveNames,
                               const std::string& listingPath, ProgressDisplay& progress,
                               MergedFileList& files);

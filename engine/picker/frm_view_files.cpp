@@ -3,6 +3,7 @@
 #include "core/program_values.h"
 #include "core/text.h"
 #include "engine/extract_plan.h"
+#include "engine/job.h"
 #include "engine/picker/natural_order.h"
 #include "ui/accessible_names.h"
 #include "ui/centre.h"
@@ -177,8 +178,10 @@ GatherOutcome frmViewFiles::DataRefresh(const std::string& sSourceFolder,
     folded_.clear();
     hidden_.clear();
     MergedFileList files;
-    const GatherOutcome gathered = GatherFileLists(
-        sSourceFolder, archiveNames, ProgramListFilePath(ListingFileName), progress, files);
+    const Installation installation = CurrentInstallation();
+    const GatherOutcome gathered =
+        GatherFileLists(installation, sSourceFolder, archiveNames,
+                        ProgramListFilePath(installation, ListingFileName), progress, files);
     if (!gathered.complete)
         return gathered;
     ShowFiles(std::move(files), progress);

@@ -1,7 +1,6 @@
 #include "restore/run/restore_run.h"
 
 #include "core/file_checks.h"
-#include "core/program_values.h"
 #include "core/text.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
@@ -31,9 +30,10 @@ std::string JoinedLines(const std::vector<std::string>& lines) {
 // One run: its request, what it derives, and the ends it can take.
 class Run {
   public:
-    Run(const RestoreRequest& request, ProgressDisplay& progress, RestoreConversation& conversation,
-        FilePicker& picker)
-        : request_(request), progress_(progress), conversation_(conversation), picker_(picker) {}
+    Run(const Installation& installation, const RestoreRequest& request, ProgressDisplay& progress,
+        RestoreConversation& conversation, FilePicker& picker)
+        : installation_(installation), request_(request), progress_(progress),
+          conversation_(conversation), picker_(picker) {}
 
     ExtractOutcome Execute();
 
@@ -58,6 +58,7 @@ class Run {
     // The outcome with what the run made in the file system.
     ExtractOutcome Described(ExtractOutcome outcome) const;
 
+    const Installation& installation_;
     const RestoreRequest& request_;
     ProgressDisplay& progress_;
     RestoreConversation& conversation_;
@@ -143,7 +144,7 @@ ExtractOutcome Run::PickFiles() {
     if (!picked.confirmed)
         return FailureEnd("No files were chosen.");
 
-    listPath_ = ProgramListFilePath(ExtractListFileName);
+    listPath_ = ProgramListFilePath(installation_, ExtractListFileName);
     // Made anew, never written through what the name held before.
     if (!platform::ReplaceWithNewFile(listPath_, JoinedLines(picked.names))) {
         const std::string reason =
@@ -174,7 +175,8 @@ ExtractOutcome Run::ExtractRange() {
     const std::string target = AddBackslash(extractionFolder_);
     const bool listed = request_.action == ExtractAction::ExtractPicked;
 
-    std::string problem = PieceProblem("unzip utility", UnzipUtilPath, true, "unzip utility");
+    std::string problem =
+        PieceProblem("unzip utility", installation_.unzipUtility, true, "unzip utility");
     if (problem.empty())
         problem = PieceProblem("extraction folder", target, true, "unzip utility");
     if (problem.empty() && listed)
@@ -201,9 +203,10 @@ ExtractOutcome Run::ExtractRange() {
         }
         progress_.SetStatusText("Extracting " + name);
         const std::string archive = ArchivePath(name);
-        const Result<void> extracted = UtilityResult(
-            RunTool(listed ? ExtractListedCommandLine(UnzipUtilPath, archive, listPath_, target)
-                           : ExtractCommandLine(UnzipUtilPath, archive, target)));
+        const Result<void> extracted = UtilityResult(RunTool(
+            listed
+                ? ExtractListedCommandLine(installation_.unzipUtility, archive, listPath_, target)
+                : ExtractCommandLine(installation_.unzipUtility, archive, target)));
         progress_.SetProgressValue(range_.startIndex + processed);
         conversation_.KeepResponsive();
         if (!extracted) {
@@ -226,7 +229,7 @@ ExtractOutcome Run::Consolidate() {
     const std::string archive = ConsolidatedArchivePath(request_.source, Newest());
     const std::string archiveName = GetPathPart(archive, PathPartFileName);
     const std::string target = AddBackslash(extractionFolder_);
-    const std::string shortZip = GetShortPath(ZipUtilPath);
+    const std::string shortZip = GetShortPath(installation_.zipUtility);
     std::string problem = PieceProblem("zip utility", shortZip, false, "zip utility");
     if (problem.empty())
         problem = PieceProblem("consolidated backup", archive, true, "zip utility");
@@ -248,9 +251,10 @@ ExtractOutcome Run::Consolidate() {
     std::string workFolder = extractionFolder_ + "_shadowed";
     for (int n = 2; PathExists(workFolder); ++n)
         workFolder = extractionFolder_ + "_shadowed_" + std::to_string(n);
-    const ShadowedOutcome shadowed = KeepShadowedVersions(
-        newestFirst, extractionFolder_, workFolder, ProgramListFilePath(ListingFileName),
-        ProgramListFilePath(ExtractListFileName));
+    const ShadowedOutcome shadowed =
+        KeepShadowedVersions(installation_, newestFirst, extractionFolder_, workFolder,
+                             ProgramListFilePath(installation_, ListingFileName),
+                             ProgramListFilePath(installation_, ExtractListFileName));
     if (!shadowed.failure.empty()) {
         const std::string reason = "The consolidated backup " + archiveName +
                                    " could not be made: " + shadowed.failure +
@@ -274,8 +278,9 @@ ExtractOutcome Run::Consolidate() {
         failure = "the zip utility made no archive";
     if (failure.empty()) {
         progress_.SetStatusText("Checking " + archiveName);
-        failure =
-            CheckArchiveHolds(archive, extracted, ProgramListFilePath(ListingFileName)).reason();
+        failure = CheckArchiveHolds(installation_, archive, extracted,
+                                    ProgramListFilePath(installation_, ListingFileName))
+                      .reason();
     }
     if (!failure.empty()) {
         // An archive that failed its check is never left to be taken for a
@@ -335,9 +340,10 @@ ExtractOutcome Run::SuccessEnd(ExtractOutcome outcome) {
 
 } // namespace
 
-ExtractOutcome RunRestore(const RestoreRequest& request, ProgressDisplay& progress,
-                          RestoreConversation& conversation, FilePicker& picker) {
-    return Run(request, progress, conversation, picker).Execute();
+ExtractOutcome RunRestore(const Installation& installation, const RestoreRequest& request,
+                          ProgressDisplay& progress, RestoreConversation& conversation,
+                          FilePicker& picker) {
+    return Run(installation, request, progress, conversation, picker).Execute();
 }
 
 } // namespace rk::restore

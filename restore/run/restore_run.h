@@ -7,6 +7,7 @@
 // the run says to the person, and the picker, come through small interfaces.
 
 #include "engine/extract_plan.h"
+#include "engine/job.h"
 #include "engine/progress_display.h"
 
 #include <string>
@@ -90,7 +91,10 @@ struct RestoreRequest {
     std::vector<std::string> archiveNames;
 };
 
-ExtractOutcome RunRestore(const RestoreRequest& request, ProgressDisplay& progress,
-                          RestoreConversation& conversation, FilePicker& picker);
+// The run, with the installation's utilities and its list files where
+// ProgramListFilePath puts them.
+ExtractOutcome RunRestore(const Installation& installation, const RestoreRequest& request,
+                          ProgressDisplay& progress, RestoreConversation& conversation,
+                          FilePicker& picker);
 
 } // namespace rk::restore

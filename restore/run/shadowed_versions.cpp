@@ -1,7 +1,6 @@
 #include "restore/run/shadowed_versions.h"
 
 #include "core/listed_names.h"
-#include "core/program_values.h"
 #include "core/text.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
@@ -68,9 +67,10 @@ std::string FreeName(const fs::path& root, const std::string& stored, const std:
 }
 
 // The listed names an archive holds, or nothing when it cannot be listed.
-Result<std::vector<std::string>> NamesIn(const std::string& archive,
+Result<std::vector<std::string>> NamesIn(const Installation& installation,
+                                         const std::string& archive,
                                          const std::string& listingPath) {
-    const ToolOutcome listing = WriteArchiveListing(archive, listingPath);
+    const ToolOutcome listing = WriteArchiveListing(installation, archive, listingPath);
     const auto content = ListingMade(listing, listingPath) ? platform::ReadFile(listingPath)
                                                            : std::optional<std::string>();
     DeleteFileQuietly(listingPath);
@@ -83,7 +83,8 @@ Result<std::vector<std::string>> NamesIn(const std::string& archive,
 
 } // namespace
 
-ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePaths,
+ShadowedOutcome KeepShadowedVersions(const Installation& installation,
+                                     const std::vector<std::string>& archivePaths,
                                      const std::string& extractionFolder,
                                      const std::string& workFolder, const std::string& listingPath,
                                      const std::string& listPath) {
@@ -94,7 +95,7 @@ ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePath
     std::map<std::size_t, std::vector<std::string>> missing;
     std::set<std::string> seen;
     for (std::size_t i = 0; i < archivePaths.size(); ++i) {
-        const auto names = NamesIn(archivePaths[i], listingPath);
+        const auto names = NamesIn(installation, archivePaths[i], listingPath);
         if (!names) {
             outcome.failure = names.reason();
             return outcome;
@@ -127,8 +128,8 @@ ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePath
             outcome.failure = "the list file \"" + listPath + "\" could not be written";
             break;
         }
-        const Result<void> run = UtilityResult(
-            RunTool(ExtractListedCommandLine(UnzipUtilPath, archive, listPath, target)));
+        const Result<void> run = UtilityResult(RunTool(
+            ExtractListedCommandLine(installation.unzipUtility, archive, listPath, target)));
         if (!run) {
             outcome.failure = "the backup " + GetPathPart(archive, PathPartFileName) +
                               " could not be extracted: " + run.reason();

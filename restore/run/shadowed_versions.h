@@ -10,6 +10,8 @@
 // below a folder "notes" that is a file now. Removing "~" and the stamp gives
 // the name back.
 
+#include "engine/job.h"
+
 #include <string>
 #include <vector>
 
@@ -26,7 +28,8 @@ struct ShadowedOutcome {
 // folder beside the extraction folder that this step may make and removes
 // again; `listingPath` and `listPath` are the listing and list files it
 // may use.
-ShadowedOutcome KeepShadowedVersions(const std::vector<std::string>& archivePaths,
+ShadowedOutcome KeepShadowedVersions(const Installation& installation,
+                                     const std::vector<std::string>& archivePaths,
                                      const std::string& extractionFolder,
                                      const std::string& workFolder, const std::string& listingPath,
                                      const std::string& listPath);

@@ -7,6 +7,7 @@
 #include "core/listed_names.h"
 #include "engine/archive_listing.h"
 #include "engine/backup_run.h"
+#include "engine/job.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "platform/clock.h"
@@ -258,7 +259,8 @@ TEST_F(HomeRoundTrip, EveryNameModeAndTimeComesBackThreeWays) {
     for (const std::string& name : archives) {
         const std::string listing = "C:\\App\\filelist.tmp";
         DeleteFileQuietly(listing);
-        ASSERT_TRUE(ListingMade(WriteArchiveListing(ArchivePath(name), listing), listing));
+        ASSERT_TRUE(ListingMade(
+            WriteArchiveListing(CurrentInstallation(), ArchivePath(name), listing), listing));
         ASSERT_TRUE(ReadArchiveListing(merged, ArchivePath(name), listing));
     }
     std::set<std::string> shown;

@@ -3,6 +3,7 @@
 
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
+#include "engine/job.h"
 #include "restore_fixture.h"
 
 #include <gtest/gtest.h>
@@ -117,7 +118,8 @@ TEST_F(RealListing, TheUnzipUtilityListsWhatTheArchiveHolds) {
     MakeArchive("rk_2026_12_01_10_00_00.zip",
                 {{"a.txt", "a"}, {"sub/b.txt", "b"}, {"x,y.txt", "comma"}});
     const std::string archive = JobFolder() + "\\rk_2026_12_01_10_00_00.zip";
-    const ToolOutcome listed = WriteArchiveListing(archive, "C:\\App\\filelist.tmp");
+    const ToolOutcome listed =
+        WriteArchiveListing(CurrentInstallation(), archive, "C:\\App\\filelist.tmp");
     ASSERT_TRUE(ListingMade(listed, "C:\\App\\filelist.tmp")) << listed.stderrTail;
     MergedFileList files;
     ASSERT_TRUE(ReadArchiveListing(files, archive, "C:\\App\\filelist.tmp"));
@@ -131,15 +133,16 @@ TEST_F(RealListing, TheUnzipUtilityListsWhatTheArchiveHolds) {
 TEST_F(RealListing, AFailedListingIsNotTakenForOne) {
     box.write(job / "rk_2026_12_01_10_00_00.zip", "not a zip archive");
     const std::string listing = "C:\\App\\filelist.tmp";
-    const ToolOutcome listed =
-        WriteArchiveListing(JobFolder() + "\\rk_2026_12_01_10_00_00.zip", listing);
+    const ToolOutcome listed = WriteArchiveListing(
+        CurrentInstallation(), JobFolder() + "\\rk_2026_12_01_10_00_00.zip", listing);
     EXPECT_TRUE(listed.started);
     EXPECT_NE(listed.exitCode, 0);
     EXPECT_FALSE(ListingMade(listed, listing));
 }
 
 TEST_F(RealListing, APathThatWouldBreakTheCommandLineStartsNothing) {
-    const ToolOutcome refused = WriteArchiveListing("C:\\a\"b.zip", "C:\\App\\filelist.tmp");
+    const ToolOutcome refused =
+        WriteArchiveListing(CurrentInstallation(), "C:\\a\"b.zip", "C:\\App\\filelist.tmp");
     EXPECT_FALSE(refused.started);
     EXPECT_NE(refused.startError.find("double quote"), std::string::npos) << refused.startError;
     EXPECT_FALSE(fs::exists(box.c() / "App" / "filelist.tmp"));
@@ -153,15 +156,17 @@ TEST_F(RealListing, TheCheckFindsEveryExtractedFileOrNamesTheMissingOne) {
     EXPECT_EQ(extracted, (std::vector<std::string>{"a.txt", "sub\\.hidden", "sub\\deeper\\c.txt"}));
 
     MakeArchive("rk_2026_12_01_10_00_00.zip", {{"a.txt", "a"}, {"sub/.hidden", "h"}});
-    const Result<void> check = CheckArchiveHolds(JobFolder() + "\\rk_2026_12_01_10_00_00.zip",
-                                                 extracted, "C:\\App\\filelist.tmp");
+    const Result<void> check =
+        CheckArchiveHolds(CurrentInstallation(), JobFolder() + "\\rk_2026_12_01_10_00_00.zip",
+                          extracted, "C:\\App\\filelist.tmp");
     EXPECT_FALSE(check);
     EXPECT_NE(check.reason().find("1 of the 3"), std::string::npos) << check.reason();
     EXPECT_NE(check.reason().find("sub\\deeper\\c.txt"), std::string::npos) << check.reason();
 
     MakeArchive("rk_2026_12_02_10_00_00.zip",
                 {{"a.txt", "a"}, {"sub/.hidden", "h"}, {"sub/deeper/c.txt", "c"}});
-    EXPECT_TRUE(CheckArchiveHolds(JobFolder() + "\\rk_2026_12_02_10_00_00.zip", extracted,
+    EXPECT_TRUE(CheckArchiveHolds(CurrentInstallation(),
+                                  JobFolder() + "\\rk_2026_12_02_10_00_00.zip", extracted,
                                   "C:\\App\\filelist.tmp")
                     .ok());
 }

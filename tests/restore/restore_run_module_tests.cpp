@@ -60,7 +60,8 @@ class RestoreRunModule : public RestoreFixture {
 };
 
 TEST_F(RestoreRunModule, PickedFilesOfTheRangeComeBackInTheirNewestVersion) {
-    const ExtractOutcome outcome = RunRestore(request, progress, conversation, picker);
+    const ExtractOutcome outcome =
+        RunRestore(CurrentInstallation(), request, progress, conversation, picker);
     ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
     EXPECT_EQ(picker.shownArchives, (std::vector<std::string>{"rk_2026_12_02_23_59_00.zip",
                                                               "rk_2026_12_03_00_00_00.zip"}));
@@ -80,7 +81,8 @@ TEST_F(RestoreRunModule, ANoAtTheConfirmationTouchesNothing) {
     request.action = ExtractAction::Consolidate;
     request.deleteReplaced = true;
     conversation.answer = false;
-    const ExtractOutcome outcome = RunRestore(request, progress, conversation, picker);
+    const ExtractOutcome outcome =
+        RunRestore(CurrentInstallation(), request, progress, conversation, picker);
     EXPECT_EQ(outcome.end, ExtractEnd::Failure);
     EXPECT_EQ(progress.status, "Could not complete last action");
     EXPECT_EQ(JobArchives().size(), 3u);
