@@ -3,7 +3,6 @@
 #include "support/sandbox.h"
 
 #include <csignal>
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -12,10 +11,10 @@ using namespace rk;
 
 TEST(ToolRunner, StartsWaitsAndReports) {
     rk::test::Sandbox box;
-    std::string missing = "C:\\nowhere\\rkzip -a+";
-    EXPECT_FALSE(RunAndWait(missing));
-    std::string ok = "Z:\\bin\\true";
-    EXPECT_TRUE(RunAndWait(ok));
+    const ToolOutcome missing = RunTool("C:\\nowhere\\rkzip -a+");
+    EXPECT_FALSE(missing.started && missing.endError.empty());
+    const ToolOutcome ok = RunTool("Z:\\bin\\true");
+    EXPECT_TRUE(ok.started && ok.endError.empty());
     int ticks = 0;
     SetToolWaitHook([&] { ++ticks; });
     const auto outcome = RunTool("Z:\\bin\\ls \"/no such/file\"");
@@ -34,17 +33,16 @@ TEST(ToolRunner, AnEndThatCannotBeReadIsAFailedRun) {
     struct sigaction previous {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGCHLD, &ignore, &previous);
-    std::string line = "Z:\\bin\\true";
-    const bool waited = RunAndWait(line);
+    const ToolOutcome waited = RunTool("Z:\\bin\\true");
     const ToolOutcome outcome = RunTool("Z:\\bin\\true");
     sigaction(SIGCHLD, &previous, nullptr);
-    EXPECT_FALSE(waited);
-    EXPECT_FALSE(UtilitySucceeded(outcome));
+    EXPECT_FALSE(waited.started && waited.endError.empty());
+    EXPECT_FALSE(platform::ProcessSucceeded(outcome));
     const Result<void> result = UtilityResult(outcome);
     ASSERT_FALSE(result);
     EXPECT_EQ(result.reason().rfind("cannot read how 'Z:\\bin\\true' ended: ", 0), 0u)
         << result.reason();
-    EXPECT_TRUE(UtilitySucceeded(RunTool("Z:\\bin\\true")));
+    EXPECT_TRUE(platform::ProcessSucceeded(RunTool("Z:\\bin\\true")));
 }
 
 // Every line the utility writes reaches the caller, not only the last ones.
@@ -61,17 +59,6 @@ TEST(ToolRunner, HandsOnEveryLineOfTheUtilitysErrors) {
     EXPECT_NE(lines.front().find("/no/such/file0"), std::string::npos) << lines.front();
     EXPECT_EQ(outcome.stderrTail.find("/no/such/file0:"), std::string::npos)
         << "the tail keeps only the last lines";
-}
-
-TEST(ToolRunner, TempFolderNamesTheFirstFreeNumber) {
-    rk::test::Sandbox box;
-    const std::string temp = GetTempFolder();
-    EXPECT_EQ(temp.back() == '\\', temp.size() == 3) << temp;
-    EXPECT_EQ(GetTempFolder("rk"), temp + "\\rk0");
-    std::filesystem::create_directories(box.root() / "tmp" / "rk0");
-    EXPECT_EQ(GetTempFolder("rk"), temp + "\\rk1");
-    EXPECT_FALSE(std::filesystem::exists(box.root() / "tmp" / "rk1")) << "not created";
-    EXPECT_EQ(GetShortPath("C:\\not there\\x"), "C:\\not there\\x");
 }
 
 } // namespace
