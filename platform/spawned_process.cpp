@@ -1,6 +1,7 @@
 #include "platform/spawned_process.h"
 
 #include "platform/file_system.h"
+#include "platform/ignored_signal.h"
 
 #include <cerrno>
 #include <csignal>
@@ -79,23 +80,6 @@ ssize_t ReadSome(Pipe& pipe, char* buffer, size_t size) {
         pipe.Close(0);
     return n;
 }
-
-// While it lives, a program that stops reading its input early does not
-// end this one.
-class BrokenPipesIgnored {
-  public:
-    BrokenPipesIgnored() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGPIPE, &ignore, &previous_);
-    }
-    ~BrokenPipesIgnored() { sigaction(SIGPIPE, &previous_, nullptr); }
-    BrokenPipesIgnored(const BrokenPipesIgnored&) = delete;
-    BrokenPipesIgnored& operator=(const BrokenPipesIgnored&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-};
 
 // Our environment, with the progress channel named.
 std::vector<std::string> EnvironmentWithChannel(const std::string& variable) {
@@ -255,9 +239,10 @@ void RunningProcess::TakeProgress(const char* data, size_t size) {
 }
 
 void RunningProcess::Exchange() {
-    std::optional<BrokenPipesIgnored> ignored;
+    // A program that stops reading its input early must not end this one.
+    std::optional<IgnoredSignal> brokenPipes;
     if (start_.feedInput)
-        ignored.emplace();
+        brokenPipes.emplace(SIGPIPE);
     char buffer[4096];
     while (input_.fd[1] >= 0 || output_.fd[0] >= 0 || errors_.fd[0] >= 0 || progress_.fd[0] >= 0) {
         pollfd fds[4] = {{input_.fd[1], POLLOUT, 0},

@@ -1,9 +1,11 @@
 #include "engine/tool_runner.h"
 #include "engine/utility_failure.h"
+#include "platform/ignored_signal.h"
 #include "support/sandbox.h"
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -29,13 +31,10 @@ TEST(ToolRunner, StartsWaitsAndReports) {
 // first) has not succeeded, whatever it did; its reason says why.
 TEST(ToolRunner, AnEndThatCannotBeReadIsAFailedRun) {
     rk::test::Sandbox box;
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGCHLD, &ignore, &previous);
+    std::optional<platform::IgnoredSignal> reaped(SIGCHLD);
     const ToolOutcome waited = RunTool("Z:\\bin\\true");
     const ToolOutcome outcome = RunTool("Z:\\bin\\true");
-    sigaction(SIGCHLD, &previous, nullptr);
+    reaped.reset();
     EXPECT_FALSE(waited.started && waited.endError.empty());
     EXPECT_FALSE(platform::ProcessSucceeded(outcome));
     const Result<void> result = UtilityResult(outcome);

@@ -3,6 +3,7 @@
 // and what a process writes on its standard error is handed on line by line.
 
 #include "platform/host_program.h"
+#include "platform/ignored_signal.h"
 #include "platform/process.h"
 #include "support/sandbox.h"
 
@@ -16,22 +17,6 @@
 
 namespace rk::platform {
 namespace {
-
-// While it lives, children of this process are reaped by the system.
-class ChildrenReapedBySystem {
-  public:
-    ChildrenReapedBySystem() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGCHLD, &ignore, &previous_);
-    }
-    ~ChildrenReapedBySystem() { sigaction(SIGCHLD, &previous_, nullptr); }
-    ChildrenReapedBySystem(const ChildrenReapedBySystem&) = delete;
-    ChildrenReapedBySystem& operator=(const ChildrenReapedBySystem&) = delete;
-
-  private:
-    struct sigaction previous_ {};
-};
 
 // While it lives, what is written to our standard error goes to a file.
 class StandardErrorToFile {
@@ -54,7 +39,8 @@ class StandardErrorToFile {
 
 TEST(ProcessEnd, AnEndThatCannotBeReadIsAFailureWithItsReason) {
     rk::test::Sandbox box;
-    ChildrenReapedBySystem reaped;
+    // Children of this process are reaped by the system.
+    const IgnoredSignal reaped(SIGCHLD);
     const ProcessOutcome waited = RunProcess({"Z:\\bin\\true"});
     EXPECT_TRUE(waited.started);
     EXPECT_EQ(waited.exitCode, -1);
