@@ -3,6 +3,7 @@
 #include "core/file_checks.h"
 #include "core/text.h"
 #include "engine/job.h"
+#include "engine/temporary_folders.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
 #include "platform/ascii_text.h"
@@ -131,13 +132,13 @@ ToolOutcome WriteArchiveListing(const Installation& installation, const std::str
     DeleteFileQuietly(listingPath);
     ToolOutcome outcome =
         RunTool(ListingCommandLine(installation.unzipUtility, listingPath, archivePath));
-    if (!UtilitySucceeded(outcome))
+    if (!platform::ProcessSucceeded(outcome))
         DeleteFileQuietly(listingPath);
     return outcome;
 }
 
 bool ListingMade(const ToolOutcome& outcome, const std::string& listingPath) {
-    return UtilitySucceeded(outcome) && PathExists(listingPath);
+    return platform::ProcessSucceeded(outcome) && PathExists(listingPath);
 }
 
 bool ReadArchiveListing(MergedFileList& files, const std::string& archivePath,

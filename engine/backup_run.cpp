@@ -7,6 +7,7 @@
 #include "engine/extract_plan.h"
 #include "engine/job.h"
 #include "engine/last_backup.h"
+#include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_lines.h"

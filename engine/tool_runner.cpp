@@ -1,9 +1,6 @@
 #include "engine/tool_runner.h"
 
-#include "core/file_checks.h"
-#include "core/text.h"
 #include "platform/process.h"
-#include "platform/system_folders.h"
 
 #include <charconv>
 
@@ -82,48 +79,7 @@ ToolOutcome RunTool(const std::string& commandLine,
         };
     }
     watch.stopRequested = current.stopRequested;
-    const auto outcome = platform::RunProcess(platform::SplitCommandLine(commandLine), watch);
-    return {outcome.started,    outcome.exitCode, outcome.stderrTail,
-            outcome.startError, outcome.endError, outcome.stopped};
-}
-
-bool RunAndWait(std::string& commandLine) {
-    const ToolOutcome outcome = RunTool(commandLine);
-    return outcome.started && outcome.endError.empty();
-}
-
-void RunAndWaitShow(std::string& commandLine, std::int32_t& /*showWindow*/) {
-    RunTool(commandLine);
-}
-
-std::string GetTempFolder(std::string_view prefix) {
-    std::string path = TrimAtNull(platform::TempPath());
-    // Without a safe temporary folder there is no folder in it either: never
-    // "\\rk0", which would be the root of the current drive.
-    if (path.empty())
-        return {};
-    if (path.back() != '\\')
-        path += '\\';
-    if (!prefix.empty()) {
-        for (unsigned long long n = 0;; ++n) {
-            const std::string candidate = std::string(prefix) + std::to_string(n);
-            if (!FolderExists(path + candidate)) {
-                path += candidate;
-                break;
-            }
-        }
-    }
-    if (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-    return path;
-}
-
-std::string TempFolderProblem() {
-    return platform::TempPathProblem();
-}
-
-std::string GetShortPath(std::string_view path) {
-    return platform::ShortPath(path);
+    return platform::RunProcess(platform::SplitCommandLine(commandLine), watch);
 }
 
 } // namespace rk

@@ -1,10 +1,8 @@
 #include "engine/utility_failure.h"
 
-namespace rk {
+#include "engine/utility_lines.h"
 
-bool UtilitySucceeded(const ToolOutcome& outcome) {
-    return outcome.started && outcome.endError.empty() && outcome.exitCode == 0;
-}
+namespace rk {
 
 std::string UtilityFailureReason(const ToolOutcome& outcome) {
     if (!outcome.started)
@@ -12,18 +10,14 @@ std::string UtilityFailureReason(const ToolOutcome& outcome) {
                                           : outcome.startError;
     if (!outcome.endError.empty())
         return outcome.endError;
-    const std::string& text = outcome.stderrTail;
-    const std::size_t end = text.find_last_not_of("\r\n ");
-    if (end != std::string::npos) {
-        const std::size_t newline = text.find_last_of('\n', end);
-        const std::size_t start = newline == std::string::npos ? 0 : newline + 1;
-        return text.substr(start, end + 1 - start);
-    }
+    const std::string_view line = LastLine(outcome.stderrTail);
+    if (!line.empty())
+        return std::string(line);
     return "the utility ended with exit code " + std::to_string(outcome.exitCode);
 }
 
 Result<void> UtilityResult(const ToolOutcome& outcome) {
-    if (UtilitySucceeded(outcome))
+    if (platform::ProcessSucceeded(outcome))
         return {};
     return Result<void>::Failure(UtilityFailureReason(outcome));
 }

@@ -8,16 +8,14 @@
 
 namespace rk {
 
-// True when the utility was started, its end was read, and it ended with
-// exit code 0.
-bool UtilitySucceeded(const ToolOutcome& outcome);
-
 // Why it could not be started; why its end could not be read; the last
 // non-empty line of the utility's error output; or its exit code when it
 // wrote nothing.
 std::string UtilityFailureReason(const ToolOutcome& outcome);
 
-// Both in one: success, or the failure with that reason.
+// Success when the utility was started, its end was read and it ended with
+// exit code 0 (platform::ProcessSucceeded); else the failure with that
+// reason.
 Result<void> UtilityResult(const ToolOutcome& outcome);
 
 } // namespace rk

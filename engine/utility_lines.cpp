@@ -105,6 +105,15 @@ void LeftOutFiles::Take(std::string_view line) {
     }
 }
 
+std::string_view LastLine(std::string_view text) {
+    const std::size_t end = text.find_last_not_of("\r\n ");
+    if (end == std::string_view::npos)
+        return {};
+    const std::size_t newline = text.find_last_of('\n', end);
+    const std::size_t start = newline == std::string_view::npos ? 0 : newline + 1;
+    return text.substr(start, end + 1 - start);
+}
+
 std::vector<std::string> MeaningfulLines(std::string_view text, std::size_t most) {
     std::vector<std::string> lines;
     while (!text.empty() && lines.size() < most) {

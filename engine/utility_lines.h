@@ -50,6 +50,11 @@ class LeftOutFiles {
     long long count_ = 0;
 };
 
+// The last line of a utility's error output that holds more than blanks and
+// line ends, without the blanks and line ends at its end; empty text when
+// there is none.
+std::string_view LastLine(std::string_view text);
+
 // The last lines of a utility's error output that say something (at most
 // `most`, in their order): lines that are not blank and not a notice of an
 // entry that is left out by design (rkzip's "not a regular file, not

@@ -3,7 +3,6 @@
 // picker "Select Files", and shows the outcome.
 
 #include "engine/picker/frm_view_files.h"
-#include "engine/tool_runner.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
 #include "restore/restore_request.h"

@@ -2,7 +2,7 @@
 
 #include "core/text.h"
 #include "engine/job_archives.h"
-#include "engine/tool_runner.h"
+#include "engine/temporary_folders.h"
 #include "platform/file_system.h"
 #include "restore/command_dates.h"
 #include "restore/restore_request.h"

@@ -1,7 +1,7 @@
 #include "restore/restore_request.h"
 
 #include "engine/job_archives.h"
-#include "engine/tool_runner.h"
+#include "engine/temporary_folders.h"
 #include "restore/command_dates.h"
 
 namespace rk::restore {

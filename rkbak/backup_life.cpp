@@ -11,6 +11,7 @@
 #include "platform/absent_disk.h"
 #include "platform/clock.h"
 #include "platform/drive_map.h"
+#include "rkbak/named_job.h"
 
 #include <ctime>
 #include <ostream>
@@ -92,14 +93,9 @@ std::optional<int> AnswerBeforeIncrementalBackup(const std::string& jobName, boo
 }
 
 int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
-    if (Trim(jobName).empty()) {
-        ReportLine(errors, "/ib needs the name of a backup job, as in /ib/Weekly");
-        return app::ExitUnusable;
-    }
-    if (!JobExists(jobName)) {
-        ReportLine(errors, "there is no backup job named \"" + jobName + "\" in " + JobStoreFolder);
-        return app::ExitUnusable;
-    }
+    if (const std::optional<int> refused = RefuseUnknownJob(
+            jobName, "/ib needs the name of a backup job, as in /ib/Weekly", errors))
+        return *refused;
     // The run goes ahead: a skip recorded earlier is made up for now.
     ClearSkippedRun(JobStoreFolder + jobName);
     const BackupOutcome outcome = RunBackup(BackupMode::Incremental, jobName);

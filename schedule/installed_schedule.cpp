@@ -19,16 +19,16 @@ namespace rk::schedule {
 
 namespace {
 
-using platform::HostProgramOutcome;
+using platform::ProcessOutcome;
 using platform::RunHostProgram;
 
-HostProgramOutcome Systemctl(std::vector<std::string> arguments) {
+ProcessOutcome Systemctl(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"systemctl", "--user"});
     return RunHostProgram(arguments);
 }
 
 // The first line a program wrote to say why it failed.
-std::string Complaint(const HostProgramOutcome& outcome) {
+std::string Complaint(const ProcessOutcome& outcome) {
     if (!outcome.started)
         return outcome.startError;
     if (!outcome.endError.empty())
@@ -85,7 +85,7 @@ bool AnyExists(const UnitFiles& files) {
 
 // The user's crontab; an absent crontab is an empty one.
 std::optional<std::string> ReadCrontab(std::string& problem) {
-    const HostProgramOutcome listed = RunHostProgram({"crontab", "-l"});
+    const ProcessOutcome listed = RunHostProgram({"crontab", "-l"});
     if (listed.started && listed.exitCode == 0)
         return listed.out;
     if (listed.started && listed.err.find("no crontab") != std::string::npos)
@@ -95,7 +95,7 @@ std::optional<std::string> ReadCrontab(std::string& problem) {
 }
 
 std::optional<std::string> WriteCrontab(const std::string& text) {
-    const HostProgramOutcome written = RunHostProgram({"crontab", "-"}, text);
+    const ProcessOutcome written = RunHostProgram({"crontab", "-"}, text);
     if (written.started && written.exitCode == 0)
         return std::nullopt;
     return "crontab - failed: " + Complaint(written);
@@ -138,7 +138,7 @@ std::optional<std::string> RemoveUnits(const UnitFiles& files, bool managerAvail
                 return problem;
     }
     if (managerAvailable) {
-        const HostProgramOutcome reloaded = Systemctl({"daemon-reload"});
+        const ProcessOutcome reloaded = Systemctl({"daemon-reload"});
         if (!reloaded.started || reloaded.exitCode != 0)
             return "systemctl --user daemon-reload failed: " + Complaint(reloaded);
     }
@@ -158,7 +158,7 @@ std::string UnitFolder() {
 bool SystemdUserManagerAvailable() {
     if (!platform::HostProgramExists("systemctl"))
         return false;
-    const HostProgramOutcome asked = Systemctl({"show-environment"});
+    const ProcessOutcome asked = Systemctl({"show-environment"});
     return asked.started && asked.exitCode == 0;
 }
 
@@ -182,13 +182,13 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
             installed.problem = "systemd's user manager is not running, so the timer does not run";
             return installed;
         }
-        const HostProgramOutcome enabled = Systemctl({"is-enabled", installed.unitName});
+        const ProcessOutcome enabled = Systemctl({"is-enabled", installed.unitName});
         installed.enabled = enabled.started && enabled.out.rfind("enabled", 0) == 0;
         if (!installed.enabled) {
             installed.problem = "the timer is installed but not enabled";
             return installed;
         }
-        const HostProgramOutcome next =
+        const ProcessOutcome next =
             Systemctl({"show", "--timestamp=unix", "--property=NextElapseUSecRealtime", "--value",
                        installed.unitName});
         if (next.started && next.exitCode == 0)
@@ -234,7 +234,7 @@ std::optional<std::string> InstallTimers(const std::string& jobName, const Sched
          {std::vector<std::string>{"daemon-reload"}, std::vector<std::string>{"enable", timer},
           std::vector<std::string>{"enable", retry}, std::vector<std::string>{"restart", timer},
           std::vector<std::string>{"restart", retry}}) {
-        const HostProgramOutcome done = Systemctl(step);
+        const ProcessOutcome done = Systemctl(step);
         if (!done.started || done.exitCode != 0)
             return "systemctl --user " + step.front() + " failed: " + Complaint(done);
     }

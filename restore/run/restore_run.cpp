@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
+#include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"

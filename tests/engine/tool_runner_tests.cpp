@@ -1,10 +1,11 @@
 #include "engine/tool_runner.h"
 #include "engine/utility_failure.h"
+#include "platform/ignored_signal.h"
 #include "support/sandbox.h"
 
 #include <csignal>
-#include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -12,10 +13,10 @@ using namespace rk;
 
 TEST(ToolRunner, StartsWaitsAndReports) {
     rk::test::Sandbox box;
-    std::string missing = "C:\\nowhere\\rkzip -a+";
-    EXPECT_FALSE(RunAndWait(missing));
-    std::string ok = "Z:\\bin\\true";
-    EXPECT_TRUE(RunAndWait(ok));
+    const ToolOutcome missing = RunTool("C:\\nowhere\\rkzip -a+");
+    EXPECT_FALSE(missing.started && missing.endError.empty());
+    const ToolOutcome ok = RunTool("Z:\\bin\\true");
+    EXPECT_TRUE(ok.started && ok.endError.empty());
     int ticks = 0;
     SetToolWaitHook([&] { ++ticks; });
     const auto outcome = RunTool("Z:\\bin\\ls \"/no such/file\"");
@@ -30,21 +31,17 @@ TEST(ToolRunner, StartsWaitsAndReports) {
 // first) has not succeeded, whatever it did; its reason says why.
 TEST(ToolRunner, AnEndThatCannotBeReadIsAFailedRun) {
     rk::test::Sandbox box;
-    struct sigaction ignore {};
-    struct sigaction previous {};
-    ignore.sa_handler = SIG_IGN;
-    sigaction(SIGCHLD, &ignore, &previous);
-    std::string line = "Z:\\bin\\true";
-    const bool waited = RunAndWait(line);
+    std::optional<platform::IgnoredSignal> reaped(SIGCHLD);
+    const ToolOutcome waited = RunTool("Z:\\bin\\true");
     const ToolOutcome outcome = RunTool("Z:\\bin\\true");
-    sigaction(SIGCHLD, &previous, nullptr);
-    EXPECT_FALSE(waited);
-    EXPECT_FALSE(UtilitySucceeded(outcome));
+    reaped.reset();
+    EXPECT_FALSE(waited.started && waited.endError.empty());
+    EXPECT_FALSE(platform::ProcessSucceeded(outcome));
     const Result<void> result = UtilityResult(outcome);
     ASSERT_FALSE(result);
     EXPECT_EQ(result.reason().rfind("cannot read how 'Z:\\bin\\true' ended: ", 0), 0u)
         << result.reason();
-    EXPECT_TRUE(UtilitySucceeded(RunTool("Z:\\bin\\true")));
+    EXPECT_TRUE(platform::ProcessSucceeded(RunTool("Z:\\bin\\true")));
 }
 
 // Every line the utility writes reaches the caller, not only the last ones.
@@ -61,17 +58,6 @@ TEST(ToolRunner, HandsOnEveryLineOfTheUtilitysErrors) {
     EXPECT_NE(lines.front().find("/no/such/file0"), std::string::npos) << lines.front();
     EXPECT_EQ(outcome.stderrTail.find("/no/such/file0:"), std::string::npos)
         << "the tail keeps only the last lines";
-}
-
-TEST(ToolRunner, TempFolderNamesTheFirstFreeNumber) {
-    rk::test::Sandbox box;
-    const std::string temp = GetTempFolder();
-    EXPECT_EQ(temp.back() == '\\', temp.size() == 3) << temp;
-    EXPECT_EQ(GetTempFolder("rk"), temp + "\\rk0");
-    std::filesystem::create_directories(box.root() / "tmp" / "rk0");
-    EXPECT_EQ(GetTempFolder("rk"), temp + "\\rk1");
-    EXPECT_FALSE(std::filesystem::exists(box.root() / "tmp" / "rk1")) << "not created";
-    EXPECT_EQ(GetShortPath("C:\\not there\\x"), "C:\\not there\\x");
 }
 
 } // namespace

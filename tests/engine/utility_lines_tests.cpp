@@ -25,6 +25,16 @@ TEST(LeftOutName, TakesEachFormRkzipWritesForWhatItCouldNotStore) {
     EXPECT_EQ(LeftOutName("rkzip: name not matched: C:\\Data\\one.txt"), "C:\\Data\\one.txt");
 }
 
+// The line a failed run's reason quotes: the last one with something on it,
+// without the blanks and line ends after it.
+TEST(LastLine, IsTheLastLineThatSaysSomething) {
+    EXPECT_EQ(LastLine("rkzip: first\nrkzip: the cause  \r\n \r\n\n"), "rkzip: the cause");
+    EXPECT_EQ(LastLine("  indented cause"), "  indented cause");
+    EXPECT_EQ(LastLine("one\ntwo"), "two");
+    EXPECT_EQ(LastLine(" \r\n\n  "), "");
+    EXPECT_EQ(LastLine(""), "");
+}
+
 TEST(PlainLine, SaysAMissingSourceAsRkzipSaysItForTheOnlyOne) {
     EXPECT_EQ(PlainLine("rkzip: name not matched: C:\\TwoB\\*.*\r\n"),
               "the source folder C:\\TwoB does not exist");

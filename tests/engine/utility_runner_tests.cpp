@@ -3,6 +3,7 @@
 // trailing backslash right before a closing quote.
 
 #include "core/file_checks.h"
+#include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
 #include "platform/drive_map.h"

@@ -69,6 +69,9 @@ TEST_F(RkbakStartTest, ActionsOnWhatDoesNotExistSaySoAndExit) {
     Configure();
     for (const auto& [argument, reason] :
          {std::pair<const char*, const char*>{"/ib/x", "there is no backup job named \"x\""},
+          {"/verify/x", "there is no backup job named \"x\""},
+          {"/ib/ ", "/ib needs the name of a backup job, as in /ib/Weekly"},
+          {"/verify/ ", "/verify needs the name of a backup job, as in /verify/Weekly"},
           {"/c/2024-01-02/2024-02-03/C:\\Store\\x", "the folder \"C:\\Store\\x\" does not exist"},
           {"/c/2024-01-02/2024-02-30/C:\\Store\\x", "the end date \"2024-02-30\" is not a date"}}) {
         const RunResult result = Start(argument);
