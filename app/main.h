@@ -1,7 +1,8 @@
 #pragma once
 // Main: the program-wide values, the configuration check, and the choice of
-// the life by token 2 of the argument text. The lives themselves belong to
-// later subsystems and are handed in by the program.
+// the life by the word after the first "/" of the argument text
+// (app/command_line.h). The lives themselves belong to later subsystems and
+// are handed in by the program.
 
 #include "app/command_line.h"
 #include "core/life_exit_codes.h"
