@@ -1,6 +1,7 @@
 #pragma once
-// The argument text's "/"-separated tokens: token 2 (any case) chooses the
-// life; the further tokens are passed on exactly as written.
+// The argument text split at each "/": in "/ib/Weekly Job" the text before
+// the first "/" is empty, the word after it ("ib", any case) chooses the life,
+// and the parts after the next slashes are passed on exactly as written.
 
 #include <string>
 #include <string_view>
@@ -11,9 +12,10 @@ enum class Life { Interactive, IncrementalBackup, Consolidate, Verify };
 
 struct CommandLine {
     Life life = Life::Interactive;
-    // "ib" and "verify": token 3.
+    // "ib" and "verify": the part after the second "/" ("/ib/NAME").
     std::string jobName;
-    // "c": tokens 3, 4 and 5.
+    // "c": the parts after the second, third and fourth "/"
+    // ("/c/START/END/FOLDER").
     std::string startDate;
     std::string endDate;
     std::string sourceFolder;

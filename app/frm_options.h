@@ -17,6 +17,7 @@ class frmOptions final : public QDialog {
     // Loads the dialog: centred, the boxes filled from the settings.
     explicit frmOptions(QWidget* parent = nullptr);
 
+    // The "Tools" box: the zip and unzip utilities, with its picture Image2.
     QGroupBox* Frame2;
     QLabel* lblZip;
     QLineEdit* txtZip;
@@ -25,6 +26,7 @@ class frmOptions final : public QDialog {
     QLineEdit* txtUnzip;
     QPushButton* cmdChooseUnzip;
     QLabel* Image2;
+    // The "Backup" box: the job store folder, with its picture Image1.
     QGroupBox* Frame1;
     QLabel* lblStore;
     QLineEdit* txtStore;

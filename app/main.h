@@ -1,9 +1,11 @@
 #pragma once
 // Main: the program-wide values, the configuration check, and the choice of
-// the life by token 2 of the argument text. The lives themselves belong to
-// later subsystems and are handed in by the program.
+// the life by the word after the first "/" of the argument text
+// (app/command_line.h). The lives themselves belong to later subsystems and
+// are handed in by the program.
 
 #include "app/command_line.h"
+#include "core/life_exit_codes.h"
 
 #include <functional>
 #include <iosfwd>
@@ -13,10 +15,10 @@
 
 namespace rk::app {
 
-// Exit codes of the windowless lives.
-inline constexpr int ExitSuccess = 0;
-inline constexpr int ExitFailed = 1;
-inline constexpr int ExitUnusable = 2;
+// Exit codes of the windowless lives (core/life_exit_codes.h).
+using rk::ExitFailed;
+using rk::ExitSuccess;
+using rk::ExitUnusable;
 
 struct Lives {
     // "ib", before the configuration check, with JobStoreFolder as set (not

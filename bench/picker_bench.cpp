@@ -6,7 +6,7 @@
 // benchmark times the whole run and takes its peak memory.
 
 #include "core/program_values.h"
-#include "engine/picker/frm_view_files.h"
+#include "restore/picker/frm_view_files.h"
 
 #include <QApplication>
 #include <QListWidget>

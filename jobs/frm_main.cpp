@@ -5,7 +5,6 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "engine/last_backup.h"
-#include "engine/picker/status_progress.h"
 #include "engine/skipped_run.h"
 #include "jobs/command_numbers.h"
 #include "jobs/job_information.h"
@@ -19,6 +18,7 @@
 #include "ui/centre.h"
 #include "ui/qt_text.h"
 #include "ui/shown_time.h"
+#include "ui/status_progress.h"
 
 #include <QAction>
 #include <QApplication>

@@ -85,6 +85,7 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
 
     QLabel* lblBackupJobs;
     QListWidget* lstBackupJobs;
+    // The frame holding the job list beside the selected job's box.
     QFrame* Frame2;
     QGroupBox* grpJob;
     QLabel* lblSource;
@@ -99,6 +100,7 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     QLabel* lblLastBackup;
     // When the job's incremental backup runs by itself, and its next run.
     QLabel* lblSchedule;
+    // The toolbar: shortcuts to the File menu's New, Delete and Refresh.
     QToolBar* Toolbar1;
     // The toolbar's buttons 1 "New", 2 "Delete", 3 "Refresh" (index 0 unused).
     std::array<QAction*, 4> Toolbar1Buttons{};

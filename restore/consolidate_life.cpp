@@ -1,7 +1,7 @@
 #include "restore/consolidate_life.h"
 
-#include "app/main.h"
 #include "core/file_checks.h"
+#include "core/life_exit_codes.h"
 #include "core/report_lines.h"
 #include "engine/progress_display.h"
 #include "platform/drive_map.h"
@@ -70,12 +70,12 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
                                ui::FromQString(QLocale::system().toString(QDate(2026, 12, 1),
                                                                           QLocale::ShortFormat)) +
                                " with -, . or a space between the numbers)");
-            return app::ExitUnusable;
+            return ExitUnusable;
         }
     }
     if (!FolderExists(sourceFolder)) {
         Report(errors, "the folder \"" + sourceFolder + "\" does not exist");
-        return app::ExitUnusable;
+        return ExitUnusable;
     }
 
     RestoreInputs inputs;
@@ -88,7 +88,7 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
     const RestoreRequest request = MakeRestoreRequest(inputs);
     if (const std::string problem = MissingDestinationProblem(request); !problem.empty()) {
         Report(errors, problem);
-        return app::ExitFailed;
+        return ExitFailed;
     }
 
     // The extraction goes into a new folder of the temporary folder: a copy
@@ -108,14 +108,14 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
         Report(errors,
                "the extracted copy of the backups is kept in \"" + outcome.extractionFolder +
                    "\"; it holds files the consolidated backup " + "no longer holds soundly");
-        return app::ExitFailed;
+        return ExitFailed;
     }
     if (!destinationExisted && host && PathExists(destination) && !RemoveTree(*host))
         Report(errors, "the extracted copy \"" + destination + "\" could not be removed");
     if (outcome.end == ExtractEnd::Success)
-        return app::ExitSuccess;
+        return ExitSuccess;
     Report(errors, outcome.reason);
-    return app::ExitFailed;
+    return ExitFailed;
 }
 
 } // namespace rk::restore

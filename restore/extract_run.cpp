@@ -2,9 +2,9 @@
 // controls, answers the run's questions through message boxes and the file
 // picker "Select Files", and shows the outcome.
 
-#include "engine/picker/frm_view_files.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
+#include "restore/picker/frm_view_files.h"
 #include "restore/restore_request.h"
 #include "restore/run/restore_run.h"
 #include "ui/qt_text.h"

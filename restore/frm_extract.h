@@ -67,6 +67,7 @@ class frmExtract final : public QDialog {
     QLabel* lblDates;
     QPushButton* cmdPullStartDate;
     QDateEdit* axStartDate;
+    // "to", between the start and end date pickers.
     QLabel* Label1;
     QPushButton* cmdPullEndDate;
     QDateEdit* axEndDate;

@@ -59,10 +59,6 @@ Seam& Current() {
     return current != nullptr ? *current : missingSeam;
 }
 
-void SetCurrent(Seam* seam) {
-    current = seam;
-}
-
 SeamScope::SeamScope(Seam& seam) : previous_(current) {
     current = &seam;
 }

@@ -77,8 +77,6 @@ class Seam {
 // The seam in use. Without one installed, every call fails loudly on
 // standard error and answers Cancel.
 Seam& Current();
-// Installs a seam (nullptr removes it); the caller keeps ownership.
-void SetCurrent(Seam* seam);
 
 // Installs a seam for the lifetime of the scope and restores the previous
 // one afterwards.

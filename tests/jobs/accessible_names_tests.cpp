@@ -4,11 +4,11 @@
 
 #include "app/frm_options.h"
 #include "app/frm_upgrade.h"
-#include "engine/picker/frm_view_files.h"
 #include "jobs/folder_gatherer.h"
 #include "jobs/frm_schedule.h"
 #include "main_window_fixture.h"
 #include "restore/frm_extract.h"
+#include "restore/picker/frm_view_files.h"
 #include "support/scheduler_stand_ins.h"
 #include "ui/help_window.h"
 #include "ui/spoken_name.h"

@@ -5,8 +5,8 @@
 
 #include "engine/extract_plan.h"
 #include "engine/job_archives.h"
-#include "engine/picker/frm_view_files.h"
 #include "restore/frm_extract.h"
+#include "restore/picker/frm_view_files.h"
 #include "restore/restore_request.h"
 #include "restore_fixture.h"
 #include "support/empty_archives.h"

@@ -2,8 +2,8 @@
 // box and mouse clicks in the list: files picked under one filter stay picked
 // under the next, are counted under the list, and are all restored.
 
-#include "engine/picker/frm_view_files.h"
 #include "restore/frm_extract.h"
+#include "restore/picker/frm_view_files.h"
 #include "restore_fixture.h"
 #include "ui/qt_text.h"
 

@@ -1,9 +1,9 @@
 // "Select Files": the natural order of the names, the filter box and what
 // stays picked while it hides entries, and the seconds of the versions line.
 
-#include "engine/picker/frm_view_files.h"
-#include "engine/picker/natural_order.h"
 #include "restore/command_dates.h"
+#include "restore/picker/frm_view_files.h"
+#include "restore/picker/natural_order.h"
 #include "restore_fixture.h"
 #include "ui/qt_text.h"
 

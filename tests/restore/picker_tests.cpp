@@ -1,8 +1,8 @@
 // "Select Files": the merged names of a range of backups, sorted without
 // regard to case, the versions line, and how the dialog ends.
 
-#include "engine/picker/frm_view_files.h"
 #include "restore/command_dates.h"
+#include "restore/picker/frm_view_files.h"
 #include "restore_fixture.h"
 #include "ui/qt_text.h"
 

@@ -1,12 +1,9 @@
 #pragma once
-// A sandbox with the real zip and unzip utilities configured, a job folder
-// holding backups made by rkzip, the main window's progress display recorded,
-// and a scripted seam in place of a person.
+// The archive job's sandbox (support/archive_job_fixture.h) with the main
+// window's progress display recorded and a scripted seam in place of a person.
 
-#include "core/program_values.h"
 #include "engine/progress_display.h"
-#include "platform/drive_map.h"
-#include "support/sandbox.h"
+#include "support/archive_job_fixture.h"
 #include "ui/qt_test_app.h"
 #include "ui/scripted_seam.h"
 #include "ui/seam.h"
@@ -15,7 +12,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -56,40 +52,15 @@ class RecordingProgress final : public ProgressDisplay {
     std::function<void(const std::string&)> onStatus;
 };
 
-using Files = std::map<std::string, std::string>;
-
-class RestoreFixture : public ::testing::Test {
+class RestoreFixture : public ArchiveJobFixture {
   protected:
-    Sandbox box;
     ui::ScriptedSeam seam;
     ui::SeamScope seamScope{seam};
     RecordingProgress progress;
-    std::filesystem::path job = box.c() / "Backups" / "Weekly Job";
 
     void SetUp() override {
         EnsureQtApplication();
-        std::filesystem::create_directories(box.c() / "App");
-        std::filesystem::create_directories(job);
-        AppFolder = "C:\\App\\";
-        JobStoreFolder = "C:\\Backups\\";
-        ZipUtilPath = platform::ToWindowsPath((ProgramDir() / "rkzip").string());
-        UnzipUtilPath = platform::ToWindowsPath((ProgramDir() / "rkunzip").string());
-    }
-
-    // Windows path of the job folder.
-    static std::string JobFolder() { return "C:\\Backups\\Weekly Job"; }
-
-    // An archive in the job folder holding the files (names relative, "/"
-    // between folders), made by the real zip utility.
-    void MakeArchive(const std::string& name, const Files& files) {
-        const std::filesystem::path staging = box.root() / "staging" / name;
-        for (const auto& [path, content] : files)
-            box.write(staging / path, content);
-        const RunResult made =
-            rk::test::Run({(ProgramDir() / "rkzip").string(), "-a", "-p", "-r", "-whs", "-^^",
-                           platform::ToWindowsPath((job / name).string()),
-                           platform::ToWindowsPath(staging.string()) + "\\*.*"});
-        ASSERT_EQ(made.exitCode, 0) << made.err;
+        ArchiveJobFixture::SetUp();
     }
 
     // The three backups of the job: three versions of a.txt, two of

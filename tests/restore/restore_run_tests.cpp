@@ -2,10 +2,10 @@
 // job holding different versions of overlapping files, extracted whole, file
 // by file, or consolidated, with and without deletion, and runs that fail.
 
-#include "engine/picker/frm_view_files.h"
 #include "engine/tool_runner.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
+#include "restore/picker/frm_view_files.h"
 #include "restore_fixture.h"
 #include "ui/qt_text.h"
 

@@ -17,10 +17,6 @@ void SetToolName(std::string_view name) {
     NameHolder() = std::string(name);
 }
 
-const std::string& ToolName() {
-    return NameHolder();
-}
-
 void Report(std::string_view text) {
     std::string line = NameHolder();
     line += ": ";

@@ -8,7 +8,6 @@
 namespace rk::tools {
 
 void SetToolName(std::string_view name);
-const std::string& ToolName();
 
 // Writes "<tool>: <text>" and a line end to standard error.
 void Report(std::string_view text);

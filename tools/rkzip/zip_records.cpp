@@ -133,11 +133,6 @@ bool NeedsUtf8Flag(std::string_view name) {
     return !plain;
 }
 
-std::size_t LocalHeaderSize(const EntryRecord& record, std::string_view name) {
-    return kLocalFixedSize + name.size() + (record.zip64Sizes ? kZip64LocalFieldSize : 0) +
-           (record.hasUnixTime ? kTimestampFieldSize : 0);
-}
-
 std::size_t LocalCrcOffset() {
     return 14;
 }

@@ -43,9 +43,6 @@ void SetTimes(EntryRecord& record, std::int64_t mtime);
 // they are, without the mark.
 bool NeedsUtf8Flag(std::string_view name);
 
-// The size of the local header written for `record` and `name`.
-std::size_t LocalHeaderSize(const EntryRecord& record, std::string_view name);
-
 // Where, counted from the start of the local header, the CRC-32 and the
 // sizes are written, so that they can be filled in after the data.
 std::size_t LocalCrcOffset();

@@ -4,7 +4,7 @@
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
 #include "engine/job.h"
-#include "restore_fixture.h"
+#include "support/archive_job_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -112,7 +112,7 @@ TEST_F(RecordedListings, DeleteFileQuietlyIgnoresAMissingFile) {
     DeleteFileQuietly("\\\\server\\share\\x.tmp");
 }
 
-class RealListing : public RestoreFixture {};
+class RealListing : public ArchiveJobFixture {};
 
 TEST_F(RealListing, TheUnzipUtilityListsWhatTheArchiveHolds) {
     MakeArchive("rk_2026_12_01_10_00_00.zip",

@@ -4,7 +4,7 @@
 // selection of several; a filter box narrows the list to the names containing
 // its text; for the current name a line tells which backups hold a version.
 
-#include "engine/picker/file_list_gathering.h"
+#include "engine/file_list_gathering.h"
 
 #include <QDialog>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "engine/picker/file_list_gathering.h"
+#include "engine/file_list_gathering.h"
 
 #include "core/text.h"
 #include "engine/utility_failure.h"

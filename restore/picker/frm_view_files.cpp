@@ -1,10 +1,10 @@
-#include "engine/picker/frm_view_files.h"
+#include "restore/picker/frm_view_files.h"
 
 #include "core/program_values.h"
 #include "core/text.h"
 #include "engine/extract_plan.h"
 #include "engine/job.h"
-#include "engine/picker/natural_order.h"
+#include "restore/picker/natural_order.h"
 #include "ui/accessible_names.h"
 #include "ui/centre.h"
 #include "ui/qt_text.h"

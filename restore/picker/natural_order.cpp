@@ -1,4 +1,4 @@
-#include "engine/picker/natural_order.h"
+#include "restore/picker/natural_order.h"
 
 namespace rk {
 

@@ -1,4 +1,4 @@
-#include "engine/picker/status_progress.h"
+#include "ui/status_progress.h"
 
 #include <QProgressBar>
 
