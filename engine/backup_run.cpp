@@ -148,7 +148,7 @@ std::string SourceListLine(std::string_view folderValue) {
 namespace {
 
 // The lines of the job's source list file, or why it has none to give.
-Result<std::string> SourceListText(const Job& job) {
+[[nodiscard]] Result<std::string> SourceListText(const Job& job) {
     const std::string& jobName = job.name();
     using Lines = Result<std::string>;
     const std::string noFolders = "The backup job \"" + jobName +

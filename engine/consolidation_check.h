@@ -21,8 +21,9 @@ std::vector<std::string> FilesUnder(const std::string& folder);
 // lists it into `listingPath` and checks that every one of `expectedNames` is
 // stored in it (letter case ignored). A failure says why not, in words for
 // the user.
-Result<void> CheckArchiveHolds(const Installation& installation, const std::string& archivePath,
-                               const std::vector<std::string>& expectedNames,
-                               const std::string& listingPath);
+[[nodiscard]] Result<void> CheckArchiveHolds(const Installation& installation,
+                                             const std::string& archivePath,
+                                             const std::vector<std::string>& expectedNames,
+                                             const std::string& listingPath);
 
 } // namespace rk

@@ -50,7 +50,7 @@ std::string SkippedRunFolder() {
 bool RecordSkippedRun(const std::string& jobFolder, const SkippedRun& skipped) {
     // The state folder itself may not be there yet (a new account).
     const std::string folder = SkippedRunFolder();
-    if (platform::MakeHostFolders(folder.substr(0, folder.rfind('/')), 0700) ||
+    if (!platform::MakeHostFolders(folder.substr(0, folder.rfind('/')), 0700) ||
         !platform::PrivateFolderProblem(folder).empty())
         return false;
     const std::string text =

@@ -19,7 +19,8 @@ std::string UtilityFailureReason(const ToolOutcome& outcome) {
 Result<void> UtilityResult(const ToolOutcome& outcome) {
     if (platform::ProcessSucceeded(outcome))
         return {};
-    return Result<void>::Failure(UtilityFailureReason(outcome));
+    return Result<void>::Failure(UtilityFailureReason(outcome),
+                                 MeaningfulLines(outcome.stderrTail));
 }
 
 } // namespace rk

@@ -15,7 +15,8 @@ std::string UtilityFailureReason(const ToolOutcome& outcome);
 
 // Success when the utility was started, its end was read and it ended with
 // exit code 0 (platform::ProcessSucceeded); else the failure with that
-// reason.
-Result<void> UtilityResult(const ToolOutcome& outcome);
+// reason and the lines of its error output that say something
+// (MeaningfulLines).
+[[nodiscard]] Result<void> UtilityResult(const ToolOutcome& outcome);
 
 } // namespace rk

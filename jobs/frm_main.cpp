@@ -145,7 +145,8 @@ void frmMain::WatchJobStore() {
     // A run skipped for a disk not connected leaves its record here; the
     // folder is made so that the first record is seen too.
     const std::string skipped = SkippedRunFolder();
-    platform::MakeHostFolders(skipped, 0700);
+    // A folder that cannot be made is refused below like any missing path.
+    (void)platform::MakeHostFolders(skipped, 0700);
     paths.push_back(ui::ToQString(skipped));
     // Paths that do not exist (a job folder gone since) are refused quietly.
     for (const QString& path : paths)

@@ -208,9 +208,9 @@ void frmSchedule::cmdOK_Click() {
             ui::MsgBox(kAskCrontab, ui::Buttons::YesNo, ui::Icon::Question) != ui::Answer::Yes)
             return;
     }
-    if (const std::optional<std::string> problem =
-            schedule::InstallSchedule(jobName_, chosen, command_, place)) {
-        ui::MsgBox("The schedule could not be changed: " + *problem, ui::Buttons::OK,
+    if (const Result<void> installed = schedule::InstallSchedule(jobName_, chosen, command_, place);
+        !installed) {
+        ui::MsgBox("The schedule could not be changed: " + installed.reason(), ui::Buttons::OK,
                    ui::Icon::Critical);
         return;
     }

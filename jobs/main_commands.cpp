@@ -178,9 +178,9 @@ void frmMain::DeleteBackupJob() {
         DeleteJobFolder(JobStoreFolder + *name);
         // A schedule left behind would run a backup of a job that is gone.
         if (!platform::FindAnyEntry(JobStoreFolder + *name))
-            if (const std::optional<std::string> problem = schedule::RemoveSchedule(*name))
+            if (const Result<void> removed = schedule::RemoveSchedule(*name); !removed)
                 ui::MsgBox("The backup job was deleted, but its schedule could not be removed: " +
-                               *problem,
+                               removed.reason(),
                            ui::Buttons::OK, ui::Icon::Exclamation);
     }
     DataRefresh();

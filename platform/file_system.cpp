@@ -291,7 +291,7 @@ std::optional<std::string> ReadFile(std::string_view windowsPath) {
     return ReadHostFile(*host);
 }
 
-std::optional<std::string> MakeHostFolders(const std::string& hostPath, mode_t mode) {
+Result<void> MakeHostFolders(const std::string& hostPath, mode_t mode) {
     std::size_t start = 0;
     while (start < hostPath.size()) {
         std::size_t slash = hostPath.find('/', start + 1);
@@ -300,9 +300,10 @@ std::optional<std::string> MakeHostFolders(const std::string& hostPath, mode_t m
         const std::string sofar = hostPath.substr(0, slash);
         start = slash;
         if (mkdir(sofar.c_str(), mode) != 0 && errno != EEXIST)
-            return "cannot make the folder " + sofar + ": " + std::strerror(errno);
+            return Result<void>::Failure("cannot make the folder " + sofar + ": " +
+                                         std::strerror(errno));
     }
-    return std::nullopt;
+    return {};
 }
 
 std::optional<std::string> ReadHostFile(const std::string& hostPath) {

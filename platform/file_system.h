@@ -4,6 +4,8 @@
 // the DOS hidden bit; system is the DOS system bit. DOS bits are kept in the
 // extended attribute user.DOSATTRIB where present.
 
+#include "platform/result.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -74,8 +76,8 @@ bool ReadAllBytesAt(int fd, std::uint64_t at, void* into, std::size_t size);
 std::optional<std::string> ReadFile(std::string_view windowsPath);
 std::optional<std::string> ReadHostFile(const std::string& hostPath);
 // Makes the host folder and those above it that are missing, with `mode`;
-// why it could not, or nothing.
-std::optional<std::string> MakeHostFolders(const std::string& hostPath, mode_t mode);
+// the failure says which folder could not be made and why.
+Result<void> MakeHostFolders(const std::string& hostPath, mode_t mode);
 // Writes a new file beside the target, flushes it and renames it over the
 // target, so a failure never leaves a cut file under the target's name.
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content);

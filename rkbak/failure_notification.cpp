@@ -25,10 +25,10 @@ constexpr int kAnswerTimeoutMs = 5000;
 
 } // namespace
 
-std::optional<std::string> NotifyFailure(const std::string& summary, const std::string& body) {
+Result<void> NotifyFailure(const std::string& summary, const std::string& body) {
     const std::optional<std::string> address = platform::SessionBusAddress();
     if (!address)
-        return std::string("no session bus is reachable");
+        return Result<void>::Failure("no session bus is reachable");
     const QString connectionName = "ravelkeep-notification";
     std::optional<std::string> problem;
     {
@@ -52,14 +52,16 @@ std::optional<std::string> NotifyFailure(const std::string& summary, const std::
         }
     }
     QDBusConnection::disconnectFromBus(connectionName);
-    return problem;
+    if (problem)
+        return Result<void>::Failure(*problem);
+    return {};
 }
 
 bool NotifyFailureOrSay(const std::string& summary, const std::string& body, std::ostream& errors) {
-    const std::optional<std::string> problem = NotifyFailure(summary, body);
-    if (problem)
-        ReportLine(errors, "the desktop was not told (" + *problem + ")");
-    return !problem;
+    const Result<void> told = NotifyFailure(summary, body);
+    if (!told)
+        ReportLine(errors, "the desktop was not told (" + told.reason() + ")");
+    return told.ok();
 }
 
 } // namespace rk

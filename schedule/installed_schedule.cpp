@@ -84,65 +84,63 @@ bool AnyExists(const UnitFiles& files) {
 }
 
 // The user's crontab; an absent crontab is an empty one.
-std::optional<std::string> ReadCrontab(std::string& problem) {
+Result<std::string> ReadCrontab() {
     const ProcessOutcome listed = RunHostProgram({"crontab", "-l"});
     if (listed.started && listed.exitCode == 0)
         return listed.out;
     if (listed.started && listed.err.find("no crontab") != std::string::npos)
         return std::string();
-    problem = "crontab -l failed: " + Complaint(listed);
-    return std::nullopt;
+    return Result<std::string>::Failure("crontab -l failed: " + Complaint(listed));
 }
 
-std::optional<std::string> WriteCrontab(const std::string& text) {
+Result<void> WriteCrontab(const std::string& text) {
     const ProcessOutcome written = RunHostProgram({"crontab", "-"}, text);
     if (written.started && written.exitCode == 0)
-        return std::nullopt;
-    return "crontab - failed: " + Complaint(written);
+        return {};
+    return Result<void>::Failure("crontab - failed: " + Complaint(written));
 }
 
 // Replaces the job's crontab lines (its schedule and its retry) with `lines`
 // (none removes them); nothing is written when the crontab would not change.
-std::optional<std::string> ChangeCrontab(const std::string& jobName,
-                                         const std::vector<std::string>& lines) {
-    std::string problem;
-    const std::optional<std::string> current = ReadCrontab(problem);
+Result<void> ChangeCrontab(const std::string& jobName, const std::vector<std::string>& lines) {
+    const Result<std::string> current = ReadCrontab();
     if (!current)
-        return problem;
+        return Result<void>::Failure(current.reason());
     const std::string changed = CrontabWith(*current, jobName, lines);
     // A crontab without a line end at its end is not rewritten for that alone.
     if (changed == *current || (lines.empty() && changed == *current + "\n"))
-        return std::nullopt;
+        return {};
     return WriteCrontab(changed);
 }
 
-std::optional<std::string> Unlinked(const std::string& path) {
+Result<void> Unlinked(const std::string& path) {
     if (unlink(path.c_str()) != 0 && errno != ENOENT)
-        return "cannot remove " + path + ": " + std::strerror(errno);
-    return std::nullopt;
+        return Result<void>::Failure("cannot remove " + path + ": " + std::strerror(errno));
+    return {};
 }
 
 // Removes the job's timers and services. With the manager running they are
 // disabled first; without it, the links "systemctl enable" made are removed
 // here, so none is left pointing at a unit that is gone.
-std::optional<std::string> RemoveUnits(const UnitFiles& files, bool managerAvailable) {
+Result<void> RemoveUnits(const UnitFiles& files, bool managerAvailable) {
     if (!AnyExists(files))
-        return std::nullopt;
+        return {};
     for (const UnitPair* pair : {&files.backup, &files.retry}) {
         // A timer the manager never loaded cannot be disabled; the files
         // still go.
         if (managerAvailable && (Exists(pair->timer) || Exists(pair->wantsLink)))
             Systemctl({"disable", "--now", pair->name + ".timer"});
         for (const std::string& path : {pair->timer, pair->service, pair->wantsLink})
-            if (std::optional<std::string> problem = Unlinked(path))
-                return problem;
+            if (Result<void> removed = Unlinked(path); !removed)
+                return removed;
     }
     if (managerAvailable) {
         const ProcessOutcome reloaded = Systemctl({"daemon-reload"});
         if (!reloaded.started || reloaded.exitCode != 0)
-            return "systemctl --user daemon-reload failed: " + Complaint(reloaded);
+            return Result<void>::Failure("systemctl --user daemon-reload failed: " +
+                                         Complaint(reloaded));
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
@@ -197,10 +195,9 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
     }
     if (!askScheduler || !platform::HostProgramExists("crontab"))
         return installed;
-    std::string problem;
-    const std::optional<std::string> crontab = ReadCrontab(problem);
+    const Result<std::string> crontab = ReadCrontab();
     if (!crontab) {
-        installed.problem = problem;
+        installed.problem = crontab.reason();
         return installed;
     }
     if (const std::optional<std::string> line = FindCrontabLine(*crontab, jobName)) {
@@ -216,18 +213,18 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
 
 namespace {
 
-std::optional<std::string> InstallTimers(const std::string& jobName, const Schedule& schedule,
-                                         const BackupCommand& command, const UnitFiles& files) {
+Result<void> InstallTimers(const std::string& jobName, const Schedule& schedule,
+                           const BackupCommand& command, const UnitFiles& files) {
     if (!SystemdUserManagerAvailable())
-        return std::string("systemd's user manager is not running");
-    if (const std::optional<std::string> problem = platform::MakeHostFolders(UnitFolder(), 0755))
-        return problem;
+        return Result<void>::Failure("systemd's user manager is not running");
+    if (Result<void> made = platform::MakeHostFolders(UnitFolder(), 0755); !made)
+        return made;
     if (!platform::WriteHostFileAtomically(files.backup.service, ServiceText(jobName, command)) ||
         !platform::WriteHostFileAtomically(files.backup.timer, TimerText(jobName, schedule)) ||
         !platform::WriteHostFileAtomically(files.retry.service,
                                            RetryServiceText(jobName, command)) ||
         !platform::WriteHostFileAtomically(files.retry.timer, RetryTimerText(jobName)))
-        return "cannot write the timer into " + UnitFolder();
+        return Result<void>::Failure("cannot write the timer into " + UnitFolder());
     const std::string timer = files.backup.name + ".timer";
     const std::string retry = files.retry.name + ".timer";
     for (const std::vector<std::string>& step :
@@ -236,23 +233,23 @@ std::optional<std::string> InstallTimers(const std::string& jobName, const Sched
           std::vector<std::string>{"restart", retry}}) {
         const ProcessOutcome done = Systemctl(step);
         if (!done.started || done.exitCode != 0)
-            return "systemctl --user " + step.front() + " failed: " + Complaint(done);
+            return Result<void>::Failure("systemctl --user " + step.front() +
+                                         " failed: " + Complaint(done));
     }
     // Lines left from a time without systemd would run the backup twice.
     if (platform::HostProgramExists("crontab"))
         return ChangeCrontab(jobName, {});
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> InstallCrontabLines(const std::string& jobName, const Schedule& schedule,
-                                               const BackupCommand& command,
-                                               const UnitFiles& files) {
+Result<void> InstallCrontabLines(const std::string& jobName, const Schedule& schedule,
+                                 const BackupCommand& command, const UnitFiles& files) {
     if (!platform::HostProgramExists("crontab"))
-        return std::string("crontab is not available");
+        return Result<void>::Failure("crontab is not available");
     // Timers left from a time with systemd would run the backup twice.
     const bool managerAvailable = AnyExists(files) && SystemdUserManagerAvailable();
-    if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
-        return problem;
+    if (Result<void> removed = RemoveUnits(files, managerAvailable); !removed)
+        return removed;
     return ChangeCrontab(
         jobName, {CrontabLine(jobName, schedule, command), CrontabRetryLine(jobName, command)});
 }
@@ -279,16 +276,16 @@ PlaceChoice AvailablePlace() {
     return choice;
 }
 
-std::optional<std::string> InstallSchedule(const std::string& jobName, const Schedule& schedule,
-                                           const BackupCommand& command, Place place) {
+Result<void> InstallSchedule(const std::string& jobName, const Schedule& schedule,
+                             const BackupCommand& command, Place place) {
     if (schedule.frequency == Frequency::None)
         return RemoveSchedule(jobName);
     if (!IsValid(schedule))
-        return std::string("the schedule's day or time is out of range");
+        return Result<void>::Failure("the schedule's day or time is out of range");
     if (const std::optional<std::string> problem = ScheduleNameProblem(jobName))
-        return problem;
+        return Result<void>::Failure(*problem);
     if (command.programHostPath.empty() || command.programHostPath[0] != '/')
-        return std::string("the program's own path is not known");
+        return Result<void>::Failure("the program's own path is not known");
     const UnitFiles files = FilesOf(jobName);
     switch (place) {
     case Place::SystemdTimer:
@@ -298,17 +295,17 @@ std::optional<std::string> InstallSchedule(const std::string& jobName, const Sch
     case Place::None:
         break;
     }
-    return std::string("neither systemd's user manager nor crontab is available");
+    return Result<void>::Failure("neither systemd's user manager nor crontab is available");
 }
 
-std::optional<std::string> RemoveSchedule(const std::string& jobName) {
+Result<void> RemoveSchedule(const std::string& jobName) {
     const UnitFiles files = FilesOf(jobName);
     const bool managerAvailable = AnyExists(files) && SystemdUserManagerAvailable();
-    if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
-        return problem;
+    if (Result<void> removed = RemoveUnits(files, managerAvailable); !removed)
+        return removed;
     if (platform::HostProgramExists("crontab"))
         return ChangeCrontab(jobName, {});
-    return std::nullopt;
+    return {};
 }
 
 BackupCommand ThisInstallation() {

@@ -7,6 +7,7 @@
 // was not connected. Reading always asks the timer or the crontab; the
 // record the window reads is in schedule/schedule_record.h.
 
+#include "platform/result.h"
 #include "schedule/schedule.h"
 #include "schedule/systemd_units.h"
 
@@ -64,7 +65,7 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
 // it), with its retry, replacing what was installed before in either place;
 // the reason when it could not be done (a systemd timer needs a running user
 // manager, a crontab line needs crontab).
-std::optional<std::string> InstallSchedule(const std::string& jobName, const Schedule& schedule,
+[[nodiscard]] Result<void> InstallSchedule(const std::string& jobName, const Schedule& schedule,
                                            const BackupCommand& command, Place place);
 
 // What this installation's timer or crontab line runs: the rkbak beside the
@@ -81,6 +82,6 @@ InstalledScheduleText(const InstalledSchedule& installed,
 // Removes the job's timers, services, their links and crontab lines (the
 // schedule's and the retry's), whichever exist; the reason when one of them
 // could not be removed.
-std::optional<std::string> RemoveSchedule(const std::string& jobName);
+[[nodiscard]] Result<void> RemoveSchedule(const std::string& jobName);
 
 } // namespace rk::schedule

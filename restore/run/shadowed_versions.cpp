@@ -67,9 +67,9 @@ std::string FreeName(const fs::path& root, const std::string& stored, const std:
 }
 
 // The listed names an archive holds, or nothing when it cannot be listed.
-Result<std::vector<std::string>> NamesIn(const Installation& installation,
-                                         const std::string& archive,
-                                         const std::string& listingPath) {
+[[nodiscard]] Result<std::vector<std::string>> NamesIn(const Installation& installation,
+                                                       const std::string& archive,
+                                                       const std::string& listingPath) {
     const ToolOutcome listing = WriteArchiveListing(installation, archive, listingPath);
     const auto content = ListingMade(listing, listingPath) ? platform::ReadFile(listingPath)
                                                            : std::optional<std::string>();

@@ -44,6 +44,21 @@ TEST(ToolRunner, AnEndThatCannotBeReadIsAFailedRun) {
     EXPECT_TRUE(platform::ProcessSucceeded(RunTool("Z:\\bin\\true")));
 }
 
+// A failed utility run's result carries the lines the utility wrote about it
+// beside the reason the user reads; a run that succeeded carries none.
+TEST(ToolRunner, AFailedRunsResultCarriesTheUtilitysLines) {
+    rk::test::Sandbox box;
+    const Result<void> failed = UtilityResult(RunTool("Z:\\bin\\ls \"/no such/a\" \"/no such/b\""));
+    ASSERT_FALSE(failed);
+    ASSERT_EQ(failed.utilityLines().size(), 2u);
+    EXPECT_NE(failed.utilityLines()[0].find("/no such/a"), std::string::npos);
+    EXPECT_NE(failed.utilityLines()[1].find("/no such/b"), std::string::npos);
+    EXPECT_EQ(failed.reason(), failed.utilityLines()[1]);
+    const Result<void> ok = UtilityResult(RunTool("Z:\\bin\\true"));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(ok.reason().empty() && ok.utilityLines().empty());
+}
+
 // Every line the utility writes reaches the caller, not only the last ones.
 TEST(ToolRunner, HandsOnEveryLineOfTheUtilitysErrors) {
     rk::test::Sandbox box;

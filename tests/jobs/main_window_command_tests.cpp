@@ -7,6 +7,7 @@
 #include "schedule/installed_schedule.h"
 #include "schedule/schedule_record.h"
 #include "support/empty_archives.h"
+#include "support/failure_reason.h"
 #include "support/scheduler_stand_ins.h"
 
 #include <QDialog>
@@ -139,8 +140,8 @@ TEST_F(MainWindowTest, DeletingAJobRemovesItsSchedule) {
     SchedulerStandIns standIns(sandbox);
     const schedule::Schedule daily{schedule::Frequency::Daily, 2, 0, 1};
     for (const char* name : {"Nightly Job", "Keep"})
-        ASSERT_EQ(schedule::InstallSchedule(name, daily, {"/opt/rk/rkbak", ""},
-                                            schedule::Place::SystemdTimer),
+        ASSERT_EQ(test::FailureReason(schedule::InstallSchedule(name, daily, {"/opt/rk/rkbak", ""},
+                                                                schedule::Place::SystemdTimer)),
                   std::nullopt);
     const fs::path timer = standIns.UnitFolder() / "ravelkeep-backup-Nightly\\x20Job.timer";
     const fs::path retry = standIns.UnitFolder() / "ravelkeep-retry-Nightly\\x20Job.timer";

@@ -4,6 +4,7 @@
 #include "platform/host_program.h"
 #include "schedule/crontab_entry.h"
 #include "schedule/installed_schedule.h"
+#include "support/failure_reason.h"
 #include "support/sandbox.h"
 #include "support/scheduler_stand_ins.h"
 
@@ -28,7 +29,8 @@ TEST(InstalledSchedule, SystemdTimerIsWrittenEnabledAndReadBack) {
     const std::string unit = "ravelkeep-backup-\\x2dFotos\\x20\\xc3\\xbc";
     const std::string retry = "ravelkeep-retry-\\x2dFotos\\x20\\xc3\\xbc";
 
-    ASSERT_EQ(InstallSchedule(job, kDaily, kCommand, Place::SystemdTimer), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule(job, kDaily, kCommand, Place::SystemdTimer)),
+              std::nullopt);
     EXPECT_TRUE(fs::exists(standIns.UnitFolder() / (unit + ".timer")));
     EXPECT_NE(box.read(standIns.UnitFolder() / (unit + ".service"))
                   .find("ExecStart=\"/opt/rk/rkbak\" \"/ib/-Fotos \xc3\xbc\""),
@@ -66,7 +68,8 @@ TEST(InstalledSchedule, SystemdTimerIsWrittenEnabledAndReadBack) {
     EXPECT_EQ(edited.installedText, "Mon..Fri 08:00");
 
     standIns.ClearCalls();
-    ASSERT_EQ(InstallSchedule(job, Schedule{}, kCommand, Place::SystemdTimer), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule(job, Schedule{}, kCommand, Place::SystemdTimer)),
+              std::nullopt);
     for (const std::string& name : {unit, retry}) {
         EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (name + ".timer")));
         EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (name + ".service")));
@@ -91,13 +94,15 @@ TEST(InstalledSchedule, CrontabLineWhereSystemdIsNotRunning) {
 
     const Schedule weekly{Frequency::Weekly, 23, 30, 5};
     // A timer needs the user manager; the crontab is chosen explicitly.
-    EXPECT_EQ(InstallSchedule("Weekly Job", weekly, kCommand, Place::SystemdTimer),
-              "systemd's user manager is not running");
+    EXPECT_EQ(
+        test::FailureReason(InstallSchedule("Weekly Job", weekly, kCommand, Place::SystemdTimer)),
+        "systemd's user manager is not running");
     EXPECT_EQ(standIns.Crontab(), other);
     const PlaceChoice choice = AvailablePlace();
     EXPECT_EQ(choice.place, Place::Crontab);
     EXPECT_TRUE(choice.managerNotRunning);
-    ASSERT_EQ(InstallSchedule("Weekly Job", weekly, kCommand, Place::Crontab), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule("Weekly Job", weekly, kCommand, Place::Crontab)),
+              std::nullopt);
     const std::string line = "30 23 * * 5 RAVELKEEP_UNATTENDED=1 RAVELKEEP_DRIVES='C=/home/u' "
                              "'/opt/rk/rkbak' '/ib/Weekly Job' # ravelkeep-backup-Weekly\\x20Job";
     const std::string retry = "*/15 * * * * RAVELKEEP_UNATTENDED=1 RAVELKEEP_RETRY=1 "
@@ -105,7 +110,8 @@ TEST(InstalledSchedule, CrontabLineWhereSystemdIsNotRunning) {
                               "# ravelkeep-retry-Weekly\\x20Job";
     EXPECT_EQ(standIns.Crontab(), other + line + "\n" + retry + "\n");
     // Installing again replaces the lines instead of adding more.
-    ASSERT_EQ(InstallSchedule("Weekly Job", weekly, kCommand, Place::Crontab), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule("Weekly Job", weekly, kCommand, Place::Crontab)),
+              std::nullopt);
     EXPECT_EQ(standIns.Crontab(), other + line + "\n" + retry + "\n");
 
     const InstalledSchedule installed = ReadInstalledSchedule("Weekly Job");
@@ -115,7 +121,7 @@ TEST(InstalledSchedule, CrontabLineWhereSystemdIsNotRunning) {
     ASSERT_TRUE(installed.nextRun);
     EXPECT_FALSE(fs::exists(standIns.UnitFolder()));
 
-    ASSERT_EQ(RemoveSchedule("Weekly Job"), std::nullopt);
+    ASSERT_EQ(test::FailureReason(RemoveSchedule("Weekly Job")), std::nullopt);
     EXPECT_EQ(standIns.Crontab(), other);
     EXPECT_EQ(ReadInstalledSchedule("Weekly Job").place, Place::None);
 }
@@ -124,21 +130,24 @@ TEST(InstalledSchedule, RefusalsSayWhy) {
     test::Sandbox box;
     {
         SchedulerStandIns standIns(box, false, false);
-        EXPECT_EQ(InstallSchedule("two\nlines", kDaily, kCommand, Place::SystemdTimer),
+        EXPECT_EQ(test::FailureReason(
+                      InstallSchedule("two\nlines", kDaily, kCommand, Place::SystemdTimer)),
                   "the job name holds a control character, which a schedule cannot carry");
-        EXPECT_EQ(InstallSchedule("Job", {Frequency::Daily, 24, 0, 1}, kCommand, Place::Crontab),
+        EXPECT_EQ(test::FailureReason(InstallSchedule("Job", {Frequency::Daily, 24, 0, 1}, kCommand,
+                                                      Place::Crontab)),
                   "the schedule's day or time is out of range");
         EXPECT_TRUE(standIns.Calls().empty());
         EXPECT_EQ(AvailablePlace().place, Place::None);
-        EXPECT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::None),
+        EXPECT_EQ(test::FailureReason(InstallSchedule("Job", kDaily, kCommand, Place::None)),
                   "neither systemd's user manager nor crontab is available");
-        EXPECT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::Crontab),
+        EXPECT_EQ(test::FailureReason(InstallSchedule("Job", kDaily, kCommand, Place::Crontab)),
                   "crontab is not available");
     }
     // A timer left behind while the user manager is away still reads back,
     // with what stops it from running.
     SchedulerStandIns standIns(box, true, false);
-    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer)),
+              std::nullopt);
     setenv("RK_FAKE_SYSTEMD", "absent", 1);
     const InstalledSchedule away = ReadInstalledSchedule("Job");
     EXPECT_EQ(away.place, Place::SystemdTimer);
@@ -151,7 +160,8 @@ TEST(InstalledSchedule, RefusalsSayWhy) {
 TEST(InstalledSchedule, NextRunReadInEitherForm) {
     test::Sandbox box;
     SchedulerStandIns standIns(box, true, false);
-    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer)),
+              std::nullopt);
     setenv("RK_FAKE_NEXT_ELAPSE_FORM", "date", 1);
     const InstalledSchedule dated = ReadInstalledSchedule("Job");
     unsetenv("RK_FAKE_NEXT_ELAPSE_FORM");
@@ -164,12 +174,14 @@ TEST(InstalledSchedule, NextRunReadInEitherForm) {
 TEST(InstalledSchedule, NoDanglingWantsLinkWithoutTheUserManager) {
     test::Sandbox box;
     SchedulerStandIns standIns(box);
-    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule("Job", kDaily, kCommand, Place::SystemdTimer)),
+              std::nullopt);
     const fs::path wants = standIns.UnitFolder() / "timers.target.wants";
     ASSERT_TRUE(fs::is_symlink(wants / "ravelkeep-backup-Job.timer"));
     setenv("RK_FAKE_SYSTEMD", "absent", 1);
     standIns.ClearCalls();
-    ASSERT_EQ(InstallSchedule("Job", kDaily, kCommand, Place::Crontab), std::nullopt);
+    ASSERT_EQ(test::FailureReason(InstallSchedule("Job", kDaily, kCommand, Place::Crontab)),
+              std::nullopt);
     for (const char* name : {"ravelkeep-backup-Job", "ravelkeep-retry-Job"}) {
         EXPECT_FALSE(fs::exists(standIns.UnitFolder() / (std::string(name) + ".timer")));
         EXPECT_FALSE(fs::is_symlink(wants / (std::string(name) + ".timer"))) << name;
@@ -178,7 +190,7 @@ TEST(InstalledSchedule, NoDanglingWantsLinkWithoutTheUserManager) {
         EXPECT_EQ(call.find("disable"), std::string::npos) << call;
     EXPECT_TRUE(FindCrontabLine(standIns.Crontab(), "Job"));
     // Removing the schedule then removes both crontab lines.
-    ASSERT_EQ(RemoveSchedule("Job"), std::nullopt);
+    ASSERT_EQ(test::FailureReason(RemoveSchedule("Job")), std::nullopt);
     EXPECT_EQ(standIns.Crontab(), "");
 }
 

@@ -7,6 +7,7 @@
 
 #include "private_namespace.h"
 #include "schedule/installed_schedule.h"
+#include "support/failure_reason.h"
 #include "system_fixture.h"
 
 #include <grp.h>
@@ -70,7 +71,8 @@ class CronTest : public SystemTest {
         const schedule::BackupCommand command{(program / "rkbak").string(),
                                               std::getenv("RAVELKEEP_DRIVES")};
         for (const char* job : {"Good Job", "Lost Source"})
-            ASSERT_EQ(schedule::InstallSchedule(job, daily, command, schedule::Place::Crontab),
+            ASSERT_EQ(test::FailureReason(
+                          schedule::InstallSchedule(job, daily, command, schedule::Place::Crontab)),
                       std::nullopt)
                 << job;
         const RunResult listed = rk::test::Run({"/usr/bin/crontab", "-l"});

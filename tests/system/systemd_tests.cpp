@@ -7,6 +7,7 @@
 #include "private_namespace.h"
 #include "schedule/installed_schedule.h"
 #include "schedule/systemd_units.h"
+#include "support/failure_reason.h"
 #include "system_fixture.h"
 #include "ui/qt_test_app.h"
 #include "ui/shown_time.h"
@@ -116,7 +117,8 @@ class SystemdTimerTest : public SystemTest {
 };
 
 TEST_F(SystemdTimerTest, TheInstalledTimerIsListedAndItsServiceMakesTheBackup) {
-    ASSERT_EQ(schedule::InstallSchedule(job, planned, Command(), schedule::Place::SystemdTimer),
+    ASSERT_EQ(test::FailureReason(schedule::InstallSchedule(job, planned, Command(),
+                                                            schedule::Place::SystemdTimer)),
               std::nullopt);
     const RunResult timers = Systemctl({"list-timers"});
     ASSERT_EQ(timers.exitCode, 0) << timers.err;
@@ -130,13 +132,15 @@ TEST_F(SystemdTimerTest, TheInstalledTimerIsListedAndItsServiceMakesTheBackup) {
     EXPECT_EQ(LastOutcome(job), "made");
 
     // Never removes the timer from the manager as well as its files.
-    ASSERT_EQ(schedule::InstallSchedule(job, {}, Command(), schedule::Place::SystemdTimer),
+    ASSERT_EQ(test::FailureReason(
+                  schedule::InstallSchedule(job, {}, Command(), schedule::Place::SystemdTimer)),
               std::nullopt);
     EXPECT_EQ(Systemctl({"list-timers", "--all"}).out.find(unit), std::string::npos);
 }
 
 TEST_F(SystemdTimerTest, TheDialogShowsTheNextRunAndTheServiceRunsUnattendedWithARetry) {
-    ASSERT_EQ(schedule::InstallSchedule(job, planned, Command(), schedule::Place::SystemdTimer),
+    ASSERT_EQ(test::FailureReason(schedule::InstallSchedule(job, planned, Command(),
+                                                            schedule::Place::SystemdTimer)),
               std::nullopt);
     const std::optional<std::time_t> next = schedule::NextRun(planned, std::time(nullptr));
     ASSERT_TRUE(next);
