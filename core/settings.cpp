@@ -66,10 +66,12 @@ bool IsReadOnly(const std::string& path) {
 
 // Writes the new content unless the existing file is read-only, which the
 // program never overwrites.
-bool Replace(const std::string& path, std::string_view content) {
+Result<void> Replace(const std::string& path, std::string_view content) {
     if (IsReadOnly(path))
-        return false;
-    return platform::WriteFileAtomically(path, content);
+        return Result<void>::Failure("the settings file " + path + " is read-only");
+    if (!platform::WriteFileAtomically(path, content))
+        return Result<void>::Failure("the settings file " + path + " could not be written");
+    return {};
 }
 
 // ---- Ordinary keys -------------------------------------------------------
@@ -127,14 +129,15 @@ std::string ReadOrdinary(std::string_view key, std::string_view defaultValue,
     return std::string(TrimAtNull(defaultValue.substr(0, limit)));
 }
 
-void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::string_view> value,
-                   const ResolvedPlace& place) {
+Result<void> WriteOrdinary(std::optional<std::string_view> key,
+                           std::optional<std::string_view> value, const ResolvedPlace& place) {
     const bool exists = FileExists(place.path);
     std::optional<std::string> content;
     if (exists) {
         content = platform::ReadFile(place.path);
+        // A file that cannot be read is never replaced.
         if (!content)
-            return; // a file that cannot be read is never replaced
+            return Result<void>::Failure("the settings file " + place.path + " could not be read");
     }
     std::vector<std::string> lines = platform::SplitLines(content ? *content : std::string());
     const auto ranges = SectionRanges(lines, place.section);
@@ -142,12 +145,11 @@ void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::strin
     if (!key) {
         // No key: the whole section goes, header and entries.
         if (ranges.empty())
-            return;
+            return {};
         for (auto it = ranges.rbegin(); it != ranges.rend(); ++it)
             lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(it->first),
                         lines.begin() + static_cast<std::ptrdiff_t>(it->second));
-        Replace(place.path, JoinLines(lines));
-        return;
+        return Replace(place.path, JoinLines(lines));
     }
 
     const std::string wanted = TrimBlanks(*key);
@@ -163,8 +165,8 @@ void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::strin
             }
         }
         if (removed)
-            Replace(place.path, JoinLines(lines));
-        return;
+            return Replace(place.path, JoinLines(lines));
+        return {};
     }
 
     const std::string entry = std::string(OneLine(*key)) + "=" + std::string(OneLine(*value));
@@ -172,8 +174,7 @@ void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::strin
         for (std::size_t i = header + 1; i < end; ++i) {
             if (OrdinaryKeyMatches(lines[i], wanted)) {
                 lines[i] = entry;
-                Replace(place.path, JoinLines(lines));
-                return;
+                return Replace(place.path, JoinLines(lines));
             }
         }
     }
@@ -191,7 +192,7 @@ void WriteOrdinary(std::optional<std::string_view> key, std::optional<std::strin
         }
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt), entry);
     }
-    Replace(place.path, JoinLines(lines));
+    return Replace(place.path, JoinLines(lines));
 }
 
 // ---- Extended values -----------------------------------------------------
@@ -247,12 +248,14 @@ std::string ReadExtendedValue(std::string_view key, std::string_view defaultValu
     return std::string(defaultValue);
 }
 
-void WriteExtendedValue(std::string_view key, std::string_view value, const SettingsPlace& place) {
+Result<void> WriteExtendedValue(std::string_view key, std::string_view value,
+                                const SettingsPlace& place) {
     const ResolvedPlace where = Resolve(place);
     const auto content = OpenOrCreate(where.path);
     if (!content) {
         ReportExtendedWriteFailure();
-        return;
+        return Result<void>::Failure("the settings file " + where.path +
+                                     " could be neither read nor made");
     }
     const std::string header = SectionHeader(where.section);
     const std::string wanted = LowerCase(key);
@@ -289,8 +292,10 @@ void WriteExtendedValue(std::string_view key, std::string_view value, const Sett
         output.push_back(header);
         output.push_back(entry);
     }
-    if (!Replace(where.path, JoinLines(output)))
+    Result<void> written = Replace(where.path, JoinLines(output));
+    if (!written)
         ReportExtendedWriteFailure();
+    return written;
 }
 
 std::string ReadSetting(std::string_view key, std::string_view defaultValue,
@@ -311,13 +316,11 @@ bool SettingCanHold(std::string_view value) {
     return TrimBlanks(value) == value;
 }
 
-void WriteSetting(std::optional<std::string_view> key, std::optional<std::string_view> value,
-                  const SettingsPlace& place) {
-    if (key && IsExtendedKey(*key)) {
-        WriteExtendedValue(*key, value.value_or(std::string_view()), place);
-        return;
-    }
-    WriteOrdinary(key, value, Resolve(place));
+Result<void> WriteSetting(std::optional<std::string_view> key,
+                          std::optional<std::string_view> value, const SettingsPlace& place) {
+    if (key && IsExtendedKey(*key))
+        return WriteExtendedValue(*key, value.value_or(std::string_view()), place);
+    return WriteOrdinary(key, value, Resolve(place));
 }
 
 void SetExtendedWriteFailureHandler(std::function<void(std::string_view)> handler) {

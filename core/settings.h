@@ -3,7 +3,11 @@
 // program settings file beside the executable and each job's "rkjob.ini".
 // Keys starting with "ex_" (any case) are extended values without the
 // 511-character limit of ordinary keys. Every write replaces the file
-// atomically.
+// atomically, and says why when it could not: a file that cannot be read or
+// is read-only is never replaced. Most writers go on without the value (the
+// setting then reads as before), so the result is theirs to read or leave.
+
+#include "platform/result.h"
 
 #include <functional>
 #include <optional>
@@ -36,13 +40,14 @@ std::string ReadWholeSetting(std::string_view key, std::string_view defaultValue
 bool SettingCanHold(std::string_view value);
 
 // A null key together with a null value deletes the whole section.
-void WriteSetting(std::optional<std::string_view> key, std::optional<std::string_view> value,
-                  const SettingsPlace& place = {});
+Result<void> WriteSetting(std::optional<std::string_view> key,
+                          std::optional<std::string_view> value, const SettingsPlace& place = {});
 
 std::string ReadExtendedValue(std::string_view key, std::string_view defaultValue = {},
                               const SettingsPlace& place = {});
-void WriteExtendedValue(std::string_view key, std::string_view value,
-                        const SettingsPlace& place = {});
+// A failure is also handed to the failure handler below.
+Result<void> WriteExtendedValue(std::string_view key, std::string_view value,
+                                const SettingsPlace& place = {});
 
 // The message shown when an extended value cannot be written.
 inline constexpr std::string_view ExtendedWriteFailureText =

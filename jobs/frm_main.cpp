@@ -16,6 +16,7 @@
 #include "schedule/installed_schedule.h"
 #include "schedule/schedule_record.h"
 #include "ui/centre.h"
+#include "ui/seam.h"
 #include "ui/qt_text.h"
 #include "ui/shown_time.h"
 #include "ui/status_progress.h"
@@ -95,6 +96,15 @@ void frmMain::Form_Load(bool bPersonPresent) {
         OfferMyDocumentsJob();
         WriteSetting("autopromptshown", "-1");
     }
+}
+
+void frmMain::OfferMyDocumentsJob() {
+    if (ui::MsgBox("Do you want Ravelkeep to automatically create a backup job for your 'My "
+                   "Documents' folder?",
+                   ui::Buttons::YesNo, ui::Icon::Question) != ui::Answer::Yes)
+        return;
+    if (const Result<void> made = MakeMyDocumentsJob(); !made)
+        ui::MsgBox(made.reason(), ui::Buttons::OK, ui::Icon::Exclamation);
 }
 
 void frmMain::DataRefresh() {

@@ -59,6 +59,9 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void RefreshKeepingSelection();
     // Shows the selected job and enables its commands.
     void UpdateProperties();
+    // The first-start offer: asks whether to make a job for the user's
+    // documents folder, makes it, and says why when it could not.
+    void OfferMyDocumentsJob();
 
     // The text of the status bar's first panel.
     std::string StatusText() const;

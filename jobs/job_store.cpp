@@ -7,7 +7,6 @@
 #include "core/text.h"
 #include "platform/clock.h"
 #include "platform/file_system.h"
-#include "ui/seam.h"
 
 #include <ctime>
 #include <iomanip>
@@ -28,10 +27,6 @@ SettingsPlace JobSettings(const std::string& jobFolder,
     return JobSettingsPlace(jobFolder, section);
 }
 
-void Refuse(const std::string& text) {
-    ui::MsgBox(text, ui::Buttons::OK, ui::Icon::Exclamation);
-}
-
 // Takes a half-made job away again: its settings and exclusion files, then
 // the folder (only when it is empty by then).
 void RemoveHalfMadeJob(const std::string& jobFolder) {
@@ -40,23 +35,24 @@ void RemoveHalfMadeJob(const std::string& jobFolder) {
     platform::RemoveFolder(jobFolder);
 }
 
-// Makes the folder and its "rkjob.ini" with "created"; reports a failure.
-// Both are the user's alone (modes 0700 and 0600): the settings name the
-// folders that are backed up. Rewrites of the settings keep the file's mode.
-bool MakeJobFolder(const std::string& jobFolder) {
-    if (!platform::CreatePrivateFolder(jobFolder)) {
-        Refuse("The backup job folder \"" + jobFolder + "\" could not be created.");
-        return false;
-    }
+// Makes the folder and its "rkjob.ini" with "created"; refuses a folder
+// that is taken. Both are the user's alone (modes 0700 and 0600): the
+// settings name the folders that are backed up. Rewrites of the settings
+// keep the file's mode.
+Result<void> MakeJobFolder(const std::string& jobFolder) {
+    if (FolderExists(jobFolder))
+        return Result<void>::Failure(kTakenName);
+    if (!platform::CreatePrivateFolder(jobFolder))
+        return Result<void>::Failure("The backup job folder \"" + jobFolder +
+                                     "\" could not be created.");
     platform::CreateFileExclusively(AddBackslash(jobFolder) + std::string(JobSettingsFileName), "");
     WriteSetting("created", SystemDateTimeText(), JobSettings(jobFolder));
     if (ReadSetting("created", "", JobSettings(jobFolder)).empty()) {
         RemoveHalfMadeJob(jobFolder);
-        Refuse("The settings file of the backup job could not be written in \"" + jobFolder +
-               "\".");
-        return false;
+        return Result<void>::Failure(
+            "The settings file of the backup job could not be written in \"" + jobFolder + "\".");
     }
-    return true;
+    return {};
 }
 
 } // namespace
@@ -79,50 +75,37 @@ bool JobExists(const std::string& name) {
     return Job(JobStoreFolder, name).exists();
 }
 
-bool MakeJob(const std::string& name) {
-    if (ContainsAnyChar(name, RefusedJobNameCharacters)) {
-        Refuse("Name cannot contain the characters \\/:*?<>|\"");
-        return false;
-    }
+Result<void> MakeJob(const std::string& name) {
+    if (ContainsAnyChar(name, RefusedJobNameCharacters))
+        return Result<void>::Failure("Name cannot contain the characters \\/:*?<>|\"");
     const std::string jobFolder = Job(JobStoreFolder, name).folder();
-    if (FolderExists(jobFolder)) {
-        Refuse(kTakenName);
-        return false;
-    }
-    if (!MakeJobFolder(jobFolder))
-        return false;
+    if (Result<void> made = MakeJobFolder(jobFolder); !made)
+        return made;
     const std::string templatePath = AppFolder + ExclusionTemplateName;
     if (!platform::CopyFile(templatePath, ExclusionFilePath(jobFolder))) {
         RemoveHalfMadeJob(jobFolder);
-        Refuse("The exclusion template \"" + templatePath +
-               "\" could not be copied into the new backup job, so the job was not made.");
-        return false;
+        return Result<void>::Failure(
+            "The exclusion template \"" + templatePath +
+            "\" could not be copied into the new backup job, so the job was not made.");
     }
-    return true;
+    return {};
 }
 
 std::string GetShellFolder(const std::string& valueName) {
     return RegReadString(RegistryRootKey::HKEY_CURRENT_USER, kShellFoldersKey, valueName);
 }
 
-void OfferMyDocumentsJob() {
-    if (ui::MsgBox("Do you want Ravelkeep to automatically create a backup job for your 'My "
-                   "Documents' folder?",
-                   ui::Buttons::YesNo, ui::Icon::Question) != ui::Answer::Yes)
-        return;
+Result<void> MakeMyDocumentsJob() {
     const std::string documents = GetShellFolder("Personal");
     const std::string name = GetPathPart(documents + ".$$$", PathPartBaseName);
     const std::string jobFolder = Job(JobStoreFolder, name).folder();
-    if (FolderExists(jobFolder)) {
-        Refuse(kTakenName);
-        return;
-    }
-    if (!MakeJobFolder(jobFolder))
-        return;
+    if (Result<void> made = MakeJobFolder(jobFolder); !made)
+        return made;
     WriteSetting("folder", documents, JobSettings(jobFolder));
     // The documents folder is also the job's one source folder, so the job
     // can be backed up as it stands.
     WriteSourceFolders(jobFolder, std::vector<std::string>{documents});
+    return {};
 }
 
 } // namespace rk

@@ -1,10 +1,12 @@
 #pragma once
-// Making and offering backup jobs in the job store, with the messages the
-// user reads. The job store folder itself (listing, deleting a job) is
-// engine/job_store_folder.h, a job's files engine/job.h.
+// Making backup jobs in the job store; a job that is not made gives the
+// message the user reads, which the window shows. The job store folder
+// itself (listing, deleting a job) is engine/job_store_folder.h, a job's
+// files engine/job.h.
 
 #include "engine/job.h"
 #include "engine/job_store_folder.h"
+#include "platform/result.h"
 
 #include <string>
 #include <vector>
@@ -18,12 +20,14 @@ bool JobExists(const std::string& name);
 
 // Makes the job `name` in JobStoreFolder: its folder, "rkjob.ini" with
 // "created", and "excl.ini" copied from the template beside the program.
-// Refuses bad or taken names with a message; a job that cannot be made
-// completely is reported and removed again. True when the job was made.
-bool MakeJob(const std::string& name);
+// Refuses bad or taken names; a job that cannot be made completely is
+// removed again. The failure is the message for the user.
+[[nodiscard]] Result<void> MakeJob(const std::string& name);
 
-// Offers to make a job for the user's documents folder (first start).
-void OfferMyDocumentsJob();
+// Makes the job for the user's documents folder (the first-start offer),
+// named after that folder, with it as the job's one source folder; refuses a
+// taken name as MakeJob does.
+[[nodiscard]] Result<void> MakeMyDocumentsJob();
 
 // The folder the current user's shell folder value names, or empty text.
 std::string GetShellFolder(const std::string& valueName);

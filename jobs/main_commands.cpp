@@ -155,8 +155,10 @@ void frmMain::NewBackupJob() {
         ui::Current().InputBox("Enter a name for the backup job:", "New Backup Job", "");
     if (!name || name->empty())
         return;
-    if (!MakeJob(*name))
+    if (const Result<void> made = MakeJob(*name); !made) {
+        ui::MsgBox(made.reason(), ui::Buttons::OK, ui::Icon::Exclamation);
         return;
+    }
     DataRefresh();
 }
 

@@ -150,6 +150,34 @@ TEST_F(CoreSettings, FailedWritesLeaveTheOldFile) {
     EXPECT_FALSE(fs::exists(box.c() / "Gone"));
 }
 
+// A write says whether it took and, when not, why, for the callers that
+// need the value to be there; the file stays as it was.
+TEST_F(CoreSettings, WritesSayWhyTheyDidNotTake) {
+    EXPECT_TRUE(WriteSetting("keep", "me", job()));
+    EXPECT_TRUE(WriteSetting("ex_keep", "me", job()));
+    const std::string old = file();
+    const fs::path path = box.c() / "App" / "rkjob.ini";
+    fs::permissions(path, fs::perms::owner_read);
+    const Result<void> ordinary = WriteSetting("keep", "changed", job());
+    ASSERT_FALSE(ordinary);
+    EXPECT_EQ(ordinary.reason(), "the settings file C:\\App\\rkjob.ini is read-only");
+    const Result<void> extended = WriteExtendedValue("ex_keep", "changed", job());
+    ASSERT_FALSE(extended);
+    EXPECT_EQ(extended.reason(), ordinary.reason());
+    EXPECT_EQ(failures.size(), 1U) << "the handler still hears of extended writes";
+    EXPECT_FALSE(WriteSetting(std::nullopt, std::nullopt, job()));
+    EXPECT_EQ(file(), old);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(WriteSetting(std::nullopt, std::nullopt, job("absent")))
+        << "removing what is not there takes";
+    fs::remove(path);
+    fs::create_directories(path);
+    EXPECT_EQ(WriteSetting("a", "1", job()).reason(),
+              "the settings file C:\\App\\rkjob.ini could not be read");
+    EXPECT_EQ(WriteSetting("ex_a", "1", job()).reason(),
+              "the settings file C:\\App\\rkjob.ini could be neither read nor made");
+}
+
 TEST_F(CoreSettings, GarbageNulBytesAndAHugeLineSurvive) {
     std::string content = "[settings]\r\na=1\r\nex_z=x\0y\r\n"s + std::string(1 << 20, 'L');
     for (int i = 0; i < 4096; ++i)

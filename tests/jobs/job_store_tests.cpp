@@ -1,12 +1,18 @@
 #include "core/program_values.h"
 #include "core/settings.h"
+#include "jobs/command_numbers.h"
+#include "jobs/frm_main.h"
 #include "jobs/job_store.h"
 #include "platform/file_system.h"
 #include "support/sandbox.h"
+#include "ui/qt_test_app.h"
 #include "ui/scripted_seam.h"
+
+#include <QAction>
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/stat.h>
 
 namespace {
@@ -31,12 +37,48 @@ class JobStoreTest : public ::testing::Test {
         box.write(box.c() / "App" / "excl.txt", "*.tmp\r\n*\\cache\\*\r\n");
     }
 
-    void expectMessage(size_t index, const std::string& text, Icon icon) {
-        ASSERT_LT(index, seam.Calls().size());
-        EXPECT_EQ(seam.Calls()[index].text, text);
-        EXPECT_EQ(seam.Calls()[index].icon, icon);
-        EXPECT_EQ(seam.Calls()[index].buttons, ui::Buttons::OK);
+    // The main window the jobs are made through, as a person makes them
+    // (no first-start offer when it opens).
+    jobs::frmMain& Window() {
+        if (!window) {
+            test::EnsureQtApplication();
+            window = std::make_unique<jobs::frmMain>(false);
+        }
+        return *window;
     }
+
+    // File > New with `name` typed in, the message that may refuse it
+    // answered with OK when `answerRefusal`: true when the job was made
+    // without a message.
+    bool MakeJob(const std::string& name, bool answerRefusal = false) {
+        const std::size_t before = Messages().size();
+        seam.AnswerInput(name);
+        if (answerRefusal)
+            seam.AnswerMessage(Answer::OK);
+        Window().mnuFile.at(jobs::FileCommand::NewJob)->trigger();
+        return Messages().size() == before;
+    }
+
+    void OfferMyDocumentsJob() { Window().OfferMyDocumentsJob(); }
+
+    // The messages shown so far, in order (the input boxes left out).
+    std::vector<ui::RecordedCall> Messages() const {
+        std::vector<ui::RecordedCall> messages;
+        for (const ui::RecordedCall& call : seam.Calls())
+            if (call.kind == ui::CallKind::Message)
+                messages.push_back(call);
+        return messages;
+    }
+
+    void expectMessage(size_t index, const std::string& text, Icon icon) {
+        const std::vector<ui::RecordedCall> messages = Messages();
+        ASSERT_LT(index, messages.size());
+        EXPECT_EQ(messages[index].text, text);
+        EXPECT_EQ(messages[index].icon, icon);
+        EXPECT_EQ(messages[index].buttons, ui::Buttons::OK);
+    }
+
+    std::unique_ptr<jobs::frmMain> window;
 };
 
 TEST_F(JobStoreTest, MakesJobsAndRefusesBadOrTakenNames) {
@@ -48,12 +90,10 @@ TEST_F(JobStoreTest, MakesJobsAndRefusesBadOrTakenNames) {
             ReadSetting("created", "", {"settings", "C:\\Backups\\" + name, "rkjob.ini"}).empty());
     }
     fs::create_directories(store / "NotAJob");
-    for (int i = 0; i < 4; ++i)
-        seam.AnswerMessage(Answer::OK);
-    EXPECT_FALSE(MakeJob("a:b"));
-    EXPECT_FALSE(MakeJob("say \"hi\""));
-    EXPECT_FALSE(MakeJob("Weekly"));
-    EXPECT_FALSE(MakeJob("NotAJob"));
+    EXPECT_FALSE(MakeJob("a:b", true));
+    EXPECT_FALSE(MakeJob("say \"hi\"", true));
+    EXPECT_FALSE(MakeJob("Weekly", true));
+    EXPECT_FALSE(MakeJob("NotAJob", true));
     expectMessage(0, "Name cannot contain the characters \\/:*?<>|\"", Icon::Exclamation);
     expectMessage(1, "Name cannot contain the characters \\/:*?<>|\"", Icon::Exclamation);
     expectMessage(2, "A backup job with that name already exists!", Icon::Exclamation);
@@ -96,12 +136,11 @@ TEST_F(JobStoreTest, NewJobsArePrivateAndExistingOnesKeepTheirModes) {
 
 TEST_F(JobStoreTest, AMissingTemplateLeavesNoHalfMadeJob) {
     fs::remove(box.c() / "App" / "excl.txt");
-    seam.AnswerMessage(Answer::OK);
-    EXPECT_FALSE(MakeJob("Weekly"));
+    EXPECT_FALSE(MakeJob("Weekly", true));
     EXPECT_FALSE(fs::exists(store / "Weekly"));
-    ASSERT_EQ(seam.Calls().size(), 1u);
-    EXPECT_NE(seam.Calls()[0].text.find("excl.txt"), std::string::npos);
-    EXPECT_EQ(seam.Calls()[0].icon, Icon::Exclamation);
+    ASSERT_EQ(Messages().size(), 1u);
+    EXPECT_NE(Messages()[0].text.find("excl.txt"), std::string::npos);
+    EXPECT_EQ(Messages()[0].icon, Icon::Exclamation);
 }
 
 TEST_F(JobStoreTest, HiddenSettingsFileListsTheJobButDoesNotMakeAJobStore) {
