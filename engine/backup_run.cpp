@@ -26,19 +26,19 @@ namespace {
 
 BackupOutcome Failure(std::string archiveName, std::string reason, std::string ownReason = {}) {
     BackupOutcome failed;
-    failed.archiveName = std::move(archiveName);
-    failed.ownReason = ownReason.empty() ? reason : std::move(ownReason);
+    failed.details.archiveName = std::move(archiveName);
+    failed.details.ownReason = ownReason.empty() ? reason : std::move(ownReason);
     failed.reason = std::move(reason);
     return failed;
 }
 
-BackupOutcome Made(BackupStatus status, std::string archiveName, std::string reason = {},
+BackupOutcome Made(RunStatus status, std::string archiveName, std::string reason = {},
                    std::string ownReason = {}) {
     BackupOutcome made;
     made.status = status;
-    made.archiveName = std::move(archiveName);
+    made.details.archiveName = std::move(archiveName);
     made.reason = std::move(reason);
-    made.ownReason = std::move(ownReason);
+    made.details.ownReason = std::move(ownReason);
     return made;
 }
 
@@ -249,17 +249,18 @@ BackupOutcome MakeBackup(const Installation& installation, const Job& job, Backu
         if (mode == BackupMode::Root)
             job.recordRootBackup(archiveName);
         if (tool.exitCode == 0)
-            return Made(BackupStatus::Made, archiveName);
+            return Made(RunStatus::Done, archiveName);
         BackupOutcome partial =
-            Made(BackupStatus::MadeWithUnreadableFiles, archiveName,
+            Made(RunStatus::Partial, archiveName,
                  "The backup " + archiveName +
                      " was made, but some files could not be read and were left out:\n" +
                      LeftOutText(leftOut, tool.stderrTail),
                  "The backup " + archiveName +
                      " was made, but some files could not be read and were left out (the zip "
                      "utility named each).");
-        partial.leftOut = leftOut.Named();
-        partial.leftOutCount = leftOut.Count();
+        partial.utilityLines = MeaningfulLines(tool.stderrTail);
+        partial.details.leftOut = leftOut.Named();
+        partial.details.leftOutCount = leftOut.Count();
         return partial;
     }
     if (tool.stopped) {
@@ -269,7 +270,7 @@ BackupOutcome MakeBackup(const Installation& installation, const Job& job, Backu
             platform::DeleteFile(archivePath);
         BackupOutcome cancelled =
             Failure(archiveName, "The backup " + archiveName + " was cancelled.");
-        cancelled.cancelled = true;
+        cancelled.status = RunStatus::Cancelled;
         return cancelled;
     }
     // The zip utility's last lines name the cause (the missing source
@@ -281,9 +282,11 @@ BackupOutcome MakeBackup(const Installation& installation, const Job& job, Backu
                            " could not be made: the zip utility ended with exit code " +
                            std::to_string(tool.exitCode) +
                            (archiveExists ? "" : " and made no archive"));
-    return Failure(
+    BackupOutcome failed = Failure(
         archiveName, "The backup " + archiveName + " could not be made: " + LinesText(cause),
         "The backup " + archiveName + " could not be made (the zip utility said why, above).");
+    failed.utilityLines = cause;
+    return failed;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // utility into a new archive "rk_yyyy_mm_dd_hh_nn_ss.zip" in the job folder.
 
 #include "engine/backup_mode.h"
+#include "engine/run_result.h"
 
 #include <cstdint>
 #include <ctime>
@@ -16,28 +17,23 @@ namespace rk {
 struct Installation;
 class Job;
 
-enum class BackupStatus {
-    Made,                    // the archive holds every file
-    MadeWithUnreadableFiles, // the archive was made, some files could not be read
-    Failed,                  // no archive was made
-};
-
-struct BackupOutcome {
-    BackupStatus status = BackupStatus::Failed;
+// What a backup run adds to its RunResult. Its status: Done when the
+// archive holds every file, Partial when it was made but some files could
+// not be read, Failed when no archive was made, Cancelled when the person
+// stopped it (no archive was made).
+struct BackupDetails {
     std::string archiveName;
-    // What went wrong, in words for the user (empty when all went well).
-    std::string reason;
     // The reason without the zip utility's own lines, for a caller whose
     // standard error shows those lines already (they pass through).
     std::string ownReason;
-    // The person stopped the run (no archive was made).
-    bool cancelled = false;
     // For an archive made without some files: the first files left out, as
     // the zip utility named them (at most kMostNamedLeftOut), and how many
     // were left out in all.
     std::vector<std::string> leftOut;
     long long leftOutCount = 0;
 };
+
+using BackupOutcome = RunResult<BackupDetails>;
 
 // The most files left out that a run's record and notification name.
 inline constexpr std::size_t kMostNamedLeftOut = 10;

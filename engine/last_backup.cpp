@@ -18,14 +18,15 @@ SettingsPlace Place(const std::string& jobFolder) {
 }
 
 std::string OutcomeWord(const BackupOutcome& outcome) {
-    if (outcome.cancelled)
-        return "cancelled";
     switch (outcome.status) {
-    case BackupStatus::Made:
+    case RunStatus::Done:
         return "made";
-    case BackupStatus::MadeWithUnreadableFiles:
+    case RunStatus::Partial:
         return "partial";
-    case BackupStatus::Failed:
+    case RunStatus::Cancelled:
+        return "cancelled";
+    case RunStatus::Failed:
+    case RunStatus::Refused:
         break;
     }
     return "failed";
@@ -45,13 +46,14 @@ void RecordLastBackup(const std::string& jobFolder, BackupMode mode, const Backu
     WriteSetting("time", time, place);
     WriteSetting("mode", mode == BackupMode::Root ? "root" : "incremental", place);
     WriteSetting("outcome", OutcomeWord(outcome), place);
-    WriteSetting("archive", outcome.archiveName, place);
+    WriteSetting("archive", outcome.details.archiveName, place);
     if (!reason.empty())
         WriteSetting("reason", reason, place);
-    if (outcome.status == BackupStatus::MadeWithUnreadableFiles) {
-        WriteSetting("leftcount", std::to_string(outcome.leftOutCount), place);
-        for (std::size_t i = 0; i < outcome.leftOut.size() && i < kMostNamedLeftOut; ++i)
-            WriteSetting("left" + std::to_string(i + 1), outcome.leftOut[i], place);
+    if (outcome.status == RunStatus::Partial) {
+        const BackupDetails& details = outcome.details;
+        WriteSetting("leftcount", std::to_string(details.leftOutCount), place);
+        for (std::size_t i = 0; i < details.leftOut.size() && i < kMostNamedLeftOut; ++i)
+            WriteSetting("left" + std::to_string(i + 1), details.leftOut[i], place);
     }
 }
 

@@ -60,15 +60,16 @@ bool frmMain::RunJobBackup(BackupMode mode) {
     lstBackupJobs->setFocus();
     ShowLastBackup(job);
     // A run the person stopped needs no message: the status says it.
-    if (outcome.cancelled)
-        return false;
     switch (outcome.status) {
-    case BackupStatus::Made:
+    case RunStatus::Done:
         return true;
-    case BackupStatus::MadeWithUnreadableFiles:
+    case RunStatus::Partial:
         ui::MsgBox(outcome.reason, ui::Buttons::OK, ui::Icon::Exclamation);
         return true;
-    case BackupStatus::Failed:
+    case RunStatus::Cancelled:
+        return false;
+    case RunStatus::Failed:
+    case RunStatus::Refused:
         break;
     }
     ui::MsgBox(outcome.reason, ui::Buttons::OK, ui::Icon::Critical);

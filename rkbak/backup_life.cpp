@@ -99,16 +99,11 @@ int RunIncrementalBackupLife(const std::string& jobName, std::ostream& errors) {
     // The run goes ahead: a skip recorded earlier is made up for now.
     ClearSkippedRun(JobStoreFolder + jobName);
     const BackupOutcome outcome = RunBackup(BackupMode::Incremental, jobName);
-    switch (outcome.status) {
-    case BackupStatus::Made:
+    if (outcome.status == RunStatus::Done)
         return app::ExitSuccess;
-    case BackupStatus::MadeWithUnreadableFiles:
-    case BackupStatus::Failed:
-        break;
-    }
     // The zip utility's lines have reached standard error already; they are
     // not said twice.
-    std::string reason = outcome.ownReason;
+    std::string reason = outcome.details.ownReason;
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r'))
         reason.pop_back();
     ReportLine(errors, "job \"" + jobName + "\": " + reason);

@@ -77,9 +77,9 @@ class BackupRunTest : public ::testing::Test {
 TEST_F(BackupRunTest, RootThenIncrementalThroughTheRealZipUtility) {
     setFolders(" 2", {" C:\\Data ", "D:\\More Files\\"});
     const BackupOutcome root = RunBackup(BackupMode::Root, "Weekly Job");
-    ASSERT_EQ(root.status, BackupStatus::Made) << root.reason;
-    EXPECT_EQ(rootbk(), root.archiveName);
-    EXPECT_EQ(stored(root.archiveName),
+    ASSERT_EQ(root.status, RunStatus::Done) << root.reason;
+    EXPECT_EQ(rootbk(), root.details.archiveName);
+    EXPECT_EQ(stored(root.details.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/sub/b.txt", "More Files/c.txt"}));
     EXPECT_EQ(listFilesLeft(), 0u);
 
@@ -87,11 +87,11 @@ TEST_F(BackupRunTest, RootThenIncrementalThroughTheRealZipUtility) {
     box.write(box.c() / "Data" / "a.txt", "alpha, changed");
     box.write(box.c() / "Data" / "new.txt", "new");
     const BackupOutcome incremental = RunBackup(BackupMode::Incremental, "Weekly Job");
-    ASSERT_EQ(incremental.status, BackupStatus::Made) << incremental.reason;
-    EXPECT_NE(incremental.archiveName, root.archiveName);
-    EXPECT_EQ(stored(incremental.archiveName),
+    ASSERT_EQ(incremental.status, RunStatus::Done) << incremental.reason;
+    EXPECT_NE(incremental.details.archiveName, root.details.archiveName);
+    EXPECT_EQ(stored(incremental.details.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/new.txt"}));
-    EXPECT_EQ(rootbk(), root.archiveName) << "an incremental run leaves rootbk alone";
+    EXPECT_EQ(rootbk(), root.details.archiveName) << "an incremental run leaves rootbk alone";
     EXPECT_EQ(listFilesLeft(), 0u);
 }
 
@@ -99,12 +99,12 @@ TEST_F(BackupRunTest, NoUsableFolderCountMakesNothingAndSaysSo) {
     for (const char* count : {"", "0", "abc", "-3"}) {
         setFolders(count, {"C:\\Data"});
         const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
-        EXPECT_EQ(outcome.status, BackupStatus::Failed) << count;
+        EXPECT_EQ(outcome.status, RunStatus::Failed) << count;
         EXPECT_NE(outcome.reason.find("no source folders"), std::string::npos) << outcome.reason;
         EXPECT_EQ(rootbk(), "<none>") << "rootbk names only archives that exist";
     }
     setFolders("40000", {"C:\\Data"});
-    EXPECT_EQ(RunBackup(BackupMode::Root, "Weekly Job").status, BackupStatus::Failed);
+    EXPECT_EQ(RunBackup(BackupMode::Root, "Weekly Job").status, RunStatus::Failed);
     EXPECT_EQ(listFilesLeft(), 0u);
     size_t archives = 0;
     for (const auto& e : fs::directory_iterator(job))
@@ -115,16 +115,16 @@ TEST_F(BackupRunTest, NoUsableFolderCountMakesNothingAndSaysSo) {
 TEST_F(BackupRunTest, AHalfCountRoundsToEvenAndMissingUtilityFails) {
     setFolders("2.5", {"C:\\Data", "D:\\More Files", "C:\\Elsewhere"});
     const BackupOutcome two = RunBackup(BackupMode::Root, "Weekly Job");
-    ASSERT_EQ(two.status, BackupStatus::Made) << two.reason;
-    EXPECT_EQ(stored(two.archiveName),
+    ASSERT_EQ(two.status, RunStatus::Done) << two.reason;
+    EXPECT_EQ(stored(two.details.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/sub/b.txt", "More Files/c.txt"}));
 
     nextSecond();
     ZipUtilPath = "C:\\Tools\\missing zip";
     const BackupOutcome missing = RunBackup(BackupMode::Root, "Weekly Job");
-    EXPECT_EQ(missing.status, BackupStatus::Failed);
+    EXPECT_EQ(missing.status, RunStatus::Failed);
     EXPECT_FALSE(missing.reason.empty());
-    EXPECT_EQ(rootbk(), two.archiveName) << "a failed root run keeps the last good rootbk";
+    EXPECT_EQ(rootbk(), two.details.archiveName) << "a failed root run keeps the last good rootbk";
     EXPECT_EQ(listFilesLeft(), 0u);
 }
 
@@ -132,8 +132,8 @@ TEST_F(BackupRunTest, AMissingExclusionFileExcludesNothing) {
     fs::remove(job / "excl.ini");
     setFolders("1", {"C:\\Data"});
     const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
-    ASSERT_EQ(outcome.status, BackupStatus::Made) << outcome.reason;
-    EXPECT_EQ(stored(outcome.archiveName),
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
+    EXPECT_EQ(stored(outcome.details.archiveName),
               (std::vector<std::string>{"Data/a.txt", "Data/scratch.tmp", "Data/sub/b.txt"}));
 }
 
@@ -174,9 +174,10 @@ TEST_F(BackupRunTest, APartialRunNamesAndCountsTheFilesLeftOut) {
                         fs::perms::none);
     const int code = AsOrdinaryUser(box.root(), [] {
         const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
-        if (outcome.status != BackupStatus::MadeWithUnreadableFiles)
+        if (outcome.status != RunStatus::Partial)
             return 1;
-        if (outcome.leftOutCount != 13 || outcome.leftOut.size() != kMostNamedLeftOut)
+        if (outcome.details.leftOutCount != 13 ||
+            outcome.details.leftOut.size() != kMostNamedLeftOut)
             return 2;
         // The names come in the utility's order; the missing source folder
         // and the locked file are among them.
@@ -220,23 +221,30 @@ TEST_F(BackupRunTest, APartialRunNamesAndCountsTheFilesLeftOut) {
 TEST_F(BackupRunTest, AFailedRunGivesAndRecordsTheZipUtilitysCause) {
     setFolders("1", {"C:\\Gone"});
     const BackupOutcome outcome = RunBackup(BackupMode::Root, "Weekly Job");
-    ASSERT_EQ(outcome.status, BackupStatus::Failed);
-    EXPECT_EQ(outcome.reason, "The backup " + outcome.archiveName +
+    ASSERT_EQ(outcome.status, RunStatus::Failed);
+    EXPECT_EQ(outcome.reason, "The backup " + outcome.details.archiveName +
                                   " could not be made: "
                                   "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
                                   "Job\\" +
-                                  outcome.archiveName +
+                                  outcome.details.archiveName +
                                   "': the source folder C:\\Gone does not exist");
-    EXPECT_EQ(outcome.ownReason, "The backup " + outcome.archiveName +
-                                     " could not be made (the zip utility said why, above).");
+    EXPECT_EQ(outcome.details.ownReason,
+              "The backup " + outcome.details.archiveName +
+                  " could not be made (the zip utility said why, above).");
+    // The utility's own lines come with the reason, apart from it.
+    EXPECT_EQ(outcome.utilityLines,
+              std::vector<std::string>{
+                  "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
+                  "Job\\" +
+                  outcome.details.archiveName + "': the source folder C:\\Gone does not exist"});
     const std::optional<LastBackup> last = ReadLastBackup("C:\\My Backups\\Weekly Job");
     ASSERT_TRUE(last);
     EXPECT_EQ(last->outcome, "failed");
-    EXPECT_EQ(last->reason, "The backup " + outcome.archiveName +
+    EXPECT_EQ(last->reason, "The backup " + outcome.details.archiveName +
                                 " could not be made: "
                                 "rkzip: nothing added to zip archive 'C:\\My Backups\\Weekly "
                                 "Job\\" +
-                                outcome.archiveName +
+                                outcome.details.archiveName +
                                 "': the source folder C:\\Gone does not exist");
 }
 

@@ -78,7 +78,7 @@ TEST_F(JobTest, ArchivesAreEveryArchiveSortedWithoutRegardToCase) {
 TEST_F(JobTest, TheLastRunIsRecordedAndReadBackWithTheJob) {
     EXPECT_FALSE(job.lastBackup());
     BackupOutcome outcome;
-    outcome.archiveName = "rk_2026_01_02_03_04_05.zip";
+    outcome.details.archiveName = "rk_2026_01_02_03_04_05.zip";
     outcome.reason = "The disk is full.";
     std::tm ended{};
     ended.tm_year = 126;
@@ -127,10 +127,10 @@ TEST_F(JobTest, RunsUseTheInstallationTheyAreGiven) {
         platform::ToWindowsPath((rk::test::ProgramDir() / "rkunzip").string())};
 
     const BackupOutcome made = RunBackup(installation, job, BackupMode::Root);
-    ASSERT_EQ(made.status, BackupStatus::Made) << made.reason;
-    EXPECT_EQ(rk::test::ArchiveNames(folder / made.archiveName),
+    ASSERT_EQ(made.status, RunStatus::Done) << made.reason;
+    EXPECT_EQ(rk::test::ArchiveNames(folder / made.details.archiveName),
               (std::vector<std::string>{"Data/a.txt"}));
-    EXPECT_EQ(job.rootBackup(), made.archiveName);
+    EXPECT_EQ(job.rootBackup(), made.details.archiveName);
     ASSERT_TRUE(job.lastBackup());
     EXPECT_EQ(job.lastBackup()->outcome, "made");
 

@@ -322,7 +322,7 @@ TEST_F(BackupCommandTest, TheZipUtilityReportsItsProgress) {
     {
         const ToolWatchScope watch([&](const ToolProgress& p) { reported.push_back(p); },
                                    [] { return false; });
-        ASSERT_EQ(RunBackup(BackupMode::Root, "Weekly").status, BackupStatus::Made);
+        ASSERT_EQ(RunBackup(BackupMode::Root, "Weekly").status, RunStatus::Done);
     }
     const std::uint64_t bytes = 5 + 4 + 3 * 300000;
     ASSERT_GE(reported.size(), 2u);

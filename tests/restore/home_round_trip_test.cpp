@@ -217,7 +217,7 @@ TEST_F(HomeRoundTrip, EveryNameModeAndTimeComesBackThreeWays) {
     platform::SetClock([before] { return before; });
     const BackupOutcome root = RunBackup(BackupMode::Root, "Weekly Job");
     platform::SetClock({});
-    ASSERT_EQ(root.status, BackupStatus::Made) << root.reason;
+    ASSERT_EQ(root.status, RunStatus::Done) << root.reason;
 
     // Changes for the scheduled run: a changed file, a new name with a
     // backslash, an empty folder made after the root backup.
@@ -311,7 +311,7 @@ TEST_F(HomeRoundTrip, EmptyFolderKeysAreNoRequestForTheRoot) {
     box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount=2\r\n"
                                  "folder1=\r\nfolder2=   \r\n");
     const BackupOutcome run = RunBackup(BackupMode::Incremental, "Weekly Job");
-    EXPECT_EQ(run.status, BackupStatus::Failed);
+    EXPECT_EQ(run.status, RunStatus::Failed);
     EXPECT_NE(run.reason.find("has no source folders"), std::string::npos) << run.reason;
     EXPECT_TRUE(JobArchives().empty());
 }
