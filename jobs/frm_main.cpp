@@ -16,8 +16,8 @@
 #include "schedule/installed_schedule.h"
 #include "schedule/schedule_record.h"
 #include "ui/centre.h"
-#include "ui/seam.h"
 #include "ui/qt_text.h"
+#include "ui/seam.h"
 #include "ui/shown_time.h"
 #include "ui/status_progress.h"
 
