@@ -21,6 +21,8 @@ struct FileReadState {
     std::uint8_t libzipError = ZIP_ER_OK;
     bool failed = false;
     bool changed = false;
+    // A file of a compressed type: read and stored, never deflated.
+    bool storeAsItIs = false;
 };
 
 // Notes what a libzip source reports for the file; the system's error goes
