@@ -36,6 +36,19 @@ zip_int64_t LibzipErrorData(const FileReadState& state, void* data, zip_uint64_t
 // be opened or is no regular file.
 bool OpenForReading(FileReadState& state);
 
+// Opens `state.file` for reading without looking at it: what it is and
+// whether it changed are asked once, with EndsAsFound(), when its content is
+// read. False (and the failure noted) when it cannot be opened.
+bool OpenWithoutLooking(FileReadState& state);
+
+// Whether the open file is still the regular file found, unchanged: then
+// the bytes it had when found are all it holds. Notes it as changed when it
+// is not, and as failed (EINVAL) when it is no regular file any more.
+bool EndsAsFound(FileReadState& state);
+
+// Closes the file without looking at it again, once EndsAsFound() was asked.
+void CloseRead(FileReadState& state);
+
 // Reads up to `length` bytes; 0 at the end, -1 (and the failure noted) when
 // the read fails.
 ssize_t ReadSome(FileReadState& state, void* data, std::size_t length);

@@ -93,16 +93,30 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
         packed.outcome = PackedEntry::Outcome::Stopped;
         return packed;
     }
-    if (!OpenForReading(state)) {
+    // What the file is and whether it changed are asked once: when its
+    // bytes as found are read (an unchanged file ends there, so no read is
+    // needed to see its end), or else at its end. A file found empty is read
+    // to its end: files of /proc show no size, but have content.
+    if (!OpenWithoutLooking(state)) {
         packed.outcome = PackedEntry::Outcome::Failed;
         return packed;
     }
+    const std::uint64_t foundSize = state.file->stamp.size;
     // Room for one byte more than the file had when it was found, so that its
-    // end shows without growing the buffer.
-    ByteBuffer content(
-        static_cast<std::size_t>(std::min<std::uint64_t>(state.file->stamp.size, limit)) + 1);
+    // growth shows without growing the buffer.
+    ByteBuffer content(static_cast<std::size_t>(std::min<std::uint64_t>(foundSize, limit)) + 1);
     std::size_t filled = 0;
+    bool looked = false;
     for (;;) {
+        if (filled == foundSize && foundSize > 0 && !looked) {
+            looked = true;
+            if (EndsAsFound(state))
+                break;
+            if (state.failed) {
+                packed.outcome = PackedEntry::Outcome::Failed;
+                break;
+            }
+        }
         if (stop.load(std::memory_order_relaxed)) {
             packed.outcome = PackedEntry::Outcome::Stopped;
             break;
@@ -120,11 +134,16 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
             packed.outcome = PackedEntry::Outcome::Failed;
             break;
         }
-        if (n == 0)
+        if (n == 0) {
+            // Its end, not where it ended when found: changed, or no longer a
+            // regular file.
+            if (!EndsAsFound(state) && state.failed)
+                packed.outcome = PackedEntry::Outcome::Failed;
             break;
+        }
         filled += static_cast<std::size_t>(n);
     }
-    FinishReading(state);
+    CloseRead(state);
     // A file too large to pack ahead is read again as it is written.
     if (packed.outcome == PackedEntry::Outcome::TooLarge)
         TakeBackProgress(filled, true);
