@@ -108,22 +108,22 @@ std::vector<Engine> MakeEngines(const Tools& tools, const Layout& layout, const 
     borg.tool = FindOnPath("borg");
     borg.repository = top / "borg";
     const std::string borgRepo = borg.repository.string();
-    borg.start = [&, tool = borg.tool, borgRepo] {
+    borg.start = [=, &layout, tool = borg.tool] {
         fs::remove_all(borgRepo);
         Timed(tool, {"init", "--encryption=none", borgRepo});
     };
-    borg.tasks[kFirst] = [&, tool = borg.tool, borgRepo] {
+    borg.tasks[kFirst] = [=, &layout, tool = borg.tool] {
         return Timed(tool, {"create", "--compression", "lz4", borgRepo + "::one", source},
                      layout.c);
     };
-    borg.tasks[kIncremental] = [&, tool = borg.tool, borgRepo] {
+    borg.tasks[kIncremental] = [=, &layout, tool = borg.tool] {
         return Timed(tool, {"create", "--compression", "lz4", borgRepo + "::two", source},
                      layout.c);
     };
-    borg.tasks[kRestore] = [&, tool = borg.tool, borgRepo] {
+    borg.tasks[kRestore] = [=, &layout, tool = borg.tool] {
         return Timed(tool, {"extract", borgRepo + "::two"}, restored);
     };
-    borg.tasks[kPick] = [&, tool = borg.tool, borgRepo, picked] {
+    borg.tasks[kPick] = [=, &layout, tool = borg.tool] {
         return Timed(tool, {"extract", borgRepo + "::two", picked}, pickedTo);
     };
     engines.push_back(std::move(borg));
@@ -138,14 +138,14 @@ std::vector<Engine> MakeEngines(const Tools& tools, const Layout& layout, const 
         Timed(tool, {"-q", "-r", resticRepo, "init"});
     };
     for (const Task task : {kFirst, kIncremental})
-        restic.tasks[task] = [&, tool = restic.tool, resticRepo] {
+        restic.tasks[task] = [=, &layout, tool = restic.tool] {
             return Timed(tool, {"-q", "-r", resticRepo, "backup", source}, layout.c);
         };
-    restic.tasks[kRestore] = [&, tool = restic.tool, resticRepo] {
+    restic.tasks[kRestore] = [=, &layout, tool = restic.tool] {
         return Timed(tool,
                      {"-q", "-r", resticRepo, "restore", "latest", "--target", restored.string()});
     };
-    restic.tasks[kPick] = [&, tool = restic.tool, resticRepo, picked] {
+    restic.tasks[kPick] = [=, &layout, tool = restic.tool] {
         return Timed(tool, {"-q", "-r", resticRepo, "restore", "latest", "--target",
                             pickedTo.string(), "--include", (layout.c / picked).string()});
     };
