@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace rk::bench {
 
@@ -151,6 +152,57 @@ std::vector<fs::path> MakeTree(const fs::path& root, const TreeShape& shape, std
         made.push_back(path);
     }
     return made;
+}
+
+std::vector<fs::path> MakeSmallCompressedTree(const fs::path& root, std::size_t files,
+                                              std::uint64_t seed) {
+    Random random(seed);
+    const std::string pool = MakeTextPool(random);
+    std::vector<fs::path> made;
+    made.reserve(files);
+    std::string content;
+    std::string packed;
+    for (std::size_t i = 0; i < files; ++i) {
+        const fs::path folder =
+            root / ("doc" + std::to_string(i / 2500)) / ("pkg" + std::to_string(i / 8));
+        if (i % 8 == 0)
+            fs::create_directories(folder);
+        const std::size_t size = 1024 + static_cast<std::size_t>(random.Next() % (63 * 1024));
+        FillText(random, pool, content, size);
+        if (i % 2 == 0) {
+            const fs::path path = folder / ("readme" + std::to_string(i) + ".txt");
+            WriteWhole(path, content);
+            made.push_back(path);
+            continue;
+        }
+        // gzip's own format, as gzip -9 writes it; the compressed file stays
+        // 1-64 KB by packing more text into it.
+        FillText(random, pool, content, size * 3);
+        uLongf length = compressBound(static_cast<uLong>(content.size())) + 32;
+        packed.resize(length);
+        z_stream stream{};
+        deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+        stream.next_in = reinterpret_cast<Bytef*>(content.data());
+        stream.avail_in = static_cast<uInt>(content.size());
+        stream.next_out = reinterpret_cast<Bytef*>(packed.data());
+        stream.avail_out = static_cast<uInt>(packed.size());
+        deflate(&stream, Z_FINISH);
+        packed.resize(stream.total_out);
+        deflateEnd(&stream);
+        const fs::path path = folder / ("changelog" + std::to_string(i) + ".gz");
+        WriteWhole(path, packed);
+        made.push_back(path);
+    }
+    return made;
+}
+
+void AddDuplicates(const fs::path& root, const std::vector<fs::path>& files,
+                   const fs::path& copies) {
+    for (std::size_t i = 0; i < files.size(); i += 5) {
+        const fs::path target = copies / fs::relative(files[i], root);
+        fs::create_directories(target.parent_path());
+        fs::copy_file(files[i], target, fs::copy_options::overwrite_existing);
+    }
 }
 
 void ChangeFiles(const std::vector<fs::path>& files, std::size_t count, unsigned round) {

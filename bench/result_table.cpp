@@ -92,12 +92,16 @@ TableRow TimeLimitRow(const std::string& task, const std::optional<Measure>& our
                     });
 }
 
-void PrintTable(const std::string& title, const std::vector<TableRow>& rows) {
+void PrintTable(const std::string& title, const std::vector<TableRow>& rows,
+                const std::array<std::string, kColumnCount>* headings) {
+    std::array<std::string, kColumnCount> names;
+    for (int c = 0; c < kColumnCount; ++c)
+        names[c] = headings != nullptr ? (*headings)[c] : kHeadings[c];
     std::size_t taskWidth = 4;
     std::array<std::size_t, kColumnCount> widths{};
     std::size_t ratioWidth = 5;
     for (int c = 0; c < kColumnCount; ++c)
-        widths[c] = std::string(kHeadings[c]).size();
+        widths[c] = names[c].size();
     for (const auto& row : rows) {
         taskWidth = std::max(taskWidth, row.task.size());
         for (int c = 0; c < kColumnCount; ++c)
@@ -110,7 +114,7 @@ void PrintTable(const std::string& title, const std::vector<TableRow>& rows) {
     std::printf("\n%s\n\n", title.c_str());
     std::string heading = pad("task", taskWidth);
     for (int c = 0; c < kColumnCount; ++c)
-        heading += " | " + pad(kHeadings[c], widths[c]);
+        heading += " | " + pad(names[c], widths[c]);
     heading += " | " + pad("ratio", ratioWidth) + " | target  | verdict";
     std::printf("%s\n%s\n", heading.c_str(), std::string(heading.size(), '-').c_str());
     for (const auto& row : rows) {

@@ -39,6 +39,8 @@ TableRow MemoryLimitRow(const std::string& task, const std::optional<Measure>& o
 TableRow TimeLimitRow(const std::string& task, const std::optional<Measure>& ours,
                       double limitSeconds);
 
-void PrintTable(const std::string& title, const std::vector<TableRow>& rows);
+// With `headings`, the columns are named so (another table's tools).
+void PrintTable(const std::string& title, const std::vector<TableRow>& rows,
+                const std::array<std::string, kColumnCount>* headings = nullptr);
 
 } // namespace rk::bench

@@ -14,6 +14,7 @@
 
 #include "backup_steps.h"
 #include "bench_context.h"
+#include "engine_steps.h"
 #include "extraction_steps.h"
 #include "scale_steps.h"
 #include "support/sandbox.h"
@@ -22,7 +23,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -96,6 +99,38 @@ std::string MegabyteText(std::uint64_t bytes) {
     return text;
 }
 
+// System calls per file of a root backup of `source` (strace -c -f), or
+// nothing without strace.
+std::optional<double> SyscallsPerFile(const Layout& layout, const Tools& tools,
+                                      const std::string& job, std::size_t files) {
+    const auto strace = FindOnPath("strace");
+    if (!strace)
+        return std::nullopt;
+    const fs::path counts = layout.host("strace-counts.txt");
+    std::vector<std::string> args = {*strace, "-f", "-c", "-o", counts.string(), tools.rkzip};
+    const auto backup = BackupArguments("-a+", job, "counted.zip");
+    args.insert(args.end(), backup.begin(), backup.end());
+    const Measure run = RunMeasured(args);
+    fs::remove(layout.host(job + "/counted.zip"));
+    if (!run.started || run.exitCode != 0)
+        return std::nullopt;
+    // The summary's last line: "100.00 SECONDS USECS CALLS ERRORS total".
+    std::ifstream in(counts);
+    std::string line;
+    std::string total;
+    while (std::getline(in, line))
+        if (line.find(" total") != std::string::npos)
+            total = line;
+    std::istringstream fields(total);
+    double percent = 0;
+    double seconds = 0;
+    std::string usecs;
+    double calls = 0;
+    if (!(fields >> percent >> seconds >> usecs >> calls))
+        return std::nullopt;
+    return calls / static_cast<double>(std::max<std::size_t>(1, files));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -147,8 +182,13 @@ int main(int argc, char** argv) {
     MakeTree(layout.host("Mixed"), plan.big, 1);
     Progress("making the small-file tree: " + Thousands(plan.small.files) + " files");
     const auto smallFiles = MakeTree(layout.host("Small"), plan.small, 2);
+    // Files of 1-64 KB, half of them gzip-compressed, as in /usr/share/doc.
+    const std::size_t packedFiles = std::max<std::size_t>(1, plan.small.files / 5);
+    Progress("making the tree of compressed small files: " + Thousands(packedFiles) + " files");
+    MakeSmallCompressedTree(layout.host("Packed"), packedFiles, 3);
     PrepareJob(layout, "MixedJob", "Mixed");
     PrepareJob(layout, "SmallJob", "Small");
+    PrepareJob(layout, "PackedJob", "Packed");
 
     std::vector<TableRow> rows;
     const auto mixedRows = RootBackupRows(tools, layout,
@@ -160,6 +200,12 @@ int main(int argc, char** argv) {
         tools, layout, "root backup, " + Thousands(plan.small.files) + " small files", "Small",
         "SmallJob", "b01.zip", "small", 0.5);
     rows.insert(rows.end(), smallRows.begin(), smallRows.end());
+    const auto packedRows = RootBackupRows(
+        tools, layout, "root backup, " + Thousands(packedFiles) + " files of 1-64 KB, half .gz",
+        "Packed", "PackedJob", "b01.zip", "packed", 0.7);
+    rows.insert(rows.end(), packedRows.begin(), packedRows.end());
+    Progress("system calls of that backup: strace -c -f");
+    const std::optional<double> syscalls = SyscallsPerFile(layout, tools, "PackedJob", packedFiles);
     rows.push_back(IncrementalRow(tools, layout, smallFiles, plan.incrementalChanges, "Small",
                                   "SmallJob", "b02.zip", "small"));
 
@@ -197,6 +243,31 @@ int main(int argc, char** argv) {
                   "whole run %.0f s)",
                   std::max(1u, std::thread::hardware_concurrency()), took.count());
     PrintTable(title, rows);
+    if (syscalls)
+        std::printf("\nsystem calls per file of the root backup of the compressed small files "
+                    "(strace -c -f): %.1f (target <= 5)\n",
+                    *syscalls);
+    else
+        std::printf("\nsystem calls per file: not counted (strace not installed)\n");
+
+    // The backup engines, on a home-like tree: the mixed tree's size and
+    // files, a fifth of them held twice.
+    const auto engineStarted = std::chrono::steady_clock::now();
+    Progress("making the home-like tree: " + MegabyteText(plan.big.bytes) + " in " +
+             Thousands(plan.big.files) + " files, a fifth of them twice");
+    const auto homeFiles = MakeTree(layout.host("Home/Documents"), plan.big, 4);
+    AddDuplicates(layout.host("Home/Documents"), homeFiles, layout.host("Home/Copies"));
+    const std::size_t changes =
+        std::min<std::size_t>(220, std::max<std::size_t>(1, plan.big.files / 10));
+    const auto engineRows = EngineRows(tools, layout, "Home", homeFiles, changes);
+    const std::chrono::duration<double> engineTook =
+        std::chrono::steady_clock::now() - engineStarted;
+    const auto headings = EngineHeadings();
+    std::snprintf(title, sizeof title,
+                  "Ravelkeep against the backup engines (seconds and peak memory; ratio: the "
+                  "fastest engine's time to Ravelkeep's; %.0f s)",
+                  engineTook.count());
+    PrintTable(title, engineRows, &headings);
     const std::optional<double> loadAfter = LoadPerCore();
     // The load after the run includes the benchmark's own work; the machine
     // is judged by the load it found.

@@ -30,8 +30,9 @@ packages=(
 # The forms are read as a screen reader reads them (ctest label
 # "window-a11y") through AT-SPI: pyatspi, the accessibility bus of
 # at-spi2-core, under Xvfb.
-# The benchmark also times bsdtar; only "bench" needs it.
-bench_packages=(libarchive-tools)
+# The benchmark also times bsdtar, and the backup engines borg, restic, rsync
+# and duplicity; only "bench" needs them.
+bench_packages=(libarchive-tools borgbackup restic rsync duplicity)
 if [ "$mode" = bench ]; then
     packages+=("${bench_packages[@]}")
 fi

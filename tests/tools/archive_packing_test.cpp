@@ -4,6 +4,7 @@
 #include "support/sandbox.h"
 #include "tools/rkzip/packing_ahead.h"
 
+#include <ctime>
 #include <gtest/gtest.h>
 #include <memory>
 #include <random>
@@ -22,6 +23,15 @@ using rk::tools::PackingAhead;
 using rk::tools::PackingLimits;
 using rk::tools::SourceFile;
 using Bytes = std::vector<unsigned char>;
+using rk::tools::ByteBuffer;
+
+ByteBuffer Buffer(const Bytes& bytes) {
+    return ByteBuffer(bytes.begin(), bytes.end());
+}
+
+Bytes Plain(const ByteBuffer& bytes) {
+    return Bytes(bytes.begin(), bytes.end());
+}
 
 Bytes RandomBytes(std::size_t size, unsigned seed) {
     std::mt19937 random(seed);
@@ -55,7 +65,7 @@ Bytes Inflated(const Bytes& deflated, std::size_t size) {
 
 // The content a packed entry holds.
 Bytes Content(const PackedEntry& packed) {
-    return packed.deflated ? Inflated(packed.bytes, packed.size) : packed.bytes;
+    return packed.deflated ? Inflated(Plain(packed.bytes), packed.size) : Plain(packed.bytes);
 }
 
 class ArchivePacking : public ::testing::Test {
@@ -81,23 +91,24 @@ class ArchivePacking : public ::testing::Test {
 
 TEST_F(ArchivePacking, DeflatedOnlyWhenThatMakesItSmaller) {
     for (const Bytes& content : {RandomBytes(300000, 1), Bytes{'x'}, Bytes{}}) {
-        const PackedEntry packed = rk::tools::PackContent(content, running);
+        const PackedEntry packed = rk::tools::PackContent(Buffer(content), running);
         EXPECT_EQ(packed.outcome, PackedEntry::Outcome::Ready);
         EXPECT_FALSE(packed.deflated) << content.size();
-        EXPECT_EQ(packed.bytes, content);
+        EXPECT_EQ(Plain(packed.bytes), content);
         EXPECT_EQ(packed.size, content.size());
     }
     Bytes mixed = RandomBytes(16 * 1024, 2);
     const Bytes text = Text(1 << 20, 3);
     mixed.insert(mixed.end(), text.begin(), text.end());
     for (const Bytes& content : {Text(3 << 20, 4), mixed, Bytes(40, 'a')}) {
-        const PackedEntry packed = rk::tools::PackContent(content, running);
+        const PackedEntry packed = rk::tools::PackContent(Buffer(content), running);
         EXPECT_TRUE(packed.deflated) << content.size();
         EXPECT_LT(packed.bytes.size(), content.size());
         EXPECT_EQ(Content(packed), content);
     }
     const std::string check = "123456789";
-    EXPECT_EQ(rk::tools::PackContent(Bytes(check.begin(), check.end()), running).crc, 0xCBF43926u);
+    EXPECT_EQ(rk::tools::PackContent(Buffer(Bytes(check.begin(), check.end())), running).crc,
+              0xCBF43926u);
 }
 
 TEST_F(ArchivePacking, ReadStateNotesChangeFailureAndGrowth) {
@@ -142,6 +153,50 @@ TEST_F(ArchivePacking, ReadStateNotesChangeFailureAndGrowth) {
     EXPECT_EQ(grownState.fd, -1);
 }
 
+TEST_F(ArchivePacking, CompressedTypesStoredAndReplacedFilesNotPacked) {
+    // A file of a compressed type is read as it is, however well it would
+    // deflate.
+    const Bytes text = Text(50000, 7);
+    const auto photo = Found("photo.jpg", text);
+    FileReadState photoState;
+    photoState.file = photo.get();
+    photoState.storeAsItIs = true;
+    const PackedEntry stored = rk::tools::PackFile(photoState, 1 << 20, running);
+    EXPECT_EQ(stored.outcome, PackedEntry::Outcome::Ready);
+    EXPECT_FALSE(stored.deflated);
+    EXPECT_EQ(Plain(stored.bytes), text);
+    EXPECT_FALSE(photoState.changed);
+
+    // Replaced by a FIFO after it was found: no regular file, not packed.
+    const auto piped = Found("piped.txt", text);
+    fs::remove(piped->HostPath());
+    ASSERT_EQ(mkfifo(piped->HostPath().c_str(), 0600), 0);
+    FileReadState pipedState;
+    pipedState.file = piped.get();
+    EXPECT_EQ(rk::tools::PackFile(pipedState, 1 << 20, running).outcome,
+              PackedEntry::Outcome::Failed);
+    EXPECT_TRUE(pipedState.failed);
+    EXPECT_EQ(pipedState.failure, EINVAL);
+    EXPECT_EQ(pipedState.fd, -1);
+
+    // Rewritten with as many bytes: the change still shows.
+    const auto same = Found("same-size.txt", text);
+    Bytes other = text;
+    other[0] = other[0] == 'x' ? 'y' : 'x';
+    struct timespec pause {
+        0, 20000000
+    };
+    nanosleep(&pause, nullptr);
+    sandbox.write(same->HostPath(),
+                  std::string_view(reinterpret_cast<const char*>(other.data()), other.size()));
+    FileReadState sameState;
+    sameState.file = same.get();
+    const PackedEntry rewritten = rk::tools::PackFile(sameState, 1 << 20, running);
+    EXPECT_EQ(rewritten.outcome, PackedEntry::Outcome::Ready);
+    EXPECT_TRUE(sameState.changed);
+    EXPECT_EQ(Content(rewritten), other);
+}
+
 TEST_F(ArchivePacking, WorkersKeepEntryOrderWithinTightLimits) {
     constexpr int kFiles = 120;
     std::vector<std::unique_ptr<SourceFile>> files;
@@ -152,8 +207,10 @@ TEST_F(ArchivePacking, WorkersKeepEntryOrderWithinTightLimits) {
                                       : Text(size, static_cast<unsigned>(i)));
         files.push_back(Found("f" + std::to_string(i), contents.back()));
     }
+    // The last limits take files in batches of many.
     for (const PackingLimits limits :
-         {PackingLimits{4, 2, 1}, PackingLimits{3, 8, 200000}, PackingLimits{1, 1, 1 << 30}}) {
+         {PackingLimits{4, 2, 1}, PackingLimits{3, 8, 200000}, PackingLimits{1, 1, 1 << 30},
+          PackingLimits{2, 256, 1 << 30}}) {
         std::vector<FileReadState> states(kFiles);
         PackingAhead packing(limits);
         for (int i = 0; i < kFiles; ++i) {

@@ -71,6 +71,7 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
                 std::free(copy);
         } else if (prepared.packAhead) {
             state.read.file = &file;
+            state.read.storeAsItIs = prepared.storeAsItIs;
             state.packed.packing = &packing;
             state.packed.read = &state.read;
             source = MakePackedSource(archive, state.packed);

@@ -18,8 +18,6 @@ namespace rk::tools {
 
 // Bytes from the start of a file that the probe deflates.
 inline constexpr std::size_t kCompressionProbeSize = 64 * 1024;
-// Content up to this size held in memory is deflated whole without a probe.
-inline constexpr std::size_t kSmallestProbed = 4 * 1024;
 // The windows looked at past the start: their size and most count. A region
 // that shrinks and is larger than the gap between two windows holds one, so
 // what the windows miss is at most about 1/128 of the file plus a window.

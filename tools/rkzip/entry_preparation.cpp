@@ -32,20 +32,18 @@ Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets) 
         }
         return prepared;
     }
-    const std::string host = file.HostPath();
-    const bool asItIs = IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
-                        file.stamp.size == 0;
-    if (asItIs || file.stamp.size <= kLargestPackedAhead) {
-        // Opened only when it is read; asked now whether it can be, which
-        // costs one call rather than an open and a close.
-        if (faccessat(AT_FDCWD, host.c_str(), R_OK, AT_EACCESS) != 0) {
-            prepared.readable = false;
-            prepared.failure = errno;
-        } else {
-            prepared.packAhead = !asItIs;
-        }
+    prepared.storeAsItIs = IsCompressedType(file.name.empty() ? file.place->stored : file.name) ||
+                           file.stamp.size == 0;
+    if (file.stamp.size <= kLargestPackedAhead) {
+        // Opened only when it is read, on a packing thread: a file that
+        // cannot be read fails there with the same error an early check
+        // would have found.
+        prepared.packAhead = true;
         return prepared;
     }
+    if (prepared.storeAsItIs)
+        return prepared; // streamed as it is; its open reports a failure
+    const std::string host = file.HostPath();
     const int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         prepared.readable = false;

@@ -20,17 +20,20 @@ struct Prepared {
     bool readable = true;
     // Packed ahead on every core, deflated when that makes it smaller.
     bool packAhead = false;
+    // Of a compressed type, or empty: stored as it is.
+    bool storeAsItIs = false;
     // For a file read as the archive is written: deflated on the way.
     bool deflate = false;
     std::uint32_t link = kNoLink; // the link's target among the targets read
 };
 
-// Looks at the file once before the archive is written: a file that cannot
-// be read is left out from the start. Files of compressed types and empty ones
-// are stored as they are; files too large to pack in memory are deflated when
-// their start or windows spread over them shrink; every other file is packed
-// ahead, and deflated only when that makes it smaller. A link's target is
-// added to `linkTargets`.
+// Looks at the file before the archive is written. Files up to
+// kLargestPackedAhead are packed ahead without being opened here (one that
+// cannot be read is left out when it is read); files of compressed types and
+// empty ones are stored as they are; larger files are opened now, and
+// deflated when their start or windows spread over them shrink (one that
+// cannot be read is left out from the start). A link's target is added to
+// `linkTargets`.
 Prepared Prepare(const SourceFile& file, std::vector<std::string>& linkTargets);
 
 // The message naming a file left out because it could not be read (`error`

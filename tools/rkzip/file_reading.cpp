@@ -41,15 +41,55 @@ zip_int64_t LibzipErrorData(const FileReadState& state, void* data, zip_uint64_t
     return written;
 }
 
-bool OpenForReading(FileReadState& state) {
+namespace {
+
+// Opens the file (not through a link); -1 (and the failure noted) when it
+// cannot be opened.
+int OpenFile(FileReadState& state) {
     const std::string host = state.file->HostPath();
     int fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOATIME);
+    // O_NOATIME is refused for files of other owners.
     if (fd < 0 && errno == EPERM)
         fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    if (fd < 0)
         Fail(state, ZIP_ER_OPEN, errno);
+    return fd;
+}
+
+} // namespace
+
+bool OpenWithoutLooking(FileReadState& state) {
+    const int fd = OpenFile(state);
+    if (fd < 0)
+        return false;
+    state.fd = fd;
+    return true;
+}
+
+bool EndsAsFound(FileReadState& state) {
+    struct stat now {};
+    if (fstat(state.fd, &now) != 0 || !S_ISREG(now.st_mode)) {
+        Fail(state, ZIP_ER_OPEN, EINVAL);
         return false;
     }
+    if (StampOf(now) == state.file->stamp)
+        return true;
+    state.changed = true;
+    return false;
+}
+
+void CloseRead(FileReadState& state) {
+    if (state.fd < 0)
+        return;
+    close(state.fd);
+    state.fd = -1;
+    AddProgressFile();
+}
+
+bool OpenForReading(FileReadState& state) {
+    const int fd = OpenFile(state);
+    if (fd < 0)
+        return false;
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         Fail(state, ZIP_ER_OPEN, S_ISREG(info.st_mode) ? errno : EINVAL);

@@ -21,6 +21,8 @@ struct FileReadState {
     std::uint8_t libzipError = ZIP_ER_OK;
     bool failed = false;
     bool changed = false;
+    // A file of a compressed type: read and stored, never deflated.
+    bool storeAsItIs = false;
 };
 
 // Notes what a libzip source reports for the file; the system's error goes
@@ -33,6 +35,19 @@ zip_int64_t LibzipErrorData(const FileReadState& state, void* data, zip_uint64_t
 // Opens `state.file` for reading; false (and the failure noted) when it cannot
 // be opened or is no regular file.
 bool OpenForReading(FileReadState& state);
+
+// Opens `state.file` for reading without looking at it: what it is and
+// whether it changed are asked once, with EndsAsFound(), when its content is
+// read. False (and the failure noted) when it cannot be opened.
+bool OpenWithoutLooking(FileReadState& state);
+
+// Whether the open file is still the regular file found, unchanged: then
+// the bytes it had when found are all it holds. Notes it as changed when it
+// is not, and as failed (EINVAL) when it is no regular file any more.
+bool EndsAsFound(FileReadState& state);
+
+// Closes the file without looking at it again, once EndsAsFound() was asked.
+void CloseRead(FileReadState& state);
 
 // Reads up to `length` bytes; 0 at the end, -1 (and the failure noted) when
 // the read fails.

@@ -147,6 +147,7 @@ bool NewArchiveWriter::Write() {
         for (std::size_t i = 0; i < files_.size(); ++i)
             if (stored(i) && prepared_[i].packAhead) {
                 reads[next].file = files_[i];
+                reads[next].storeAsItIs = prepared_[i].storeAsItIs;
                 packing_.Add(reads[next++]);
             }
     }
@@ -188,7 +189,7 @@ bool NewArchiveWriter::Write() {
             record.size = packed.size;
             record.compressedSize = packed.bytes.size();
             WriteHeader(i, name);
-            out_.Append(packed.bytes);
+            out_.Append(packed.bytes.data(), packed.bytes.size());
             present_[i] = true;
             break;
         case PackedEntry::Outcome::Failed:
@@ -197,7 +198,7 @@ bool NewArchiveWriter::Write() {
         case PackedEntry::Outcome::TooLarge:
             // It grew past what is packed in memory: read again as it is
             // written.
-            if (!WriteStreamed(i, name, read, true))
+            if (!WriteStreamed(i, name, read, !read.storeAsItIs))
                 return false;
             break;
         case PackedEntry::Outcome::Stopped:

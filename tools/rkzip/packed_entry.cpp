@@ -33,7 +33,7 @@ libdeflate_compressor* ThreadCompressor() {
 
 // Raw deflate of `in` into `out`, given less room than `in` takes: what does
 // not fit is better stored.
-Deflated DeflateInto(const unsigned char* in, std::size_t size, std::vector<unsigned char>& out) {
+Deflated DeflateInto(const unsigned char* in, std::size_t size, ByteBuffer& out) {
     libdeflate_compressor* compressor = ThreadCompressor();
     if (compressor == nullptr)
         return Deflated::Failed;
@@ -47,7 +47,7 @@ Deflated DeflateInto(const unsigned char* in, std::size_t size, std::vector<unsi
 
 } // namespace
 
-PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bool>& stop) {
+PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs) {
     PackedEntry packed;
     if (stop.load(std::memory_order_relaxed)) {
         packed.outcome = PackedEntry::Outcome::Stopped;
@@ -55,12 +55,16 @@ PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bo
     }
     packed.size = content.size();
     packed.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, content.data(), content.size()));
-    std::vector<unsigned char> deflated;
+    if (storeAsItIs) {
+        packed.bytes = std::move(content);
+        return packed;
+    }
+    ByteBuffer deflated;
     // Content whose start and spread windows do not shrink is stored
-    // without deflating it (a small file's start is all of it). A few
-    // kilobytes are deflated whole at once: that costs less than a probe,
-    // which deflate's own headers would mislead there.
-    if (content.size() > kSmallestProbed) {
+    // without deflating it. Content no larger than the probe is deflated
+    // whole at once instead: the probe would read all of it, and deflating
+    // it after a probe that shrank would deflate it twice.
+    if (content.size() > kCompressionProbeSize) {
         const auto read = [&content](std::uint64_t offset, std::size_t length) {
             if (offset >= content.size())
                 return std::string_view();
@@ -89,16 +93,30 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
         packed.outcome = PackedEntry::Outcome::Stopped;
         return packed;
     }
-    if (!OpenForReading(state)) {
+    // What the file is and whether it changed are asked once: when its
+    // bytes as found are read (an unchanged file ends there, so no read is
+    // needed to see its end), or else at its end. A file found empty is read
+    // to its end: files of /proc show no size, but have content.
+    if (!OpenWithoutLooking(state)) {
         packed.outcome = PackedEntry::Outcome::Failed;
         return packed;
     }
+    const std::uint64_t foundSize = state.file->stamp.size;
     // Room for one byte more than the file had when it was found, so that its
-    // end shows without growing the buffer.
-    std::vector<unsigned char> content(
-        static_cast<std::size_t>(std::min<std::uint64_t>(state.file->stamp.size, limit)) + 1);
+    // growth shows without growing the buffer.
+    ByteBuffer content(static_cast<std::size_t>(std::min<std::uint64_t>(foundSize, limit)) + 1);
     std::size_t filled = 0;
+    bool looked = false;
     for (;;) {
+        if (filled == foundSize && foundSize > 0 && !looked) {
+            looked = true;
+            if (EndsAsFound(state))
+                break;
+            if (state.failed) {
+                packed.outcome = PackedEntry::Outcome::Failed;
+                break;
+            }
+        }
         if (stop.load(std::memory_order_relaxed)) {
             packed.outcome = PackedEntry::Outcome::Stopped;
             break;
@@ -116,18 +134,23 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
             packed.outcome = PackedEntry::Outcome::Failed;
             break;
         }
-        if (n == 0)
+        if (n == 0) {
+            // Its end, not where it ended when found: changed, or no longer a
+            // regular file.
+            if (!EndsAsFound(state) && state.failed)
+                packed.outcome = PackedEntry::Outcome::Failed;
             break;
+        }
         filled += static_cast<std::size_t>(n);
     }
-    FinishReading(state);
+    CloseRead(state);
     // A file too large to pack ahead is read again as it is written.
     if (packed.outcome == PackedEntry::Outcome::TooLarge)
         TakeBackProgress(filled, true);
     if (packed.outcome != PackedEntry::Outcome::Ready)
         return packed;
     content.resize(filled);
-    return PackContent(std::move(content), stop);
+    return PackContent(std::move(content), stop, state.storeAsItIs);
 }
 
 } // namespace rk::tools

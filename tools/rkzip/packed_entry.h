@@ -1,14 +1,15 @@
 #pragma once
 // One file's content made ready for the archive in memory: read whole, its
 // CRC-32 taken, and deflated (raw, as zip entries hold it) when that makes it
-// smaller; stored as it is otherwise.
+// smaller; stored as it is otherwise, and always for files of compressed
+// types.
 
+#include "tools/rkzip/byte_buffer.h"
 #include "tools/rkzip/file_reading.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace rk::tools {
 
@@ -26,15 +27,19 @@ struct PackedEntry {
     };
     Outcome outcome = Outcome::Ready;
     bool deflated = false;
-    std::vector<unsigned char> bytes; // as the entry stores them
-    std::uint64_t size = 0;           // of the content
-    std::uint32_t crc = 0;            // of the content
+    ByteBuffer bytes;       // as the entry stores them
+    std::uint64_t size = 0; // of the content
+    std::uint32_t crc = 0;  // of the content
 };
 
-// Reads `state.file` whole (at most `limit` bytes) and packs it.
+// Reads `state.file` whole (at most `limit` bytes) and packs it; stored as
+// it is when `state.storeAsItIs`.
 PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<bool>& stop);
 
-// Packs content already read.
-PackedEntry PackContent(std::vector<unsigned char> content, const std::atomic<bool>& stop);
+// Packs content already read. Content up to kCompressionProbeSize is
+// deflated once and kept deflated when that made it smaller; larger content
+// is deflated when its start or windows spread over it shrink.
+PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop,
+                        bool storeAsItIs = false);
 
 } // namespace rk::tools

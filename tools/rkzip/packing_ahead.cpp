@@ -17,7 +17,8 @@ std::uint64_t PackingCost(const FileReadState& state) {
 PackingLimits DefaultPackingLimits() {
     PackingLimits limits;
     limits.threads = std::max(1u, std::thread::hardware_concurrency());
-    limits.entriesAhead = 8 + 4 * std::size_t{limits.threads};
+    // Room for two batches per thread: one packed, one being packed.
+    limits.entriesAhead = 2 * kMostFilesPerBatch * std::size_t{limits.threads};
     return limits;
 }
 
@@ -62,11 +63,26 @@ bool PackingAhead::MayStartLocked() {
 }
 
 void PackingAhead::WakeWorkerLocked() {
-    if (idleWorkers_ > 0 && MayStartLocked())
+    if (idleWorkers_ > 0 && RoomForBatchLocked())
         roomForWorkers_.notify_one();
 }
 
+bool PackingAhead::RoomForBatchLocked() {
+    if (!MayStartLocked())
+        return false;
+    // A worker woken for one file would hand it over alone: it waits for room
+    // for a whole batch, unless nothing is in flight.
+    return inFlight_ == 0 || (inFlight_ + BatchFiles() <= limits_.entriesAhead &&
+                              reserved_ + kBatchBytes <= limits_.bytesAhead);
+}
+
+std::size_t PackingAhead::BatchFiles() const {
+    return std::clamp<std::size_t>(limits_.entriesAhead / 2, 1, kMostFilesPerBatch);
+}
+
 void PackingAhead::Work() {
+    std::vector<std::size_t> batch;
+    std::vector<PackedEntry> packed;
     std::unique_lock lock(mutex_);
     for (;;) {
         ++idleWorkers_;
@@ -75,31 +91,46 @@ void PackingAhead::Work() {
         --idleWorkers_;
         if (stop_.load() || next_ >= jobs_.size())
             return;
-        const std::size_t index = next_++;
-        jobs_[index].stage = Stage::Packing;
-        jobs_[index].slot = TakeSlotLocked();
-        const std::uint64_t cost = PackingCost(*jobs_[index].state);
-        reserved_ += cost;
-        ++inFlight_;
+        // Consecutive files up to a batch's bytes, taken in one hand-off.
+        batch.clear();
+        std::uint64_t batchBytes = 0;
+        do {
+            const std::size_t index = next_++;
+            Job& job = jobs_[index];
+            job.stage = Stage::Packing;
+            job.slot = TakeSlotLocked();
+            reserved_ += PackingCost(*job.state);
+            ++inFlight_;
+            batch.push_back(index);
+            batchBytes += job.state->file->stamp.size;
+        } while (batch.size() < BatchFiles() && batchBytes < kBatchBytes && MayStartLocked());
 
         lock.unlock();
-        PackedEntry packed = PackFile(*jobs_[index].state, kLargestPackedAhead, stop_);
+        packed.clear();
+        for (const std::size_t index : batch)
+            packed.push_back(PackFile(*jobs_[index].state, kLargestPackedAhead, stop_));
         lock.lock();
 
-        // Slots are taken and given back under the lock only, so the
-        // reference is taken again now.
-        Job& job = jobs_[index];
-        Slot& slot = slots_[job.slot];
-        slot.packed = std::move(packed);
-        reserved_ -= cost;
-        slot.reserved = slot.packed.bytes.capacity();
-        reserved_ += slot.reserved;
-        job.stage = Stage::Packed;
-        if (job.releaseAsked)
-            ReleaseLocked(job);
-        // Only the writer waiting for this file is woken, and a worker only
-        // when there is room for one more.
-        if (writerWaitsFor_ == index)
+        bool writerWaits = false;
+        for (std::size_t i = 0; i < batch.size(); ++i) {
+            // Slots are taken and given back under the lock only, so the
+            // reference is taken again now.
+            Job& job = jobs_[batch[i]];
+            Slot& slot = slots_[job.slot];
+            slot.packed = std::move(packed[i]);
+            reserved_ -= PackingCost(*job.state);
+            // What the entry holds, not what the buffers could hold: their
+            // room beyond it is never written, so it takes no memory.
+            slot.reserved = slot.packed.bytes.size();
+            reserved_ += slot.reserved;
+            job.stage = Stage::Packed;
+            if (job.releaseAsked)
+                ReleaseLocked(job);
+            writerWaits = writerWaits || writerWaitsFor_ == batch[i];
+        }
+        // Only the writer waiting for one of these files is woken, and a
+        // worker only when there is room for a batch more.
+        if (writerWaits)
             packedForWriter_.notify_one();
         WakeWorkerLocked();
     }

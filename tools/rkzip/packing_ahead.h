@@ -23,10 +23,17 @@ namespace rk::tools {
 // the writer as the archive is written.
 inline constexpr std::uint64_t kLargestPackedAhead = 64ull * 1024 * 1024;
 
+// A worker takes consecutive files in one hand-off, up to about this many
+// bytes and this many files, so that small files do not cost a wait and a
+// wake-up each.
+inline constexpr std::uint64_t kBatchBytes = 1024 * 1024;
+inline constexpr std::size_t kMostFilesPerBatch = 64;
+
 struct PackingLimits {
     unsigned threads = 1;
     std::size_t entriesAhead = 16;
-    std::uint64_t bytesAhead = 256ull * 1024 * 1024;
+    // Memory of the files packed ahead; a file larger still goes, alone.
+    std::uint64_t bytesAhead = 96ull * 1024 * 1024;
 };
 
 // The limits for this machine: a thread per core.
@@ -77,6 +84,8 @@ class PackingAhead {
 
     void Work();
     bool MayStartLocked();
+    bool RoomForBatchLocked();
+    std::size_t BatchFiles() const;
     void WakeWorkerLocked();
     void ReleaseLocked(Job& job);
     std::uint32_t TakeSlotLocked();

@@ -1,9 +1,11 @@
 #include "tools/rkzip/streamed_entry.h"
 
+#include "tools/rkzip/byte_buffer.h"
 #include "tools/rkzip/packed_entry.h"
 
+#include <algorithm>
 #include <libdeflate.h>
-#include <vector>
+#include <optional>
 #include <zlib.h>
 
 namespace rk::tools {
@@ -51,7 +53,7 @@ class Deflater {
   private:
     z_stream stream_{};
     bool ok_ = false;
-    std::vector<unsigned char> piece_ = std::vector<unsigned char>(kPiece);
+    ByteBuffer piece_ = ByteBuffer(kPiece);
 };
 
 } // namespace
@@ -63,13 +65,19 @@ Streamed StreamFile(FileReadState& state, bool deflate, ArchiveOutput& out, Entr
     record.compressedSize = 0;
     if (!OpenForReading(state))
         return Streamed::ReadFailed;
-    Deflater deflater;
-    if (deflate && !deflater.ok()) {
-        FinishReading(state);
-        return Streamed::OutputFailed;
+    // zlib's state and its output piece are made only for a file deflated.
+    std::optional<Deflater> deflater;
+    if (deflate) {
+        deflater.emplace();
+        if (!deflater->ok()) {
+            FinishReading(state);
+            return Streamed::OutputFailed;
+        }
     }
     const std::uint64_t largest = record.zip64Sizes ? ~0ull : kLargestPlainSize;
-    std::vector<unsigned char> piece(kPiece);
+    // A piece no larger than the file needs (one byte more shows its end).
+    ByteBuffer piece(
+        static_cast<std::size_t>(std::min<std::uint64_t>(kPiece, state.file->stamp.size + 1)));
     Streamed outcome = Streamed::Written;
     for (;;) {
         const ssize_t n = ReadSome(state, piece.data(), piece.size());
@@ -81,7 +89,7 @@ Streamed StreamFile(FileReadState& state, bool deflate, ArchiveOutput& out, Entr
         record.crc = static_cast<std::uint32_t>(libdeflate_crc32(record.crc, piece.data(), length));
         record.size += length;
         if (deflate) {
-            if (!deflater.Put(piece.data(), length, n == 0, out, record.compressedSize)) {
+            if (!deflater->Put(piece.data(), length, n == 0, out, record.compressedSize)) {
                 outcome = Streamed::OutputFailed;
                 break;
             }
