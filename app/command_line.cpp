@@ -13,6 +13,9 @@ CommandLine ParseCommandLine(std::string_view argumentText) {
     } else if (action == "verify") {
         command.life = Life::Verify;
         command.jobName = GetToken(argumentText, 3, "/");
+    } else if (action == "thin") {
+        command.life = Life::Thin;
+        command.jobName = GetToken(argumentText, 3, "/");
     } else if (action == "c") {
         command.life = Life::Consolidate;
         command.startDate = GetToken(argumentText, 3, "/");

@@ -8,11 +8,11 @@
 
 namespace rk::app {
 
-enum class Life { Interactive, IncrementalBackup, Consolidate, Verify };
+enum class Life { Interactive, IncrementalBackup, Consolidate, Verify, Thin };
 
 struct CommandLine {
     Life life = Life::Interactive;
-    // "ib" and "verify": the part after the second "/" ("/ib/NAME").
+    // "ib", "verify" and "thin": the part after the second "/" ("/ib/NAME").
     std::string jobName;
     // "c": the parts after the second, third and fourth "/"
     // ("/c/START/END/FOLDER").

@@ -36,6 +36,8 @@ std::string NotStartedSummary(const CommandLine& command) {
         return "The verification of \"" + command.jobName + "\" did not run";
     case Life::Consolidate:
         return "The consolidation did not run";
+    case Life::Thin:
+        return "The thinning of \"" + command.jobName + "\" did not run";
     case Life::Interactive:
         break;
     }
@@ -100,6 +102,8 @@ MainOutcome Main(std::string_view argumentText, const MainContext& context) {
         return {false, context.lives.consolidate(command)};
     case Life::Verify:
         return {false, context.lives.verify(command)};
+    case Life::Thin:
+        return {false, context.lives.thin(command)};
     case Life::Interactive:
         break;
     }

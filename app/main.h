@@ -32,6 +32,8 @@ struct Lives {
     std::function<int(const CommandLine& command)> consolidate;
     // "verify": every archive of command.jobName read back; its exit code.
     std::function<int(const CommandLine& command)> verify;
+    // "thin": command.jobName thinned by its keep policy; its exit code.
+    std::function<int(const CommandLine& command)> thin;
     // Anything else: load and show the main window and call its DataRefresh.
     std::function<void()> showMainWindow;
 };

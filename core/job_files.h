@@ -26,6 +26,8 @@ inline constexpr std::string_view Folders = "folders";       // the source folde
 inline constexpr std::string_view LastBackup = "lastbackup"; // the last run's result
 inline constexpr std::string_view LastVerify = "lastverify"; // the last verification
 inline constexpr std::string_view Schedule = "schedule";     // the schedule as installed
+inline constexpr std::string_view Keep = "keep";             // the keep policy (thinning)
+inline constexpr std::string_view LastThin = "lastthin";     // the last thinning run
 } // namespace JobSection
 
 // The place of one section of the job's settings file.

@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "core/text.h"
 #include "engine/last_backup.h"
+#include "engine/last_thin.h"
 #include "engine/skipped_run.h"
 #include "jobs/command_numbers.h"
 #include "jobs/job_information.h"
@@ -256,7 +257,10 @@ void frmMain::ShowLastBackup(const Job& job) {
         lblLastBackup->setText("");
         return;
     }
-    lblLastBackup->setText(ui::ToQString(LastBackupText(*last, WhenText(last->time))));
+    std::string text = LastBackupText(*last, WhenText(last->time));
+    if (const std::optional<LastThin> thin = ReadLastThin(job))
+        text += "\n" + LastThinText(*thin);
+    lblLastBackup->setText(ui::ToQString(text));
 }
 
 void frmMain::ShowSchedule(const std::string& jobName, bool askScheduler) {

@@ -97,6 +97,7 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     QPushButton* cmdExclude;
     // Opens the Schedule dialog for the selected job.
     QPushButton* cmdSchedule;
+    QPushButton* cmdKeep;
     std::array<QPushButton*, 3> cmdAction;
     QLabel* lblInfo;
     // The end of the job's last backup run, below the job information.
@@ -181,6 +182,10 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     bool RunJobBackup(BackupMode mode);
     // Verify Backups: false when an archive does not read back.
     bool VerifyJobBackups();
+    // Thins the selected job by its keep policy; `asked`: the person chose
+    // Thin Backups Now (a job without a policy is told so, the end is told).
+    bool ThinJobBackups(bool asked);
+    void EditKeepPolicy();
     // The Schedule dialog for the selected job.
     void ScheduleJob();
     // source_folders.cpp

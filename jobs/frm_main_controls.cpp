@@ -85,6 +85,8 @@ void frmMain::BuildControls() {
     cmdChooseSource->setAccessibleName("Choose source folders");
     cmdSchedule = Named<QPushButton>("cmdSchedule", "Schedule...");
     cmdSchedule->setToolTip("Make incremental backups of this job by themselves");
+    cmdKeep = Named<QPushButton>("cmdKeep", "Keep...");
+    cmdKeep->setToolTip("Which backups of this job to keep as they grow old");
 
     const std::array<QIcon, 3> pictures = ActionPictures();
     const std::array<const char*, 3> captions = {"Create Root Backup", "Create Incremental Backup",
@@ -154,7 +156,9 @@ void frmMain::BuildMenus() {
               {JobCommand::Exclusions, "Exclude..."},
               {43, "-"},
               {JobCommand::VerifyBackups, "Verify Backups"},
-              {JobCommand::Schedule, "Schedule..."}});
+              {JobCommand::Schedule, "Schedule..."},
+              {JobCommand::Keep, "Keep..."},
+              {JobCommand::ThinNow, "Thin Backups Now"}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,
@@ -187,6 +191,7 @@ void frmMain::ArrangeControls() {
     source->addWidget(cmdChooseSource);
     source->addWidget(cmdExclude);
     source->addWidget(cmdSchedule);
+    source->addWidget(cmdKeep);
 
     auto* job = new QVBoxLayout(grpJob);
     job->addWidget(lblSource);
@@ -232,6 +237,7 @@ void frmMain::ConnectControls() {
     connect(cmdChooseSource, &QPushButton::clicked, this, [this] { cmdChooseSource_Click(); });
     connect(cmdExclude, &QPushButton::clicked, this, [this] { cmdExclude_Click(); });
     connect(cmdSchedule, &QPushButton::clicked, this, [this] { cmdSchedule_Click(); });
+    connect(cmdKeep, &QPushButton::clicked, this, [this] { mnuJob_Click(JobCommand::Keep); });
     connect(cmdCancelRun, &QPushButton::clicked, this, [this] {
         cancelRequested_ = true;
         cmdCancelRun->setEnabled(false);

@@ -83,9 +83,18 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
     case JobCommand::Schedule:
         ScheduleJob();
         break;
+    case JobCommand::Keep:
+        EditKeepPolicy();
+        break;
+    case JobCommand::ThinNow:
+        completed = ThinJobBackups(true);
+        break;
     default:
         break;
     }
+    // A job with a keep policy is thinned after each backup that was made.
+    if (completed && (Index == JobCommand::RootBackup || Index == JobCommand::IncrementalBackup))
+        completed = ThinJobBackups(false);
     // A backup, consolidation, verification or change of settings shows in
     // the job's information, commands and lines at once, without selecting
     // the job again. The Schedule dialog's line was read by ScheduleJob,

@@ -6,13 +6,14 @@
 #include "engine/progress_display.h"
 #include "platform/drive_map.h"
 #include "restore/command_dates.h"
+#include "restore/extraction_cleanup.h"
 #include "restore/restore_request.h"
 #include "restore/run/restore_run.h"
+#include "restore/silent_run.h"
 #include "ui/qt_text.h"
 
 #include <QLocale>
 
-#include <filesystem>
 #include <ostream>
 
 namespace rk::restore {
@@ -23,38 +24,6 @@ namespace {
 void Report(std::ostream& errors, const std::string& text) {
     ReportLines(errors, text);
 }
-
-// Removes a folder tree without following links; folders restored without
-// write permission for their owner are opened up first.
-bool RemoveTree(const std::filesystem::path& folder) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error))
-        if (it->is_directory(error) && !it->is_symlink(error))
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-    fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, error);
-    fs::remove_all(folder, error);
-    return !error;
-}
-
-// Nobody is there to answer: the run tells nothing, asks nothing and, for
-// a consolidation, opens no folder.
-class NoConversation final : public RestoreConversation {
-  public:
-    void Tell(std::string_view, NoticeKind) override {}
-    bool Confirm(std::string_view) override { return true; }
-    void OpenFolder(const std::string&) override {}
-};
-
-// A consolidation picks no files.
-class NoPicker final : public FilePicker {
-  public:
-    PickedFiles Pick(const std::string&, const std::vector<std::string>&,
-                     const std::string&) override {
-        return {};
-    }
-};
 
 } // namespace
 

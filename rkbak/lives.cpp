@@ -7,6 +7,7 @@
 #include "rkbak/backup_life.h"
 #include "rkbak/captured_errors.h"
 #include "rkbak/failure_notification.h"
+#include "rkbak/thin_life.h"
 #include "rkbak/verify_life.h"
 
 #include <functional>
@@ -83,7 +84,7 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
     lives.incrementalBackup = [](const app::CommandLine& command) {
         std::optional<LastBackup> before;
         std::optional<LastBackup> after;
-        return RunAndNotify(
+        const int backupExit = RunAndNotify(
             [&] {
                 before = LastBackupOf(command.jobName);
                 const int exitCode = RunIncrementalBackupLife(command.jobName, std::cerr);
@@ -105,6 +106,24 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
                 return detail.empty() ? std::string()
                                       : "job " + Quoted(command.jobName) + ": " + detail;
             });
+        // A job with a keep policy is thinned after each backup that made
+        // its archive; its failure is told as its own.
+        if (!after || !RecordedAnew(before, after) ||
+            (after->outcome != "made" && after->outcome != "partial"))
+            return backupExit;
+        std::optional<int> thinExit;
+        RunAndNotify(
+            [&] {
+                thinExit = ThinAfterBackup(command.jobName, std::cerr);
+                return thinExit.value_or(0);
+            },
+            [&](int) { return "The thinning of " + Quoted(command.jobName) + " failed"; });
+        return backupExit != 0 ? backupExit : thinExit.value_or(0);
+    };
+    lives.thin = [](const app::CommandLine& command) {
+        return RunAndNotify(
+            [&] { return RunThinLife(command.jobName, std::cerr); },
+            [&](int) { return "The thinning of " + Quoted(command.jobName) + " failed"; });
     };
     lives.verify = [](const app::CommandLine& command) {
         return RunAndNotify([&] { return RunVerifyLife(command.jobName, std::cerr); },
