@@ -88,11 +88,15 @@ constexpr const char* kUsage =
     "       rkbak /verify/NAME            read every archive of the job NAME back\n"
     "       rkbak /c/START/END/FOLDER     consolidate the archives in FOLDER dated\n"
     "                                     from START to END into one\n"
+    "       rkbak /thin/NAME              thin the archives of the job NAME by its\n"
+    "                                     keep policy (Keep... in the Job menu)\n"
     "       rkbak --help | --version\n"
     "The windowless actions exit with 0 when they succeeded, 1 when they failed or\n"
     "were incomplete (or the backup disk is not connected), and 2 for a bad command\n"
-    "line or an unconfigured installation. Started by a schedule, by systemd or\n"
-    "with no terminal, they show no dialog and tell the desktop instead.\n";
+    "line, a job without a keep policy for /thin, or an unconfigured installation.\n"
+    "Started by a schedule, by systemd, with RAVELKEEP_UNATTENDED=1 or with no\n"
+    "terminal, they show no dialog and tell the desktop instead. /ib thins a job\n"
+    "with a keep policy after its backup.\n";
 
 // "--help" and "--version" alone are answered before Qt starts.
 bool AnsweredConventionally(int argc, char** argv) {

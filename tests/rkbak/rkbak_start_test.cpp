@@ -50,6 +50,7 @@ TEST_F(RkbakStartTest, HelpAndVersionAreAnsweredAtOnce) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_EQ(help.out.rfind("Usage: rkbak ", 0), 0u) << help.out;
     EXPECT_NE(help.out.find("rkbak /ib/NAME"), std::string::npos);
+    EXPECT_NE(help.out.find("rkbak /thin/NAME"), std::string::npos) << help.out;
     EXPECT_EQ(help.err, "");
     EXPECT_FALSE(fs::exists(SettingsFile()));
 }

@@ -67,7 +67,7 @@ TEST_F(DesktopTest, HelpContentsLinkToTheirSections) {
             for (const QString& name : format.anchorNames())
                 anchors.insert(name);
         }
-    EXPECT_EQ(links.size(), 8u);
+    EXPECT_EQ(links.size(), 10u);
     for (const QString& link : links)
         EXPECT_TRUE(anchors.count(link)) << link.toStdString();
 }
