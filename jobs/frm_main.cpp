@@ -248,18 +248,17 @@ void frmMain::ShowJobLines(const std::string& jobName, bool askScheduler) {
 
 void frmMain::ShowLastBackup(const Job& job) {
     const auto last = job.lastBackup();
+    std::string text;
     // A run skipped since the last one made tells why there is no newer one.
-    if (const auto skipped = job.skippedRun(); skipped && SkipIsNewer(*skipped, last)) {
-        lblLastBackup->setText(ui::ToQString(SkippedRunText(*skipped, WhenText(skipped->time))));
-        return;
-    }
-    if (!last) {
-        lblLastBackup->setText("");
-        return;
-    }
-    std::string text = LastBackupText(*last, WhenText(last->time));
+    if (const auto skipped = job.skippedRun(); skipped && SkipIsNewer(*skipped, last))
+        text = SkippedRunText(*skipped, WhenText(skipped->time));
+    else if (last)
+        text = LastBackupText(*last, WhenText(last->time));
+    // The last thinning shows whenever there was one, also for a job whose
+    // backups have no record (made before runs were recorded, or thinned by
+    // hand) and beside a skipped run.
     if (const std::optional<LastThin> thin = ReadLastThin(job))
-        text += "\n" + LastThinText(*thin);
+        text += (text.empty() ? "" : "\n") + LastThinText(*thin);
     lblLastBackup->setText(ui::ToQString(text));
 }
 
