@@ -3,6 +3,7 @@
 
 #include "engine/keep_policy.h"
 #include "engine/last_thin.h"
+#include "engine/skipped_run.h"
 #include "jobs/command_numbers.h"
 #include "jobs/frm_keep.h"
 #include "main_window_fixture.h"
@@ -119,6 +120,58 @@ TEST_F(ThinCommandTest, ThinBackupsNowWithoutAPolicySaysSoAndDeletesNothing) {
               "The job \"Weekly\" keeps every backup. Choose which to keep with Keep... first.");
     EXPECT_EQ(Archives().size(), 2U);
     EXPECT_EQ(window->StatusText(), "Could not complete last action");
+}
+
+// A backup made from the window is followed by the thinning of a job with a
+// policy; the job information then tells both.
+TEST_F(ThinCommandTest, ABackupFromTheWindowIsFollowedByThinning) {
+    sandbox.write(sandbox.c() / "Data" / "a.txt", "alpha");
+    sandbox.write(Job("Weekly", "[folders]\r\nfoldercount=1\r\nfolder1=C:\\Data\r\n") / "excl.ini",
+                  "*.tmp\r\n");
+    for (int hour : {1, 2, 3})
+        MakeArchive(NameDaysAgo(40, hour), "old " + std::to_string(hour));
+    WriteKeepPolicy(WeeklyJob(), kProposedKeepPolicy);
+    const auto window = Open();
+    Select(*window, "Weekly");
+    window->mnuJob.at(jobs::JobCommand::IncrementalBackup)->trigger();
+    EXPECT_EQ(window->StatusText(), "Done");
+    EXPECT_TRUE(seam.Calls().empty()) << seam.Calls().front().text;
+
+    const std::vector<std::string> now = Archives();
+    ASSERT_EQ(now.size(), 2U);
+    EXPECT_EQ(now.front(), NameDaysAgo(40, 3).substr(0, 22) + "_C.zip");
+    const std::optional<LastThin> thin = ReadLastThin(WeeklyJob());
+    ASSERT_TRUE(thin);
+    EXPECT_EQ(thin->outcome, "thinned");
+    EXPECT_EQ(thin->before, 4);
+    EXPECT_EQ(thin->after, 2);
+    const std::string shown = Text(window->lblLastBackup);
+    EXPECT_EQ(shown.rfind("Last backup: ", 0), 0U) << shown;
+    EXPECT_NE(
+        shown.find(", incremental, made\nLast thinning: " + thin->time + ", 4 backups to 2, "),
+        std::string::npos)
+        << shown;
+}
+
+// A job with a record of its last thinning but none of a backup shows the
+// thinning all the same, and beside a skipped run too.
+TEST_F(ThinCommandTest, TheLastThinningShowsWithoutARecordOfTheLastBackup) {
+    Job("Weekly", "[settings]\r\ncreated=x\r\n[lastthin]\r\ntime=2025-03-09 10:00:00\r\n"
+                  "before=5\r\nafter=3\r\nfreed=2048\r\noutcome=thinned\r\n");
+    const auto window = Open();
+    Select(*window, "Weekly");
+    const std::string thinned = "Last thinning: 2025-03-09 10:00:00, 5 backups to 3, 2.0 KB freed";
+    EXPECT_EQ(Text(window->lblLastBackup), thinned);
+
+    ASSERT_TRUE(RecordSkippedRun(
+        "C:\\Backups\\Weekly",
+        {"2025-03-10 02:00:00", "The backup disk is not connected.", sandbox.d().string()}));
+    window->lstBackupJobs->clearSelection();
+    Select(*window, "Weekly");
+    const std::string shown = Text(window->lblLastBackup);
+    EXPECT_EQ(shown.rfind("Last backup skipped ", 0), 0U) << shown;
+    EXPECT_NE(shown.find(": The backup disk is not connected.\n" + thinned), std::string::npos)
+        << shown;
 }
 
 } // namespace
