@@ -58,11 +58,15 @@ std::optional<LastThin> ReadLastThin(const Job& job) {
 
 std::string LastThinText(const LastThin& thin) {
     std::string text = "Last thinning: " + thin.time;
-    if (thin.outcome == "failed")
-        return text + ", failed, nothing deleted" +
-               (thin.reason.empty() ? std::string() : ": " + thin.reason);
+    const std::string reason = thin.reason.empty() ? std::string() : ": " + thin.reason;
+    // A run fails at its first failed period; the periods before it were
+    // thinned and stay so.
+    if (thin.outcome == "failed" && thin.before == thin.after && thin.bytesFreed == 0)
+        return text + ", failed, nothing deleted" + reason;
     text += ", " + std::to_string(thin.before) + " backups to " + std::to_string(thin.after) +
             ", " + SizeText(thin.bytesFreed) + " freed";
+    if (thin.outcome == "failed")
+        return text + ", then failed" + reason;
     if (thin.outcome == "incomplete" && !thin.reason.empty())
         text += " (" + thin.reason + ")";
     return text;

@@ -23,7 +23,9 @@ void RecordLastThin(const Job& job, const LastThin& thin);
 std::optional<LastThin> ReadLastThin(const Job& job);
 
 // "Last thinning: 2026-12-10 01:00:00, 40 backups to 12, 3.2 MB freed" and,
-// when it failed, the reason.
+// when it failed, the reason: "..., failed, nothing deleted: <reason>", or
+// "..., 40 backups to 30, 1.0 MB freed, then failed: <reason>" when the
+// periods before the failed one were thinned.
 std::string LastThinText(const LastThin& thin);
 
 } // namespace rk

@@ -120,6 +120,12 @@ TEST_F(KeepSettings, TheLastThinningIsRecordedAndTold) {
     RecordLastThin(job, {"2026-12-11 01:00:00", 12, 12, 0, "failed", "disk full\r\nreally"});
     EXPECT_EQ(LastThinText(*ReadLastThin(job)),
               "Last thinning: 2026-12-11 01:00:00, failed, nothing deleted: disk full; really");
+    // A later period failed: the earlier ones were thinned, and the line
+    // says so rather than that nothing was deleted.
+    RecordLastThin(job, {"2026-12-12 01:00:00", 12, 9, 2048, "failed", "disk full"});
+    EXPECT_EQ(LastThinText(*ReadLastThin(job)),
+              "Last thinning: 2026-12-12 01:00:00, 12 backups to 9, 2.0 KB freed, then failed: "
+              "disk full");
 }
 
 } // namespace
