@@ -220,7 +220,7 @@ std::optional<std::string> InstallTimers(const std::string& jobName, const Sched
                                          const BackupCommand& command, const UnitFiles& files) {
     if (!SystemdUserManagerAvailable())
         return std::string("systemd's user manager is not running");
-    if (const std::optional<std::string> problem = platform::MakeHostFolders(UnitFolder(), 0755))
+    if (std::optional<std::string> problem = platform::MakeHostFolders(UnitFolder(), 0755))
         return problem;
     if (!platform::WriteHostFileAtomically(files.backup.service, ServiceText(jobName, command)) ||
         !platform::WriteHostFileAtomically(files.backup.timer, TimerText(jobName, schedule)) ||
@@ -251,7 +251,7 @@ std::optional<std::string> InstallCrontabLines(const std::string& jobName, const
         return std::string("crontab is not available");
     // Timers left from a time with systemd would run the backup twice.
     const bool managerAvailable = AnyExists(files) && SystemdUserManagerAvailable();
-    if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
+    if (std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
         return problem;
     return ChangeCrontab(
         jobName, {CrontabLine(jobName, schedule, command), CrontabRetryLine(jobName, command)});
@@ -285,7 +285,7 @@ std::optional<std::string> InstallSchedule(const std::string& jobName, const Sch
         return RemoveSchedule(jobName);
     if (!IsValid(schedule))
         return std::string("the schedule's day or time is out of range");
-    if (const std::optional<std::string> problem = ScheduleNameProblem(jobName))
+    if (std::optional<std::string> problem = ScheduleNameProblem(jobName))
         return problem;
     if (command.programHostPath.empty() || command.programHostPath[0] != '/')
         return std::string("the program's own path is not known");
@@ -304,7 +304,7 @@ std::optional<std::string> InstallSchedule(const std::string& jobName, const Sch
 std::optional<std::string> RemoveSchedule(const std::string& jobName) {
     const UnitFiles files = FilesOf(jobName);
     const bool managerAvailable = AnyExists(files) && SystemdUserManagerAvailable();
-    if (const std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
+    if (std::optional<std::string> problem = RemoveUnits(files, managerAvailable))
         return problem;
     if (platform::HostProgramExists("crontab"))
         return ChangeCrontab(jobName, {});
