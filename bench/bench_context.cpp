@@ -45,7 +45,7 @@ std::optional<Measure> MedianRun(const std::function<std::optional<Measure>()>& 
     for (int i = 0; i < kRunsPerFigure; ++i) {
         if (prepare)
             prepare();
-        const std::optional<Measure> run = once();
+        std::optional<Measure> run = once();
         if (!run)
             return std::nullopt;
         // A failed run is the figure: it is reported, not hidden by others.

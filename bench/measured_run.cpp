@@ -48,6 +48,7 @@ Measure RunMeasured(const std::vector<std::string>& args, const fs::path& folder
     std::vector<std::string> helperArgs = {helper.string(), resultPath};
     helperArgs.insert(helperArgs.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(helperArgs.size() + 1);
     for (const auto& a : helperArgs)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

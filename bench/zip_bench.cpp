@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     plan.big = {1ull << 30, 20000, 4, 50};
     plan.small = {0, 100000, 1, 100};
     std::size_t millionFiles = 1000000;
-    if (argc > 5 || (argc > 1 && std::string(argv[1]).rfind("-", 0) == 0))
+    if (argc > 5 || (argc > 1 && std::string(argv[1]).rfind('-', 0) == 0))
         return Usage();
     if (argc > 1) {
         const auto size = ParseSize(argv[1]);

@@ -3,9 +3,11 @@
 #include "platform/file_system.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdlib>
 #include <deque>
 #include <dirent.h>
+#include <iterator>
 #include <pwd.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -216,8 +218,8 @@ std::vector<MountedFileSystem> ParseMountInfo(std::string_view mountInfo) {
     for (const std::string& line : Lines(mountInfo)) {
         const std::vector<std::string> fields = Fields(line);
         // id parent major:minor root mountpoint options [optional...] - type source ...
-        const auto separator =
-            std::find(fields.begin() + std::min<std::size_t>(fields.size(), 6), fields.end(), "-");
+        const auto separator = std::find(
+            fields.begin() + std::min<std::ptrdiff_t>(std::ssize(fields), 6), fields.end(), "-");
         if (fields.size() < 5 || separator == fields.end() || separator + 1 == fields.end())
             continue;
         mounts.push_back({WithoutTrailingSlash(Unescaped(fields[4])), *(separator + 1)});

@@ -28,7 +28,7 @@ std::string HomeFolder() {
 }
 
 // A host root without trailing slashes ("/" stays "/").
-std::string CleanRoot(std::string root) {
+std::string CleanRoot(const std::string& root) {
     std::string cleaned = std::filesystem::path(root).lexically_normal().string();
     while (cleaned.size() > 1 && cleaned.back() == '/')
         cleaned.pop_back();
@@ -215,7 +215,7 @@ std::string DriveMapError() {
 
 std::string NormalizeWindowsPath(std::string_view windowsPath) {
     const ParsedPath parsed = Parse(windowsPath);
-    const std::string rest = Join(parsed.components, '\\');
+    std::string rest = Join(parsed.components, '\\');
     switch (parsed.kind) {
     case ParsedPath::Kind::Drive:
         return (parsed.literal ? std::string(kLiteralPrefix) : std::string()) +
@@ -270,7 +270,7 @@ std::optional<std::string> ToHostPath(std::string_view windowsPath) {
 }
 
 std::string ToWindowsPathKept(std::string_view hostPath) {
-    const std::string windows = ToWindowsPath(hostPath);
+    std::string windows = ToWindowsPath(hostPath);
     // Compared without the file system: what the text means must not hang
     // on whether the folder still exists.
     const ParsedPath parsed = Parse(windows);

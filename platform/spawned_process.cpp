@@ -93,6 +93,7 @@ std::vector<std::string> EnvironmentWithChannel(const std::string& variable) {
 
 std::vector<char*> Pointers(std::vector<std::string>& texts) {
     std::vector<char*> pointers;
+    pointers.reserve(texts.size() + 1);
     for (auto& text : texts)
         pointers.push_back(text.data());
     pointers.push_back(nullptr);

@@ -137,7 +137,7 @@ std::string PrivateTempHost(std::string& problem) {
                   ", so nothing in it is private.";
         return {};
     }
-    const std::string host =
+    std::string host =
         (base == "/" ? std::string() : base) + "/ravelkeep-" + std::to_string(getuid());
     std::string why;
     if (EnsurePrivateFolder(host, why))
@@ -257,7 +257,7 @@ std::string DocumentsFolderHost() {
 }
 
 std::string ShortPath(std::string_view windowsPath) {
-    const std::string original(windowsPath);
+    std::string original(windowsPath);
     if (original.find(' ') == std::string::npos)
         return original;
     std::string target = original;

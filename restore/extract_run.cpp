@@ -145,7 +145,7 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
 
     DialogConversation conversation;
     DialogPicker picker(*this, progress_);
-    const ExtractOutcome outcome =
+    ExtractOutcome outcome =
         RunRestore(CurrentInstallation(), request, progress_, conversation, picker);
     if (outcome.end == ExtractEnd::Success || outcome.end == ExtractEnd::Incomplete) {
         UpdateFileList();

@@ -280,6 +280,7 @@ void frmExtract::ShowArchiveNames(const std::vector<std::string>& names) {
 
 std::vector<std::string> frmExtract::ArchiveNames() const {
     std::vector<std::string> names;
+    names.reserve(static_cast<std::size_t>(lstBackupsList->count()));
     for (int i = 0; i < lstBackupsList->count(); ++i)
         names.push_back(ui::FromQString(lstBackupsList->item(i)->text()));
     return names;

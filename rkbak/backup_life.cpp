@@ -52,7 +52,7 @@ std::string DiskNotConnectedText(const std::string& jobName, const std::string& 
 std::optional<std::string> FolderOnDiskNotConnected(const std::string& jobName) {
     if (Trim(jobName).empty() || Trim(JobStoreFolder).empty())
         return std::nullopt;
-    const std::optional<std::string> store = HostFolder(JobStoreFolder);
+    std::optional<std::string> store = HostFolder(JobStoreFolder);
     if (!store)
         return std::nullopt;
     if (!IsHostFolder(*store)) {
@@ -65,7 +65,7 @@ std::optional<std::string> FolderOnDiskNotConnected(const std::string& jobName) 
         jobName == "..")
         return std::nullopt;
     // The job's folder may be a link to a folder on the disk.
-    const std::optional<std::string> job = HostFolder(JobStoreFolder + jobName);
+    std::optional<std::string> job = HostFolder(JobStoreFolder + jobName);
     if (job && platform::AbsentDiskMountPointHere(*job))
         return job;
     return std::nullopt;

@@ -2,7 +2,9 @@
 # Installs the Debian packages Ravelkeep needs (only those missing), builds it,
 # and then starts the program ("run"), runs every test ("test"), or runs every
 # test in a build with AddressSanitizer and UndefinedBehaviorSanitizer
-# ("sanitize"), or runs the benchmark of rkzip and rkunzip against their peers
+# ("sanitize"), or runs the utilities' tests in a build with ThreadSanitizer
+# ("tsan"), or checks every source with clang-tidy ("tidy"), or runs the
+# benchmark of rkzip and rkunzip against their peers
 # ("bench", with the benchmark's own arguments after it).
 set -euo pipefail
 
@@ -16,14 +18,15 @@ packages=(
     libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev
     googletest libgtest-dev
     zip unzip 7zip xdg-utils dbus-daemon dbus-bin strace
-    clang-format
+    clang-format clang-tidy
     cron systemd xvfb xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
 # independent readers; strace shows the tests in what order rkzip flushes
 # and renames an archive; dbus-run-session gives the notification tests a
-# session bus of their own; clang-format checks the sources' form in CI.
+# session bus of their own; clang-format checks the sources' form and
+# clang-tidy their common faults in CI.
 # The system tests (ctest label "system", run as root) start the real cron
 # daemon, systemd's user manager, dbus-daemon and Xvfb, and watch the display
 # with xdotool.
@@ -59,11 +62,23 @@ fi
 
 jobs="$(nproc 2>/dev/null || echo 2)"
 
+# build DIR [cmake options...] [-- targets...]: configures DIR and builds the
+# targets named after "--", or everything.
 build() {
     local dir="$1"
     shift
-    cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir" -j "$jobs"
+    local options=()
+    while [ "$#" -gt 0 ] && [ "$1" != -- ]; do
+        options+=("$1")
+        shift
+    done
+    [ "$#" -gt 0 ] && shift
+    cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}"
+    if [ "$#" -gt 0 ]; then
+        cmake --build "$dir" -j "$jobs" --target "$@"
+    else
+        cmake --build "$dir" -j "$jobs"
+    fi
 }
 
 case "$mode" in
@@ -86,12 +101,35 @@ sanitize)
         UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
         ctest --output-on-failure -j "$jobs" "$@"
     ;;
+tsan)
+    # Only the utilities are threaded: their tests (label "tool") and what
+    # they run, rkzip and rkunzip, are all this build makes. The other tests
+    # of the label are not built here, so ctest leaves them out.
+    build "$top/build-tsan" -DRK_TSAN=ON -DRK_WARNINGS_AS_ERRORS=ON -- rk_tools_tests
+    cd "$top/build-tsan"
+    # Every process writes its reports to a file of its own, so that a race
+    # in an rkzip or rkunzip a test starts fails the step even where the
+    # test throws the utility's output away.
+    reports="$top/build-tsan/tsan-reports"
+    rm -rf "$reports"
+    mkdir -p "$reports"
+    TSAN_OPTIONS="log_path=$reports/report:second_deadlock_stack=1" \
+        ctest --output-on-failure -j "$jobs" -L tool "$@"
+    if [ -n "$(ls -A "$reports")" ]; then
+        cat "$reports"/*
+        echo "setup: ThreadSanitizer reported the races above" >&2
+        exit 1
+    fi
+    ;;
+tidy)
+    exec "$top/scripts/tidy.sh" "$@"
+    ;;
 bench)
     build "$top/build"
     exec "$top/build/bench/rk_zip_bench" "$@"
     ;;
 *)
-    echo "usage: scripts/setup.sh run|test|sanitize|bench" >&2
+    echo "usage: scripts/setup.sh run|test|sanitize|tsan|tidy|bench" >&2
     exit 2
     ;;
 esac

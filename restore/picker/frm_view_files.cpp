@@ -179,7 +179,7 @@ GatherOutcome frmViewFiles::DataRefresh(const std::string& sSourceFolder,
     hidden_.clear();
     MergedFileList files;
     const Installation installation = CurrentInstallation();
-    const GatherOutcome gathered =
+    GatherOutcome gathered =
         GatherFileLists(installation, sSourceFolder, archiveNames,
                         ProgramListFilePath(installation, ListingFileName), progress, files);
     if (!gathered.complete)
@@ -274,7 +274,7 @@ void frmViewFiles::ApplyFilter() {
     const QString wanted = txtFilter->text().toCaseFolded().replace(u'/', u'\\');
     bool changed = false;
     for (std::size_t row = 0; row < folded_.size(); ++row) {
-        const char hide = !wanted.isEmpty() && !folded_[row].contains(wanted);
+        const auto hide = static_cast<char>(!wanted.isEmpty() && !folded_[row].contains(wanted));
         if (hide != hidden_[row]) {
             hidden_[row] = hide;
             lstFiles->setRowHidden(static_cast<int>(row), hide);

@@ -75,6 +75,7 @@ class MainWindowTest : public ::testing::Test {
     // The job names of the list, in order.
     static std::vector<std::string> Listed(const jobs::frmMain& window) {
         std::vector<std::string> names;
+        names.reserve(static_cast<std::size_t>(window.lstBackupJobs->count()));
         for (int row = 0; row < window.lstBackupJobs->count(); ++row)
             names.push_back(window.lstBackupJobs->item(row)->text().toStdString());
         return names;

@@ -74,6 +74,7 @@ TEST(MainWindowStart, ShownOnTheOffscreenPlatformAndEndedBySigterm) {
     }
     environment.push_back("QT_QPA_PLATFORM=offscreen");
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);

@@ -22,6 +22,7 @@ constexpr std::string_view kFourFolders =
 
 std::vector<std::string> Shown(const jobs::FolderGatherer& editor) {
     std::vector<std::string> rows;
+    rows.reserve(static_cast<std::size_t>(editor.lstFolders->count()));
     for (int row = 0; row < editor.lstFolders->count(); ++row)
         rows.push_back(editor.lstFolders->item(row)->text().toStdString());
     return rows;

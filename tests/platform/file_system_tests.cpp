@@ -13,6 +13,7 @@ using namespace rk::platform;
 
 std::vector<std::string> Names(const std::vector<FoundEntry>& entries) {
     std::vector<std::string> names;
+    names.reserve(entries.size());
     for (const auto& e : entries)
         names.push_back(e.name);
     return names;

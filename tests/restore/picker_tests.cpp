@@ -20,6 +20,7 @@ class Picker : public RestoreFixture {
   protected:
     std::vector<std::string> Entries(const frmViewFiles& picker) const {
         std::vector<std::string> entries;
+        entries.reserve(static_cast<std::size_t>(picker.lstFiles->count()));
         for (int i = 0; i < picker.lstFiles->count(); ++i)
             entries.push_back(ui::FromQString(picker.lstFiles->item(i)->text()));
         return entries;

@@ -75,7 +75,7 @@ class RestoreRun : public RestoreFixture {
     }
 
     // Selects the entries with these texts in the picker and presses OK.
-    static ui::ScriptedSeam::FormAction Pick(std::vector<std::string> names) {
+    static ui::ScriptedSeam::FormAction Pick(const std::vector<std::string>& names) {
         return [names](QDialog& form) {
             auto& picker = static_cast<frmViewFiles&>(form);
             for (int i = 0; i < picker.lstFiles->count(); ++i)

@@ -278,6 +278,7 @@ TEST_F(UnattendedLifeTest, AtATerminalTheRunIsAttended) {
     environment.push_back("DISPLAY=:65000");
     environment.push_back(Drives(true));
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& entry : environment)
         envp.push_back(entry.data());
     envp.push_back(nullptr);

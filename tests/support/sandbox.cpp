@@ -112,10 +112,12 @@ RunResult Run(const std::vector<std::string>& args, const std::vector<std::strin
             environment.push_back(change);
     }
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (auto& e : environment)
         envp.push_back(e.data());
     envp.push_back(nullptr);

@@ -68,7 +68,7 @@ class ArchiveCompression : public ToolTest {
 
     // Extracts the archive with Info-ZIP's unzip into a fresh folder.
     fs::path ExtractedWithInfoZip(const fs::path& archive, const std::string& folder) const {
-        const fs::path out = C(folder);
+        fs::path out = C(folder);
         fs::create_directories(out);
         const RunResult run =
             rk::test::Run({"/usr/bin/unzip", "-q", archive.string(), "-d", out.string()});

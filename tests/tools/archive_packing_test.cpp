@@ -240,6 +240,7 @@ TEST_F(ArchivePacking, WorkersKeepEntryOrderWithinTightLimits) {
 
 TEST_F(ArchivePacking, StoppingEndsTheWorkersWithoutFailures) {
     std::vector<std::unique_ptr<SourceFile>> files;
+    files.reserve(40);
     for (int i = 0; i < 40; ++i)
         files.push_back(Found("s" + std::to_string(i), Text(100000, static_cast<unsigned>(i))));
     std::vector<FileReadState> states(files.size());

@@ -139,12 +139,14 @@ TEST_F(BackupRuns, ABroadTreeIsStoredInNameOrderWithItsNoticesInOrder) {
     std::vector<std::string> expected = {"Data/"};
     std::vector<std::string> fifos;
     std::vector<std::string> tops;
+    tops.reserve(12);
     for (int t = 0; t < 12; ++t)
         tops.push_back((t % 2 == 0 ? "Top " : "top\\") + std::to_string(t));
     std::sort(tops.begin(), tops.end());
     for (const auto& top : tops) {
         expected.push_back("Data/" + top + "/");
         std::vector<std::string> subs;
+        subs.reserve(9);
         for (int s = 0; s < 9; ++s)
             subs.push_back(std::string(s % 3 == 0 ? "B" : "a") + std::to_string(s));
         std::sort(subs.begin(), subs.end());

@@ -29,6 +29,7 @@ pid_t ToolTest::Start(const std::string& tool, const std::vector<std::string>& a
     std::vector<std::string> full{(ProgramDir() / tool).string()};
     full.insert(full.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(full.size() + 1);
     for (auto& a : full)
         argv.push_back(a.data());
     argv.push_back(nullptr);

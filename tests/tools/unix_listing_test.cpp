@@ -21,7 +21,7 @@ std::string LibzipListing(const fs::path& archive) {
     EXPECT_NE(zip, nullptr) << archive;
     if (zip == nullptr)
         return {};
-    const std::string text = tools::ListingText(zip);
+    std::string text = tools::ListingText(zip);
     zip_discard(zip);
     return text;
 }

@@ -97,8 +97,8 @@ Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
                 command.pathStyle = PathStyle::Full;
             } else if (arg == "-p") {
                 command.pathStyle = PathStyle::Relative;
-            } else if (arg == "-yp" || IsNoPromptOption(arg)) {
-            } else if (ParseHiddenSystem(arg, command)) {
+            } else if (arg == "-yp" || IsNoPromptOption(arg) || ParseHiddenSystem(arg, command)) {
+                // Accepted with nothing to do, or read into the command.
             } else if (arg.compare(0, 3, "-x@") == 0) {
                 if (arg.size() == 3)
                     return fail("option -x@ needs the exclusion file right after it");
@@ -150,8 +150,8 @@ Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
                 command.replaceExisting = true;
             } else if (arg == "-t") {
                 command.test = true;
-            } else if (arg == "-yo" || IsNoPromptOption(arg)) {
-            } else if (ParseKeepAttributes(arg, command)) {
+            } else if (arg == "-yo" || IsNoPromptOption(arg) || ParseKeepAttributes(arg, command)) {
+                // Accepted with nothing to do, or read into the command.
             } else if (arg.compare(0, 2, "-@") == 0) {
                 if (arg.size() == 2)
                     return fail("option -@ needs the listing file right after it");

@@ -43,7 +43,7 @@ bool Holds(std::string_view text, std::string_view part) {
 
 } // namespace
 
-Exclusions::Exclusions(std::vector<std::string> patterns) {
+Exclusions::Exclusions(const std::vector<std::string>& patterns) {
     for (const auto& p : patterns)
         Add(p);
 }

@@ -15,7 +15,7 @@ bool IsExclusionComment(std::string_view line);
 class Exclusions {
   public:
     Exclusions() = default;
-    explicit Exclusions(std::vector<std::string> patterns);
+    explicit Exclusions(const std::vector<std::string>& patterns);
 
     void Add(std::string_view pattern);
     bool empty() const { return patterns_.empty(); }
