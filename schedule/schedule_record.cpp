@@ -2,6 +2,7 @@
 
 #include "core/job_files.h"
 #include "core/settings.h"
+#include "engine/last_backup.h"
 #include "schedule/crontab_entry.h"
 #include "schedule/systemd_units.h"
 
@@ -62,27 +63,11 @@ std::string CrontabTimes(const std::string& line) {
     return times;
 }
 
+// The installation time in the form the job's other records use.
 std::string TimeText(std::time_t when) {
     std::tm local{};
     localtime_r(&when, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
-
-std::optional<std::time_t> TimeValue(const std::string& text) {
-    std::tm local{};
-    char end = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &local.tm_year, &local.tm_mon,
-                    &local.tm_mday, &local.tm_hour, &local.tm_min, &local.tm_sec, &end) != 6)
-        return std::nullopt;
-    local.tm_year -= 1900;
-    local.tm_mon -= 1;
-    local.tm_isdst = -1;
-    const std::time_t when = std::mktime(&local);
-    if (when == static_cast<std::time_t>(-1))
-        return std::nullopt;
-    return when;
+    return RecordedTime(local);
 }
 
 std::optional<int> Number(const std::string& text, int lowest, int highest) {
@@ -154,7 +139,7 @@ std::optional<ScheduleRecord> ReadScheduleRecord(const std::string& jobFolder) {
     else
         return std::nullopt;
     record.calendar = ReadSetting("calendar", "", place);
-    record.installedAt = TimeValue(ReadSetting("installed", "", place));
+    record.installedAt = RecordedTimeValue(ReadSetting("installed", "", place));
     const std::optional<Frequency> frequency = FrequencyOf(ReadSetting("frequency", "", place));
     const std::optional<int> hour = Number(ReadSetting("hour", "0", place), 0, 23);
     const std::optional<int> minute = Number(ReadSetting("minute", "", place), 0, 59);
