@@ -22,14 +22,7 @@ class SourceFolderBackupTest : public ::testing::Test {
     fs::path job = box.c() / "Store" / "Weekly";
 
     void SetUp() override {
-        fs::create_directories(program);
-        for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-            fs::copy_file(ProgramDir() / file, program / file);
-        box.write(program / "rkbak.ini", "[settings]\r\n"
-                                         "ziputil=C:\\Program Files\\rk\\rkzip\r\n"
-                                         "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"
-                                         "jobs=C:\\Store\r\n"
-                                         "UpgradePromptShown=-1\r\n");
+        InstallProgramCopy(box, program, "C:\\Program Files\\rk", "C:\\Store");
         fs::create_directories(job);
         fs::copy_file(program / "excl.txt", job / "excl.ini");
     }

@@ -125,13 +125,7 @@ class HomeRoundTrip : public RestoreFixture {
 
     void SetUp() override {
         RestoreFixture::SetUp();
-        fs::create_directories(program);
-        for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-            fs::copy_file(ProgramDir() / file, program / file);
-        box.write(program / "rkbak.ini",
-                  "[settings]\r\njobs=C:\\Backups\r\n"
-                  "ziputil=C:\\prog\\rkzip\r\nunziputil=C:\\prog\\rkunzip\r\n"
-                  "UpgradePromptShown=-1\r\nautopromptshown=-1\r\n");
+        InstallProgramCopy(box, program, "C:\\prog", "C:\\Backups", "autopromptshown=-1\r\n");
         // The whole drive D: is the job's one source folder.
         box.write(job / "rkjob.ini",
                   "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount=1\r\nfolder1=D:\\\r\n");

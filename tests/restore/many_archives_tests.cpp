@@ -113,12 +113,7 @@ TEST_F(ManyArchives, ThePickerListsTheNewestArchivesFiles) {
 // sandbox folder with their own settings, no display.
 TEST_F(ManyArchives, ConsolidateThroughTheProgramTakesTheNewestArchives) {
     const fs::path program = box.c() / "prog";
-    fs::create_directories(program);
-    for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-        fs::copy_file(ProgramDir() / file, program / file);
-    box.write(program / "rkbak.ini", "[settings]\r\njobs=C:\\Backups\r\n"
-                                     "ziputil=C:\\prog\\rkzip\r\nunziputil=C:\\prog\\rkunzip\r\n"
-                                     "UpgradePromptShown=-1\r\nautopromptshown=-1\r\n");
+    InstallProgramCopy(box, program, "C:\\prog", "C:\\Backups", "autopromptshown=-1\r\n");
     const RunResult result =
         rk::test::Run({(program / "rkbak").string(), "/c/2025-01-01/2025-12-31/" + JobFolder()},
                       {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=offscreen"});

@@ -25,14 +25,7 @@ class BackupLifeTest : public ::testing::Test {
     fs::path job = box.c() / "My Store" / "Weekly Job";
 
     void SetUp() override {
-        fs::create_directories(program);
-        for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-            fs::copy_file(ProgramDir() / file, program / file);
-        box.write(program / "rkbak.ini", "[settings]\r\n"
-                                         "ziputil=C:\\Program Files\\rk\\rkzip\r\n"
-                                         "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"
-                                         "jobs=C:\\My Store\r\n"
-                                         "UpgradePromptShown=-1\r\n");
+        InstallProgramCopy(box, program, "C:\\Program Files\\rk", "C:\\My Store");
         box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount= 1\r\n"
                                      "folder1=C:\\Data Folder\r\n");
         fs::copy_file(program / "excl.txt", job / "excl.ini");

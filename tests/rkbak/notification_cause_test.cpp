@@ -22,14 +22,7 @@ class NotificationCause : public ::testing::Test {
     fs::path notifications = box.root() / "notifications.log";
 
     void SetUp() override {
-        fs::create_directories(program);
-        for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-            fs::copy_file(ProgramDir() / file, program / file);
-        box.write(program / "rkbak.ini", "[settings]\r\n"
-                                         "ziputil=C:\\prog\\rkzip\r\n"
-                                         "unziputil=C:\\prog\\rkunzip\r\n"
-                                         "jobs=C:\\Store\r\n"
-                                         "UpgradePromptShown=-1\r\n");
+        InstallProgramCopy(box, program, "C:\\prog", "C:\\Store");
         box.write(job / "excl.ini", "*.tmp\r\n");
         box.write(box.c() / "Data" / "a.txt", "alpha");
     }

@@ -47,14 +47,7 @@ class UnattendedLifeTest : public ::testing::Test {
 
     void SetUp() override {
         ASSERT_FALSE(fs::exists(absentDisk));
-        fs::create_directories(program);
-        for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-            fs::copy_file(ProgramDir() / file, program / file);
-        box.write(program / "rkbak.ini", "[settings]\r\n"
-                                         "ziputil=C:\\Program Files\\rk\\rkzip\r\n"
-                                         "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"
-                                         "jobs=D:\\Store\r\n"
-                                         "UpgradePromptShown=-1\r\n");
+        InstallProgramCopy(box, program, "C:\\Program Files\\rk", "D:\\Store");
         box.write(job / "rkjob.ini", "[settings]\r\ncreated=x\r\n[folders]\r\nfoldercount=1\r\n"
                                      "folder1=C:\\Data\r\n");
         fs::copy_file(program / "excl.txt", job / "excl.ini");

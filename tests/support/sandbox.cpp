@@ -170,4 +170,16 @@ RunResult Run(const std::vector<std::string>& args, const std::vector<std::strin
     return result;
 }
 
+void InstallProgramCopy(const Sandbox& box, const fs::path& folder, std::string_view folderText,
+                        std::string_view jobStore, std::string_view moreSettings) {
+    fs::create_directories(folder);
+    for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
+        fs::copy_file(ProgramDir() / file, folder / file, fs::copy_options::overwrite_existing);
+    const std::string at(folderText);
+    box.write(folder / "rkbak.ini", "[settings]\r\nziputil=" + at + "\\rkzip\r\nunziputil=" + at +
+                                        "\\rkunzip\r\njobs=" + std::string(jobStore) +
+                                        "\r\nUpgradePromptShown=-1\r\n" +
+                                        std::string(moreSettings));
+}
+
 } // namespace rk::test

@@ -40,6 +40,14 @@ class Sandbox {
 // Folder of the built program (rkbak, rkzip, rkunzip side by side).
 std::filesystem::path ProgramDir();
 
+// An installed copy of the program in `folder` (host path; `folderText` is its
+// Windows text): rkbak, rkzip, rkunzip and excl.txt, and an rkbak.ini naming
+// the two utilities there and the job store `jobStore`, with the upgrade notes
+// already shown and `moreSettings` (lines ending in CR LF) after them.
+void InstallProgramCopy(const Sandbox& box, const std::filesystem::path& folder,
+                        std::string_view folderText, std::string_view jobStore,
+                        std::string_view moreSettings = {});
+
 // The names an archive stores, sorted, as Info-ZIP's unzip lists them; folder
 // entries (ending with "/") only when asked for. Empty when unzip cannot list
 // the archive, or it holds no entries.

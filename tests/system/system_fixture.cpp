@@ -44,16 +44,7 @@ std::string SystemTest::UserBus() {
 }
 
 void SystemTest::InstallProgram() {
-    fs::create_directories(program);
-    for (const char* file : {"rkbak", "rkzip", "rkunzip", "excl.txt"})
-        fs::copy_file(ProgramDir() / file, program / file, fs::copy_options::overwrite_existing);
-    box.write(program / "rkbak.ini", "[settings]\r\n"
-                                     "ziputil=C:\\Program Files\\rk\\rkzip\r\n"
-                                     "unziputil=C:\\Program Files\\rk\\rkunzip\r\n"
-                                     "jobs=" +
-                                         storeText +
-                                         "\r\n"
-                                         "UpgradePromptShown=-1\r\n");
+    InstallProgramCopy(box, program, "C:\\Program Files\\rk", storeText);
 }
 
 void SystemTest::AddJob(const std::string& name, const std::string& sourceText) const {
