@@ -45,8 +45,8 @@ std::string NotStartedSummary(const CommandLine& command) {
 }
 
 bool Configured(const MainContext& context, const CommandLine& command) {
-    const std::string problem = ConfigurationProblem();
-    if (problem.empty())
+    const Result<void> configured = CheckConfiguration();
+    if (configured)
         return true;
     if (!context.personPresent) {
         if (!context.displayProblem.empty())
@@ -54,7 +54,7 @@ bool Configured(const MainContext& context, const CommandLine& command) {
         // A scheduled run's user reads this at the desktop, where the
         // options are set; a display may well be there.
         const std::string where = context.unattended ? "from the desktop" : "with a display";
-        const std::string line = std::string(NotConfiguredText) + " (" + problem +
+        const std::string line = std::string(NotConfiguredText) + " (" + configured.reason() +
                                  "; start Ravelkeep " + where + " to set its options)";
         ReportLine(Errors(context), line);
         if (context.unattended && context.notify)

@@ -48,27 +48,29 @@ void ReadUtilitySettings() {
     UnzipUtilPath = ReadSetting("unziputil");
 }
 
-std::string ConfigurationProblem() {
+Result<void> CheckConfiguration() {
+    using Failure = Result<void>;
     // The settings file lives in the program folder: a drive map that names
     // no drive for it leaves every setting unread.
     const auto mapped = platform::ToHostPath(AppFolder);
     if (!ProgramFolderHost.empty() &&
         (!mapped || platform::ToWindowsPath(*mapped) != platform::ToWindowsPath(ProgramFolderHost)))
-        return "the program folder " + ProgramFolderHost +
-               " is on no drive of the drive map (RAVELKEEP_DRIVES), so its settings cannot be "
-               "read";
+        return Failure::Failure(
+            "the program folder " + ProgramFolderHost +
+            " is on no drive of the drive map (RAVELKEEP_DRIVES), so its settings cannot be "
+            "read");
     if (Trim(ZipUtilPath).empty())
-        return "the location of the zip utility is not set";
+        return Failure::Failure("the location of the zip utility is not set");
     if (Trim(UnzipUtilPath).empty())
-        return "the location of the unzip utility is not set";
+        return Failure::Failure("the location of the unzip utility is not set");
     if (Trim(JobStoreFolder).empty())
-        return "the job store folder is not set";
+        return Failure::Failure("the job store folder is not set");
     if (!PathExists(ZipUtilPath))
-        return "the zip utility " + ZipUtilPath + " does not exist";
+        return Failure::Failure("the zip utility " + ZipUtilPath + " does not exist");
     if (!PathExists(UnzipUtilPath))
-        return "the unzip utility " + UnzipUtilPath + " does not exist";
+        return Failure::Failure("the unzip utility " + UnzipUtilPath + " does not exist");
     if (!FolderExists(JobStoreFolder))
-        return "the job store folder " + JobStoreFolder + " does not exist";
+        return Failure::Failure("the job store folder " + JobStoreFolder + " does not exist");
     return {};
 }
 
@@ -84,7 +86,7 @@ bool ConfigureWithUser() {
         }
         ui::Current().ShowModal(options);
     }
-    if (!ConfigurationProblem().empty()) {
+    if (!CheckConfiguration()) {
         ui::MsgBox(NotConfiguredText, ui::Buttons::OK, ui::Icon::Critical);
         return false;
     }

@@ -2,6 +2,8 @@
 // The start-up steps that come before the life is chosen: the program-wide
 // values, the job store default and the configuration check.
 
+#include "platform/result.h"
+
 #include <string>
 #include <string_view>
 
@@ -31,8 +33,8 @@ void ApplyJobStoreSetting();
 // ZipUtilPath and UnzipUtilPath from their settings, as read.
 void ReadUtilitySettings();
 
-// Empty text when the program is configured; else the first reason it is not.
-std::string ConfigurationProblem();
+// Whether the program is configured; else the first reason it is not.
+[[nodiscard]] Result<void> CheckConfiguration();
 
 // The configuration check's dialogs: the notice, the Options dialog (with the
 // utility boxes pre-filled from the registry when a utility setting is blank),

@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
     rk::NoProgress progress;
     rk::frmViewFiles picker;
     const rk::GatherOutcome outcome = picker.DataRefresh(argv[3], archives, progress);
-    if (!outcome.complete) {
-        std::fprintf(stderr, "rk_picker_bench: %s: %s\n", outcome.failedArchive.c_str(),
+    if (outcome.status != rk::RunStatus::Done) {
+        std::fprintf(stderr, "rk_picker_bench: %s: %s\n", outcome.details.failedArchive.c_str(),
                      outcome.reason.c_str());
         return 1;
     }

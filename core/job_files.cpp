@@ -28,14 +28,16 @@ std::string SourceFolderValue(std::string_view jobFolder, long long n) {
                             JobSettingsPlace(jobFolder, JobSection::Folders));
 }
 
-std::string SourceFolderProblem(std::string_view value) {
+Result<void> CheckSourceFolder(std::string_view value) {
+    using Failure = Result<void>;
     if (value.size() > kLongestSourceFolder)
-        return "its path is " + std::to_string(value.size()) + " characters long; at most " +
-               std::to_string(kLongestSourceFolder) + " can be kept";
+        return Failure::Failure("its path is " + std::to_string(value.size()) +
+                                " characters long; at most " +
+                                std::to_string(kLongestSourceFolder) + " can be kept");
     if (value.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
-        return "its path holds a line break";
+        return Failure::Failure("its path holds a line break");
     if (!SettingCanHold(value))
-        return "its path starts or ends with a blank";
+        return Failure::Failure("its path starts or ends with a blank");
     return {};
 }
 

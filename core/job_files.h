@@ -57,9 +57,9 @@ std::string SourceFolderValue(std::string_view jobFolder, long long n);
 // give.
 inline constexpr std::size_t kLongestSourceFolder = 32767;
 
-// Why `value` cannot be kept as a source folder (it would not read back as
-// the same folder), or empty text when it can.
-std::string SourceFolderProblem(std::string_view value);
+// Whether `value` can be kept as a source folder, or why not (it would not
+// read back as the same folder).
+[[nodiscard]] Result<void> CheckSourceFolder(std::string_view value);
 
 // Replaces the section of source folders with these values: "foldercount"
 // written with a leading blank, then "folder1"... in order.

@@ -66,7 +66,7 @@ bool IsReadOnly(const std::string& path) {
 
 // Writes the new content unless the existing file is read-only, which the
 // program never overwrites.
-Result<void> Replace(const std::string& path, std::string_view content) {
+[[nodiscard]] Result<void> Replace(const std::string& path, std::string_view content) {
     if (IsReadOnly(path))
         return Result<void>::Failure("the settings file " + path + " is read-only");
     if (!platform::WriteFileAtomically(path, content))
@@ -129,8 +129,9 @@ std::string ReadOrdinary(std::string_view key, std::string_view defaultValue,
     return std::string(TrimAtNull(defaultValue.substr(0, limit)));
 }
 
-Result<void> WriteOrdinary(std::optional<std::string_view> key,
-                           std::optional<std::string_view> value, const ResolvedPlace& place) {
+[[nodiscard]] Result<void> WriteOrdinary(std::optional<std::string_view> key,
+                                         std::optional<std::string_view> value,
+                                         const ResolvedPlace& place) {
     const bool exists = FileExists(place.path);
     std::optional<std::string> content;
     if (exists) {

@@ -25,8 +25,8 @@ void RecordVerification(const Job& job, const VerificationOutcome& outcome) {
     const SettingsPlace place = job.section(JobSection::LastVerify);
     WriteSetting(std::nullopt, std::nullopt, place);
     WriteSetting("time", RecordedTime(local), place);
-    WriteSetting("tested", std::to_string(outcome.tested), place);
-    WriteSetting("failed", std::to_string(outcome.failed.size()), place);
+    WriteSetting("tested", std::to_string(outcome.details.tested), place);
+    WriteSetting("failed", std::to_string(outcome.details.failed.size()), place);
 }
 
 } // namespace
@@ -53,26 +53,29 @@ VerificationOutcome VerifyBackups(const Installation& installation, const Job& j
                 UtilityResult(RunTool(TestCommandLine(installation.unzipUtility, archive)));
             reason = tested.reason();
         }
-        ++outcome.tested;
+        ++outcome.details.tested;
         if (!reason.empty())
-            outcome.failed.push_back({name, reason});
-        progress.SetProgressValue(static_cast<int>(outcome.tested));
+            outcome.details.failed.push_back({name, reason});
+        progress.SetProgressValue(static_cast<int>(outcome.details.tested));
         if (keepResponsive)
             keepResponsive();
     }
     progress.SetProgressValue(0);
+    outcome.status = outcome.details.failed.empty() ? RunStatus::Done : RunStatus::Failed;
+    if (outcome.status == RunStatus::Failed)
+        outcome.reason = VerificationText(job.name(), outcome);
     RecordVerification(job, outcome);
     return outcome;
 }
 
 std::string VerificationText(const std::string& jobName, const VerificationOutcome& outcome) {
-    if (outcome.failed.empty())
-        return "All " + std::to_string(outcome.tested) + " backups of the job \"" + jobName +
-               "\" read back correctly.";
-    std::string text = std::to_string(outcome.failed.size()) + " of the " +
-                       std::to_string(outcome.tested) + " backups of the job \"" + jobName +
+    if (outcome.details.failed.empty())
+        return "All " + std::to_string(outcome.details.tested) + " backups of the job \"" +
+               jobName + "\" read back correctly.";
+    std::string text = std::to_string(outcome.details.failed.size()) + " of the " +
+                       std::to_string(outcome.details.tested) + " backups of the job \"" + jobName +
                        "\" do not read back correctly:";
-    for (const VerifiedArchive& archive : outcome.failed)
+    for (const VerifiedArchive& archive : outcome.details.failed)
         text += "\r\n" + archive.name + ": " + archive.reason;
     return text;
 }

@@ -4,6 +4,7 @@
 // section of its own ("lastverify" of its "rkjob.ini").
 
 #include "engine/progress_display.h"
+#include "engine/run_result.h"
 
 #include <functional>
 #include <string>
@@ -19,10 +20,15 @@ struct VerifiedArchive {
     std::string reason; // why it does not read back
 };
 
-struct VerificationOutcome {
+// What a verification adds to its RunResult. Its status: Done when every
+// archive read back, Failed when some did not (the reason is then the
+// VerificationText naming them).
+struct VerificationDetails {
     std::size_t tested = 0;
     std::vector<VerifiedArchive> failed; // newest first
 };
+
+using VerificationOutcome = RunResult<VerificationDetails>;
 
 // Tests the job's archives with the installation's unzip utility;
 // `keepResponsive` is called between two of them.

@@ -3,7 +3,19 @@
 #include "core/text.h"
 #include "engine/utility_failure.h"
 
+#include <utility>
+
 namespace rk {
+
+namespace {
+
+GatherOutcome ListingFailed(const std::string& archiveName, std::string reason) {
+    GatherOutcome failed = GatherOutcome::Ended(RunStatus::Failed, std::move(reason));
+    failed.details.failedArchive = archiveName;
+    return failed;
+}
+
+} // namespace
 
 GatherOutcome GatherFileLists(const Installation& installation, const std::string& sourceFolder,
                               const std::vector<std::string>& archiveNames,
@@ -19,19 +31,19 @@ GatherOutcome GatherFileLists(const Installation& installation, const std::strin
         const ToolOutcome listing = WriteArchiveListing(installation, archivePath, listingPath);
         if (!ListingMade(listing, listingPath)) {
             progress.SetProgressValue(0);
-            return {false, name, UtilityFailureReason(listing)};
+            return ListingFailed(name, UtilityFailureReason(listing));
         }
         progress.SetStatusText("Reading file list for " + name);
         const bool read = ReadArchiveListing(files, archivePath, listingPath);
         DeleteFileQuietly(listingPath);
         if (!read) {
             progress.SetProgressValue(0);
-            return {false, name, "its listing \"" + listingPath + "\" could not be read"};
+            return ListingFailed(name, "its listing \"" + listingPath + "\" could not be read");
         }
         progress.SetProgressValue(++n);
     }
     progress.SetProgressValue(0);
-    return {true, {}, {}};
+    return GatherOutcome::Ended(RunStatus::Done);
 }
 
 } // namespace rk

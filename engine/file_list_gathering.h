@@ -6,18 +6,22 @@
 #include "engine/archive_listing.h"
 #include "engine/job.h"
 #include "engine/progress_display.h"
+#include "engine/run_result.h"
 
 #include <string>
 #include <vector>
 
 namespace rk {
 
-struct GatherOutcome {
-    bool complete = false;
-    // The archive whose listing could not be made, and why.
+// What the gathering adds to its RunResult. Its status: Done when every
+// archive was listed and merged, Failed at the first archive whose listing
+// could not be made (the reason says why).
+struct GatherDetails {
+    // The archive whose listing could not be made.
     std::string failedArchive;
-    std::string reason;
 };
+
+using GatherOutcome = RunResult<GatherDetails>;
 
 // Lists the archives (names in `sourceFolder`, oldest first) one after the
 // other into `listingPath` and merges them into `files`. Stops at the first

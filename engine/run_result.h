@@ -5,6 +5,7 @@
 // and the details the kind of run adds.
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rk {
@@ -24,6 +25,15 @@ template <typename Details> struct RunResult {
     // The lines the utility wrote that the reason quotes; empty when none.
     std::vector<std::string> utilityLines;
     Details details;
+
+    // A run that ended so, for that reason, with no utility lines and the
+    // details left as they start.
+    static RunResult Ended(RunStatus how, std::string why = {}) {
+        RunResult result;
+        result.status = how;
+        result.reason = std::move(why);
+        return result;
+    }
 };
 
 } // namespace rk

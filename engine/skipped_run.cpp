@@ -51,7 +51,7 @@ bool RecordSkippedRun(const std::string& jobFolder, const SkippedRun& skipped) {
     // The state folder itself may not be there yet (a new account).
     const std::string folder = SkippedRunFolder();
     if (!platform::MakeHostFolders(folder.substr(0, folder.rfind('/')), 0700) ||
-        !platform::PrivateFolderProblem(folder).empty())
+        !platform::EnsurePrivateFolder(folder))
         return false;
     const std::string text =
         "[" + std::string(kSection) + "]\n" + "jobfolder=" + OneLine(AddBackslash(jobFolder)) +

@@ -91,8 +91,8 @@ bool frmMain::VerifyJobBackups() {
     }
     lstBackupJobs->setFocus();
     ui::MsgBox(VerificationText(*name, outcome), ui::Buttons::OK,
-               outcome.failed.empty() ? ui::Icon::None : ui::Icon::Exclamation);
-    return outcome.failed.empty();
+               outcome.status == RunStatus::Done ? ui::Icon::None : ui::Icon::Exclamation);
+    return outcome.status == RunStatus::Done;
 }
 
 } // namespace rk::jobs

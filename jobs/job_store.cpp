@@ -39,7 +39,7 @@ void RemoveHalfMadeJob(const std::string& jobFolder) {
 // that is taken. Both are the user's alone (modes 0700 and 0600): the
 // settings name the folders that are backed up. Rewrites of the settings
 // keep the file's mode.
-Result<void> MakeJobFolder(const std::string& jobFolder) {
+[[nodiscard]] Result<void> MakeJobFolder(const std::string& jobFolder) {
     if (FolderExists(jobFolder))
         return Result<void>::Failure(kTakenName);
     if (!platform::CreatePrivateFolder(jobFolder))

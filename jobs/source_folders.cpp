@@ -79,9 +79,9 @@ void frmMain::axFolderGatherer_RequestNewItem(std::optional<FolderItem>& item) {
     std::string folder = host ? platform::ToWindowsPathKept(*host) : shown;
     if (!folder.empty() && (folder.back() == ' ' || folder.back() == '\t'))
         folder += '\\';
-    if (const std::string problem = SourceFolderProblem(folder); !problem.empty()) {
+    if (const Result<void> kept = CheckSourceFolder(folder); !kept) {
         ui::MsgBox("The folder " + ShownFolder(folder) +
-                       " cannot be kept in the backup job's settings: " + problem + ".",
+                       " cannot be kept in the backup job's settings: " + kept.reason() + ".",
                    ui::Buttons::OK, ui::Icon::Exclamation);
         return;
     }

@@ -77,7 +77,7 @@ std::optional<std::string> ReadFile(std::string_view windowsPath);
 std::optional<std::string> ReadHostFile(const std::string& hostPath);
 // Makes the host folder and those above it that are missing, with `mode`;
 // the failure says which folder could not be made and why.
-Result<void> MakeHostFolders(const std::string& hostPath, mode_t mode);
+[[nodiscard]] Result<void> MakeHostFolders(const std::string& hostPath, mode_t mode);
 // Writes a new file beside the target, flushes it and renames it over the
 // target, so a failure never leaves a cut file under the target's name.
 bool WriteFileAtomically(std::string_view windowsPath, std::string_view content);

@@ -32,37 +32,27 @@ std::string HomeFolder() {
     return (home != nullptr && *home == '/') ? std::string(home) : std::string("/");
 }
 
-// A folder that belongs to this user alone: made with mode 0700 when missing;
-// refused when it is a link, not a folder, or someone else's (`problem` then
-// says which).
-bool EnsurePrivateFolder(const std::string& host, std::string& problem) {
-    if (mkdir(host.c_str(), 0700) != 0 && errno != EEXIST) {
-        problem = "cannot be made: " + std::string(std::strerror(errno));
-        return false;
-    }
+} // namespace
+
+Result<void> EnsurePrivateFolder(const std::string& host) {
+    if (mkdir(host.c_str(), 0700) != 0 && errno != EEXIST)
+        return Result<void>::Failure("cannot be made: " + std::string(std::strerror(errno)));
     struct stat info {};
-    if (lstat(host.c_str(), &info) != 0) {
-        problem = "cannot be read: " + std::string(std::strerror(errno));
-        return false;
-    }
-    if (S_ISLNK(info.st_mode)) {
-        problem = "is a symbolic link";
-        return false;
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        problem = "is not a folder";
-        return false;
-    }
-    if (info.st_uid != getuid()) {
-        problem = "belongs to another user";
-        return false;
-    }
-    if ((info.st_mode & 077) != 0 && chmod(host.c_str(), 0700) != 0) {
-        problem = "cannot be made private: " + std::string(std::strerror(errno));
-        return false;
-    }
-    return true;
+    if (lstat(host.c_str(), &info) != 0)
+        return Result<void>::Failure("cannot be read: " + std::string(std::strerror(errno)));
+    if (S_ISLNK(info.st_mode))
+        return Result<void>::Failure("is a symbolic link");
+    if (!S_ISDIR(info.st_mode))
+        return Result<void>::Failure("is not a folder");
+    if (info.st_uid != getuid())
+        return Result<void>::Failure("belongs to another user");
+    if ((info.st_mode & 077) != 0 && chmod(host.c_str(), 0700) != 0)
+        return Result<void>::Failure("cannot be made private: " +
+                                     std::string(std::strerror(errno)));
+    return {};
 }
+
+namespace {
 
 // Why a folder on the way to the temporary folder lets someone else move or
 // replace what lies in it (someone else's, or writable by others without the
@@ -98,11 +88,11 @@ bool OnlyUserWrites(const struct stat& info) {
            (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
-// The private temporary folder, or empty text with the reason in `problem`.
+// The private temporary folder, or why there is none.
 // $TMPDIR (else /tmp) serves as it is when it is a folder of this user that
 // nobody else can write into; otherwise the folder ravelkeep-<uid> inside it,
 // made with mode 0700 and checked to be this user's.
-std::string PrivateTempHost(std::string& problem) {
+[[nodiscard]] Result<std::string> PrivateTempHost() {
     const char* tmpdir = std::getenv("TMPDIR");
     const bool fromVariable = tmpdir != nullptr && *tmpdir == '/';
     std::string base = fromVariable ? std::string(tmpdir) : std::string("/tmp");
@@ -112,9 +102,8 @@ std::string PrivateTempHost(std::string& problem) {
     const std::string where = fromVariable ? " (TMPDIR)" : "";
     // A folder that is missing is made, private to this user.
     if (mkdir(base.c_str(), 0700) != 0 && errno != EEXIST) {
-        problem = "The temporary folder " + named + where +
-                  " cannot be used: " + std::strerror(errno) + ".";
-        return {};
+        return Result<std::string>::Failure("The temporary folder " + named + where +
+                                            " cannot be used: " + std::strerror(errno) + ".");
     }
     // A link is followed once, here: what counts is the folder it names.
     if (char* real = realpath(base.c_str(), nullptr)) {
@@ -125,25 +114,25 @@ std::string PrivateTempHost(std::string& problem) {
     const bool found = stat(base.c_str(), &info) == 0;
     if (!found || !S_ISDIR(info.st_mode)) {
         const std::string why = found ? std::string("it is not a folder") : std::strerror(errno);
-        problem = "The temporary folder " + named + where + " cannot be used: " + why + ".";
-        return {};
+        return Result<std::string>::Failure("The temporary folder " + named + where +
+                                            " cannot be used: " + why + ".");
     }
     const std::size_t slash = base.find_last_of('/');
     const std::string above = slash == 0 ? std::string("/") : base.substr(0, slash);
     if (OnlyUserWrites(info) && PathProblem(above).empty())
         return base;
     if (const std::string unsafe = PathProblem(base); !unsafe.empty()) {
-        problem = "The temporary folder " + named + where + " cannot be used: " + unsafe +
-                  ", so nothing in it is private.";
-        return {};
+        return Result<std::string>::Failure("The temporary folder " + named + where +
+                                            " cannot be used: " + unsafe +
+                                            ", so nothing in it is private.");
     }
     std::string host =
         (base == "/" ? std::string() : base) + "/ravelkeep-" + std::to_string(getuid());
-    std::string why;
-    if (EnsurePrivateFolder(host, why))
+    const Result<void> made = EnsurePrivateFolder(host);
+    if (made)
         return host;
-    problem = "The temporary folder " + host + " cannot be used: it " + why + ".";
-    return {};
+    return Result<std::string>::Failure("The temporary folder " + host + " cannot be used: it " +
+                                        made.reason() + ".");
 }
 
 std::uint64_t Fnv1a(std::string_view text) {
@@ -180,22 +169,15 @@ std::string ProgramBaseName() {
     return name;
 }
 
-std::string PrivateFolderProblem(const std::string& host) {
-    std::string problem;
-    return EnsurePrivateFolder(host, problem) ? std::string() : problem;
-}
-
 std::string TempPathProblem() {
-    std::string problem;
-    PrivateTempHost(problem);
-    return problem;
+    return PrivateTempHost().reason();
 }
 
 std::string TempPath() {
-    std::string problem;
-    const std::string host = PrivateTempHost(problem);
-    if (host.empty())
+    const Result<std::string> found = PrivateTempHost();
+    if (!found)
         return {};
+    const std::string& host = *found;
     std::string windows = ToWindowsPath(host);
     if (windows.back() != '\\')
         windows += '\\';
@@ -269,15 +251,15 @@ std::string ShortPath(std::string_view windowsPath) {
     if (!host || lstat(host->c_str(), &info) != 0)
         return original;
     // Aliases live in a private folder whose own path has no spaces.
-    std::string ignored;
-    std::string aliasFolder = PrivateTempHost(ignored);
+    const Result<std::string> tempHost = PrivateTempHost();
+    std::string aliasFolder = tempHost ? *tempHost : std::string();
     if (aliasFolder.empty() || aliasFolder.find(' ') != std::string::npos) {
         aliasFolder = "/tmp/ravelkeep-" + std::to_string(getuid());
-        if (!EnsurePrivateFolder(aliasFolder, ignored))
+        if (!EnsurePrivateFolder(aliasFolder))
             return original;
     }
     aliasFolder += "/short";
-    if (!EnsurePrivateFolder(aliasFolder, ignored))
+    if (!EnsurePrivateFolder(aliasFolder))
         return original;
     char name[32];
     std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(Fnv1a(*host)));

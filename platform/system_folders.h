@@ -1,6 +1,8 @@
 #pragma once
 // Folders the operating system gives the program.
 
+#include "platform/result.h"
+
 #include <string>
 #include <string_view>
 
@@ -22,9 +24,9 @@ std::string TempPath();
 // (a link, someone else's); empty text when it gives one.
 std::string TempPathProblem();
 // Makes the host folder private to this user as the temporary folder is made
-// (mode 0700, made when missing); empty text, or what is wrong with it ("is a
+// (mode 0700, made when missing), or says what is wrong with it ("is a
 // symbolic link", "belongs to another user").
-std::string PrivateFolderProblem(const std::string& host);
+[[nodiscard]] Result<void> EnsurePrivateFolder(const std::string& host);
 
 // GetTempFileName with the unique number 0: in `windowsFolder`, a new empty
 // file named from the first three characters of the prefix, a hexadecimal

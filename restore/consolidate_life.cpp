@@ -70,18 +70,19 @@ int RunConsolidateLife(std::string_view startDate, std::string_view endDate,
     const ExtractOutcome outcome =
         RunRestore(CurrentInstallation(), request, progress, conversation, picker);
     const auto host = platform::ToHostPath(destination);
-    if (outcome.extractionHoldsOnlyCopy) {
+    if (outcome.details.extractionHoldsOnlyCopy) {
         // The consolidated backup that was there before was replaced by one
         // that failed its check: the copy is all that holds its files.
         Report(errors, outcome.reason);
-        Report(errors,
-               "the extracted copy of the backups is kept in \"" + outcome.extractionFolder +
-                   "\"; it holds files the consolidated backup " + "no longer holds soundly");
+        Report(errors, "the extracted copy of the backups is kept in \"" +
+                           outcome.details.extractionFolder +
+                           "\"; it holds files the consolidated backup " +
+                           "no longer holds soundly");
         return ExitFailed;
     }
     if (!destinationExisted && host && PathExists(destination) && !RemoveTree(*host))
         Report(errors, "the extracted copy \"" + destination + "\" could not be removed");
-    if (outcome.end == ExtractEnd::Success)
+    if (outcome.status == RunStatus::Done)
         return ExitSuccess;
     Report(errors, outcome.reason);
     return ExitFailed;

@@ -85,9 +85,9 @@ class DialogPicker final : public FilePicker {
         frmViewFiles picker(&parent_);
         picker.txtInfo->setPlainText(ui::ToQString(infoText).replace("\r\n", "\n"));
         const GatherOutcome gathered = picker.DataRefresh(sourceFolder, archiveNames, progress_);
-        if (!gathered.complete) {
+        if (gathered.status != RunStatus::Done) {
             picked.listed = false;
-            picked.failedArchive = gathered.failedArchive;
+            picked.failedArchive = gathered.details.failedArchive;
             picked.reason = gathered.reason;
             return picked;
         }
@@ -108,7 +108,8 @@ class DialogPicker final : public FilePicker {
 ExtractOutcome frmExtract::AutoExtract(std::int16_t iMode, const std::string& sSource,
                                        const QDate& dtStartDate, const QDate& dtEndDate) {
     if (iMode < 0 || iMode > 2)
-        return {ExtractEnd::Refused, "There is no restore action " + std::to_string(iMode) + "."};
+        return ExtractOutcome::Ended(RunStatus::Refused,
+                                     "There is no restore action " + std::to_string(iMode) + ".");
     txtSource->setText(ui::ToQString(sSource));
     UpdateFileList();
     axStartDate->setDate(dtStartDate);
@@ -119,7 +120,7 @@ ExtractOutcome frmExtract::AutoExtract(std::int16_t iMode, const std::string& sS
 
 ExtractOutcome frmExtract::StartExtract(bool bSilent) {
     if (running_)
-        return {ExtractEnd::Refused, "A restore run is in progress."};
+        return ExtractOutcome::Ended(RunStatus::Refused, "A restore run is in progress.");
     RunningGuard guard(running_, *cmdOK, *cmdCancel);
 
     RestoreInputs inputs;
@@ -140,14 +141,14 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
         if (!bSilent)
             ui::MsgBox("Invalid destination\r\n\r\n" + problem, ui::Buttons::OK,
                        ui::Icon::Exclamation);
-        return {ExtractEnd::Refused, problem};
+        return ExtractOutcome::Ended(RunStatus::Refused, problem);
     }
 
     DialogConversation conversation;
     DialogPicker picker(*this, progress_);
     ExtractOutcome outcome =
         RunRestore(CurrentInstallation(), request, progress_, conversation, picker);
-    if (outcome.end == ExtractEnd::Success || outcome.end == ExtractEnd::Incomplete) {
+    if (outcome.status == RunStatus::Done || outcome.status == RunStatus::Partial) {
         UpdateFileList();
         cmdCancel->setText("Close");
     }

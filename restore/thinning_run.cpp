@@ -56,8 +56,8 @@ void RemoveKilledRunsFolders() {
     }
 }
 
-std::string OutcomeWord(ExtractEnd end) {
-    return end == ExtractEnd::Incomplete ? "incomplete" : "failed";
+std::string OutcomeWord(RunStatus status) {
+    return status == RunStatus::Partial ? "incomplete" : "failed";
 }
 
 } // namespace
@@ -123,8 +123,8 @@ ThinningEnd ThinJob(const Installation& installation, const Job& job, ProgressDi
             RunRestore(installation, request, progress, conversation, picker);
         // Each period's copy goes as soon as it has served.
         RemoveTree(*destinationHost);
-        if (outcome.end != ExtractEnd::Success) {
-            record.outcome = OutcomeWord(outcome.end);
+        if (outcome.status != RunStatus::Done) {
+            record.outcome = OutcomeWord(outcome.status);
             record.reason = outcome.reason;
             break;
         }

@@ -18,10 +18,10 @@ int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
     const Installation installation = CurrentInstallation();
     const VerificationOutcome outcome =
         VerifyBackups(installation, Job(installation, jobName), progress);
-    for (const VerifiedArchive& archive : outcome.failed)
+    for (const VerifiedArchive& archive : outcome.details.failed)
         ReportLine(errors, "job \"" + jobName + "\": the backup " + archive.name +
                                " does not read back correctly: " + archive.reason);
-    return outcome.failed.empty() ? app::ExitSuccess : app::ExitFailed;
+    return outcome.status == RunStatus::Done ? app::ExitSuccess : app::ExitFailed;
 }
 
 } // namespace rk

@@ -84,7 +84,7 @@ bool AnyExists(const UnitFiles& files) {
 }
 
 // The user's crontab; an absent crontab is an empty one.
-Result<std::string> ReadCrontab() {
+[[nodiscard]] Result<std::string> ReadCrontab() {
     const ProcessOutcome listed = RunHostProgram({"crontab", "-l"});
     if (listed.started && listed.exitCode == 0)
         return listed.out;
@@ -93,7 +93,7 @@ Result<std::string> ReadCrontab() {
     return Result<std::string>::Failure("crontab -l failed: " + Complaint(listed));
 }
 
-Result<void> WriteCrontab(const std::string& text) {
+[[nodiscard]] Result<void> WriteCrontab(const std::string& text) {
     const ProcessOutcome written = RunHostProgram({"crontab", "-"}, text);
     if (written.started && written.exitCode == 0)
         return {};
@@ -102,7 +102,8 @@ Result<void> WriteCrontab(const std::string& text) {
 
 // Replaces the job's crontab lines (its schedule and its retry) with `lines`
 // (none removes them); nothing is written when the crontab would not change.
-Result<void> ChangeCrontab(const std::string& jobName, const std::vector<std::string>& lines) {
+[[nodiscard]] Result<void> ChangeCrontab(const std::string& jobName,
+                                         const std::vector<std::string>& lines) {
     const Result<std::string> current = ReadCrontab();
     if (!current)
         return Result<void>::Failure(current.reason());
@@ -113,7 +114,7 @@ Result<void> ChangeCrontab(const std::string& jobName, const std::vector<std::st
     return WriteCrontab(changed);
 }
 
-Result<void> Unlinked(const std::string& path) {
+[[nodiscard]] Result<void> Unlinked(const std::string& path) {
     if (unlink(path.c_str()) != 0 && errno != ENOENT)
         return Result<void>::Failure("cannot remove " + path + ": " + std::strerror(errno));
     return {};
@@ -122,7 +123,7 @@ Result<void> Unlinked(const std::string& path) {
 // Removes the job's timers and services. With the manager running they are
 // disabled first; without it, the links "systemctl enable" made are removed
 // here, so none is left pointing at a unit that is gone.
-Result<void> RemoveUnits(const UnitFiles& files, bool managerAvailable) {
+[[nodiscard]] Result<void> RemoveUnits(const UnitFiles& files, bool managerAvailable) {
     if (!AnyExists(files))
         return {};
     for (const UnitPair* pair : {&files.backup, &files.retry}) {
@@ -213,8 +214,8 @@ InstalledSchedule ReadInstalledSchedule(const std::string& jobName, bool askSche
 
 namespace {
 
-Result<void> InstallTimers(const std::string& jobName, const Schedule& schedule,
-                           const BackupCommand& command, const UnitFiles& files) {
+[[nodiscard]] Result<void> InstallTimers(const std::string& jobName, const Schedule& schedule,
+                                         const BackupCommand& command, const UnitFiles& files) {
     if (!SystemdUserManagerAvailable())
         return Result<void>::Failure("systemd's user manager is not running");
     if (Result<void> made = platform::MakeHostFolders(UnitFolder(), 0755); !made)
@@ -242,8 +243,9 @@ Result<void> InstallTimers(const std::string& jobName, const Schedule& schedule,
     return {};
 }
 
-Result<void> InstallCrontabLines(const std::string& jobName, const Schedule& schedule,
-                                 const BackupCommand& command, const UnitFiles& files) {
+[[nodiscard]] Result<void> InstallCrontabLines(const std::string& jobName, const Schedule& schedule,
+                                               const BackupCommand& command,
+                                               const UnitFiles& files) {
     if (!platform::HostProgramExists("crontab"))
         return Result<void>::Failure("crontab is not available");
     // Timers left from a time with systemd would run the backup twice.
@@ -282,8 +284,8 @@ Result<void> InstallSchedule(const std::string& jobName, const Schedule& schedul
         return RemoveSchedule(jobName);
     if (!IsValid(schedule))
         return Result<void>::Failure("the schedule's day or time is out of range");
-    if (const std::optional<std::string> problem = ScheduleNameProblem(jobName))
-        return Result<void>::Failure(*problem);
+    if (Result<void> named = CheckScheduleName(jobName); !named)
+        return named;
     if (command.programHostPath.empty() || command.programHostPath[0] != '/')
         return Result<void>::Failure("the program's own path is not known");
     const UnitFiles files = FilesOf(jobName);

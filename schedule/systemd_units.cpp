@@ -121,16 +121,17 @@ std::string RetryUnitBaseName(std::string_view jobName) {
     return EscapedUnitName(kRetryPrefix, jobName);
 }
 
-std::optional<std::string> ScheduleNameProblem(std::string_view jobName) {
+Result<void> CheckScheduleName(std::string_view jobName) {
     for (const char c : jobName)
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            return std::string("the job name holds a control character, which a schedule "
-                               "cannot carry");
+            return Result<void>::Failure("the job name holds a control character, which a schedule "
+                                         "cannot carry");
     if (!IsValidUtf8(jobName))
-        return std::string("the job name is not valid UTF-8, which a schedule cannot carry");
+        return Result<void>::Failure(
+            "the job name is not valid UTF-8, which a schedule cannot carry");
     if (UnitBaseName(jobName).size() + std::string_view(".service").size() > kMaxUnitName)
-        return std::string("the job name is too long for the name of a systemd timer");
-    return std::nullopt;
+        return Result<void>::Failure("the job name is too long for the name of a systemd timer");
+    return {};
 }
 
 std::string QuotedUnitValue(std::string_view value, bool forCommand) {

@@ -3,6 +3,7 @@
 // their names, escaped for any job name, their text, and the schedule read
 // back from an installed timer.
 
+#include "platform/result.h"
 #include "schedule/schedule.h"
 
 #include <optional>
@@ -24,9 +25,10 @@ struct BackupCommand {
 // "ravelkeep-backup-" followed by it.
 std::string UnitBaseName(std::string_view jobName);
 
-// Why a job name cannot be given a schedule (control characters, bytes that
-// are not UTF-8, or a unit name longer than systemd allows), or nothing.
-std::optional<std::string> ScheduleNameProblem(std::string_view jobName);
+// Whether a job name can be given a schedule, or why not (control
+// characters, bytes that are not UTF-8, or a unit name longer than systemd
+// allows).
+[[nodiscard]] Result<void> CheckScheduleName(std::string_view jobName);
 
 // The retry's units are named "ravelkeep-retry-" followed by the escaped
 // name: a second timer that starts the same backup every 15 minutes, which

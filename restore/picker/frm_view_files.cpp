@@ -182,7 +182,7 @@ GatherOutcome frmViewFiles::DataRefresh(const std::string& sSourceFolder,
     GatherOutcome gathered =
         GatherFileLists(installation, sSourceFolder, archiveNames,
                         ProgramListFilePath(installation, ListingFileName), progress, files);
-    if (!gathered.complete)
+    if (gathered.status != RunStatus::Done)
         return gathered;
     ShowFiles(std::move(files), progress);
     return gathered;

@@ -74,8 +74,8 @@ class Run {
 
 ExtractOutcome Run::Described(ExtractOutcome outcome) const {
     if (extractionMade_)
-        outcome.extractionFolder = extractionFolder_;
-    outcome.extractionHoldsOnlyCopy = onlyCopy_;
+        outcome.details.extractionFolder = extractionFolder_;
+    outcome.details.extractionHoldsOnlyCopy = onlyCopy_;
     return outcome;
 }
 
@@ -90,7 +90,7 @@ ExtractOutcome Run::Execute() {
 ExtractOutcome Run::Steps() {
     if (request_.destination.empty()) {
         Tell("Invalid destination");
-        return {ExtractEnd::Refused, "Invalid destination"};
+        return ExtractOutcome::Ended(RunStatus::Refused, "Invalid destination");
     }
     progress_.SetStatusText("Preparing to extract");
     range_ = FindRange(request_.archiveNames, request_.startDay, request_.endDay);
@@ -100,7 +100,7 @@ ExtractOutcome Run::Steps() {
     }
 
     if (request_.action == ExtractAction::ExtractPicked) {
-        if (ExtractOutcome picked = PickFiles(); picked.end != ExtractEnd::Success)
+        if (ExtractOutcome picked = PickFiles(); picked.status != RunStatus::Done)
             return picked;
     }
 
@@ -124,11 +124,11 @@ ExtractOutcome Run::Steps() {
             return FailureEnd("The restore was not confirmed.");
     }
 
-    if (ExtractOutcome extracted = ExtractRange(); extracted.end != ExtractEnd::Success)
+    if (ExtractOutcome extracted = ExtractRange(); extracted.status != RunStatus::Done)
         return extracted;
     if (request_.action == ExtractAction::Consolidate)
         return SuccessEnd(Consolidate());
-    return SuccessEnd({ExtractEnd::Success, {}});
+    return SuccessEnd(ExtractOutcome::Ended(RunStatus::Done));
 }
 
 ExtractOutcome Run::PickFiles() {
@@ -158,7 +158,7 @@ ExtractOutcome Run::PickFiles() {
         Tell("No files selected");
         return FailureEnd("No files selected");
     }
-    return {ExtractEnd::Success, {}};
+    return ExtractOutcome::Ended(RunStatus::Done);
 }
 
 ExtractOutcome Run::ExtractRange() {
@@ -219,7 +219,7 @@ ExtractOutcome Run::ExtractRange() {
     }
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
-    return {ExtractEnd::Success, {}};
+    return ExtractOutcome::Ended(RunStatus::Done);
 }
 
 ExtractOutcome Run::Consolidate() {
@@ -252,13 +252,13 @@ ExtractOutcome Run::Consolidate() {
     std::string workFolder = extractionFolder_ + "_shadowed";
     for (int n = 2; PathExists(workFolder); ++n)
         workFolder = extractionFolder_ + "_shadowed_" + std::to_string(n);
-    const ShadowedOutcome shadowed =
+    const Result<std::vector<std::string>> shadowed =
         KeepShadowedVersions(installation_, newestFirst, extractionFolder_, workFolder,
                              ProgramListFilePath(installation_, ListingFileName),
                              ProgramListFilePath(installation_, ExtractListFileName));
-    if (!shadowed.failure.empty()) {
+    if (!shadowed) {
         const std::string reason = "The consolidated backup " + archiveName +
-                                   " could not be made: " + shadowed.failure +
+                                   " could not be made: " + shadowed.reason() +
                                    ". No backup was deleted.";
         Tell(reason, NoticeKind::Critical);
         return FailureEnd(reason);
@@ -296,7 +296,7 @@ ExtractOutcome Run::Consolidate() {
     }
 
     if (!request_.deleteReplaced)
-        return {ExtractEnd::Success, {}};
+        return ExtractOutcome::Ended(RunStatus::Done);
     progress_.SetStatusText("Deleting files");
     progress_.SetProgressMaximum(range_.endIndex);
     progress_.SetProgressMinimum(range_.startIndex);
@@ -312,26 +312,26 @@ ExtractOutcome Run::Consolidate() {
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
     if (kept.empty())
-        return {ExtractEnd::Success, {}};
+        return ExtractOutcome::Ended(RunStatus::Done);
     std::string reason = "The consolidated backup " + archiveName +
                          " was made, but these backups it replaces could not be deleted:";
     for (const std::string& name : kept)
         reason += "\r\n" + name;
-    return {ExtractEnd::Incomplete, reason};
+    return ExtractOutcome::Ended(RunStatus::Partial, reason);
 }
 
 ExtractOutcome Run::FailureEnd(std::string reason) {
     progress_.SetStatusText("Could not complete last action");
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
-    return {ExtractEnd::Failure, std::move(reason)};
+    return ExtractOutcome::Ended(RunStatus::Failed, std::move(reason));
 }
 
 ExtractOutcome Run::SuccessEnd(ExtractOutcome outcome) {
-    if (outcome.end == ExtractEnd::Failure)
+    if (outcome.status == RunStatus::Failed)
         return outcome;
     progress_.SetStatusText("Done");
-    if (outcome.end == ExtractEnd::Incomplete)
+    if (outcome.status == RunStatus::Partial)
         Tell(outcome.reason, NoticeKind::Exclamation);
     Tell("Done");
     if (request_.action != ExtractAction::Consolidate)

@@ -9,29 +9,20 @@
 #include "engine/extract_plan.h"
 #include "engine/job.h"
 #include "engine/progress_display.h"
+#include "engine/run_result.h"
 
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace rk::restore {
 
-// How a restore run ended.
-enum class ExtractEnd {
-    Success,    // the action was carried out completely
-    Incomplete, // carried out, but some replaced backups could not be deleted
-    Failure,    // the failure end: nothing was deleted
-    Refused,    // not started: no destination, or a run is in progress
-};
-
-struct ExtractOutcome {
-    ExtractOutcome(ExtractEnd how = ExtractEnd::Failure, std::string why = {})
-        : end(how), reason(std::move(why)) {}
-
-    ExtractEnd end = ExtractEnd::Failure;
-    // What went wrong, in words for the user; empty on success.
-    std::string reason;
+// What a restore run adds to its RunResult. Its status: Done when the action
+// was carried out completely, Partial when it was carried out but some
+// replaced backups could not be deleted, Failed at the failure end (nothing
+// was deleted), Refused when it was not started (no destination, or a run is
+// in progress).
+struct ExtractDetails {
     // The folder the run made and extracted into (empty when it made none).
     std::string extractionFolder;
     // The run replaced a consolidated backup that was there before with one
@@ -39,6 +30,8 @@ struct ExtractOutcome {
     // that backup held, and must be kept.
     bool extractionHoldsOnlyCopy = false;
 };
+
+using ExtractOutcome = RunResult<ExtractDetails>;
 
 enum class NoticeKind { Plain, Exclamation, Critical };
 

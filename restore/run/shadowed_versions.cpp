@@ -83,12 +83,12 @@ std::string FreeName(const fs::path& root, const std::string& stored, const std:
 
 } // namespace
 
-ShadowedOutcome KeepShadowedVersions(const Installation& installation,
-                                     const std::vector<std::string>& archivePaths,
-                                     const std::string& extractionFolder,
-                                     const std::string& workFolder, const std::string& listingPath,
-                                     const std::string& listPath) {
-    ShadowedOutcome outcome;
+Result<std::vector<std::string>>
+KeepShadowedVersions(const Installation& installation, const std::vector<std::string>& archivePaths,
+                     const std::string& extractionFolder, const std::string& workFolder,
+                     const std::string& listingPath, const std::string& listPath) {
+    using Kept = Result<std::vector<std::string>>;
+    std::vector<std::string> keptNames;
     const std::vector<std::string> extracted = FilesUnder(extractionFolder);
     const std::set<std::string> present(extracted.begin(), extracted.end());
     // Each name that is missing, with the newest archive holding it.
@@ -96,25 +96,22 @@ ShadowedOutcome KeepShadowedVersions(const Installation& installation,
     std::set<std::string> seen;
     for (std::size_t i = 0; i < archivePaths.size(); ++i) {
         const auto names = NamesIn(installation, archivePaths[i], listingPath);
-        if (!names) {
-            outcome.failure = names.reason();
-            return outcome;
-        }
+        if (!names)
+            return Kept::Failure(names.reason());
         for (const std::string& name : *names)
             if (seen.insert(name).second && present.count(name) == 0)
                 missing[i].push_back(name);
     }
     if (missing.empty())
-        return outcome;
+        return keptNames;
 
     const auto rootHost = platform::ToHostPath(extractionFolder);
     const auto workHost = platform::ToHostPath(workFolder);
-    if (!rootHost || !workHost) {
-        outcome.failure = "the extraction folder has no place here";
-        return outcome;
-    }
+    if (!rootHost || !workHost)
+        return Kept::Failure("the extraction folder has no place here");
     const fs::path root = *rootHost;
     const fs::path work = *workHost;
+    std::string failure;
     for (const auto& [index, names] : missing) {
         const std::string& archive = archivePaths[index];
         std::error_code ignored;
@@ -125,14 +122,14 @@ ShadowedOutcome KeepShadowedVersions(const Installation& installation,
             list += name + "\r\n";
         const std::string target = AddBackslash(workFolder);
         if (!platform::ReplaceWithNewFile(listPath, list)) {
-            outcome.failure = "the list file \"" + listPath + "\" could not be written";
+            failure = "the list file \"" + listPath + "\" could not be written";
             break;
         }
         const Result<void> run = UtilityResult(RunTool(
             ExtractListedCommandLine(installation.unzipUtility, archive, listPath, target)));
         if (!run) {
-            outcome.failure = "the backup " + GetPathPart(archive, PathPartFileName) +
-                              " could not be extracted: " + run.reason();
+            failure = "the backup " + GetPathPart(archive, PathPartFileName) +
+                      " could not be extracted: " + run.reason();
             break;
         }
         for (const std::string& name : names) {
@@ -145,19 +142,21 @@ ShadowedOutcome KeepShadowedVersions(const Installation& installation,
                     fs::rename(work / *stored, root / keptAs, error);
             }
             if (keptAs.empty() || error) {
-                outcome.failure = "the version of \"" + name + "\" in the backup " +
-                                  GetPathPart(archive, PathPartFileName) + " could not be kept";
+                failure = "the version of \"" + name + "\" in the backup " +
+                          GetPathPart(archive, PathPartFileName) + " could not be kept";
                 break;
             }
-            outcome.keptAs.push_back(ListedName(keptAs));
+            keptNames.push_back(ListedName(keptAs));
         }
-        if (!outcome.failure.empty())
+        if (!failure.empty())
             break;
     }
     DeleteFileQuietly(listPath);
     std::error_code ignored;
     fs::remove_all(work, ignored);
-    return outcome;
+    if (!failure.empty())
+        return Kept::Failure(failure);
+    return keptNames;
 }
 
 } // namespace rk::restore

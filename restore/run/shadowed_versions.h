@@ -11,27 +11,22 @@
 // the name back.
 
 #include "engine/job.h"
+#include "platform/result.h"
 
 #include <string>
 #include <vector>
 
 namespace rk::restore {
 
-struct ShadowedOutcome {
-    // Empty when every file the archives hold is in the extraction folder.
-    std::string failure;
-    // The names given to the versions kept, in listed form.
-    std::vector<std::string> keptAs;
-};
-
 // `archivePaths` are the range's archives, newest first; `workFolder` is a
 // folder beside the extraction folder that this step may make and removes
 // again; `listingPath` and `listPath` are the listing and list files it
-// may use.
-ShadowedOutcome KeepShadowedVersions(const Installation& installation,
-                                     const std::vector<std::string>& archivePaths,
-                                     const std::string& extractionFolder,
-                                     const std::string& workFolder, const std::string& listingPath,
-                                     const std::string& listPath);
+// may use. Gives the names given to the versions kept, in listed form (none
+// when every file the archives hold is in the extraction folder), or why a
+// version could not be kept.
+[[nodiscard]] Result<std::vector<std::string>>
+KeepShadowedVersions(const Installation& installation, const std::vector<std::string>& archivePaths,
+                     const std::string& extractionFolder, const std::string& workFolder,
+                     const std::string& listingPath, const std::string& listPath);
 
 } // namespace rk::restore

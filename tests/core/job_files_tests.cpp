@@ -51,16 +51,17 @@ TEST(JobFiles, AFolderValueIsReadWhole) {
 // What the settings could not give back as written is refused as a source
 // folder, with the reason.
 TEST(JobFiles, AFolderTheSettingsCannotHoldIsNamedWithItsReason) {
-    EXPECT_EQ(SourceFolderProblem("C:\\Data"), "");
-    EXPECT_EQ(SourceFolderProblem("\\\\?\\C:\\proj \\"), "");
-    EXPECT_EQ(SourceFolderProblem("C:\\" + std::string(32764, 'x')), "");
-    EXPECT_EQ(SourceFolderProblem("C:\\" + std::string(32765, 'x')),
+    EXPECT_EQ(CheckSourceFolder("C:\\Data").reason(), "");
+    EXPECT_EQ(CheckSourceFolder("\\\\?\\C:\\proj \\").reason(), "");
+    EXPECT_EQ(CheckSourceFolder("C:\\" + std::string(32764, 'x')).reason(), "");
+    EXPECT_EQ(CheckSourceFolder("C:\\" + std::string(32765, 'x')).reason(),
               "its path is 32768 characters long; at most 32767 can be kept");
-    EXPECT_EQ(SourceFolderProblem("C:\\a\nb"), "its path holds a line break");
-    EXPECT_EQ(SourceFolderProblem("C:\\a\rb"), "its path holds a line break");
-    EXPECT_EQ(SourceFolderProblem(std::string("C:\\a\0b", 6)), "its path holds a line break");
-    EXPECT_EQ(SourceFolderProblem("C:\\proj "), "its path starts or ends with a blank");
-    EXPECT_EQ(SourceFolderProblem("C:\\proj\t"), "its path starts or ends with a blank");
+    EXPECT_EQ(CheckSourceFolder("C:\\a\nb").reason(), "its path holds a line break");
+    EXPECT_EQ(CheckSourceFolder("C:\\a\rb").reason(), "its path holds a line break");
+    EXPECT_EQ(CheckSourceFolder(std::string("C:\\a\0b", 6)).reason(),
+              "its path holds a line break");
+    EXPECT_EQ(CheckSourceFolder("C:\\proj ").reason(), "its path starts or ends with a blank");
+    EXPECT_EQ(CheckSourceFolder("C:\\proj\t").reason(), "its path starts or ends with a blank");
     EXPECT_TRUE(SettingCanHold("a = b"));
     EXPECT_FALSE(SettingCanHold(" a"));
 }

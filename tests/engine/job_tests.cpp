@@ -136,8 +136,8 @@ TEST_F(JobTest, RunsUseTheInstallationTheyAreGiven) {
 
     NoProgress progress;
     const VerificationOutcome verified = VerifyBackups(installation, job, progress);
-    EXPECT_EQ(verified.tested, 1u);
-    EXPECT_TRUE(verified.failed.empty()) << verified.failed.front().reason;
+    EXPECT_EQ(verified.details.tested, 1u);
+    EXPECT_TRUE(verified.details.failed.empty()) << verified.details.failed.front().reason;
 }
 
 } // namespace

@@ -46,21 +46,21 @@ TEST(TempFiles, APrivateFolderThatIsALinkOrNoFolderIsRefused) {
     rk::test::Sandbox box;
     namespace fs = std::filesystem;
     const fs::path made = box.root() / "private";
-    EXPECT_EQ(PrivateFolderProblem(made.string()), "");
+    EXPECT_EQ(EnsurePrivateFolder(made.string()).reason(), "");
     EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all);
     fs::permissions(made, fs::perms::all);
-    EXPECT_EQ(PrivateFolderProblem(made.string()), "");
+    EXPECT_EQ(EnsurePrivateFolder(made.string()).reason(), "");
     EXPECT_EQ(fs::status(made).permissions(), fs::perms::owner_all);
 
     fs::create_directory_symlink(made, box.root() / "link");
-    EXPECT_EQ(PrivateFolderProblem((box.root() / "link").string()), "is a symbolic link");
+    EXPECT_EQ(EnsurePrivateFolder((box.root() / "link").string()).reason(), "is a symbolic link");
     box.write(box.root() / "file", "x");
-    EXPECT_EQ(PrivateFolderProblem((box.root() / "file").string()), "is not a folder");
+    EXPECT_EQ(EnsurePrivateFolder((box.root() / "file").string()).reason(), "is not a folder");
     if (getuid() == 0) {
         // Root can hand a folder to someone else, as another user would own it.
         fs::create_directories(box.root() / "theirs");
         ASSERT_EQ(chown((box.root() / "theirs").c_str(), 65534, 65534), 0);
-        EXPECT_EQ(PrivateFolderProblem((box.root() / "theirs").string()),
+        EXPECT_EQ(EnsurePrivateFolder((box.root() / "theirs").string()).reason(),
                   "belongs to another user");
     }
     // Without a safe folder, nothing in it is offered.

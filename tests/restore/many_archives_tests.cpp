@@ -22,7 +22,6 @@ namespace rk::test {
 namespace {
 
 namespace fs = std::filesystem;
-using restore::ExtractEnd;
 using restore::ExtractOutcome;
 using restore::frmExtract;
 
@@ -82,7 +81,7 @@ TEST_F(ManyArchives, ExtractAllTakesTheNewestArchives) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerOpen();
     const ExtractOutcome outcome = dialog->StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(seam.Problems(), "");
     EXPECT_EQ(FilesIn(Restored()), (Files{{"a.txt", "a new"}, {"keep.txt", "kept"}}));
 }
@@ -103,7 +102,7 @@ TEST_F(ManyArchives, ThePickerListsTheNewestArchivesFiles) {
     seam.AnswerOpen();
     const auto dialog = DialogFor2025();
     const ExtractOutcome outcome = dialog->StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(seam.Problems(), "");
     EXPECT_EQ(entries, (std::vector<std::string>{"a.txt", "keep.txt"}));
     EXPECT_EQ(FilesIn(Restored()), (Files{{"a.txt", "a new"}}));

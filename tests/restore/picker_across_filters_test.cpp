@@ -23,7 +23,6 @@ namespace rk::test {
 namespace {
 
 namespace fs = std::filesystem;
-using restore::ExtractEnd;
 using restore::frmExtract;
 
 const std::string kSong = "Canción de otoño.txt";
@@ -113,7 +112,7 @@ TEST_F(PickerAcrossFilters, FilesPickedUnderEarlierFiltersAreAllRestored) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerOpen();
     const restore::ExtractOutcome outcome = dialog.StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(seam.Problems(), "");
 
     EXPECT_EQ(countLines, (std::vector<std::string>{"1 files selected", "2 files selected",
@@ -133,7 +132,8 @@ TEST_F(PickerAcrossFilters, FilesPickedUnderEarlierFiltersAreAllRestored) {
 
 TEST_F(PickerAcrossFilters, TheFilterTakesEitherSlashAndItsClearButtonIsNamed) {
     frmViewFiles picker;
-    ASSERT_TRUE(picker.DataRefresh(JobFolder(), {"rk_2026_12_01_10_00_00.zip"}, progress).complete);
+    ASSERT_EQ(picker.DataRefresh(JobFolder(), {"rk_2026_12_01_10_00_00.zip"}, progress).status,
+              RunStatus::Done);
     picker.show();
     TypeFilter(picker, "photos/family");
     EXPECT_EQ(Shown(picker), std::vector<std::string>{"Photos\\Family\\beach.jpg"});

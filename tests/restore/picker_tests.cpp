@@ -50,7 +50,7 @@ TEST_F(Picker, MergedNamesSortedWithoutCaseAndTheirVersions) {
         JobFolder(),
         {"rk_2026_12_01_10_00_00.zip", "rk_2026_12_02_11_30_00.zip", "rk_2026_12_03_12_45_00.zip"},
         progress);
-    ASSERT_TRUE(gathered.complete) << gathered.reason;
+    ASSERT_EQ(gathered.status, RunStatus::Done) << gathered.reason;
     // a.txt and A.TXT are one entry, spelt as last met.
     EXPECT_EQ(Entries(picker), (std::vector<std::string>{"A.TXT", "b.txt", "x,y.txt", "Zeta.txt"}));
     // Each listing goes once it has been read: no list of names stays behind.
@@ -99,7 +99,7 @@ TEST_F(Picker, MergedNamesSortedWithoutCaseAndTheirVersions) {
 TEST_F(Picker, AnEmptyRangeRunsNoUtility) {
     UnzipUtilPath = "Z:\\nowhere\\rkunzip";
     frmViewFiles picker;
-    EXPECT_TRUE(picker.DataRefresh(JobFolder(), {}, progress).complete);
+    EXPECT_EQ(picker.DataRefresh(JobFolder(), {}, progress).status, RunStatus::Done);
     EXPECT_EQ(picker.lstFiles->count(), 0);
     EXPECT_FALSE(fs::exists(box.c() / "App" / "filelist.tmp"));
 }

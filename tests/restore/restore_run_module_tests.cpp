@@ -62,7 +62,7 @@ class RestoreRunModule : public RestoreFixture {
 TEST_F(RestoreRunModule, PickedFilesOfTheRangeComeBackInTheirNewestVersion) {
     const ExtractOutcome outcome =
         RunRestore(CurrentInstallation(), request, progress, conversation, picker);
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(picker.shownArchives, (std::vector<std::string>{"rk_2026_12_02_23_59_00.zip",
                                                               "rk_2026_12_03_00_00_00.zip"}));
     EXPECT_EQ(picker.shownInfo, "Destination: C:\\Restore\r\nBackups: 2.12.2026 to 3.12.2026");
@@ -83,7 +83,7 @@ TEST_F(RestoreRunModule, ANoAtTheConfirmationTouchesNothing) {
     conversation.answer = false;
     const ExtractOutcome outcome =
         RunRestore(CurrentInstallation(), request, progress, conversation, picker);
-    EXPECT_EQ(outcome.end, ExtractEnd::Failure);
+    EXPECT_EQ(outcome.status, RunStatus::Failed);
     EXPECT_EQ(progress.status, "Could not complete last action");
     EXPECT_EQ(JobArchives().size(), 3u);
     EXPECT_FALSE(std::filesystem::exists(box.c() / "Restore"));

@@ -22,7 +22,6 @@ namespace rk::test {
 namespace {
 
 namespace fs = std::filesystem;
-using restore::ExtractEnd;
 using restore::ExtractOutcome;
 using restore::frmExtract;
 
@@ -93,7 +92,7 @@ TEST_F(RestoreRun, ExtractAllGivesEveryFileInItsNewestVersion) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerOpen();
     const ExtractOutcome outcome = dialog->StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(seam.Problems(), "");
 
     EXPECT_EQ(FilesIn(Restored()), kNewestOfAll);
@@ -122,7 +121,7 @@ TEST_F(RestoreRun, ARangeWithoutTheOldestLeavesItsFilesOut) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerOpen();
-    ASSERT_EQ(dialog->StartExtract().end, ExtractEnd::Success);
+    ASSERT_EQ(dialog->StartExtract().status, RunStatus::Done);
     EXPECT_EQ(FilesIn(Restored()),
               (Files{{"a.txt", "a three"}, {"middle.txt", "middle"}, {"sub/b.txt", "b three"}}));
     // Progress counts from the start index.
@@ -137,12 +136,12 @@ TEST_F(RestoreRun, ExtractingTwiceIntoTheSameFolderReplacesNothing) {
     ASSERT_EQ(dialog
                   ->AutoExtract(ExtractAction::ExtractAll, JobFolder(), QDate(2026, 12, 1),
                                 QDate(2026, 12, 3))
-                  .end,
-              ExtractEnd::Success);
+                  .status,
+              RunStatus::Done);
     box.write(Restored() / "a.txt", "edited after the first run");
     const ExtractOutcome again = dialog->AutoExtract(ExtractAction::ExtractAll, JobFolder(),
                                                      QDate(2026, 12, 1), QDate(2026, 12, 3));
-    ASSERT_EQ(again.end, ExtractEnd::Success) << again.reason;
+    ASSERT_EQ(again.status, RunStatus::Done) << again.reason;
     EXPECT_EQ(box.read(Restored() / "a.txt"), "edited after the first run");
     EXPECT_EQ(seam.Problems(), "");
     EXPECT_TRUE(MessageTexts().empty());
@@ -166,7 +165,7 @@ TEST_F(RestoreRun, PickedFilesAreRestoredInTheirNewestVersionsOnly) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerOpen();
     const ExtractOutcome outcome = dialog->StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(seam.Problems(), "");
 
     EXPECT_EQ(entries,
@@ -206,17 +205,17 @@ TEST_F(RestoreRun, PickedFilesAreRestoredInTheirNewestVersionsOnly) {
 
 TEST_F(RestoreRun, ClosingThePickerOrChoosingNothingIsTheFailureEnd) {
     seam.AnswerForm([](QDialog& form) { form.close(); });
-    EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Failure);
+    EXPECT_EQ(dialog->StartExtract().status, RunStatus::Failed);
     EXPECT_EQ(progress.status, "Could not complete last action");
     EXPECT_TRUE(MessageTexts().empty());
 
     seam.AnswerForm([](QDialog& form) { static_cast<frmViewFiles&>(form).cmdCancel->click(); });
-    EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Failure);
+    EXPECT_EQ(dialog->StartExtract().status, RunStatus::Failed);
     EXPECT_TRUE(MessageTexts().empty());
 
     seam.AnswerForm(Pick({}));
     seam.AnswerMessage(ui::Answer::OK);
-    EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Failure);
+    EXPECT_EQ(dialog->StartExtract().status, RunStatus::Failed);
     EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"No files selected"}));
     EXPECT_FALSE(fs::exists(fs::symlink_status(box.c() / "App" / "filelisto.tmp")));
     EXPECT_EQ(progress.status, "Could not complete last action");
@@ -240,7 +239,7 @@ TEST_F(RestoreRun, ConsolidateMakesAndChecksTheNewArchiveBeforeDeletingTheOldOne
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerMessage(ui::Answer::OK);
     const ExtractOutcome outcome = dialog->StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(seam.Problems(), ""); // the folder is not opened
     EXPECT_EQ(MessageTexts(), (std::vector<std::string>{Confirmation("CONSOLIDATE"), "Done"}));
 
@@ -271,14 +270,14 @@ TEST_F(RestoreRun, ConsolidateWithoutDeletionKeepsEveryBackupAndNamesTheNextOneT
     ASSERT_FALSE(dialog->chkDelCon->isChecked());
     ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
                                                  QDate(2026, 12, 1), QDate(2026, 12, 3));
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_EQ(JobArchives(), (std::vector<std::string>{kOldest, kMiddle, kNewest, kConsolidated}));
 
     // The consolidated archive is now the newest of the range.
     dialog->txtDestination->setText("C:\\Again");
     outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(), QDate(2026, 12, 3),
                                   QDate(2026, 12, 3));
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_TRUE(fs::exists(job / "rk_2026_12_03_00_00_00_C_C.zip"));
     EXPECT_EQ(StoredNames(job / "rk_2026_12_03_00_00_00_C_C.zip"),
               (std::vector<std::string>{"a.txt", "middle.txt", "only-oldest.txt", "sub/b.txt"}));
@@ -291,7 +290,7 @@ TEST_F(RestoreRun, ConsolidateNeverTakesFilesAUserEditedAfterAnExtraction) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerOpen();
-    ASSERT_EQ(dialog->StartExtract().end, ExtractEnd::Success);
+    ASSERT_EQ(dialog->StartExtract().status, RunStatus::Done);
     box.write(Restored() / "a.txt", "edited by the user");
     box.write(Restored() / "dropped-in.txt", "never backed up");
 
@@ -301,7 +300,7 @@ TEST_F(RestoreRun, ConsolidateNeverTakesFilesAUserEditedAfterAnExtraction) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerMessage(ui::Answer::OK);
     const ExtractOutcome outcome = dialog->StartExtract();
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     const std::vector<std::string> messages = MessageTexts();
     ASSERT_EQ(messages.size(), 4u);
     std::string expected = Confirmation("CONSOLIDATE");
@@ -325,7 +324,7 @@ TEST_F(RestoreRun, AnArchiveThatFailsItsCheckIsRemovedAndNothingDeleted) {
         dialog->txtDestination->setText(ui::ToQString(std::string("C:\\Restore-") + spoil));
         const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
                                                            QDate(2026, 12, 1), QDate(2026, 12, 3));
-        EXPECT_EQ(outcome.end, ExtractEnd::Failure) << spoil;
+        EXPECT_EQ(outcome.status, RunStatus::Failed) << spoil;
         EXPECT_NE(outcome.reason.find("No backup was deleted"), std::string::npos)
             << outcome.reason;
         EXPECT_NE(outcome.reason.find(std::string(spoil) == "drop" ? "does not hold"
@@ -343,7 +342,7 @@ TEST_F(RestoreRun, AFailingZipRunDeletesNothingAndNamesTheArchive) {
     seam.AnswerMessage(ui::Answer::OK);
     seam.AnswerMessage(ui::Answer::OK);
     const ExtractOutcome outcome = dialog->StartExtract();
-    EXPECT_EQ(outcome.end, ExtractEnd::Failure);
+    EXPECT_EQ(outcome.status, RunStatus::Failed);
     EXPECT_EQ(JobArchives(), (std::vector<std::string>{kOldest, kMiddle, kNewest}));
     EXPECT_EQ(progress.status, "Could not complete last action");
     const std::vector<std::string> messages = MessageTexts();
@@ -360,7 +359,7 @@ TEST_F(RestoreRun, ASilentFailureShowsNothingAndSaysWhy) {
     ZipUtilPath = "Z:\\bin\\false";
     const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
                                                        QDate(2026, 12, 1), QDate(2026, 12, 3));
-    EXPECT_EQ(outcome.end, ExtractEnd::Failure);
+    EXPECT_EQ(outcome.status, RunStatus::Failed);
     EXPECT_NE(outcome.reason.find(kConsolidated), std::string::npos) << outcome.reason;
     EXPECT_TRUE(seam.Calls().empty());
     EXPECT_EQ(JobArchives(), (std::vector<std::string>{kOldest, kMiddle, kNewest}));
@@ -370,7 +369,7 @@ TEST_F(RestoreRun, ADamagedBackupStopsTheRunBeforeAnythingIsDeleted) {
     box.write(job / kMiddle, "this is no zip archive");
     const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::Consolidate, JobFolder(),
                                                        QDate(2026, 12, 1), QDate(2026, 12, 3));
-    EXPECT_EQ(outcome.end, ExtractEnd::Failure);
+    EXPECT_EQ(outcome.status, RunStatus::Failed);
     EXPECT_NE(outcome.reason.find(std::string("Could not extract the backup ") + kMiddle),
               std::string::npos)
         << outcome.reason;
@@ -385,7 +384,7 @@ TEST_F(RestoreRun, ADamagedBackupStopsTheRunBeforeAnythingIsDeleted) {
 TEST_F(RestoreRun, APickerThatCannotListABackupSaysWhich) {
     box.write(job / kMiddle, "this is no zip archive");
     seam.AnswerMessage(ui::Answer::OK);
-    EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Failure);
+    EXPECT_EQ(dialog->StartExtract().status, RunStatus::Failed);
     const std::vector<std::string> messages = MessageTexts();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_NE(messages[0].find(std::string("Could not list the files of the backup ") + kMiddle),
@@ -399,7 +398,7 @@ TEST_F(RestoreRun, RefusalsBeforeTheRun) {
     // No destination: said, and nothing else changes.
     dialog->txtDestination->setText("");
     seam.AnswerMessage(ui::Answer::OK);
-    EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Refused);
+    EXPECT_EQ(dialog->StartExtract().status, RunStatus::Refused);
     EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Invalid destination"}));
     EXPECT_TRUE(progress.events.empty());
 
@@ -411,7 +410,7 @@ TEST_F(RestoreRun, RefusalsBeforeTheRun) {
         SetDates(start, end);
         seam.AnswerMessage(ui::Answer::OK);
         progress.events.clear();
-        EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Failure);
+        EXPECT_EQ(dialog->StartExtract().status, RunStatus::Failed);
         EXPECT_EQ(MessageTexts().back(), "Nothing to do");
         EXPECT_EQ(progress.events,
                   (std::vector<std::string>{"status:Preparing to extract",
@@ -422,7 +421,7 @@ TEST_F(RestoreRun, RefusalsBeforeTheRun) {
     SetDates(QDate(2026, 12, 1), QDate(2026, 12, 3));
     dialog->optAction[0]->click();
     seam.AnswerMessage(ui::Answer::Cancel);
-    EXPECT_EQ(dialog->StartExtract().end, ExtractEnd::Failure);
+    EXPECT_EQ(dialog->StartExtract().status, RunStatus::Failed);
     EXPECT_EQ(progress.status, "Could not complete last action");
     EXPECT_FALSE(fs::exists(box.c() / "Restore"));
     EXPECT_EQ(seam.Problems(), "");
@@ -444,9 +443,9 @@ TEST_F(RestoreRun, ARunCannotBeStartedWhileOneIsInProgress) {
     const ExtractOutcome first = dialog->AutoExtract(ExtractAction::ExtractAll, JobFolder(),
                                                      QDate(2026, 12, 1), QDate(2026, 12, 3));
     SetToolWaitHook({});
-    EXPECT_EQ(first.end, ExtractEnd::Success) << first.reason;
+    EXPECT_EQ(first.status, RunStatus::Done) << first.reason;
     ASSERT_TRUE(second.has_value());
-    EXPECT_EQ(second->end, ExtractEnd::Refused);
+    EXPECT_EQ(second->status, RunStatus::Refused);
     EXPECT_FALSE(okEnabledDuringRun);
     // Cancel does nothing during a run, and shows it.
     EXPECT_FALSE(cancelEnabledDuringRun);
@@ -460,7 +459,7 @@ TEST_F(RestoreRun, SilentPickedRunStillShowsThePickerAndOpensTheFolder) {
     seam.AnswerOpen();
     const ExtractOutcome outcome = dialog->AutoExtract(ExtractAction::ExtractPicked, JobFolder(),
                                                        QDate(2026, 12, 1), QDate(2026, 12, 3));
-    ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
+    ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
     EXPECT_TRUE(MessageTexts().empty());
     EXPECT_EQ(FilesIn(Restored()), (Files{{"sub/b.txt", "b three"}}));
     EXPECT_EQ(seam.Problems(), "");

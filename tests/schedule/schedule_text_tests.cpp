@@ -29,10 +29,10 @@ TEST(ScheduleTexts, UnitNamesAreEscapedForAnyJobName) {
     EXPECT_EQ(UnitBaseName(".hidden.job"), "ravelkeep-backup-\\x2ehidden.job");
     EXPECT_EQ(UnitBaseName("Fotos \xc3\xbc"), "ravelkeep-backup-Fotos\\x20\\xc3\\xbc");
     EXPECT_NE(UnitBaseName("a b"), UnitBaseName("a_b"));
-    EXPECT_FALSE(ScheduleNameProblem("Fotos \xc3\xbc"));
-    EXPECT_TRUE(ScheduleNameProblem("two\nlines"));
-    EXPECT_TRUE(ScheduleNameProblem("caf\xe9"));
-    EXPECT_TRUE(ScheduleNameProblem(std::string(80, ' ')));
+    EXPECT_TRUE(CheckScheduleName("Fotos \xc3\xbc"));
+    EXPECT_FALSE(CheckScheduleName("two\nlines"));
+    EXPECT_FALSE(CheckScheduleName("caf\xe9"));
+    EXPECT_FALSE(CheckScheduleName(std::string(80, ' ')));
 }
 
 TEST(ScheduleTexts, ServiceRunsThisProgramWithItsDriveMap) {

@@ -61,12 +61,13 @@ struct UnzipCommand {
 };
 
 // A parsed command line, or the reason it is not one.
-Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args);
+[[nodiscard]] Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args);
 
 // `isFolder` tells whether an operand names an existing folder (the last
 // operand may name the destination without a trailing backslash).
-Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
-                                       bool (*isFolder)(const std::string&) = nullptr);
+[[nodiscard]] Result<UnzipCommand>
+ParseUnzipCommand(const std::vector<std::string>& args,
+                  bool (*isFolder)(const std::string&) = nullptr);
 
 // "rkzip (Ravelkeep) 2.0.1, libzip 1.9.2" and a line end.
 std::string VersionText(std::string_view tool);

@@ -57,12 +57,13 @@ class AttributeRecord {
     // Every stamp held; an empty map when there is no record yet. A failure
     // when a record exists but cannot be read.
     // `expected` is about how many stamps the record holds, for room.
-    Result<void> Load(StampTable& stamps, std::size_t expected) const;
+    [[nodiscard]] Result<void> Load(StampTable& stamps, std::size_t expected) const;
 
     // Clears the attribute of the given files by recording the stamps they
     // had when found, in one transaction. With `replaceAll`, stamps of every
     // other file are dropped first (a full backup of the folder's job).
-    Result<void> Clear(const std::vector<const SourceFile*>& files, bool replaceAll) const;
+    [[nodiscard]] Result<void> Clear(const std::vector<const SourceFile*>& files,
+                                     bool replaceAll) const;
 
     std::string path() const;
 

@@ -27,7 +27,7 @@ struct ArchivePlace {
     struct stat folder {};
 };
 
-Result<ArchivePlace> LocateArchive(const std::string& windows) {
+[[nodiscard]] Result<ArchivePlace> LocateArchive(const std::string& windows) {
     const auto host = rk::platform::ToHostPath(windows);
     if (!host)
         return Result<ArchivePlace>::Failure("the path has no mapping to a folder here");
