@@ -229,6 +229,23 @@ TEST_F(EncryptedArchives, OpensIn7ZipAndBsdtarWithThePasswordAlone) {
     EXPECT_EQ(TreeOf(C("bybsdtar/Data")), source);
 }
 
+// A file too large to pack in memory is encrypted as it is written.
+TEST_F(EncryptedArchives, AFileReadAsItIsWrittenIsEncryptedToo) {
+    sandbox.write(C("Data/huge.txt"), Digits(65 * 1024 * 1024, 6));
+    ASSERT_EQ(EncryptedBackup().exitCode, 0);
+    const auto entries = LocalEntries(sandbox.read(ArchiveHost()));
+    const LocalEntry& huge = entries.at("Data/huge.txt");
+    EXPECT_EQ(huge.method, tools::kAesMethod);
+    EXPECT_EQ(huge.flags & 1, 1);
+    EXPECT_EQ(huge.crc, 0u);
+    EXPECT_TRUE(tools::FindAesExtraField(huge.extra));
+    const RunResult tested =
+        rk::test::Run({"/usr/bin/7zz", "t", "-p" + kPassword, ArchiveHost().string()});
+    EXPECT_EQ(tested.exitCode, 0) << tested.out;
+    EXPECT_EQ(RestoreWith(kPassword, "C:\\Out\\").exitCode, 0);
+    EXPECT_EQ(TreeOf(C("Out/Data")), TreeOf(C("Data")));
+}
+
 TEST_F(EncryptedArchives, RefusedBy7ZipAndBsdtarWithoutThePassword) {
     ASSERT_EQ(EncryptedBackup().exitCode, 0);
     const RunResult sevenZip = rk::test::Run(
