@@ -368,7 +368,14 @@ TEST_F(EncryptedArchives, EntriesAddedToAnArchiveAreEncryptedToo) {
         WithPasswords("rkzip", kPassword, {"-a", "-P", "-r", kArchive, "C:\\More\\*.*"});
     ASSERT_EQ(added.exitCode, 0) << added.err;
     const auto entries = LocalEntries(sandbox.read(ArchiveHost()));
-    EXPECT_EQ(entries.at("More/added.txt").method, tools::kAesMethod);
+    // Encrypted on a packing thread, as in a new archive: AE-2 with no CRC.
+    const LocalEntry& entry = entries.at("More/added.txt");
+    EXPECT_EQ(entry.method, tools::kAesMethod);
+    EXPECT_EQ(entry.crc, 0u);
+    const auto field = tools::FindAesExtraField(entry.extra);
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->vendorVersion, 2);
+    EXPECT_EQ(field->realMethod, 8);
     EXPECT_EQ(RestoreWith(kPassword, "C:\\Out\\").exitCode, 0);
     EXPECT_EQ(TreeOf(C("Out/More")), TreeOf(C("More")));
     EXPECT_EQ(TreeOf(C("Out/Data")), TreeOf(C("Data")));
