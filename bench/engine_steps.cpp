@@ -244,7 +244,7 @@ std::vector<TableRow> EngineRows(const Tools& tools, const Layout& layout,
 
     // The file picked is one the incremental run changed, so the newest
     // backup holds it.
-    const fs::path pickedPath = files[(kRunsPerFigure * 7919u) % files.size()];
+    const fs::path& pickedPath = files[(kRunsPerFigure * 7919u) % files.size()];
     const std::string picked = pickedPath.lexically_relative(layout.c).string();
     std::vector<Engine> engines = MakeEngines(tools, layout, source, picked);
 

@@ -207,6 +207,13 @@ TEST_F(ThinningRun, AKillAtAnyPointLosesNoKeptPointInTime) {
     const std::vector<std::string> argv = {(program / "rkbak").string(), "/thin/Weekly Job"};
     const std::vector<std::string> env = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM=offscreen",
                                           "RAVELKEEP_UNATTENDED=1", "DBUS_SESSION_BUS_ADDRESS"};
+    // The child's argument vector is made before any fork: the child only
+    // sets its environment and runs the program.
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::mt19937 random(std::random_device{}());
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -218,10 +225,6 @@ TEST_F(ThinningRun, AKillAtAnyPointLosesNoKeptPointInTime) {
                     unsetenv(name.c_str());
                 else
                     putenv(const_cast<char*>(name.c_str()));
-            std::vector<char*> args;
-            for (const std::string& arg : argv)
-                args.push_back(const_cast<char*>(arg.c_str()));
-            args.push_back(nullptr);
             execv(args[0], args.data());
             _exit(127);
         }

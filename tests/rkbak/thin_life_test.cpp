@@ -227,7 +227,7 @@ TEST_F(ThinLife, ABackupOfAJobWithAPolicyIsFollowedByItsThinning) {
 
     const std::vector<std::string> now = Archives();
     ASSERT_EQ(now.size(), 6U);
-    const std::string backup = now.back();
+    const std::string& backup = now.back();
     EXPECT_EQ(std::find(made.begin(), made.end(), backup), made.end()) << backup;
     // The root backup alone in its week and every archive of the last two
     // days stay as they are; each older day of several archives is one.
