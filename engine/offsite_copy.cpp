@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace rk {
@@ -199,9 +200,11 @@ Result<std::vector<CopyDifference>> CompareCopy(const CopyTarget& target,
         if (line.size() < 3 || line[1] != ' ')
             continue;
         const std::string name(line.substr(2));
+        // "+": only here, so missing on the copy; "*": both, different;
+        // "!": could not be read; "=": the same.
         switch (line[0]) {
-        case '-':
-            differences.push_back({name, "missing on the copy"});
+        case '+':
+            differences.push_back({name, "is missing"});
             break;
         case '*':
             differences.push_back({name, "differs from the local file"});
@@ -213,6 +216,8 @@ Result<std::vector<CopyDifference>> CompareCopy(const CopyTarget& target,
             break;
         }
     }
+    std::sort(differences.begin(), differences.end(),
+              [](const CopyDifference& a, const CopyDifference& b) { return a.name < b.name; });
     // rclone ends with 1 when it found differences; anything else without
     // a difference named is a failure of the check itself.
     if (!checked.succeeded && differences.empty())

@@ -55,7 +55,7 @@ bool IsPartialName(const std::string& name);
 // read back whole and compared byte for byte.
 struct CopyDifference {
     std::string name;
-    std::string what; // "missing on the copy", "differs from the local file", ...
+    std::string what; // "is missing", "differs from the local file", "could not be read"
 };
 [[nodiscard]] Result<std::vector<CopyDifference>> CompareCopy(const CopyTarget& target,
                                                               const std::string& hostFolder,
