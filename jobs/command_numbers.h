@@ -15,6 +15,7 @@ inline constexpr std::int16_t DeleteJob = 20;
 inline constexpr std::int16_t Refresh = 30;
 inline constexpr std::int16_t Options = 40;
 inline constexpr std::int16_t Exit = 50;
+inline constexpr std::int16_t GetJobFromCopy = 55;
 } // namespace FileCommand
 
 namespace JobCommand {
@@ -27,6 +28,8 @@ inline constexpr std::int16_t VerifyBackups = 44;
 inline constexpr std::int16_t Schedule = 46;
 inline constexpr std::int16_t Keep = 47;
 inline constexpr std::int16_t ThinNow = 48;
+inline constexpr std::int16_t CopyTo = 50;
+inline constexpr std::int16_t CopyNow = 51;
 } // namespace JobCommand
 
 namespace HelpCommand {
