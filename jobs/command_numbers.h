@@ -12,10 +12,10 @@ namespace FileCommand {
 inline constexpr std::int16_t Connect = 5;
 inline constexpr std::int16_t NewJob = 10;
 inline constexpr std::int16_t DeleteJob = 20;
+inline constexpr std::int16_t GetJobFromCopy = 25;
 inline constexpr std::int16_t Refresh = 30;
 inline constexpr std::int16_t Options = 40;
 inline constexpr std::int16_t Exit = 50;
-inline constexpr std::int16_t GetJobFromCopy = 55;
 } // namespace FileCommand
 
 namespace JobCommand {
