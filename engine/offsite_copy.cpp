@@ -145,14 +145,20 @@ Result<void> CheckCopyFile(const CopyTarget& target, const std::string& hostFile
 Result<void> SendFile(const CopyTarget& target, const std::string& hostFile,
                       const std::string& name, const CopyWatch& watch) {
     const std::string partial = target.Inside(PartialName(name));
-    const RcloneOutcome sent =
-        RunRclone(With({"copyto"}, With(kTransferOptions, {"--", hostFile, partial})), watch);
+    // A file of the same size there already is replaced all the same: a
+    // storage without modification times would otherwise be taken to hold
+    // it (the record of what was backed up keeps its size as it changes).
+    const RcloneOutcome sent = RunRclone(
+        With({"copyto", "--ignore-times"}, With(kTransferOptions, {"--", hostFile, partial})),
+        watch);
     if (sent.stopped)
         return Result<void>::Failure("the copy of " + name + " was cancelled");
     if (!sent.succeeded)
         return Result<void>::Failure("cannot send " + name + ": " + sent.reason);
-    const RcloneOutcome moved = RunRclone(
-        With({"moveto"}, With(kTransferOptions, {"--", partial, target.Inside(name)})), watch);
+    const RcloneOutcome moved =
+        RunRclone(With({"moveto", "--ignore-times"},
+                       With(kTransferOptions, {"--", partial, target.Inside(name)})),
+                  watch);
     if (moved.stopped)
         return Result<void>::Failure("the copy of " + name + " was cancelled");
     if (!moved.succeeded)
