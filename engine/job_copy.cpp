@@ -34,28 +34,6 @@ std::optional<long long> LocalSize(const std::string& hostFile) {
     return static_cast<long long>(info.st_size);
 }
 
-// Percent of all bytes to send, from the percent of the file being sent.
-class OverallProgress {
-  public:
-    OverallProgress(const CopyWatch& watch, long long total) : watch_(watch), total_(total) {}
-
-    CopyWatch ForFile(long long size) {
-        CopyWatch file = watch_;
-        if (watch_.percent)
-            file.percent = [this, size](int percent) {
-                const long long done = done_ + size * percent / 100;
-                watch_.percent(total_ > 0 ? static_cast<int>(done * 100 / total_) : 100);
-            };
-        return file;
-    }
-    void Sent(long long size) { done_ += size; }
-
-  private:
-    const CopyWatch& watch_;
-    long long total_;
-    long long done_ = 0;
-};
-
 bool StopAsked(const CopyWatch& watch) {
     return watch.stopRequested && watch.stopRequested();
 }
@@ -64,19 +42,16 @@ bool StopAsked(const CopyWatch& watch) {
 // anything stays pending, or empty.
 std::string BringUpToDate(const std::string& jobFolder, const CopyTarget& target,
                           const std::string& host, const CopyWatch& watch, CopyEnd& end) {
+    if (!IncomingFolder(target))
+        return "the copy needs a folder on the remote, as \"" + target.remote + ":ravelkeep/Docs\"";
+    // What a stopped or failed send left goes first.
+    if (ReadCopyRecord(jobFolder).pending())
+        RemoveIncoming(target);
     const Result<std::vector<RemoteFile>> listed = ListCopyFiles(target);
     if (!listed)
         return listed.reason();
-    // What a stopped or failed send left goes first.
-    for (const RemoteFile& file : *listed)
-        if (IsPartialName(file.name))
-            (void)DeleteCopyFile(target, file.name);
 
-    struct ToSend {
-        std::string name;
-        long long size;
-    };
-    std::vector<ToSend> toSend;
+    std::vector<std::string> toSend;
     for (const std::string& name : JobArchiveNames(jobFolder)) {
         const std::optional<long long> size = LocalSize(host + "/" + name);
         if (!size)
@@ -84,32 +59,23 @@ std::string BringUpToDate(const std::string& jobFolder, const CopyTarget& target
         const auto there = std::find_if(listed->begin(), listed->end(),
                                         [&](const RemoteFile& file) { return file.name == name; });
         if (there == listed->end() || there->size != *size)
-            toSend.push_back({name, *size});
+            toSend.push_back(name);
     }
-    // The record and the settings follow the archives, so the copy's record
-    // never speaks of an archive the copy lacks.
+    // The record of what was backed up and the settings go with them, so a
+    // job brought back goes on where this one is.
     for (const std::string_view name : {kStateFileName, JobSettingsFileName, ExclusionFileName})
-        if (const std::optional<long long> size = LocalSize(host + "/" + std::string(name)))
-            toSend.push_back({std::string(name), *size});
+        if (LocalSize(host + "/" + std::string(name)))
+            toSend.emplace_back(name);
 
-    long long total = 0;
-    for (const ToSend& file : toSend)
-        total += file.size;
-    OverallProgress progress(watch, total);
-    for (const ToSend& file : toSend) {
-        if (StopAsked(watch)) {
-            end.cancelled = true;
-            return "the copy was cancelled";
-        }
-        const Result<void> sent =
-            SendFile(target, host + "/" + file.name, file.name, progress.ForFile(file.size));
-        if (!sent) {
-            end.cancelled = StopAsked(watch);
-            return sent.reason();
-        }
-        progress.Sent(file.size);
-        end.sent.push_back(file.name);
+    if (StopAsked(watch)) {
+        end.cancelled = true;
+        return "the copy was cancelled";
     }
+    if (const Result<void> sent = SendFiles(target, host, toSend, watch); !sent) {
+        end.cancelled = StopAsked(watch);
+        return sent.reason();
+    }
+    end.sent = toSend;
 
     // Everything is there and checked: the archives it replaces may go.
     const std::vector<std::string> replaced = ReadCopyRecord(jobFolder).replaced;
@@ -209,7 +175,8 @@ Result<std::vector<std::string>> ListJobsOnCopy(const CopyTarget& folder) {
     while (!out.empty()) {
         const std::size_t end = out.find('\n');
         const std::string line(out.substr(0, end));
-        if (line.size() > suffix.size() &&
+        // Hidden folders are files on their way, not jobs.
+        if (line.size() > suffix.size() && line[0] != '.' &&
             line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0)
             jobs.push_back(line.substr(0, line.size() - suffix.size()));
         if (end == std::string_view::npos)

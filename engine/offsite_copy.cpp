@@ -82,29 +82,22 @@ std::optional<long long> LocalSize(const std::string& hostFile) {
 
 } // namespace
 
-std::string PartialName(const std::string& name) {
-    return "." + name + ".partial";
-}
-
-bool IsPartialName(const std::string& name) {
-    constexpr std::string_view kEnd = ".partial";
-    return name.size() > kEnd.size() + 1 && name[0] == '.' &&
-           name.compare(name.size() - kEnd.size(), kEnd.size(), kEnd) == 0;
+std::optional<CopyTarget> IncomingFolder(const CopyTarget& target) {
+    std::string path = target.path;
+    while (!path.empty() && path.back() == '/')
+        path.pop_back();
+    if (path.empty())
+        return std::nullopt;
+    const std::size_t slash = path.rfind('/');
+    CopyTarget incoming = target;
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    incoming.path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) +
+                    ".rk-incoming-" + name;
+    return incoming;
 }
 
 Result<std::vector<RemoteFile>> ListCopyFiles(const CopyTarget& target) {
     return ListFiles(target.Text());
-}
-
-Result<std::optional<RemoteFile>> FindCopyFile(const CopyTarget& target, const std::string& name) {
-    using Found = Result<std::optional<RemoteFile>>;
-    const Result<std::vector<RemoteFile>> files = ListFiles(target.Inside(name));
-    if (!files)
-        return Found::Failure(files.reason());
-    for (const RemoteFile& file : *files)
-        if (file.name == name)
-            return std::optional<RemoteFile>(file);
-    return std::optional<RemoteFile>();
 }
 
 Result<std::string> LocalMd5(const std::string& hostFile) {
@@ -117,53 +110,71 @@ Result<std::string> LocalMd5(const std::string& hostFile) {
     return summed.out.substr(0, blank);
 }
 
-Result<void> CheckCopyFile(const CopyTarget& target, const std::string& hostFile,
-                           const std::string& name) {
-    const Result<std::optional<RemoteFile>> found = FindCopyFile(target, name);
-    if (!found)
-        return Result<void>::Failure(found.reason());
-    if (!*found)
-        return Result<void>::Failure(name + " is not on " + target.Text());
-    const std::optional<long long> size = LocalSize(hostFile);
-    if (!size)
-        return Result<void>::Failure("the local file " + hostFile + " cannot be read");
-    if ((*found)->size != *size)
-        return Result<void>::Failure(name + " on " + target.Text() + " has " +
-                                     std::to_string((*found)->size) + " bytes, the local file " +
-                                     std::to_string(*size));
-    if ((*found)->md5.empty())
+Result<void> SendFiles(const CopyTarget& target, const std::string& hostFolder,
+                       const std::vector<std::string>& names, const CopyWatch& watch) {
+    if (names.empty())
         return {};
-    const Result<std::string> md5 = LocalMd5(hostFile);
-    if (!md5)
-        return Result<void>::Failure(md5.reason());
-    if (*md5 != (*found)->md5)
-        return Result<void>::Failure(name + " on " + target.Text() +
-                                     " differs from the local file (MD5 sum)");
-    return {};
-}
-
-Result<void> SendFile(const CopyTarget& target, const std::string& hostFile,
-                      const std::string& name, const CopyWatch& watch) {
-    const std::string partial = target.Inside(PartialName(name));
+    const std::optional<CopyTarget> incoming = IncomingFolder(target);
+    if (!incoming)
+        return Result<void>::Failure(target.Text() + " names no folder for the copy");
+    std::string list;
+    for (const std::string& name : names)
+        list += name + "\n";
     // A file of the same size there already is replaced all the same: a
     // storage without modification times would otherwise be taken to hold
     // it (the record of what was backed up keeps its size as it changes).
+    const std::vector<std::string> chosen = {"--ignore-times", "--files-from-raw", "-"};
     const RcloneOutcome sent = RunRclone(
-        With({"copyto", "--ignore-times"}, With(kTransferOptions, {"--", hostFile, partial})),
-        watch);
+        With(With({"copy"}, chosen), With(kTransferOptions, {"--", hostFolder, incoming->Text()})),
+        watch, list);
     if (sent.stopped)
-        return Result<void>::Failure("the copy of " + name + " was cancelled");
+        return Result<void>::Failure("the copy was cancelled");
     if (!sent.succeeded)
-        return Result<void>::Failure("cannot send " + name + ": " + sent.reason);
+        return Result<void>::Failure("cannot send to " + target.Text() + ": " + sent.reason);
+    CopyWatch moving = watch;
+    moving.percent = {};
     const RcloneOutcome moved =
-        RunRclone(With({"moveto", "--ignore-times"},
-                       With(kTransferOptions, {"--", partial, target.Inside(name)})),
-                  watch);
+        RunRclone(With(With({"move", "--delete-empty-src-dirs"}, chosen),
+                       With(kTransferOptions, {"--", incoming->Text(), target.Text()})),
+                  moving, list);
     if (moved.stopped)
-        return Result<void>::Failure("the copy of " + name + " was cancelled");
+        return Result<void>::Failure("the copy was cancelled");
     if (!moved.succeeded)
-        return Result<void>::Failure("cannot move " + name + " into place: " + moved.reason);
-    return CheckCopyFile(target, hostFile, name);
+        return Result<void>::Failure("cannot move the files sent into " + target.Text() + ": " +
+                                     moved.reason);
+
+    // Each file checked against the local one.
+    const Result<std::vector<RemoteFile>> there = ListCopyFiles(target);
+    if (!there)
+        return Result<void>::Failure(there.reason());
+    for (const std::string& name : names) {
+        const auto found = std::find_if(there->begin(), there->end(),
+                                        [&](const RemoteFile& file) { return file.name == name; });
+        const std::string hostFile = hostFolder + "/" + name;
+        const std::optional<long long> size = LocalSize(hostFile);
+        if (found == there->end())
+            return Result<void>::Failure(name + " is not on " + target.Text() + " after sending");
+        if (!size)
+            return Result<void>::Failure("the local file " + hostFile + " cannot be read");
+        if (found->size != *size)
+            return Result<void>::Failure(name + " on " + target.Text() + " has " +
+                                         std::to_string(found->size) + " bytes, the local file " +
+                                         std::to_string(*size));
+        if (found->md5.empty())
+            continue;
+        const Result<std::string> md5 = LocalMd5(hostFile);
+        if (!md5)
+            return Result<void>::Failure(md5.reason());
+        if (*md5 != found->md5)
+            return Result<void>::Failure(name + " on " + target.Text() +
+                                         " differs from the local file (MD5 sum)");
+    }
+    return {};
+}
+
+void RemoveIncoming(const CopyTarget& target) {
+    if (const std::optional<CopyTarget> incoming = IncomingFolder(target))
+        RunRclone(With({"purge"}, With(kTransferOptions, {"--", incoming->Text()})));
 }
 
 Result<void> DeleteCopyFile(const CopyTarget& target, const std::string& name) {

@@ -20,31 +20,29 @@ struct RemoteFile {
     std::string md5; // empty when the storage gives no MD5 sum
 };
 
-// The name a file has on the copy while it is being sent: "." + name +
-// ".partial". A stopped or failed send leaves at most such a file.
-std::string PartialName(const std::string& name);
-bool IsPartialName(const std::string& name);
+// The folder files go to while they are being sent: beside the copy's
+// folder, named after it (".rk-incoming-Docs" for "backups/Docs"), so a
+// stopped or failed send leaves at most files there, never a cut file under
+// an archive's name. Nothing when the target names no folder (the remote's
+// top), which cannot hold a job's copy.
+std::optional<CopyTarget> IncomingFolder(const CopyTarget& target);
 
 // The files of the target's folder (not its subfolders); none when the
 // folder is not there yet.
 [[nodiscard]] Result<std::vector<RemoteFile>> ListCopyFiles(const CopyTarget& target);
 
-// One file of the folder, or nothing when it is not there.
-[[nodiscard]] Result<std::optional<RemoteFile>> FindCopyFile(const CopyTarget& target,
-                                                             const std::string& name);
-
 // The MD5 sum of a local file (host path), as rclone reads it.
 [[nodiscard]] Result<std::string> LocalMd5(const std::string& hostFile);
 
-// Whether the copy's `name` holds what the local file holds: the same size,
-// and the same MD5 sum when the storage gives one.
-[[nodiscard]] Result<void> CheckCopyFile(const CopyTarget& target, const std::string& hostFile,
-                                         const std::string& name);
+// Sends the files `names` of the local host folder: all into the incoming
+// folder in one transfer, then moved into place, then each checked against
+// the local file (its size, and its MD5 sum where the storage gives one).
+// Files of the same name and size on the copy are replaced all the same.
+[[nodiscard]] Result<void> SendFiles(const CopyTarget& target, const std::string& hostFolder,
+                                     const std::vector<std::string>& names, const CopyWatch& watch);
 
-// Sends the local file (host path) as `name`: to its partial name first,
-// moved into place, then checked. A stop leaves at most the partial file.
-[[nodiscard]] Result<void> SendFile(const CopyTarget& target, const std::string& hostFile,
-                                    const std::string& name, const CopyWatch& watch);
+// Removes the incoming folder with what a stopped or failed send left there.
+void RemoveIncoming(const CopyTarget& target);
 
 // Deletes `name` from the copy; one that is not there is no failure.
 [[nodiscard]] Result<void> DeleteCopyFile(const CopyTarget& target, const std::string& name);

@@ -66,6 +66,9 @@ TEST(CopyTargets, OnlyAListedRemoteAndAPathInsideIt) {
     EXPECT_EQ(target->Inside("rk_1.zip"), "offsite:backups/Documents/rk_1.zip");
     EXPECT_EQ(target->Child("Docs").Text(), "offsite:backups/Documents/Docs");
     EXPECT_EQ(CheckCopyTarget("b2:", remotes)->Inside("x"), "b2:x");
+    EXPECT_EQ(IncomingFolder(*target)->Text(), "offsite:backups/.rk-incoming-Documents");
+    EXPECT_EQ(IncomingFolder(*CheckCopyTarget("b2:Docs", remotes))->Text(), "b2:.rk-incoming-Docs");
+    EXPECT_FALSE(IncomingFolder(*CheckCopyTarget("b2:", remotes)));
     EXPECT_FALSE(CheckCopyTarget("elsewhere:backups", remotes));
     EXPECT_FALSE(CheckCopyTarget(":local:/tmp", remotes)) << "a remote made on the fly";
     EXPECT_FALSE(CheckCopyTarget("-offsite:x", remotes));
@@ -172,14 +175,25 @@ TEST_F(JobCopyTest, AnArchiveThatIsHereAgainIsNeverDeletedFromTheCopy) {
     EXPECT_TRUE(ReadCopyRecord(jobFolder).replaced.empty());
 }
 
-TEST_F(JobCopyTest, APartialFileLeftBehindIsRemovedAndADifferentSizeIsSentAgain) {
+TEST_F(JobCopyTest, WhatAStoppedSendLeftIsRemovedAndADifferentSizeIsSentAgain) {
     AddArchive("rk_2026_01_01_10_00_00.zip", 1000, 1);
-    box.write(remoteFolder / ".rk_2026_01_01_10_00_00.zip.partial", "half");
+    const fs::path incoming = remoteFolder.parent_path() / ".rk-incoming-Docs";
+    box.write(incoming / "rk_2025_12_31_10_00_00.zip", "half");
     box.write(remoteFolder / "rk_2026_01_01_10_00_00.zip", "short");
+    ASSERT_TRUE(RecordCopyPending(jobFolder, "the copy was cancelled", now));
     ASSERT_TRUE(Copy().complete);
-    EXPECT_FALSE(fs::exists(remoteFolder / ".rk_2026_01_01_10_00_00.zip.partial"));
+    EXPECT_TRUE(Names(incoming).empty()) << "the files moved into place, the leftover gone";
     EXPECT_EQ(box.read(remoteFolder / "rk_2026_01_01_10_00_00.zip"),
               box.read(folder / "rk_2026_01_01_10_00_00.zip"));
+    EXPECT_FALSE(fs::exists(remoteFolder / "rk_2025_12_31_10_00_00.zip"));
+}
+
+TEST_F(JobCopyTest, TheTopOfARemoteCannotHoldAJobsCopy) {
+    AddArchive("rk_2026_01_01_10_00_00.zip", 1000, 1);
+    ASSERT_TRUE(WriteCopyRemote(jobFolder, "offsite:"));
+    const CopyEnd end = Copy();
+    EXPECT_FALSE(end.complete);
+    EXPECT_EQ(end.reason, "the copy needs a folder on the remote, as \"offsite:ravelkeep/Docs\"");
 }
 
 TEST_F(JobCopyTest, ACopyThatCannotGoIsPendingSinceItsFirstFailureUntilOneGoesThrough) {
