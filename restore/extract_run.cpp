@@ -163,7 +163,8 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
         };
         watch.whileWaiting = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 40); };
         const CopyEnd copied = CopyJob(request.source, watch, platform::Now());
-        progress_.SetProgressValue(0);
+        if (copied.configured)
+            progress_.SetProgressValue(0);
         if (!copied.PendingLine().empty() && !bSilent)
             ui::MsgBox(copied.PendingLine(), ui::Buttons::OK, ui::Icon::Exclamation);
     }
