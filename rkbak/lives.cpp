@@ -117,11 +117,11 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
             });
         // A job with a keep policy is thinned after each backup that made
         // its archive; its failure is told as its own.
-        if (!after || !RecordedAnew(before, after))
-            return backupExit;
-        if (after->outcome != "made" && after->outcome != "partial") {
-            // Nothing new to send, but what earlier runs left pending goes.
-            FollowWithCopy(JobStoreFolder + command.jobName);
+        if (!after || !RecordedAnew(before, after) ||
+            (after->outcome != "made" && after->outcome != "partial")) {
+            // Nothing new was made, but what earlier runs left pending goes.
+            if (backupExit != ExitUnusable)
+                FollowWithCopy(JobStoreFolder + command.jobName);
             return backupExit;
         }
         std::optional<int> thinExit;
