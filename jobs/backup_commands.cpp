@@ -6,6 +6,7 @@
 #include "engine/job.h"
 #include "engine/tool_runner.h"
 #include "jobs/busy_window.h"
+#include "jobs/frm_copy.h"
 #include "jobs/frm_main.h"
 #include "ui/seam.h"
 
@@ -81,18 +82,23 @@ bool frmMain::VerifyJobBackups() {
     if (!name || running_)
         return false;
     VerificationOutcome outcome;
+    std::string copyText;
     {
         running_ = true;
         BusyWindow busy(menuBar(), Toolbar1, centralWidget());
         const Installation installation = CurrentInstallation();
-        outcome = VerifyBackups(installation, Job(installation, *name), *this,
-                                [] { QCoreApplication::processEvents(); });
+        const Job job(installation, *name);
+        outcome =
+            VerifyBackups(installation, job, *this, [] { QCoreApplication::processEvents(); });
+        // A copy elsewhere is checked against the archives here.
+        copyText = CopyVerificationText(job.folder(), [] { QCoreApplication::processEvents(); });
         running_ = false;
     }
     lstBackupJobs->setFocus();
-    ui::MsgBox(VerificationText(*name, outcome), ui::Buttons::OK,
-               outcome.status == RunStatus::Done ? ui::Icon::None : ui::Icon::Exclamation);
-    return outcome.status == RunStatus::Done;
+    const bool sound = outcome.status == RunStatus::Done && copyText.empty();
+    ui::MsgBox(VerificationText(*name, outcome) + copyText, ui::Buttons::OK,
+               sound ? ui::Icon::None : ui::Icon::Exclamation);
+    return sound;
 }
 
 } // namespace rk::jobs

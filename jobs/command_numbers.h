@@ -12,6 +12,7 @@ namespace FileCommand {
 inline constexpr std::int16_t Connect = 5;
 inline constexpr std::int16_t NewJob = 10;
 inline constexpr std::int16_t DeleteJob = 20;
+inline constexpr std::int16_t GetJobFromCopy = 25;
 inline constexpr std::int16_t Refresh = 30;
 inline constexpr std::int16_t Options = 40;
 inline constexpr std::int16_t Exit = 50;
@@ -27,6 +28,8 @@ inline constexpr std::int16_t VerifyBackups = 44;
 inline constexpr std::int16_t Schedule = 46;
 inline constexpr std::int16_t Keep = 47;
 inline constexpr std::int16_t ThinNow = 48;
+inline constexpr std::int16_t CopyTo = 50;
+inline constexpr std::int16_t CopyNow = 51;
 } // namespace JobCommand
 
 namespace HelpCommand {

@@ -8,6 +8,7 @@
 #include "engine/last_thin.h"
 #include "engine/skipped_run.h"
 #include "jobs/command_numbers.h"
+#include "jobs/frm_copy.h"
 #include "jobs/job_information.h"
 #include "jobs/job_marks.h"
 #include "jobs/job_store.h"
@@ -212,6 +213,8 @@ void frmMain::ShowSelectedJob() {
         mnuJob[JobCommand::Exclusions]->setEnabled(false);
         mnuJob[JobCommand::VerifyBackups]->setEnabled(false);
         mnuJob[JobCommand::Schedule]->setEnabled(false);
+        mnuJob[JobCommand::CopyTo]->setEnabled(false);
+        mnuJob[JobCommand::CopyNow]->setEnabled(false);
         cmdSchedule->setEnabled(false);
         txtSource->setText("");
         lblInfo->setText("");
@@ -224,6 +227,8 @@ void frmMain::ShowSelectedJob() {
     mnuJob[JobCommand::Exclusions]->setEnabled(true);
     mnuJob[JobCommand::VerifyBackups]->setEnabled(true);
     mnuJob[JobCommand::Schedule]->setEnabled(true);
+    mnuJob[JobCommand::CopyTo]->setEnabled(true);
+    mnuJob[JobCommand::CopyNow]->setEnabled(true);
     cmdSchedule->setEnabled(true);
 
     const Job job(JobStoreFolder, *name);
@@ -259,6 +264,8 @@ void frmMain::ShowLastBackup(const Job& job) {
     // hand) and beside a skipped run.
     if (const std::optional<LastThin> thin = ReadLastThin(job))
         text += (text.empty() ? "" : "\n") + LastThinText(*thin);
+    if (const std::string copy = CopyInformationText(job.folder()); !copy.empty())
+        text += (text.empty() ? "" : "\n") + copy;
     lblLastBackup->setText(ui::ToQString(text));
 }
 

@@ -186,6 +186,14 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     // Thin Backups Now (a job without a policy is told so, the end is told).
     bool ThinJobBackups(bool asked);
     void EditKeepPolicy();
+    // copy_commands.cpp: the job's copy on other storage brought up to
+    // date; `asked`: the person chose Copy Now (the end is told). False when
+    // copies stay pending and the person asked.
+    bool CopyJobBackups(const std::string& jobName, bool asked);
+    // Copy Backups To...: where the job's copy goes.
+    void ChooseCopyTarget();
+    // Get Job From Copy...: a job brought back into the job store.
+    bool GetJobFromCopy();
     // The Schedule dialog for the selected job.
     void ScheduleJob();
     // source_folders.cpp

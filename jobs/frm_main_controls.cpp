@@ -140,6 +140,7 @@ void frmMain::BuildMenus() {
               {6, "-"},
               {FileCommand::NewJob, "&New Backup Job..."},
               {FileCommand::DeleteJob, "&Delete Backup Job"},
+              {FileCommand::GetJobFromCopy, "Get Job From Copy..."},
               {FileCommand::Refresh, "&Refresh"},
               {35, "-"},
               {FileCommand::Options, "&Options..."},
@@ -158,7 +159,10 @@ void frmMain::BuildMenus() {
               {JobCommand::VerifyBackups, "Verify Backups"},
               {JobCommand::Schedule, "Schedule..."},
               {JobCommand::Keep, "Keep..."},
-              {JobCommand::ThinNow, "Thin Backups Now"}});
+              {JobCommand::ThinNow, "Thin Backups Now"},
+              {49, "-"},
+              {JobCommand::CopyTo, "Copy Backups To..."},
+              {JobCommand::CopyNow, "Copy Now"}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,

@@ -46,6 +46,9 @@ void frmMain::mnuFile_Click(std::int16_t Index) {
     case FileCommand::Refresh:
         RefreshKeepingSelection();
         break;
+    case FileCommand::GetJobFromCopy:
+        GetJobFromCopy();
+        break;
     case FileCommand::Options:
         app::ShowOptions(this);
         break;
@@ -89,12 +92,26 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
     case JobCommand::ThinNow:
         completed = ThinJobBackups(true);
         break;
+    case JobCommand::CopyTo:
+        ChooseCopyTarget();
+        break;
+    case JobCommand::CopyNow:
+        if (const std::optional<std::string> name = SelectedJobName())
+            completed = CopyJobBackups(*name, true);
+        break;
     default:
         break;
     }
+    const bool backup = Index == JobCommand::RootBackup || Index == JobCommand::IncrementalBackup;
     // A job with a keep policy is thinned after each backup that was made.
-    if (completed && (Index == JobCommand::RootBackup || Index == JobCommand::IncrementalBackup))
+    if (completed && backup)
         completed = ThinJobBackups(false);
+    // A job with a copy elsewhere: what the run made goes there too. A copy
+    // that stays pending does not make the run fail: the job's information
+    // says so.
+    if (const std::optional<std::string> name = SelectedJobName();
+        name && (backup || Index == JobCommand::ThinNow))
+        CopyJobBackups(*name, false);
     // A backup, consolidation, verification or change of settings shows in
     // the job's information, commands and lines at once, without selecting
     // the job again. The Schedule dialog's line was read by ScheduleJob,

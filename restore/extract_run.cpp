@@ -2,6 +2,8 @@
 // controls, answers the run's questions through message boxes and the file
 // picker "Select Files", and shows the outcome.
 
+#include "engine/job_copy.h"
+#include "platform/clock.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
 #include "restore/picker/frm_view_files.h"
@@ -151,6 +153,21 @@ ExtractOutcome frmExtract::StartExtract(bool bSilent) {
     if (outcome.status == RunStatus::Done || outcome.status == RunStatus::Partial) {
         UpdateFileList();
         cmdCancel->setText("Close");
+    }
+    // A job's folder with a copy elsewhere: the consolidated archive goes
+    // there, and then the archives it replaced go from there.
+    if (request.action == ExtractAction::Consolidate && outcome.status != RunStatus::Failed) {
+        CopyWatch watch;
+        watch.percent = [this](int percent) {
+            progress_.SetProgressMaximum(100);
+            progress_.SetProgressValue(percent);
+        };
+        watch.whileWaiting = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 40); };
+        const CopyEnd copied = CopyJob(request.source, watch, platform::Now());
+        if (copied.configured)
+            progress_.SetProgressValue(0);
+        if (!copied.PendingLine().empty() && !bSilent)
+            ui::MsgBox(copied.PendingLine(), ui::Buttons::OK, ui::Icon::Exclamation);
     }
     return outcome;
 }

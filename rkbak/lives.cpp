@@ -1,11 +1,13 @@
 #include "rkbak/lives.h"
 
+#include "core/life_exit_codes.h"
 #include "core/program_values.h"
 #include "core/report_lines.h"
 #include "engine/last_backup.h"
 #include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
 #include "rkbak/captured_errors.h"
+#include "rkbak/copy_life.h"
 #include "rkbak/failure_notification.h"
 #include "rkbak/thin_life.h"
 #include "rkbak/verify_life.h"
@@ -77,6 +79,13 @@ std::string Quoted(const std::string& jobName) {
     return "\"" + jobName + "\"";
 }
 
+// After a run that may have changed the folder: its copy elsewhere follows.
+void FollowWithCopy(const std::string& jobFolder) {
+    CopyAfterLife(jobFolder, std::cerr, [](const std::string& summary, const std::string& body) {
+        NotifyFailureOrSay(summary, body, std::cerr);
+    });
+}
+
 } // namespace
 
 app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPresent) {
@@ -109,8 +118,12 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
         // A job with a keep policy is thinned after each backup that made
         // its archive; its failure is told as its own.
         if (!after || !RecordedAnew(before, after) ||
-            (after->outcome != "made" && after->outcome != "partial"))
+            (after->outcome != "made" && after->outcome != "partial")) {
+            // Nothing new was made, but what earlier runs left pending goes.
+            if (backupExit != ExitUnusable)
+                FollowWithCopy(JobStoreFolder + command.jobName);
             return backupExit;
+        }
         std::optional<int> thinExit;
         RunAndNotify(
             [&] {
@@ -118,12 +131,16 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
                 return thinExit.value_or(0);
             },
             [&](int) { return "The thinning of " + Quoted(command.jobName) + " failed"; });
+        FollowWithCopy(JobStoreFolder + command.jobName);
         return backupExit != 0 ? backupExit : thinExit.value_or(0);
     };
     lives.thin = [](const app::CommandLine& command) {
-        return RunAndNotify(
+        const int exitCode = RunAndNotify(
             [&] { return RunThinLife(command.jobName, std::cerr); },
             [&](int) { return "The thinning of " + Quoted(command.jobName) + " failed"; });
+        if (exitCode != ExitUnusable)
+            FollowWithCopy(JobStoreFolder + command.jobName);
+        return exitCode;
     };
     lives.verify = [](const app::CommandLine& command) {
         return RunAndNotify([&] { return RunVerifyLife(command.jobName, std::cerr); },
@@ -136,12 +153,16 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
     };
     lives.consolidate = [](const app::CommandLine& command) {
         // No window at all: the run is built from the command line.
-        return RunAndNotify(
+        const int exitCode = RunAndNotify(
             [&] {
                 return restore::RunConsolidateLife(command.startDate, command.endDate,
                                                    command.sourceFolder, std::cerr);
             },
             [](int) { return std::string("The consolidation failed"); });
+        // A job's folder with a copy elsewhere: the copy follows.
+        if (exitCode != ExitUnusable)
+            FollowWithCopy(command.sourceFolder);
+        return exitCode;
     };
     lives.showMainWindow = [&mainWindow, personPresent] {
         mainWindow = std::make_unique<jobs::frmMain>(personPresent);

@@ -4,6 +4,7 @@
 #include "core/report_lines.h"
 #include "engine/backup_verification.h"
 #include "engine/job.h"
+#include "engine/job_copy.h"
 #include "rkbak/named_job.h"
 
 #include <ostream>
@@ -21,7 +22,17 @@ int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
     for (const VerifiedArchive& archive : outcome.details.failed)
         ReportLine(errors, "job \"" + jobName + "\": the backup " + archive.name +
                                " does not read back correctly: " + archive.reason);
-    return outcome.status == RunStatus::Done ? app::ExitSuccess : app::ExitFailed;
+    // A job with a copy elsewhere: the copy must hold what the archives hold.
+    const Result<std::vector<CopyDifference>> copy = VerifyJobCopy(JobFolderOf(jobName), {});
+    if (!copy)
+        ReportLine(errors, "job \"" + jobName + "\": the copy cannot be checked: " + copy.reason());
+    else
+        for (const CopyDifference& difference : *copy)
+            ReportLine(errors, "job \"" + jobName + "\": the copy of the backup " +
+                                   difference.name + " on " +
+                                   ReadCopyRecord(JobFolderOf(jobName)).remote + " " +
+                                   difference.what);
+    return outcome.status == RunStatus::Done && copy && copy->empty() ? app::ExitSuccess : app::ExitFailed;
 }
 
 } // namespace rk

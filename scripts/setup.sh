@@ -21,6 +21,7 @@ packages=(
     clang-format clang-tidy
     cron systemd xvfb xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core
+    rclone
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
 # independent readers; strace shows the tests in what order rkzip flushes
@@ -33,6 +34,9 @@ packages=(
 # The forms are read as a screen reader reads them (ctest label
 # "window-a11y") through AT-SPI: pyatspi, the accessibility bus of
 # at-spi2-core, under Xvfb.
+# rclone carries a job's copy to other storage; it is optional for users,
+# but the copy tests run the real one against a local folder and against its
+# own WebDAV server.
 # The benchmark also times bsdtar, and the backup engines borg, restic, rsync
 # and duplicity; only "bench" needs them.
 bench_packages=(libarchive-tools borgbackup restic rsync duplicity)

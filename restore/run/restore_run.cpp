@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
+#include "engine/copy_record.h"
 #include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -301,14 +302,21 @@ ExtractOutcome Run::Consolidate() {
     progress_.SetProgressMaximum(range_.endIndex);
     progress_.SetProgressMinimum(range_.startIndex);
     std::vector<std::string> kept;
+    std::vector<std::string> deleted;
     for (int i = range_.startIndex; i <= range_.endIndex; ++i) {
         const std::string& name = request_.archiveNames[static_cast<std::size_t>(i)];
         const std::string path = ArchivePath(name);
-        if (ArchiveDate(name) && !SameText(path, archive) && !platform::DeleteFile(path) &&
-            PathExists(path))
-            kept.push_back(name);
+        if (ArchiveDate(name) && !SameText(path, archive)) {
+            if (!platform::DeleteFile(path) && PathExists(path))
+                kept.push_back(name);
+            else
+                deleted.push_back(name);
+        }
         progress_.SetProgressValue(i);
     }
+    // A job's copy on other storage loses them too, once the consolidated
+    // archive is there and checked.
+    (void)RecordReplacedArchives(request_.source, deleted);
     progress_.SetProgressMinimum(0);
     progress_.SetProgressValue(0);
     if (kept.empty())

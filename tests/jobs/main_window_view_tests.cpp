@@ -50,21 +50,22 @@ TEST_F(MainWindowTest, ControlsMenusAndToolbarCarryTheirCaptions) {
     EXPECT_EQ(window->tmnuHelp->title(), "&Help");
     EXPECT_EQ(Items(window->mnuFile),
               (std::vector<std::string>{"5: Connect...", "6: -", "10: &New Backup Job...",
-                                        "20: &Delete Backup Job", "30: &Refresh", "35: -",
-                                        "40: &Options...", "45: -", "50: E&xit"}));
+                                        "20: &Delete Backup Job", "25: Get Job From Copy...",
+                                        "30: &Refresh", "35: -", "40: &Options...", "45: -",
+                                        "50: E&xit"}));
     EXPECT_EQ(Items(window->mnuJob),
-              (std::vector<std::string>{"10: Create Root Backup", "20: Create Incremental Backup",
-                                        "30: View/Extract/Consolidate Files", "35: -",
-                                        "40: Source folder...", "42: Exclude...", "43: -",
-                                        "44: Verify Backups", "46: Schedule...", "47: Keep...",
-                                        "48: Thin Backups Now"}));
+              (std::vector<std::string>{
+                  "10: Create Root Backup", "20: Create Incremental Backup",
+                  "30: View/Extract/Consolidate Files", "35: -", "40: Source folder...",
+                  "42: Exclude...", "43: -", "44: Verify Backups", "46: Schedule...", "47: Keep...",
+                  "48: Thin Backups Now", "49: -", "50: Copy Backups To...", "51: Copy Now"}));
     EXPECT_EQ(Items(window->mnuHelp),
               (std::vector<std::string>{"10: &Help Topics", "15: -", "16: &Upgrade Notes", "17: -",
                                         "20: &About Ravelkeep"}));
     // The menus hold the items in command-number order.
-    ASSERT_EQ(window->tmnuFile->actions().size(), 9);
+    ASSERT_EQ(window->tmnuFile->actions().size(), 10);
     EXPECT_EQ(window->tmnuFile->actions()[0], window->mnuFile.at(jobs::FileCommand::Connect));
-    EXPECT_EQ(window->tmnuFile->actions()[8], window->mnuFile.at(jobs::FileCommand::Exit));
+    EXPECT_EQ(window->tmnuFile->actions()[9], window->mnuFile.at(jobs::FileCommand::Exit));
 
     const QList<QAction*> buttons = window->Toolbar1->actions();
     ASSERT_EQ(buttons.size(), 3);

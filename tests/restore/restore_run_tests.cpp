@@ -2,11 +2,14 @@
 // job holding different versions of overlapping files, extracted whole, file
 // by file, or consolidated, with and without deletion, and runs that fail.
 
+#include "engine/copy_record.h"
+#include "engine/job_copy.h"
 #include "engine/tool_runner.h"
 #include "restore/command_dates.h"
 #include "restore/frm_extract.h"
 #include "restore/picker/frm_view_files.h"
 #include "restore_fixture.h"
+#include "support/rclone_config.h"
 #include "ui/qt_text.h"
 
 #include <QCheckBox>
@@ -463,6 +466,35 @@ TEST_F(RestoreRun, SilentPickedRunStillShowsThePickerAndOpensTheFolder) {
     EXPECT_TRUE(MessageTexts().empty());
     EXPECT_EQ(FilesIn(Restored()), (Files{{"sub/b.txt", "b three"}}));
     EXPECT_EQ(seam.Problems(), "");
+}
+
+TEST_F(RestoreRun, AConsolidationReplacesItsArchivesOnTheJobsCopyToo) {
+    if (!HaveRclone())
+        GTEST_SKIP() << "rclone is not installed";
+    PrivateRcloneConfig rclone(box.root() / "rclone" / "rclone.conf");
+    rclone.AddLocalRemote("offsite");
+    const fs::path remote = box.root() / "remote" / "Job";
+    ASSERT_TRUE(WriteCopyRemote(JobFolder(), "offsite:" + remote.string()));
+    ASSERT_TRUE(CopyJob(JobFolder(), {}, std::time(nullptr)).complete);
+    const auto archivesOf = [](const fs::path& folder) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().extension() == ".zip")
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_EQ(archivesOf(remote), (std::vector<std::string>{kOldest, kMiddle, kNewest}));
+
+    dialog->optAction[1]->click();
+    seam.AnswerMessage(ui::Answer::OK);
+    seam.AnswerMessage(ui::Answer::OK);
+    ASSERT_EQ(dialog->StartExtract().status, RunStatus::Done);
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_EQ(archivesOf(remote), std::vector<std::string>{kConsolidated});
+    EXPECT_EQ(box.read(remote / kConsolidated), box.read(job / kConsolidated));
+    EXPECT_TRUE(ReadCopyRecord(JobFolder()).replaced.empty());
+    EXPECT_FALSE(ReadCopyRecord(JobFolder()).pending());
 }
 
 } // namespace
