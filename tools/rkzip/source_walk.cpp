@@ -205,7 +205,14 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
     // them without walking the whole path again.
     std::vector<std::string> names;
     if (!ReadNames(folderFd, names)) {
-        say(Item::Kind::Problem, "can't read folder " + windows + ": " + ErrnoText(errno));
+        const int error = errno;
+        // A folder whose names cannot be listed may still be looked into.
+        struct stat record {};
+        if (skipFolderOfBackups &&
+            fstatat(folderFd, std::string(kRecordName).c_str(), &record, AT_SYMLINK_NOFOLLOW) == 0)
+            found.holdsBackups = true;
+        else
+            say(Item::Kind::Problem, "can't read folder " + windows + ": " + ErrnoText(error));
         close(folderFd);
         return;
     }
@@ -250,6 +257,11 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
                 say(Item::Kind::Problem,
                     "can't read folder " + childWindows + ": " + ErrnoText(errno));
                 continue;
+            }
+            // Its DOS bits through the open folder, not by its path again.
+            if (!dosRead) {
+                dosBits = ReadDosBitsOf(fd, DeviceOf{info.st_dev, true});
+                dosRead = true;
             }
             // Every folder is an entry of its own, found before what it
             // holds, so its mode and time come back and an empty one too.
