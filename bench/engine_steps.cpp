@@ -304,6 +304,9 @@ std::vector<TableRow> EngineRows(const Tools& tools, const Layout& layout,
         }
         SetLead(row, measures[0], measures, engines);
         rows.push_back(row);
+        // A backup's memory stays bounded however large the tree's files.
+        if (task == kFirst)
+            rows.push_back(MemoryLimitRow("  memory of that backup", measures[0], 120));
     }
     TableRow size;
     size.task = "  repository size";

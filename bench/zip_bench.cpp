@@ -209,6 +209,7 @@ int main(int argc, char** argv) {
         "Packed", "PackedJob", "b01.zip", "packed", 0.7);
     rows.insert(rows.end(), packedRows.begin(), packedRows.end());
     Progress("system calls of that backup: strace -c -f");
+    const std::optional<double> syscallsLoad = LoadPerCore();
     const std::optional<double> syscalls = SyscallsPerFile(layout, tools, "PackedJob", packedFiles);
     rows.push_back(IncrementalRow(tools, layout, smallFiles, plan.incrementalChanges, "Small",
                                   "SmallJob", "b02.zip", "small"));
@@ -244,19 +245,21 @@ int main(int argc, char** argv) {
     char title[256];
     std::snprintf(title, sizeof title,
                   "rkzip and rkunzip against their peers (%u cores; seconds and peak memory; "
-                  "whole run %.0f s)",
-                  std::max(1u, std::thread::hardware_concurrency()), took.count());
+                  "whole run %.0f s; load %s at its start)",
+                  std::max(1u, std::thread::hardware_concurrency()), took.count(),
+                  LoadText(loadBefore).c_str());
     PrintTable(title, rows);
     if (syscalls)
         std::printf("\nsystem calls per file of the root backup of the compressed small files "
-                    "(strace -c -f): %.1f (target <= 5)\n",
-                    *syscalls);
+                    "(strace -c -f): %.1f (target <= 5; load %s)\n",
+                    *syscalls, LoadText(syscallsLoad).c_str());
     else
         std::printf("\nsystem calls per file: not counted (strace not installed)\n");
 
     // The backup engines, on a home-like tree: the mixed tree's size and
     // files, a fifth of them held twice.
     const auto engineStarted = std::chrono::steady_clock::now();
+    const std::optional<double> engineLoad = LoadPerCore();
     Progress("making the home-like tree: " + MegabyteText(plan.big.bytes) + " in " +
              Thousands(plan.big.files) + " files, a fifth of them twice");
     const auto homeFiles = MakeTree(layout.host("Home/Documents"), plan.big, 4);
@@ -269,8 +272,8 @@ int main(int argc, char** argv) {
     const auto headings = EngineHeadings();
     std::snprintf(title, sizeof title,
                   "Ravelkeep against the backup engines (seconds and peak memory; ratio: the "
-                  "fastest engine's time to Ravelkeep's; %.0f s)",
-                  engineTook.count());
+                  "fastest engine's time to Ravelkeep's; %.0f s; load %s at its start)",
+                  engineTook.count(), LoadText(engineLoad).c_str());
     PrintTable(title, engineRows, &headings);
     const std::optional<double> loadAfter = LoadPerCore();
     // The load after the run includes the benchmark's own work; the machine

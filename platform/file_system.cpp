@@ -18,8 +18,6 @@ namespace rk::platform {
 
 namespace {
 
-constexpr const char* kDosAttributeName = "user.DOSATTRIB";
-
 char Lower(char c) {
     return LowerAscii(c);
 }
@@ -58,7 +56,10 @@ unsigned ReadDosAttributeBits(const std::string& host) {
     const ssize_t length = lgetxattr(host.c_str(), kDosAttributeName, buffer, sizeof buffer);
     if (length <= 0)
         return 0;
-    const std::string_view value(buffer, static_cast<size_t>(length));
+    return DosAttributeBitsOfValue(std::string_view(buffer, static_cast<size_t>(length)));
+}
+
+unsigned DosAttributeBitsOfValue(std::string_view value) {
     if (value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X')) {
         unsigned bits = 0;
         for (size_t i = 2; i < value.size() && std::isxdigit(static_cast<unsigned char>(value[i]));
@@ -69,7 +70,7 @@ unsigned ReadDosAttributeBits(const std::string& host) {
         return bits;
     }
     if (value.size() >= 8) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(buffer);
+        const auto* bytes = reinterpret_cast<const unsigned char*>(value.data());
         return static_cast<unsigned>(bytes[4]) | static_cast<unsigned>(bytes[5]) << 8 |
                static_cast<unsigned>(bytes[6]) << 16 | static_cast<unsigned>(bytes[7]) << 24;
     }

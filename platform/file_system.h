@@ -50,6 +50,11 @@ std::optional<unsigned> GetAttributes(std::string_view windowsPath);
 // The DOS bits recorded in user.DOSATTRIB of a host path (the link itself,
 // never its target): Wine's hex text or Samba's binary record; 0 when none.
 unsigned ReadDosAttributeBits(const std::string& hostPath);
+// The DOS bits of a user.DOSATTRIB value as read (Wine's hex text or Samba's
+// binary record); 0 for a value that is neither.
+unsigned DosAttributeBitsOfValue(std::string_view value);
+// The name of that extended attribute.
+inline constexpr const char* kDosAttributeName = "user.DOSATTRIB";
 // Sets read-only (owner write bit), hidden and system (user.DOSATTRIB).
 bool SetAttributes(std::string_view windowsPath, unsigned attributes);
 

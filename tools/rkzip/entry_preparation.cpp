@@ -3,6 +3,7 @@
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 #include "tools/rkzip/compression_choice.h"
+#include "tools/rkzip/dos_bits_reading.h"
 #include "tools/rkzip/packing_ahead.h"
 
 #include <algorithm>
@@ -84,14 +85,28 @@ std::string NotReadProblem(const SourceFile& file, int error) {
     return "can't read '" + file.WindowsPath() + "': " + ErrnoText(error) + " (not stored)";
 }
 
-std::uint32_t ExternalAttributes(const SourceFile& file) {
-    unsigned dos = file.dosKnown ? file.dosBits : ReadDosBits(file.HostPath());
+namespace {
+
+std::uint32_t ExternalAttributesWith(const SourceFile& file, unsigned dos) {
     dos &= kDosHidden | kDosSystem;
     if (file.kind == SourceKind::Folder)
         dos |= kDosDirectory;
     if (file.kind == SourceKind::File && (file.mode & S_IWUSR) == 0)
         dos |= kDosReadOnly;
     return static_cast<std::uint32_t>(file.mode) << 16 | dos;
+}
+
+} // namespace
+
+std::uint32_t ExternalAttributes(const SourceFile& file) {
+    return ExternalAttributesWith(
+        file, file.dosKnown ? file.dosBits : ReadDosBitsAt(file.HostPath(), DeviceOfFound(file)));
+}
+
+std::uint32_t ExternalAttributes(const SourceFile& file, const FileReadState& read) {
+    if (read.dosRead)
+        return ExternalAttributesWith(file, read.dosBits);
+    return ExternalAttributes(file);
 }
 
 } // namespace rk::tools

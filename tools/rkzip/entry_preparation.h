@@ -3,6 +3,7 @@
 // it can be read, how its content is to be packed, a link's target, and the
 // attributes its entry carries.
 
+#include "tools/rkzip/file_reading.h"
 #include "tools/rkzip/source_file.h"
 
 #include <cstdint>
@@ -42,5 +43,8 @@ std::string NotReadProblem(const SourceFile& file, int error);
 
 // The entry's external attributes: the mode above, the DOS bits below.
 std::uint32_t ExternalAttributes(const SourceFile& file);
+// The same, with the DOS bits read through the open file when `read` holds
+// them.
+std::uint32_t ExternalAttributes(const SourceFile& file, const FileReadState& read);
 
 } // namespace rk::tools

@@ -1,5 +1,6 @@
 #include "tools/rkzip/file_reading.h"
 
+#include "tools/rkzip/dos_bits_reading.h"
 #include "tools/rkzip/progress_report.h"
 
 #include <cerrno>
@@ -51,8 +52,17 @@ int OpenFile(FileReadState& state) {
     // O_NOATIME is refused for files of other owners.
     if (fd < 0 && errno == EPERM)
         fd = open(host.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
         Fail(state, ZIP_ER_OPEN, errno);
+        return fd;
+    }
+    // Through the open file: no second walk of its path.
+    if (state.wantsDosBits && !state.file->dosKnown) {
+        // Only the low byte's bits are ever stored.
+        state.dosBits =
+            static_cast<std::uint8_t>(ReadDosBitsOf(fd, DeviceOfFound(*state.file)) & 0xff);
+        state.dosRead = true;
+    }
     return fd;
 }
 

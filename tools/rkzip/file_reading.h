@@ -23,6 +23,11 @@ struct FileReadState {
     bool changed = false;
     // A file of a compressed type: read and stored, never deflated.
     bool storeAsItIs = false;
+    // Asked for: the DOS bits are read through the file once it is open,
+    // unless the walk read them already; then `dosRead` says so.
+    bool wantsDosBits = false;
+    bool dosRead = false;
+    std::uint8_t dosBits = 0;
 };
 
 // Notes what a libzip source reports for the file; the system's error goes

@@ -154,6 +154,7 @@ bool NewArchiveWriter::Write() {
             if (stored(i) && prepared_[i].packAhead) {
                 reads[next].file = files_[i];
                 reads[next].storeAsItIs = prepared_[i].storeAsItIs;
+                reads[next].wantsDosBits = true;
                 packing_.Add(reads[next++]);
             }
     }
@@ -169,7 +170,10 @@ bool NewArchiveWriter::Write() {
         const SourceFile& file = *files_[i];
         EntryRecord& record = records_[i];
         record.offset = out_.offset();
-        record.externalAttributes = ExternalAttributes(file);
+        // A file's attributes are taken once it is read: its DOS bits come
+        // through the open file (the central directory is written last).
+        if (file.kind != SourceKind::File)
+            record.externalAttributes = ExternalAttributes(file);
         SetTimes(record, file.mtime);
         const std::string name = file.StoredName();
         if (file.kind == SourceKind::Folder) {
@@ -183,8 +187,11 @@ bool NewArchiveWriter::Write() {
         if (!prepared_[i].packAhead) {
             FileReadState read;
             read.file = &file;
+            read.wantsDosBits = true;
             if (!WriteStreamed(i, name, read, prepared_[i].deflate))
                 return false;
+            if (stored(i))
+                record.externalAttributes = ExternalAttributes(file, read);
             if (read.changed)
                 outcome_.fates[i] = FileFate::StoredWhileChanging;
             continue;
@@ -216,6 +223,8 @@ bool NewArchiveWriter::Write() {
             failure_ = ECANCELED;
             return false;
         }
+        if (stored(i))
+            record.externalAttributes = ExternalAttributes(file, read);
         packing_.Release(job);
         ++job;
         if (read.changed && outcome_.fates[i] != FileFate::NotStored)

@@ -6,10 +6,11 @@ namespace rk::tools {
 
 namespace {
 
-// Memory a file takes while it is packed: its content and room for its
-// deflated form.
+// Memory a file takes while it is packed: its content, and room for its
+// deflated form unless it is stored as it is.
 std::uint64_t PackingCost(const FileReadState& state) {
-    return 2 * std::min(state.file->stamp.size, kLargestPackedAhead) + 64 * 1024;
+    const std::uint64_t content = std::min(state.file->stamp.size, kLargestPackedAhead);
+    return (state.storeAsItIs ? content : 2 * content) + 64 * 1024;
 }
 
 } // namespace

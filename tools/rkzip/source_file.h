@@ -29,6 +29,9 @@ struct SourcePlace {
     std::string host;
     std::string windows;
     std::string stored;
+    // The device of the place's file system, when it was looked at.
+    dev_t device = 0;
+    bool deviceKnown = false;
 };
 
 // Kept for every file found, so its fields are ordered to leave no gaps.
@@ -45,6 +48,9 @@ struct SourceFile {
     std::int32_t parent = -1;
     std::uint8_t dosBits = 0;
     bool dosKnown = false; // read only for what gets stored
+    // Whether it lies on its place's file system (a file can be mounted
+    // over another).
+    bool onPlaceDevice = false;
     SourceKind kind = SourceKind::File;
 
     std::string HostPath() const;

@@ -5,10 +5,13 @@
 #include "tools/common/dos_bits.h"
 #include "tools/common/messages.h"
 #include "tools/common/stored_names.h"
+#include "tools/rkzip/dos_bits_reading.h"
 #include "tools/rkzip/task_pool.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -42,23 +45,34 @@ std::string WindowsTextOf(const std::string& text, const std::string& host) {
     return rk::platform::ToWindowsPath(host);
 }
 
-// The folder's names, sorted, or nothing when it cannot be read.
+// The names of the folder open as `fd`, sorted, read straight from the
+// descriptor (no second descriptor and no stream to set up for each
+// folder); false when it cannot be read. The descriptor stays open.
 bool ReadNames(int fd, std::vector<std::string>& names) {
-    DIR* dir = fdopendir(fd);
-    if (dir == nullptr) {
-        close(fd);
-        return false;
+    alignas(alignof(dirent64)) char buffer[32 * 1024];
+    for (;;) {
+        const ssize_t filled = getdents64(fd, buffer, sizeof buffer);
+        if (filled < 0)
+            return false;
+        if (filled == 0)
+            break;
+        for (std::size_t at = 0; at < static_cast<std::size_t>(filled);) {
+            unsigned short length = 0;
+            std::memcpy(&length, buffer + at + offsetof(dirent64, d_reclen), sizeof length);
+            const std::string_view name(buffer + at + offsetof(dirent64, d_name));
+            if (name != "." && name != "..")
+                names.emplace_back(name);
+            if (length == 0)
+                return false;
+            at += length;
+        }
     }
-    errno = 0;
-    while (const dirent* entry = readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..")
-            names.emplace_back(name);
-    }
-    const bool ok = errno == 0;
-    closedir(dir);
     std::sort(names.begin(), names.end());
-    return ok;
+    return true;
+}
+
+bool HoldsRecord(const std::vector<std::string>& sortedNames) {
+    return std::binary_search(sortedNames.begin(), sortedNames.end(), kRecordName);
 }
 
 } // namespace
@@ -89,7 +103,7 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
             if (S_ISLNK(own.st_mode) || S_ISREG(own.st_mode)) {
                 std::string stored =
                     settings_.pathStyle == PathStyle::Full ? FullPathName(windows) : last;
-                const SourcePlace& place = AddPlace(*host, windows, std::move(stored));
+                const SourcePlace& place = AddPlace(*host, windows, std::move(stored), &own.st_dev);
                 TakeEntry(MakeEntry(place, std::string(), own,
                                     S_ISLNK(own.st_mode) ? SourceKind::Link : SourceKind::File, 0,
                                     false),
@@ -128,18 +142,20 @@ bool SourceWalk::AddPattern(const std::string& windowsPattern) {
     const bool full = settings_.pathStyle == PathStyle::Full;
     std::string stored = full ? FullPathName(windowsFolder) : std::string();
     const bool driveRoot = stored.empty();
-    const SourcePlace& place =
-        AddPlace(std::move(hostFolder), std::move(windowsFolder), std::move(stored));
+    struct stat self {};
+    const bool looked = fstat(fd, &self) == 0;
+    const SourcePlace& place = AddPlace(std::move(hostFolder), std::move(windowsFolder),
+                                        std::move(stored), looked ? &self.st_dev : nullptr);
     // With full paths and subfolders, the pattern's folder is stored too (its
     // mode guards what it holds), unless it is the root of a drive.
     std::int32_t parent = kNoParent;
-    struct stat self {};
-    if (settings_.recurse && full && !driveRoot && fstat(fd, &self) == 0)
+    if (settings_.recurse && full && !driveRoot && looked)
         parent = TakeEntry(MakeEntry(place, std::string(), self, SourceKind::Folder, 0, false),
                            kNoParent);
     Found found;
     TaskPool pool(std::max(1u, std::thread::hardware_concurrency()));
-    pool.Add([&, fd] { WalkFolder(fd, place, last, found, pool); });
+    // The pattern's own folder is walked even when it receives archives.
+    pool.Add([&, fd] { WalkFolder(fd, place, last, found, pool, false); });
     pool.Run();
     TakeFound(found, parent);
     return true;
@@ -154,11 +170,11 @@ bool SourceWalk::IsSkippedInArchiveFolder(const std::string& name) const {
             name[archive.size()] == '.');
 }
 
-bool SourceWalk::IsLeftOutAsHidden(const std::string& host, const std::string& name,
+bool SourceWalk::IsLeftOutAsHidden(const std::string& host, const std::string& name, dev_t device,
                                    unsigned& dosBits, bool& dosRead) const {
     if (settings_.includeHidden && settings_.includeSystem)
         return false;
-    dosBits = ReadDosBits(host);
+    dosBits = ReadDosBitsAt(host, DeviceOf{device, true});
     dosRead = true;
     const bool hidden = (!name.empty() && name[0] == '.') || (dosBits & kDosHidden) != 0;
     const bool system = (dosBits & kDosSystem) != 0;
@@ -166,7 +182,7 @@ bool SourceWalk::IsLeftOutAsHidden(const std::string& host, const std::string& n
 }
 
 void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::string& namePattern,
-                            Found& found, TaskPool& pool) {
+                            Found& found, TaskPool& pool, bool skipFolderOfBackups) {
     const std::string& windows = place.windows;
     auto say = [&found](Item::Kind kind, std::string text) {
         Item item;
@@ -181,21 +197,39 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
         found.items.push_back(std::move(item));
     };
     struct stat self {};
-    if (fstat(folderFd, &self) != 0 || !FirstVisit(self.st_dev, self.st_ino)) {
+    if (fstat(folderFd, &self) != 0) {
+        close(folderFd);
+        return;
+    }
+    // The descriptor stays open after its names are read, to look at each of
+    // them without walking the whole path again.
+    std::vector<std::string> names;
+    if (!ReadNames(folderFd, names)) {
+        const int error = errno;
+        // A folder whose names cannot be listed may still be looked into.
+        struct stat record {};
+        if (skipFolderOfBackups &&
+            fstatat(folderFd, std::string(kRecordName).c_str(), &record, AT_SYMLINK_NOFOLLOW) == 0)
+            found.holdsBackups = true;
+        else
+            say(Item::Kind::Problem, "can't read folder " + windows + ": " + ErrnoText(error));
+        close(folderFd);
+        return;
+    }
+    // A folder that receives archives (it holds an archive attribute record)
+    // keeps backups, not data: storing it would copy every earlier archive
+    // into each new one. However often it is reached, it is named each time.
+    if (skipFolderOfBackups && HoldsRecord(names)) {
+        found.holdsBackups = true;
+        close(folderFd);
+        return;
+    }
+    if (!FirstVisit(self.st_dev, self.st_ino)) {
         close(folderFd);
         return; // walked already
     }
     const bool inArchiveFolder =
         self.st_dev == settings_.archiveFolderDevice && self.st_ino == settings_.archiveFolderInode;
-    // The names are read through a second descriptor; this one stays open
-    // to look at each of them without walking the whole path again.
-    std::vector<std::string> names;
-    const int listFd = dup(folderFd);
-    if (listFd < 0 || !ReadNames(listFd, names)) {
-        say(Item::Kind::Problem, "can't read folder " + windows + ": " + ErrnoText(errno));
-        close(folderFd);
-        return;
-    }
     for (auto& name : names) {
         if (inArchiveFolder && IsSkippedInArchiveFolder(name))
             continue;
@@ -208,7 +242,7 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
         }
         unsigned dosBits = 0;
         bool dosRead = false;
-        if (IsLeftOutAsHidden(JoinHost(place.host, name), name, dosBits, dosRead))
+        if (IsLeftOutAsHidden(JoinHost(place.host, name), name, info.st_dev, dosBits, dosRead))
             continue;
         const std::string childWindows = JoinWindows(windows, name);
         if (S_ISDIR(info.st_mode)) {
@@ -224,19 +258,17 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
                     "can't read folder " + childWindows + ": " + ErrnoText(errno));
                 continue;
             }
-            // A folder that receives archives (it holds an archive attribute
-            // record) keeps backups, not data: storing it would copy every
-            // earlier archive into each new one.
-            struct stat record {};
-            if (fstatat(fd, std::string(kRecordName).c_str(), &record, AT_SYMLINK_NOFOLLOW) == 0) {
-                say(Item::Kind::Notice, "folder of backups, not stored: " + childWindows);
-                close(fd);
-                continue;
+            // Its DOS bits through the open folder, not by its path again.
+            if (!dosRead) {
+                dosBits = ReadDosBitsOf(fd, DeviceOf{info.st_dev, true});
+                dosRead = true;
             }
             // Every folder is an entry of its own, found before what it
             // holds, so its mode and time come back and an empty one too.
-            const SourcePlace& inside =
-                AddPlace(JoinHost(place.host, name), childWindows, JoinStored(place.stored, name));
+            // One that turns out to receive archives is left out when what
+            // was found is taken.
+            const SourcePlace& inside = AddPlace(JoinHost(place.host, name), childWindows,
+                                                 JoinStored(place.stored, name), &info.st_dev);
             take(Item::Kind::Folder,
                  MakeEntry(place, name, info, SourceKind::Folder, dosBits, dosRead));
             // Owned by the item, so it stays where it is as more items come.
@@ -244,10 +276,10 @@ void SourceWalk::WalkFolder(int folderFd, const SourcePlace& place, const std::s
             Found* below = found.items.back().inside.get();
             if (pool.waiting() < kMostWaitingFolders)
                 pool.Add([this, fd, &inside, &namePattern, below, &pool] {
-                    WalkFolder(fd, inside, namePattern, *below, pool);
+                    WalkFolder(fd, inside, namePattern, *below, pool, true);
                 });
             else
-                WalkFolder(fd, inside, namePattern, *below, pool);
+                WalkFolder(fd, inside, namePattern, *below, pool, true);
             continue;
         }
         if (!rk::platform::WildcardMatch(name, namePattern))
@@ -275,6 +307,10 @@ void SourceWalk::TakeFound(Found& found, std::int32_t parent) {
             TakeEntry(std::move(item.file), parent);
             break;
         case Item::Kind::Folder: {
+            if (item.inside->holdsBackups) {
+                notices_.push_back("folder of backups, not stored: " + item.file.WindowsPath());
+                break;
+            }
             const std::int32_t entry = TakeEntry(std::move(item.file), parent);
             TakeFound(*item.inside, entry == kNoParent ? parent : entry);
             break;
@@ -296,10 +332,15 @@ bool SourceWalk::FirstVisit(dev_t device, ino_t inode) {
     return walkedFolders_.insert({device, inode}).second;
 }
 
-const SourcePlace& SourceWalk::AddPlace(std::string host, std::string windows, std::string stored) {
+const SourcePlace& SourceWalk::AddPlace(std::string host, std::string windows, std::string stored,
+                                        const dev_t* device) {
+    SourcePlace place{std::move(host), std::move(windows), std::move(stored)};
+    if (device != nullptr) {
+        place.device = *device;
+        place.deviceKnown = true;
+    }
     std::lock_guard lock(sharedMutex_);
-    return places_.emplace_back(
-        SourcePlace{std::move(host), std::move(windows), std::move(stored)});
+    return places_.emplace_back(std::move(place));
 }
 
 void SourceWalk::CheckEveryName() {
@@ -325,6 +366,7 @@ SourceFile SourceWalk::MakeEntry(const SourcePlace& place, std::string name,
     // Only the low byte's bits are ever stored.
     file.dosBits = static_cast<std::uint8_t>(dosBits & 0xff);
     file.dosKnown = dosRead;
+    file.onPlaceDevice = place.deviceKnown && place.device == info.st_dev;
     return file;
 }
 

@@ -73,23 +73,28 @@ class SourceWalk {
     };
     struct Found {
         std::vector<Item> items;
+        // The folder receives archives: neither it nor what it holds is taken.
+        bool holdsBackups = false;
     };
 
     // Walks the folder open as `folderFd` (and closes it) into `found`,
-    // handing subfolders to `pool`.
+    // handing subfolders to `pool`; with `skipFolderOfBackups`, a folder that
+    // receives archives is only marked so.
     void WalkFolder(int folderFd, const SourcePlace& place, const std::string& namePattern,
-                    Found& found, class TaskPool& pool);
+                    Found& found, class TaskPool& pool, bool skipFolderOfBackups);
     // Takes what a folder holds into the entries found, below `parent`.
     void TakeFound(Found& found, std::int32_t parent);
     bool IsSkippedInArchiveFolder(const std::string& name) const;
-    bool IsLeftOutAsHidden(const std::string& host, const std::string& name, unsigned& dosBits,
-                           bool& dosRead) const;
+    bool IsLeftOutAsHidden(const std::string& host, const std::string& name, dev_t device,
+                           unsigned& dosBits, bool& dosRead) const;
     static SourceFile MakeEntry(const SourcePlace& place, std::string name, const struct stat& info,
                                 SourceKind kind, unsigned dosBits, bool dosRead);
     // Returns the new entry's index, or kNoParent when its name was taken.
     std::int32_t TakeEntry(SourceFile file, std::int32_t parent);
-    // May be called by every walker.
-    const SourcePlace& AddPlace(std::string host, std::string windows, std::string stored);
+    // May be called by every walker; `device` is that of the place's file
+    // system, when it was looked at.
+    const SourcePlace& AddPlace(std::string host, std::string windows, std::string stored,
+                                const dev_t* device);
     bool FirstVisit(dev_t device, ino_t inode);
     // From here on every entry is named at once and checked against the
     // names taken before it.
