@@ -13,6 +13,7 @@
 #include "tools/rkunzip/files_in_flight.h"
 #include "tools/rkunzip/listing.h"
 #include "tools/rkunzip/named_output.h"
+#include "tools/rkunzip/point_record.h"
 #include "tools/rkunzip/unix_listing.h"
 
 #include <cerrno>
@@ -122,6 +123,14 @@ int RunUnzip(const std::vector<std::string>& args) {
     const DirectoryFacts facts = DirectoryFactsOfFile(open.host).value_or(DirectoryFacts{});
     if (command.listingFile)
         return WriteListing(ListingText(open.archive, &facts.namesWithNul), *command.listingFile);
+    if (command.pointRecordFile) {
+        const Result<std::string> record = PointRecordText(open.archive, facts.namesWithNul);
+        if (!record) {
+            Report("can't read zip archive '" + command.archive + "': " + record.reason());
+            return kExitFailed;
+        }
+        return WriteListing(*record, *command.pointRecordFile);
+    }
     // Entries sharing their data would let a small archive inflate one
     // stream over and over: none of it is read.
     if (facts.overlapping) {

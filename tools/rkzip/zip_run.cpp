@@ -1,14 +1,18 @@
 #include "tools/rkzip/zip_run.h"
 
+#include "core/listed_names.h"
 #include "platform/drive_map.h"
 #include "tools/common/command_line.h"
+#include "tools/common/deletion_record.h"
 #include "tools/common/exit_codes.h"
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
 #include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_writer.h"
 #include "tools/rkzip/attribute_record.h"
+#include "tools/rkzip/deletion_entry.h"
 #include "tools/rkzip/progress_report.h"
+#include "tools/rkzip/seen_names.h"
 #include "tools/rkzip/source_walk.h"
 
 #include <cerrno>
@@ -124,6 +128,53 @@ std::string MissingSourceText(const std::string& pattern) {
     return "the source " + pattern + " does not exist";
 }
 
+// The deletion record of this run, or nothing when the archive gets none
+// (-a without -g@). -a+ and -i compare the names the walk found with those
+// the folder's last run found; -a takes the names of the -g@ file.
+// `found` receives this run's names and `before` the last run's.
+std::optional<DeletionRecord> PlanDeletionRecord(const ZipCommand& command, SourceWalk& walk,
+                                                 const SeenNames& seen,
+                                                 std::vector<std::string>& found,
+                                                 std::optional<NameSet>& before,
+                                                 std::vector<std::string>& problems) {
+    DeletionRecord record;
+    if (command.mode == ZipMode::Add) {
+        if (!command.goneNamesFile)
+            return std::nullopt;
+        record.run = RecordedRun::Consolidated;
+        const auto host = rk::platform::ToHostPath(*command.goneNamesFile);
+        int error = ENOENT;
+        const auto lines = host ? ReadListFile(*host, ListLines::Names, &error) : std::nullopt;
+        if (!lines) {
+            problems.push_back("can't read the file of gone names '" + *command.goneNamesFile +
+                               "': " + ErrnoText(error));
+            return std::nullopt;
+        }
+        for (const auto& line : *lines) {
+            if (auto stored = rk::StoredNameOf(line))
+                record.goneNames.push_back(std::move(*stored));
+            else
+                problems.push_back("not a listed name in the file of gone names: " + line);
+        }
+        return record;
+    }
+    record.run =
+        command.mode == ZipMode::AddAndClear ? RecordedRun::Root : RecordedRun::Incremental;
+    found.reserve(walk.found().size());
+    for (const auto& file : walk.found())
+        found.push_back(file.StoredName());
+    auto loaded = seen.Load();
+    if (!loaded) {
+        Report("can't read the names of the last run from '" + seen.path() +
+               "': " + loaded.reason() + " (no deletions recorded)");
+    } else {
+        before = std::move(*loaded);
+        if (before)
+            record.goneNames = GoneNames(*before, found);
+    }
+    return record;
+}
+
 int Usage(const std::string& error) {
     Report(error);
     std::fputs("Try 'rkzip --help' for the command line.\n", stderr);
@@ -212,6 +263,20 @@ int RunZip(const std::vector<std::string>& args) {
             toStore.push_back(&file);
     }
 
+    const SeenNames seen(record.path());
+    std::vector<std::string> foundNames;
+    std::optional<NameSet> seenBefore;
+    DeletionEntry deletionEntry;
+    if (const auto deletions =
+            PlanDeletionRecord(command, walk, seen, foundNames, seenBefore, problems)) {
+        if (const Result<void> made =
+                deletionEntry.Make(place.host, DeletionRecordText(*deletions));
+            made)
+            toStore.push_back(deletionEntry.file());
+        else
+            problems.push_back(made.reason());
+    }
+
     std::uint64_t filesTotal = 0;
     std::uint64_t bytesTotal = 0;
     for (const SourceFile* file : toStore)
@@ -237,7 +302,7 @@ int RunZip(const std::vector<std::string>& args) {
             std::vector<const SourceFile*> cleared;
             cleared.reserve(toStore.size());
             for (size_t i = 0; i < toStore.size(); ++i) {
-                if (outcome.fates[i] == FileFate::NotStored)
+                if (outcome.fates[i] == FileFate::NotStored || toStore[i] == deletionEntry.file())
                     continue;
                 if (outcome.fates[i] == FileFate::StoredWhileChanging) {
                     Report("'" + toStore[i]->WindowsPath() +
@@ -251,6 +316,10 @@ int RunZip(const std::vector<std::string>& args) {
             if (!recorded) {
                 Report("can't update the archive attribute record '" + record.path() +
                        "': " + recorded.reason());
+                recordFailed = true;
+            } else if (const Result<void> kept = seen.Keep(foundNames, seenBefore); !kept) {
+                Report("can't keep the names of this run in '" + record.path() +
+                       "': " + kept.reason());
                 recordFailed = true;
             }
         }
