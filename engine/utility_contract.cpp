@@ -65,6 +65,11 @@ std::string ListingCommandLine(std::string_view unzipPath, std::string_view list
     return Quoted(unzipPath) + " -@" + Quoted(listingPath) + " " + Quoted(archivePath);
 }
 
+std::string PointRecordCommandLine(std::string_view unzipPath, std::string_view recordPath,
+                                   std::string_view archivePath) {
+    return Quoted(unzipPath) + " -R@" + Quoted(recordPath) + " " + Quoted(archivePath);
+}
+
 std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath) {
     return Quoted(unzipPath) + " -t " + Quoted(archivePath);
 }
@@ -86,6 +91,13 @@ std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_vi
                                    std::string_view sourceFolder) {
     return std::string(shortZipPath) + " " + std::string(ConsolidateOptions) + " " +
            Quoted(archivePath) + " " + Quoted(std::string(sourceFolder) + "*.*");
+}
+
+std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
+                                   std::string_view sourceFolder, std::string_view goneListPath) {
+    return std::string(shortZipPath) + " " + std::string(ConsolidateOptions) + " -g@" +
+           Quoted(goneListPath) + " " + Quoted(archivePath) + " " +
+           Quoted(std::string(sourceFolder) + "*.*");
 }
 
 } // namespace rk

@@ -44,6 +44,12 @@ std::string BackupCommandLine(BackupMode mode, std::string_view shortZipPath,
 std::string ListingCommandLine(std::string_view unzipPath, std::string_view listingPath,
                                std::string_view archivePath);
 
+// The unzip utility writes an archive's point record (its files with size
+// and time, the kind of run that made it and the names gone since the
+// backup before it) into a record file.
+std::string PointRecordCommandLine(std::string_view unzipPath, std::string_view recordPath,
+                                   std::string_view archivePath);
+
 // The unzip utility reads every entry of an archive back and checks its size
 // and CRC, writing nothing.
 std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath);
@@ -58,5 +64,10 @@ std::string ExtractListedCommandLine(std::string_view unzipPath, std::string_vie
 // Store everything under a folder (ending with a backslash) in a new archive.
 std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
                                    std::string_view sourceFolder);
+// The same, carrying into the new archive's deletion record the names gone
+// by the end of the period it stands for, listed one per line in the file
+// `goneListPath`.
+std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
+                                   std::string_view sourceFolder, std::string_view goneListPath);
 
 } // namespace rk
