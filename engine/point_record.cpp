@@ -34,8 +34,8 @@ template <typename Number> bool ReadNumber(std::string_view text, Number& value)
 
 } // namespace
 
-std::optional<PointRecord> ParsePointRecord(std::string_view text) {
-    PointRecord record;
+std::optional<std::vector<PointRecord>> ParsePointRecords(std::string_view text) {
+    std::vector<PointRecord> records;
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
@@ -46,6 +46,13 @@ std::optional<PointRecord> ParsePointRecord(std::string_view text) {
         if (line.empty())
             continue;
         const auto fields = Fields(line);
+        if (fields[0] == "A") {
+            records.emplace_back();
+            continue;
+        }
+        if (records.empty())
+            return std::nullopt;
+        PointRecord& record = records.back();
         if (fields[0] == "F" && fields.size() == 4 && !fields[3].empty()) {
             RecordedFile file;
             if (!ReadNumber(fields[1], file.size) || !ReadNumber(fields[2], file.mtime))
@@ -68,31 +75,61 @@ std::optional<PointRecord> ParsePointRecord(std::string_view text) {
             return std::nullopt;
         }
     }
-    return record;
+    return records;
 }
 
-ToolOutcome WritePointRecord(const Installation& installation, const std::string& archivePath,
-                             const std::string& recordPath) {
-    const struct {
-        std::string_view what;
-        std::string_view piece;
-    } pieces[] = {{"unzip utility", installation.unzipUtility},
-                  {"point record file", recordPath},
-                  {"archive", archivePath}};
-    for (const auto& piece : pieces) {
-        if (auto refusal = PieceRefusal(piece.what, piece.piece, true, "unzip utility")) {
-            ToolOutcome refused;
-            refused.startError = std::move(*refusal);
-            return refused;
-        }
+ToolOutcome WritePointRecords(const Installation& installation,
+                              const std::vector<std::string>& archivePaths,
+                              const std::string& recordPath) {
+    std::optional<std::string> refusal =
+        PieceRefusal("unzip utility", installation.unzipUtility, true, "unzip utility");
+    if (!refusal)
+        refusal = PieceRefusal("point record file", recordPath, true, "unzip utility");
+    for (const auto& archive : archivePaths)
+        if (!refusal)
+            refusal = PieceRefusal("archive", archive, true, "unzip utility");
+    if (refusal) {
+        ToolOutcome refused;
+        refused.startError = std::move(*refusal);
+        return refused;
     }
     DeleteFileQuietly(recordPath);
     ToolOutcome outcome =
-        RunTool(PointRecordCommandLine(installation.unzipUtility, recordPath, archivePath));
+        RunTool(PointRecordCommandLine(installation.unzipUtility, recordPath, archivePaths));
     if (!platform::ProcessSucceeded(outcome))
         DeleteFileQuietly(recordPath);
     return outcome;
 }
+
+namespace {
+
+// Archives a run of the unzip utility is given at most, and the most
+// characters their paths take together: a command line stays well within
+// what any system passes on.
+constexpr std::size_t kArchivesPerRun = 200;
+constexpr std::size_t kPathTextPerRun = 24000;
+
+// The records of the archives, from one run; nothing (and the reason) when
+// the run fails or writes something else.
+std::optional<std::vector<PointRecord>> RecordsOf(const Installation& installation,
+                                                  const std::vector<std::string>& archives,
+                                                  const std::string& recordPath,
+                                                  std::string& reason) {
+    const ToolOutcome run = WritePointRecords(installation, archives, recordPath);
+    std::optional<std::vector<PointRecord>> records;
+    if (platform::ProcessSucceeded(run))
+        if (const auto text = platform::ReadFile(recordPath))
+            records = ParsePointRecords(*text);
+    DeleteFileQuietly(recordPath);
+    if (records && records->size() != archives.size())
+        records.reset();
+    if (!records)
+        reason = platform::ProcessSucceeded(run) ? "the unzip utility wrote no readable record"
+                                                 : UtilityFailureReason(run);
+    return records;
+}
+
+} // namespace
 
 PointRecordsOutcome ReadPointRecords(const Installation& installation, const std::string& folder,
                                      const std::vector<std::string>& archiveNames) {
@@ -106,24 +143,39 @@ PointRecordsOutcome ReadPointRecords(const Installation& installation, const std
     }
     const std::string recordPath = AddBackslash(workFolder) + "point.tmp";
     outcome.records.reserve(archiveNames.size());
-    for (const auto& name : archiveNames) {
-        const std::string archivePath = AddBackslash(folder) + name;
-        const ToolOutcome run = WritePointRecord(installation, archivePath, recordPath);
-        std::optional<PointRecord> record;
-        if (platform::ProcessSucceeded(run))
-            if (const auto text = platform::ReadFile(recordPath))
-                record = ParsePointRecord(*text);
-        DeleteFileQuietly(recordPath);
-        if (!record) {
-            outcome.failedArchive = archivePath;
-            outcome.reason = platform::ProcessSucceeded(run)
-                                 ? "the unzip utility wrote no readable record of it"
-                                 : UtilityFailureReason(run);
+    std::size_t next = 0;
+    while (next < archiveNames.size()) {
+        std::vector<std::string> batch;
+        std::size_t text = 0;
+        while (next < archiveNames.size() && batch.size() < kArchivesPerRun &&
+               (batch.empty() || text < kPathTextPerRun)) {
+            batch.push_back(AddBackslash(folder) + archiveNames[next++]);
+            text += batch.back().size() + 3;
+        }
+        std::string reason;
+        auto records = RecordsOf(installation, batch, recordPath, reason);
+        if (!records && batch.size() > 1) {
+            // Which archive it was: each of them alone.
+            for (const auto& archive : batch) {
+                auto one = RecordsOf(installation, {archive}, recordPath, reason);
+                if (!one) {
+                    outcome.failedArchive = archive;
+                    break;
+                }
+            }
+        } else if (!records) {
+            outcome.failedArchive = batch.front();
+        }
+        if (!records) {
+            if (outcome.failedArchive.empty())
+                outcome.failedArchive = batch.front();
+            outcome.reason = reason;
             outcome.records.clear();
             platform::RemoveFolder(workFolder);
             return outcome;
         }
-        outcome.records.push_back(std::move(*record));
+        for (auto& record : *records)
+            outcome.records.push_back(std::move(record));
     }
     platform::RemoveFolder(workFolder);
     outcome.complete = true;

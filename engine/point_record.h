@@ -1,9 +1,9 @@
 #pragma once
-// What the unzip utility tells of one archive for restoring the state of a
-// moment (its point record, "-R@"): the files and links it holds with their
-// size and time, the kind of run that made it, and the names its deletion
-// record says were gone when it was made. Names are in their listed form
-// (core/listed_names.h), the form of listings and "@" lists.
+// What the unzip utility tells of archives for restoring the state of a
+// moment (their point records, "-R@"): the files and links each holds with
+// their size and time, the kind of run that made it, and the names its
+// deletion record says were gone when it was made. Names are in their
+// listed form (core/listed_names.h), the form of listings and "@" lists.
 
 #include "engine/tool_runner.h"
 
@@ -37,19 +37,21 @@ struct PointRecord {
     std::vector<std::string> goneNames;
 };
 
-// The record a point record file's text holds, or nothing when the text is
-// not one.
-std::optional<PointRecord> ParsePointRecord(std::string_view text);
+// The records a point record file's text holds, one per archive in the
+// order named, or nothing when the text is not one.
+std::optional<std::vector<PointRecord>> ParsePointRecords(std::string_view text);
 
-// Runs the installation's unzip utility to write the point record of the
-// archive into `recordPath`, and waits for it. As WriteArchiveListing: a
+// Runs the installation's unzip utility to write the point records of the
+// archives into `recordPath`, and waits for it. As WriteArchiveListing: a
 // path that cannot go into the command line starts nothing; what the name
 // held before is removed first; a run that fails leaves no file.
-ToolOutcome WritePointRecord(const Installation& installation, const std::string& archivePath,
-                             const std::string& recordPath);
+ToolOutcome WritePointRecords(const Installation& installation,
+                              const std::vector<std::string>& archivePaths,
+                              const std::string& recordPath);
 
-// The point records of the archives (names in `folder`, oldest first), each
-// written by the unzip utility into a private temporary file and read.
+// The point records of the archives (names in `folder`, oldest first),
+// written by the unzip utility, many archives a run, into a private
+// temporary file and read.
 struct PointRecordsOutcome {
     bool complete = false;
     // The archive whose record could not be had, and why.

@@ -66,8 +66,11 @@ std::string ListingCommandLine(std::string_view unzipPath, std::string_view list
 }
 
 std::string PointRecordCommandLine(std::string_view unzipPath, std::string_view recordPath,
-                                   std::string_view archivePath) {
-    return Quoted(unzipPath) + " -R@" + Quoted(recordPath) + " " + Quoted(archivePath);
+                                   const std::vector<std::string>& archivePaths) {
+    std::string line = Quoted(unzipPath) + " -R@" + Quoted(recordPath);
+    for (const auto& archive : archivePaths)
+        line += " " + Quoted(archive);
+    return line;
 }
 
 std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rk {
 
@@ -44,11 +45,11 @@ std::string BackupCommandLine(BackupMode mode, std::string_view shortZipPath,
 std::string ListingCommandLine(std::string_view unzipPath, std::string_view listingPath,
                                std::string_view archivePath);
 
-// The unzip utility writes an archive's point record (its files with size
-// and time, the kind of run that made it and the names gone since the
-// backup before it) into a record file.
+// The unzip utility writes the point records of the archives (their files
+// with size and time, the kind of run that made each and the names gone
+// since the backup before it) into one record file.
 std::string PointRecordCommandLine(std::string_view unzipPath, std::string_view recordPath,
-                                   std::string_view archivePath);
+                                   const std::vector<std::string>& archivePaths);
 
 // The unzip utility reads every entry of an archive back and checks its size
 // and CRC, writing nothing.

@@ -180,6 +180,14 @@ Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
     }
     if (!archiveSeen || command.archive.empty())
         return fail("no archive named");
+    // A point record is written for every archive named.
+    if (command.pointRecordFile && !command.listingFile) {
+        for (const auto& operand : operands)
+            if (operand.empty() || operand[0] == '@' || EndsWithSeparator(operand))
+                return fail("a point record (-R@) takes only archives");
+        command.moreArchives = std::move(operands);
+        operands.clear();
+    }
     for (size_t i = 0; i < operands.size(); ++i) {
         const std::string& operand = operands[i];
         const bool last = i + 1 == operands.size();
@@ -202,7 +210,7 @@ Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
         return fail("a listing (-@) takes only the archive");
     if (command.pointRecordFile && (command.listingFile || command.destination ||
                                     !command.names.empty() || !command.listFiles.empty()))
-        return fail("a point record (-R@) takes only the archive");
+        return fail("a point record (-R@) takes only archives");
     if (command.test && (command.pointRecordFile || command.listingFile || command.destination ||
                          !command.names.empty() || !command.listFiles.empty()))
         return fail("a test (-t) takes only the archive");
@@ -275,7 +283,7 @@ std::string UnzipUsage() {
     return R"(Usage: rkunzip [OPTIONS] ARCHIVE [@LISTFILE] [NAME...] [DESTINATION\]
        rkunzip -@LISTING ARCHIVE
        rkunzip -t ARCHIVE
-       rkunzip -R@RECORD ARCHIVE
+       rkunzip -R@RECORD ARCHIVE...
 
 Extracts a zip archive, writes the names it holds to a listing file, or tests
 that every entry reads back with its recorded size and CRC (-t). Paths
@@ -304,13 +312,15 @@ Options:
               name and renamed into place, readable by its owner only; a
               symbolic link, another user's file or anything but a file at
               that name is left as it is and the listing refused
-  -R@RECORD   write the archive's point record to RECORD, for restoring the
-              state of one moment: a line "F<TAB>SIZE<TAB>TIME<TAB>NAME" for
-              each file and link it holds (size in bytes, time in seconds
-              since 1970 UTC), then a line "R<TAB>KIND" (root, incremental,
-              consolidated) and a line "X<TAB>NAME" for each name its
-              deletion record holds, when it has one (a folder's name ends
-              with "\"); NAME in its listed form, never quoted; LF line
+  -R@RECORD   write the point record of each archive named to RECORD, for
+              restoring the state of one moment. For each archive: a line
+              "A<TAB>ARCHIVE" (as named); a line
+              "F<TAB>SIZE<TAB>TIME<TAB>NAME" for each file and link it
+              holds (size in bytes, time in seconds since 1970 UTC); when
+              it has a deletion record, a line "R<TAB>KIND" (root,
+              incremental, consolidated) and a line "X<TAB>NAME" for each
+              name the record holds (a folder's name ends with "\").
+              NAME in its listed form, never quoted; LF line
               ends; written as -@ writes a listing
 Operands:
   @LISTFILE   extract only the names listed, one per line, each taken

@@ -56,6 +56,7 @@ struct UnzipCommand {
     bool restoreSystem = true;                  // -Js turns it off
     std::optional<std::string> listingFile;     // -@FILE
     std::optional<std::string> pointRecordFile; // -R@FILE
+    std::vector<std::string> moreArchives;      // -R@: the archives after the first
     bool test = false;                          // -t: read every entry back, write nothing
     std::string archive;
     std::vector<std::string> listFiles; // @FILE operands
