@@ -279,13 +279,18 @@ int RunZip(const std::vector<std::string>& args) {
 
     std::uint64_t filesTotal = 0;
     std::uint64_t bytesTotal = 0;
+    // The deletion record is no file of the user's: the progress counts
+    // only theirs, and what reading the record counted is taken back.
     for (const SourceFile* file : toStore)
-        if (file->kind == SourceKind::File) {
+        if (file->kind == SourceKind::File && file != deletionEntry.file()) {
             ++filesTotal;
             bytesTotal += file->stamp.size;
         }
     StartProgress(filesTotal, bytesTotal);
     const WriteOutcome outcome = WriteArchive(place.host, command.archive, toStore);
+    if (!toStore.empty() && toStore.back() == deletionEntry.file() &&
+        outcome.fates.back() != FileFate::NotStored)
+        TakeBackProgress(static_cast<std::size_t>(deletionEntry.file()->stamp.size), true);
     FinishProgress();
     for (const auto& problem : problems)
         Report(problem);
