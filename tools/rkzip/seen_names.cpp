@@ -1,6 +1,5 @@
 #include "tools/rkzip/seen_names.h"
 
-#include <algorithm>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
@@ -21,19 +20,18 @@ bool Exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
-// Runs `sql` with one blob bound for each name.
-bool ForEachName(sqlite3* db, const char* sql, const std::vector<const std::string*>& names) {
+// Runs `sql` with one blob bound for each of `count` names.
+bool ForEachName(sqlite3* db, const char* sql, std::size_t count,
+                 const std::function<std::string(std::size_t)>& name) {
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
         return false;
     bool ok = true;
-    for (const std::string* name : names) {
-        sqlite3_bind_blob(statement, 1, name->data(), static_cast<int>(name->size()),
-                          SQLITE_STATIC);
-        if (sqlite3_step(statement) != SQLITE_DONE) {
-            ok = false;
-            break;
-        }
+    for (std::size_t i = 0; i < count && ok; ++i) {
+        const std::string text = name(i);
+        sqlite3_bind_blob(statement, 1, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+        ok = sqlite3_step(statement) == SQLITE_DONE;
         sqlite3_reset(statement);
     }
     sqlite3_finalize(statement);
@@ -73,8 +71,9 @@ Result<std::optional<NameSet>> SeenNames::Load() const {
     return std::optional<NameSet>(std::move(names));
 }
 
-Result<void> SeenNames::Keep(const std::vector<std::string>& found,
-                             const std::optional<NameSet>& before) const {
+Result<void> SeenNames::Keep(std::size_t addedCount,
+                             const std::function<std::string(std::size_t)>& added,
+                             const std::vector<std::string>& gone, bool replaceAll) const {
     Connection connection;
     if (sqlite3_open_v2(recordPath_.c_str(), &connection.db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
@@ -82,42 +81,18 @@ Result<void> SeenNames::Keep(const std::vector<std::string>& found,
     sqlite3_busy_timeout(connection.db, 30000);
     if (!Exec(connection.db, kSchema) || !Exec(connection.db, "BEGIN IMMEDIATE"))
         return Result<void>::Failure(connection.Error());
-    std::vector<const std::string*> added;
-    std::vector<std::string> gone;
-    if (before) {
-        gone = GoneNames(*before, found);
-        for (const auto& name : found)
-            if (before->count(name) == 0)
-                added.push_back(&name);
-    } else {
-        for (const auto& name : found)
-            added.push_back(&name);
-    }
-    std::vector<const std::string*> dropped;
-    dropped.reserve(gone.size());
-    for (const auto& name : gone)
-        dropped.push_back(&name);
-    const bool ok =
-        (before || Exec(connection.db, "DELETE FROM seen")) &&
-        ForEachName(connection.db, "DELETE FROM seen WHERE name = ?", dropped) &&
-        ForEachName(connection.db, "INSERT OR IGNORE INTO seen (name) VALUES (?)", added) &&
-        Exec(connection.db, "COMMIT");
+    const bool ok = (!replaceAll || Exec(connection.db, "DELETE FROM seen")) &&
+                    ForEachName(connection.db, "DELETE FROM seen WHERE name = ?", gone.size(),
+                                [&gone](std::size_t i) { return gone[i]; }) &&
+                    ForEachName(connection.db, "INSERT OR IGNORE INTO seen (name) VALUES (?)",
+                                addedCount, added) &&
+                    Exec(connection.db, "COMMIT");
     if (!ok) {
         const std::string error = connection.Error();
         Exec(connection.db, "ROLLBACK");
         return Result<void>::Failure(error);
     }
     return {};
-}
-
-std::vector<std::string> GoneNames(const NameSet& before, const std::vector<std::string>& found) {
-    NameSet now(found.begin(), found.end());
-    std::vector<std::string> gone;
-    for (const auto& name : before)
-        if (now.count(name) == 0)
-            gone.push_back(name);
-    std::sort(gone.begin(), gone.end());
-    return gone;
 }
 
 } // namespace rk::tools

@@ -6,6 +6,7 @@
 
 #include "platform/result.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -25,19 +26,16 @@ class SeenNames {
     // failure when the record exists but cannot be read.
     Result<std::optional<NameSet>> Load() const;
 
-    // Keeps `found` as the names of this run, in one transaction: the names
-    // no longer found are dropped and the new ones added. `before` is what
-    // Load gave (nothing: every name is written).
-    Result<void> Keep(const std::vector<std::string>& found,
-                      const std::optional<NameSet>& before) const;
+    // Keeps the names of this run, in one transaction: `gone` are dropped
+    // and `added` (names given one by one as they are written) are added;
+    // with `replaceAll` every name held before is dropped first.
+    Result<void> Keep(std::size_t addedCount, const std::function<std::string(std::size_t)>& added,
+                      const std::vector<std::string>& gone, bool replaceAll) const;
 
     const std::string& path() const { return recordPath_; }
 
   private:
     std::string recordPath_;
 };
-
-// The names of `before` that `found` does not hold, sorted by their bytes.
-std::vector<std::string> GoneNames(const NameSet& before, const std::vector<std::string>& found);
 
 } // namespace rk::tools

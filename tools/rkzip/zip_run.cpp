@@ -15,6 +15,7 @@
 #include "tools/rkzip/seen_names.h"
 #include "tools/rkzip/source_walk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <deque>
@@ -128,14 +129,21 @@ std::string MissingSourceText(const std::string& pattern) {
     return "the source " + pattern + " does not exist";
 }
 
+// What this run keeps of the names it found: the walk's entries whose name
+// the folder's last run did not find (all of them when `replaceAll`), and
+// the names that run found and this one did not.
+struct SeenChange {
+    bool replaceAll = false;
+    std::vector<std::size_t> added; // indexes into the walk's entries
+    std::vector<std::string> gone;  // sorted
+};
+
 // The deletion record of this run, or nothing when the archive gets none
 // (-a without -g@). -a+ and -i compare the names the walk found with those
-// the folder's last run found; -a takes the names of the -g@ file.
-// `found` receives this run's names and `before` the last run's.
+// the folder's last run found (`change` receives the difference); -a takes
+// the names of the -g@ file.
 std::optional<DeletionRecord> PlanDeletionRecord(const ZipCommand& command, SourceWalk& walk,
-                                                 const SeenNames& seen,
-                                                 std::vector<std::string>& found,
-                                                 std::optional<NameSet>& before,
+                                                 const SeenNames& seen, SeenChange& change,
                                                  std::vector<std::string>& problems) {
     DeletionRecord record;
     if (command.mode == ZipMode::Add) {
@@ -160,19 +168,36 @@ std::optional<DeletionRecord> PlanDeletionRecord(const ZipCommand& command, Sour
     }
     record.run =
         command.mode == ZipMode::AddAndClear ? RecordedRun::Root : RecordedRun::Incremental;
-    found.reserve(walk.found().size());
-    for (const auto& file : walk.found())
-        found.push_back(file.StoredName());
     auto loaded = seen.Load();
-    if (!loaded) {
+    if (!loaded)
         Report("can't read the names of the last run from '" + seen.path() +
                "': " + loaded.reason() + " (no deletions recorded)");
-    } else {
-        before = std::move(*loaded);
-        if (before)
-            record.goneNames = GoneNames(*before, found);
+    if (!loaded || !*loaded) {
+        // Nothing to compare with: every name is written anew.
+        change.replaceAll = true;
+        return record;
     }
+    // What is left of the last run's names once this run's are taken out is
+    // what is gone; only one set of names is held.
+    NameSet& before = **loaded;
+    const std::deque<SourceFile>& found = walk.found();
+    for (std::size_t i = 0; i < found.size(); ++i)
+        if (before.erase(found[i].StoredName()) == 0)
+            change.added.push_back(i);
+    change.gone.assign(before.begin(), before.end());
+    std::sort(change.gone.begin(), change.gone.end());
+    record.goneNames = change.gone;
     return record;
+}
+
+Result<void> KeepSeen(const SeenNames& seen, const SeenChange& change,
+                      const std::deque<SourceFile>& found) {
+    if (change.replaceAll)
+        return seen.Keep(
+            found.size(), [&found](std::size_t i) { return found[i].StoredName(); }, {}, true);
+    return seen.Keep(
+        change.added.size(), [&](std::size_t i) { return found[change.added[i]].StoredName(); },
+        change.gone, false);
 }
 
 int Usage(const std::string& error) {
@@ -264,11 +289,9 @@ int RunZip(const std::vector<std::string>& args) {
     }
 
     const SeenNames seen(record.path());
-    std::vector<std::string> foundNames;
-    std::optional<NameSet> seenBefore;
+    SeenChange seenChange;
     DeletionEntry deletionEntry;
-    if (const auto deletions =
-            PlanDeletionRecord(command, walk, seen, foundNames, seenBefore, problems)) {
+    if (const auto deletions = PlanDeletionRecord(command, walk, seen, seenChange, problems)) {
         if (const Result<void> made =
                 deletionEntry.Make(place.host, DeletionRecordText(*deletions));
             made)
@@ -322,7 +345,7 @@ int RunZip(const std::vector<std::string>& args) {
                 Report("can't update the archive attribute record '" + record.path() +
                        "': " + recorded.reason());
                 recordFailed = true;
-            } else if (const Result<void> kept = seen.Keep(foundNames, seenBefore); !kept) {
+            } else if (const Result<void> kept = KeepSeen(seen, seenChange, walk.found()); !kept) {
                 Report("can't keep the names of this run in '" + record.path() +
                        "': " + kept.reason());
                 recordFailed = true;
