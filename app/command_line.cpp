@@ -16,6 +16,16 @@ CommandLine ParseCommandLine(std::string_view argumentText) {
     } else if (action == "thin") {
         command.life = Life::Thin;
         command.jobName = GetToken(argumentText, 3, "/");
+    } else if (action == "restore") {
+        command.life = Life::Restore;
+        command.jobName = GetToken(argumentText, 3, "/");
+        command.archiveName = GetToken(argumentText, 4, "/");
+        size_t at = std::string_view::npos;
+        for (size_t from = 0, slashes = 0; slashes < 4; ++slashes, from = at + 1)
+            if ((at = argumentText.find('/', from)) == std::string_view::npos)
+                break;
+        if (at != std::string_view::npos)
+            command.destination = std::string(argumentText.substr(at + 1));
     } else if (action == "c") {
         command.life = Life::Consolidate;
         command.startDate = GetToken(argumentText, 3, "/");

@@ -8,7 +8,7 @@
 
 namespace rk::app {
 
-enum class Life { Interactive, IncrementalBackup, Consolidate, Verify, Thin };
+enum class Life { Interactive, IncrementalBackup, Consolidate, Verify, Thin, Restore };
 
 struct CommandLine {
     Life life = Life::Interactive;
@@ -19,6 +19,11 @@ struct CommandLine {
     std::string startDate;
     std::string endDate;
     std::string sourceFolder;
+    // "restore": "/restore/JOB/ARCHIVE/DESTINATION", the job in jobName, the
+    // archive that marks the point in time, and everything after the fourth
+    // "/" as the destination folder (so it may hold "/" itself).
+    std::string archiveName;
+    std::string destination;
 };
 
 CommandLine ParseCommandLine(std::string_view argumentText);

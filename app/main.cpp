@@ -38,6 +38,8 @@ std::string NotStartedSummary(const CommandLine& command) {
         return "The consolidation did not run";
     case Life::Thin:
         return "The thinning of \"" + command.jobName + "\" did not run";
+    case Life::Restore:
+        return "The restore of \"" + command.jobName + "\" did not run";
     case Life::Interactive:
         break;
     }
@@ -104,6 +106,8 @@ MainOutcome Main(std::string_view argumentText, const MainContext& context) {
         return {false, context.lives.verify(command)};
     case Life::Thin:
         return {false, context.lives.thin(command)};
+    case Life::Restore:
+        return {false, context.lives.restore(command)};
     case Life::Interactive:
         break;
     }

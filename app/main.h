@@ -34,6 +34,9 @@ struct Lives {
     std::function<int(const CommandLine& command)> verify;
     // "thin": command.jobName thinned by its keep policy; its exit code.
     std::function<int(const CommandLine& command)> thin;
+    // "restore": command.jobName restored as it was at command.archiveName
+    // into command.destination; its exit code.
+    std::function<int(const CommandLine& command)> restore;
     // Anything else: load and show the main window and call its DataRefresh.
     std::function<void()> showMainWindow;
 };

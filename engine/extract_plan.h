@@ -68,5 +68,7 @@ std::string PickerInfoText(std::string_view destinationFolder, std::string_view 
 inline constexpr std::string_view ExtractListFileName = "filelisto.tmp";
 // The name of the listing file in the program folder.
 inline constexpr std::string_view ListingFileName = "filelist.tmp";
+// The name of the list of deleted files a consolidation hands the zip utility.
+inline constexpr std::string_view GoneListFileName = "filegone.tmp";
 
 } // namespace rk

@@ -65,6 +65,14 @@ std::string ListingCommandLine(std::string_view unzipPath, std::string_view list
     return Quoted(unzipPath) + " -@" + Quoted(listingPath) + " " + Quoted(archivePath);
 }
 
+std::string PointRecordCommandLine(std::string_view unzipPath, std::string_view recordPath,
+                                   const std::vector<std::string>& archivePaths) {
+    std::string line = Quoted(unzipPath) + " -R@" + Quoted(recordPath);
+    for (const auto& archive : archivePaths)
+        line += " " + Quoted(archive);
+    return line;
+}
+
 std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath) {
     return Quoted(unzipPath) + " -t " + Quoted(archivePath);
 }
@@ -86,6 +94,13 @@ std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_vi
                                    std::string_view sourceFolder) {
     return std::string(shortZipPath) + " " + std::string(ConsolidateOptions) + " " +
            Quoted(archivePath) + " " + Quoted(std::string(sourceFolder) + "*.*");
+}
+
+std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
+                                   std::string_view sourceFolder, std::string_view goneListPath) {
+    return std::string(shortZipPath) + " " + std::string(ConsolidateOptions) + " -g@" +
+           Quoted(goneListPath) + " " + Quoted(archivePath) + " " +
+           Quoted(std::string(sourceFolder) + "*.*");
 }
 
 } // namespace rk

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace rk {
 
@@ -44,6 +45,12 @@ std::string BackupCommandLine(BackupMode mode, std::string_view shortZipPath,
 std::string ListingCommandLine(std::string_view unzipPath, std::string_view listingPath,
                                std::string_view archivePath);
 
+// The unzip utility writes the point records of the archives (their files
+// with size and time, the kind of run that made each and the names gone
+// since the backup before it) into one record file.
+std::string PointRecordCommandLine(std::string_view unzipPath, std::string_view recordPath,
+                                   const std::vector<std::string>& archivePaths);
+
 // The unzip utility reads every entry of an archive back and checks its size
 // and CRC, writing nothing.
 std::string TestCommandLine(std::string_view unzipPath, std::string_view archivePath);
@@ -58,5 +65,10 @@ std::string ExtractListedCommandLine(std::string_view unzipPath, std::string_vie
 // Store everything under a folder (ending with a backslash) in a new archive.
 std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
                                    std::string_view sourceFolder);
+// The same, carrying into the new archive's deletion record the names gone
+// by the end of the period it stands for, listed one per line in the file
+// `goneListPath`.
+std::string ConsolidateCommandLine(std::string_view shortZipPath, std::string_view archivePath,
+                                   std::string_view sourceFolder, std::string_view goneListPath);
 
 } // namespace rk

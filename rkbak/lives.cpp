@@ -9,6 +9,7 @@
 #include "rkbak/captured_errors.h"
 #include "rkbak/copy_life.h"
 #include "rkbak/failure_notification.h"
+#include "rkbak/restore_life.h"
 #include "rkbak/thin_life.h"
 #include "rkbak/verify_life.h"
 
@@ -150,6 +151,14 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
                                                      : "The verification of " +
                                                            Quoted(command.jobName) + " failed";
                             });
+    };
+    lives.restore = [](const app::CommandLine& command) {
+        return RunAndNotify(
+            [&] {
+                return RunRestoreLife(command.jobName, command.archiveName, command.destination,
+                                      std::cerr);
+            },
+            [&](int) { return "The restore of " + Quoted(command.jobName) + " failed"; });
     };
     lives.consolidate = [](const app::CommandLine& command) {
         // No window at all: the run is built from the command line.

@@ -10,6 +10,7 @@
 #include "engine/utility_contract.h"
 #include "engine/utility_failure.h"
 #include "platform/file_system.h"
+#include "restore/run/period_deletions.h"
 #include "restore/run/shadowed_versions.h"
 
 namespace rk::restore {
@@ -56,6 +57,9 @@ class Run {
     ExtractOutcome ExtractRange();
     ExtractOutcome Consolidate();
     ExtractOutcome FailureEnd(std::string reason);
+    // The file listing the names the range leaves deleted, for the
+    // consolidated archive's deletion record; empty text when there is none.
+    std::string WriteGoneList() const;
     ExtractOutcome SuccessEnd(ExtractOutcome outcome);
     // The outcome with what the run made in the file system.
     ExtractOutcome Described(ExtractOutcome outcome) const;
@@ -267,7 +271,12 @@ ExtractOutcome Run::Consolidate() {
 
     const std::vector<std::string> extracted = FilesUnder(extractionFolder_);
     const bool archiveExisted = PathExists(archive);
-    const ToolOutcome zipRun = RunTool(ConsolidateCommandLine(shortZip, archive, target));
+    const std::string goneList = WriteGoneList();
+    const ToolOutcome zipRun =
+        RunTool(goneList.empty() ? ConsolidateCommandLine(shortZip, archive, target)
+                                 : ConsolidateCommandLine(shortZip, archive, target, goneList));
+    if (!goneList.empty())
+        DeleteFileQuietly(goneList);
     const Result<void> zipped = UtilityResult(zipRun);
     // A zip utility that wrote the archive (all of it, or without some
     // files), or whose end is unknown, may have changed one that was there.
@@ -326,6 +335,26 @@ ExtractOutcome Run::Consolidate() {
     for (const std::string& name : kept)
         reason += "\r\n" + name;
     return ExtractOutcome::Ended(RunStatus::Partial, reason);
+}
+
+std::string Run::WriteGoneList() const {
+    std::vector<std::string> names;
+    for (int i = range_.startIndex; i <= range_.endIndex; ++i) {
+        const std::string& name = request_.archiveNames[static_cast<std::size_t>(i)];
+        if (ArchiveDate(name))
+            names.push_back(name);
+    }
+    // An unzip utility that writes no point records gives no deletions: the
+    // archive is then made as it always was, without them.
+    std::string reason;
+    const auto gone = PeriodGoneNames(installation_, request_.source, names, reason);
+    if (!gone)
+        return {};
+    const std::string path = ProgramListFilePath(installation_, GoneListFileName);
+    if (path.empty() || !PieceProblem("list of deleted files", path, true, "zip utility").empty() ||
+        !platform::ReplaceWithNewFile(path, JoinedLines(*gone)))
+        return {};
+    return path;
 }
 
 ExtractOutcome Run::FailureEnd(std::string reason) {

@@ -49,12 +49,7 @@ class SourceFolderBackupTest : public ::testing::Test {
         EXPECT_EQ(archives.size(), 1u);
         if (archives.size() != 1)
             return {};
-        const RunResult listed = rk::test::Run({"/usr/bin/unzip", "-Z1", archives[0].string()});
-        std::vector<std::string> names;
-        std::istringstream lines(listed.out);
-        for (std::string line; std::getline(lines, line);)
-            names.push_back(line);
-        return names;
+        return ArchiveNamesInOrder(archives[0]);
     }
 
     // "proj." beside "proj", the job listing it by `value`: only "proj." is

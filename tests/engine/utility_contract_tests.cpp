@@ -23,6 +23,12 @@ TEST(UtilityContract, CommandLinesAreExactToTheByte) {
               "\"U\" -d -Jhrs -o- -yo -^^ \"A\" @\"C:\\rk\\filelisto.tmp\" \"D\\\"");
     EXPECT_EQ(ConsolidateCommandLine("Z", "C:\\B\\J\\rk_x_C.zip", "C:\\T\\rk0\\"),
               "Z -a -p -r -whs -yp -^^ \"C:\\B\\J\\rk_x_C.zip\" \"C:\\T\\rk0\\*.*\"");
+    EXPECT_EQ(
+        ConsolidateCommandLine("Z", "C:\\B\\J\\rk_x_C.zip", "C:\\T\\rk0\\", "C:\\rk\\filegone.tmp"),
+        "Z -a -p -r -whs -yp -^^ -g@\"C:\\rk\\filegone.tmp\" \"C:\\B\\J\\rk_x_C.zip\" "
+        "\"C:\\T\\rk0\\*.*\"");
+    EXPECT_EQ(PointRecordCommandLine("U", "C:\\T\\p.tmp", {"C:\\B\\a.zip", "C:\\B\\b c.zip"}),
+              "\"U\" -R@\"C:\\T\\p.tmp\" \"C:\\B\\a.zip\" \"C:\\B\\b c.zip\"");
 }
 
 TEST(UtilityContract, PiecesThatWouldBreakTheLineAreRefused) {

@@ -1,6 +1,7 @@
 // rk_fake_zip: runs rkzip (beside this program) with the same arguments, then
 // spoils the archive it made as RK_FAKE_ZIP says: "drop" removes the last
-// file entry, "corrupt" changes the first byte of the first entry's data.
+// file entry (not the deletion record), "corrupt" changes the first byte of
+// the first entry's data.
 
 #include "platform/drive_map.h"
 
@@ -41,7 +42,9 @@ bool DropLastFile(const std::string& host) {
         return false;
     for (zip_int64_t i = zip_get_num_entries(archive, 0) - 1; i >= 0; --i) {
         const char* name = zip_get_name(archive, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
-        if (name != nullptr && std::string(name).back() != '/') {
+        // The deletion record is not one of the archive's files.
+        if (name != nullptr && std::string(name).back() != '/' &&
+            std::string(name) != "./ravelkeep-deleted.txt") {
             zip_delete(archive, static_cast<zip_uint64_t>(i));
             break;
         }

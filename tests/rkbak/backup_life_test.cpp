@@ -66,7 +66,9 @@ TEST_F(BackupLifeTest, BacksUpTheNamedJobAndThenOnlyWhatChanged) {
     RunResult first = Start("/IB/Weekly Job");
     ASSERT_EQ(first.exitCode, 0) << first.err;
     ASSERT_EQ(Archives().size(), 1u);
-    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/\nData Folder/a.txt\nData Folder/b.txt\n");
+    // Each archive ends with its deletion record.
+    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/\nData Folder/a.txt\nData Folder/b.txt\n"
+                                     "./ravelkeep-deleted.txt\n");
 
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
     box.write(box.c() / "Data Folder" / "b.txt", "beta, changed");
@@ -74,7 +76,7 @@ TEST_F(BackupLifeTest, BacksUpTheNamedJobAndThenOnlyWhatChanged) {
     ASSERT_EQ(second.exitCode, 0) << second.err;
     ASSERT_EQ(Archives().size(), 2u);
     // The changed file, with the folder it lies in (its mode and time).
-    EXPECT_EQ(Stored(Archives()[1]), "Data Folder/\nData Folder/b.txt\n");
+    EXPECT_EQ(Stored(Archives()[1]), "Data Folder/\nData Folder/b.txt\n./ravelkeep-deleted.txt\n");
     // No list file is left beside the program.
     for (const auto& entry : fs::directory_iterator(program))
         EXPECT_NE(entry.path().extension(), ".TMP") << entry.path();
@@ -182,7 +184,9 @@ TEST_F(BackupLifeTest, APartialRunIsRecordedReportedAndExitsOne) {
     EXPECT_NE(partial.err.find("C:\\Unplugged"), std::string::npos) << partial.err;
 
     ASSERT_EQ(Archives().size(), 1u);
-    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/\nData Folder/a.txt\nData Folder/b.txt\n");
+    // Each archive ends with its deletion record.
+    EXPECT_EQ(Stored(Archives()[0]), "Data Folder/\nData Folder/a.txt\nData Folder/b.txt\n"
+                                     "./ravelkeep-deleted.txt\n");
     const std::string settings = box.read(job / "rkjob.ini");
     EXPECT_NE(settings.find("\r\nmode=incremental\r\noutcome=partial\r\n"), std::string::npos)
         << settings;

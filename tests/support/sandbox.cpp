@@ -83,7 +83,7 @@ std::vector<std::string> ArchiveNamesInOrder(const fs::path& archive) {
         return names;
     std::istringstream lines(listed.out);
     for (std::string line; std::getline(lines, line);)
-        if (!line.empty())
+        if (!line.empty() && line != kDeletionRecordEntry)
             names.push_back(line);
     return names;
 }

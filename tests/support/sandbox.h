@@ -48,13 +48,19 @@ void InstallProgramCopy(const Sandbox& box, const std::filesystem::path& folder,
                         std::string_view folderText, std::string_view jobStore,
                         std::string_view moreSettings = {});
 
+// The entry every backup run's archive carries beside the files: its
+// deletion record. The listings below leave it out, so that they name the
+// files and folders an archive holds; the record's own tests look for it.
+inline constexpr const char* kDeletionRecordEntry = "./ravelkeep-deleted.txt";
+
 // The names an archive stores, sorted, as Info-ZIP's unzip lists them; folder
 // entries (ending with "/") only when asked for. Empty when unzip cannot list
 // the archive, or it holds no entries.
 std::vector<std::string> ArchiveNames(const std::filesystem::path& archive,
                                       bool withFolders = false);
 
-// Every name the archive stores, folders too, in the order it holds them.
+// Every name the archive stores, folders too, in the order it holds them
+// (the deletion record left out).
 std::vector<std::string> ArchiveNamesInOrder(const std::filesystem::path& archive);
 
 // Runs a program without a shell; returns its exit status and captures its

@@ -99,6 +99,10 @@ Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
                 command.pathStyle = PathStyle::Relative;
             } else if (arg == "-yp" || IsNoPromptOption(arg) || ParseHiddenSystem(arg, command)) {
                 // Accepted with nothing to do, or read into the command.
+            } else if (arg.compare(0, 3, "-g@") == 0) {
+                if (arg.size() == 3)
+                    return fail("option -g@ needs the file of gone names right after it");
+                command.goneNamesFile = arg.substr(3);
             } else if (arg.compare(0, 3, "-x@") == 0) {
                 if (arg.size() == 3)
                     return fail("option -x@ needs the exclusion file right after it");
@@ -126,6 +130,8 @@ Result<ZipCommand> ParseZipCommand(const std::vector<std::string>& args) {
         return fail("no archive named");
     if (command.sources.empty())
         return fail("no files named to add (give patterns or @listfile)");
+    if (command.goneNamesFile && command.mode != ZipMode::Add)
+        return fail("option -g@ goes with -a only (-a+ and -i record what is gone themselves)");
     return command;
 }
 
@@ -152,6 +158,10 @@ Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
                 command.test = true;
             } else if (arg == "-yo" || IsNoPromptOption(arg) || ParseKeepAttributes(arg, command)) {
                 // Accepted with nothing to do, or read into the command.
+            } else if (arg.compare(0, 3, "-R@") == 0) {
+                if (arg.size() == 3)
+                    return fail("option -R@ needs the record file right after it");
+                command.pointRecordFile = arg.substr(3);
             } else if (arg.compare(0, 2, "-@") == 0) {
                 if (arg.size() == 2)
                     return fail("option -@ needs the listing file right after it");
@@ -170,6 +180,14 @@ Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
     }
     if (!archiveSeen || command.archive.empty())
         return fail("no archive named");
+    // A point record is written for every archive named.
+    if (command.pointRecordFile && !command.listingFile) {
+        for (const auto& operand : operands)
+            if (operand.empty() || operand[0] == '@' || EndsWithSeparator(operand))
+                return fail("a point record (-R@) takes only archives");
+        command.moreArchives = std::move(operands);
+        operands.clear();
+    }
     for (size_t i = 0; i < operands.size(); ++i) {
         const std::string& operand = operands[i];
         const bool last = i + 1 == operands.size();
@@ -190,8 +208,11 @@ Result<UnzipCommand> ParseUnzipCommand(const std::vector<std::string>& args,
     if (command.listingFile &&
         (command.destination || !command.names.empty() || !command.listFiles.empty()))
         return fail("a listing (-@) takes only the archive");
-    if (command.test && (command.listingFile || command.destination || !command.names.empty() ||
-                         !command.listFiles.empty()))
+    if (command.pointRecordFile && (command.listingFile || command.destination ||
+                                    !command.names.empty() || !command.listFiles.empty()))
+        return fail("a point record (-R@) takes only archives");
+    if (command.test && (command.pointRecordFile || command.listingFile || command.destination ||
+                         !command.names.empty() || !command.listFiles.empty()))
         return fail("a test (-t) takes only the archive");
     return command;
 }
@@ -221,6 +242,10 @@ Options:
   -p        store each file's path below the folder of its pattern (default)
   -whs      include hidden and system files (-wh, -ws: only one kind)
   -yp, -^^  accepted; no effect here (long names, never prompting)
+  -g@FILE   with -a: the names gone during the period the new archive stands
+            for (a consolidation of several backups), one listed name per
+            line (as rkunzip's listings write them), carried into the
+            archive's deletion record
   -x@FILE   exclusion patterns, one per line (*.tmp, C:\.cache\*, a full path),
             matched without regard to case against the full path and the
             name; a line starting with ; is a comment; a missing file means
@@ -238,6 +263,13 @@ or the stamp differs. -a+ and -i record stamps only once the archive is safely
 on disk. A file that could not be read, or changed while it was read, keeps
 its attribute.
 
+The deletion record: -a+ and -i also keep in the record the names of every
+file and folder they found, and write into each archive they make one entry
+under the reserved name ./ravelkeep-deleted.txt (no file's name can begin
+with "./"): the kind of run and the names found by the run before and gone
+now, one listed name per line. rkunzip never lists or extracts it; other zip
+tools show it as one small file.
+
 Symbolic links are stored as links, never followed. Entries are stored
 uncompressed when deflating would not shrink them.
 
@@ -251,6 +283,7 @@ std::string UnzipUsage() {
     return R"(Usage: rkunzip [OPTIONS] ARCHIVE [@LISTFILE] [NAME...] [DESTINATION\]
        rkunzip -@LISTING ARCHIVE
        rkunzip -t ARCHIVE
+       rkunzip -R@RECORD ARCHIVE...
 
 Extracts a zip archive, writes the names it holds to a listing file, or tests
 that every entry reads back with its recorded size and CRC (-t). Paths
@@ -279,6 +312,16 @@ Options:
               name and renamed into place, readable by its owner only; a
               symbolic link, another user's file or anything but a file at
               that name is left as it is and the listing refused
+  -R@RECORD   write the point record of each archive named to RECORD, for
+              restoring the state of one moment. For each archive: a line
+              "A<TAB>ARCHIVE" (as named); a line
+              "F<TAB>SIZE<TAB>TIME<TAB>NAME" for each file and link it
+              holds (size in bytes, time in seconds since 1970 UTC); when
+              it has a deletion record, a line "R<TAB>KIND" (root,
+              incremental, consolidated) and a line "X<TAB>NAME" for each
+              name the record holds (a folder's name ends with "\").
+              NAME in its listed form, never quoted; LF line
+              ends; written as -@ writes a listing
 Operands:
   @LISTFILE   extract only the names listed, one per line, each taken
               literally (no wildcards, nothing trimmed but the line end;

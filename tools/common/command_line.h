@@ -40,20 +40,24 @@ struct ZipCommand {
     bool includeSystem = false;
     std::vector<std::string> exclusionFiles;
     std::vector<std::string> exclusionPatterns;
+    // -g@FILE: names gone during the period of a consolidated archive.
+    std::optional<std::string> goneNamesFile;
     std::string archive;
     std::vector<ZipSource> sources;
 };
 
 struct UnzipCommand {
     bool help = false;
-    bool version = false;                   // --version, -V
-    bool recreateFolders = false;           // -d
-    bool replaceExisting = false;           // -o (never under -o-, the default)
-    bool restoreHidden = true;              // -Jh turns it off
-    bool restoreReadOnly = true;            // -Jr turns it off
-    bool restoreSystem = true;              // -Js turns it off
-    std::optional<std::string> listingFile; // -@FILE
-    bool test = false;                      // -t: read every entry back, write nothing
+    bool version = false;                       // --version, -V
+    bool recreateFolders = false;               // -d
+    bool replaceExisting = false;               // -o (never under -o-, the default)
+    bool restoreHidden = true;                  // -Jh turns it off
+    bool restoreReadOnly = true;                // -Jr turns it off
+    bool restoreSystem = true;                  // -Js turns it off
+    std::optional<std::string> listingFile;     // -@FILE
+    std::optional<std::string> pointRecordFile; // -R@FILE
+    std::vector<std::string> moreArchives;      // -R@: the archives after the first
+    bool test = false;                          // -t: read every entry back, write nothing
     std::string archive;
     std::vector<std::string> listFiles; // @FILE operands
     std::vector<std::string> names;     // name patterns to extract

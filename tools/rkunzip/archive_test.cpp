@@ -1,9 +1,11 @@
 #include "tools/rkunzip/archive_test.h"
 
+#include "tools/common/deletion_record.h"
 #include "tools/common/exit_codes.h"
 #include "tools/common/messages.h"
 #include "tools/rkunzip/entry_content.h"
 #include "tools/rkunzip/entry_plan.h"
+#include "tools/rkunzip/point_record.h"
 
 #include <vector>
 
@@ -26,6 +28,14 @@ bool ReadsBack(EntryContent& content, const EntryInfo& info, std::vector<char>& 
     }
     content.Close();
     return n == 0;
+}
+
+// The entries a restore knows of: all but the deletion record.
+zip_int64_t EntriesHeld(zip_t* archive) {
+    zip_int64_t count = zip_get_num_entries(archive, 0);
+    if (zip_name_locate(archive, std::string(kDeletionRecordName).c_str(), ZIP_FL_ENC_RAW) >= 0)
+        --count;
+    return count;
 }
 
 } // namespace
@@ -64,8 +74,15 @@ int TestArchive(zip_t* archive, const std::string& archiveHost, const DirectoryF
             ++wrongPassword;
         ++failed;
     }
+    // The deletion record is no file, but a restore reads it: it must read
+    // back too.
+    if (const auto record = ReadDeletionRecord(archive); !record) {
+        Report("test of the deletion record of '" + archiveWindows +
+               "' failed: " + record.reason());
+        return kExitPartial;
+    }
     if (failed != 0) {
-        const zip_int64_t count = zip_get_num_entries(archive, 0);
+        const zip_int64_t count = EntriesHeld(archive);
         Report(std::to_string(failed) + " of the " + std::to_string(count) + " entries of '" +
                archiveWindows + "' do not read back correctly");
         return wrongPassword == failed ? kExitWrongPassword : kExitPartial;

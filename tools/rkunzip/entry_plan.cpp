@@ -1,5 +1,7 @@
 #include "tools/rkunzip/entry_plan.h"
 
+#include "tools/common/deletion_record.h"
+
 #include "core/listed_names.h"
 
 #include <algorithm>
@@ -188,8 +190,11 @@ EntryPlan PlanEntries(zip_t* archive, const UnzipCommand& command, const EntrySe
         PlannedEntry entry;
         entry.index = static_cast<zip_uint64_t>(i);
         problem.clear();
-        if (ReadPlannedEntry(archive, entry.index, info, namesWithNul, problem) &&
-            !ChooseEntry(info, command, selection, checked, problem))
+        const bool read = ReadPlannedEntry(archive, entry.index, info, namesWithNul, problem);
+        // The deletion record is the program's, never a file to restore.
+        if (read && IsDeletionRecordName(info.name))
+            continue;
+        if (read && !ChooseEntry(info, command, selection, checked, problem))
             continue;
         if (!problem.empty()) {
             entry.problem = static_cast<std::uint32_t>(plan.problems.size());

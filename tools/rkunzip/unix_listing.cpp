@@ -1,5 +1,6 @@
 #include "tools/rkunzip/unix_listing.h"
 
+#include "tools/common/deletion_record.h"
 #include "tools/common/dos_bits.h"
 #include "tools/common/stored_names.h"
 #include "tools/common/zip_format.h"
@@ -48,7 +49,8 @@ std::optional<std::string> ListingOf(std::uint64_t archiveSize, const ReadPart& 
                             (mode == 0 && (attributes & kDosDirectory) != 0) ||
                             (!name.empty() && name.back() == '/');
         // An entry without a name cannot be picked: the restore names it.
-        if (folder || name.empty())
+        // The deletion record is the program's, never a file.
+        if (folder || name.empty() || IsDeletionRecordName(name))
             continue;
         text += ListingLine(name, false);
         text += "\r\n";

@@ -15,6 +15,7 @@
 #include "tools/rkunzip/files_in_flight.h"
 #include "tools/rkunzip/listing.h"
 #include "tools/rkunzip/named_output.h"
+#include "tools/rkunzip/point_record.h"
 #include "tools/rkunzip/unix_listing.h"
 
 #include <cerrno>
@@ -75,6 +76,27 @@ int WriteListing(const std::string& text, const std::string& listingWindows) {
     return kExitFailed;
 }
 
+// The point records of every archive named, one after the other, into one
+// file; the first archive that cannot be read ends the run, naming it.
+int WritePointRecords(const UnzipCommand& command) {
+    std::string text;
+    std::vector<std::string> archives{command.archive};
+    archives.insert(archives.end(), command.moreArchives.begin(), command.moreArchives.end());
+    for (const auto& archive : archives) {
+        OpenArchive open;
+        if (!OpenForReading(archive, open))
+            return kExitFailed;
+        const DirectoryFacts facts = DirectoryFactsOfFile(open.host).value_or(DirectoryFacts{});
+        const Result<std::string> record = PointRecordText(open.archive, facts.namesWithNul);
+        if (!record) {
+            Report("can't read zip archive '" + archive + "': " + record.reason());
+            return kExitFailed;
+        }
+        text += "A\t" + archive + "\n" + *record;
+    }
+    return WriteListing(text, *command.pointRecordFile);
+}
+
 } // namespace
 
 int RunUnzip(const std::vector<std::string>& args) {
@@ -117,6 +139,8 @@ int RunUnzip(const std::vector<std::string>& args) {
     // A list file naming nothing selects nothing.
     const bool selectsNothing = selection.empty() && !command.listFiles.empty();
 
+    if (command.pointRecordFile)
+        return WritePointRecords(command);
     if (command.listingFile) {
         // Archives made on Unix are listed from their central directory
         // alone; any other goes through libzip.

@@ -102,8 +102,8 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
     // A file packed ahead comes encrypted from its packing thread, and libzip
     // copies it as it is; libzip encrypts any other file's entry itself
     // (WinZip AES-256 too, with the archive's default password). Links stay
-    // plain, as in a new archive.
-    if (file.kind == SourceKind::File && EncryptingEntries() &&
+    // plain, as in a new archive, and so does the deletion record.
+    if (file.kind == SourceKind::File && !file.storedPlain && EncryptingEntries() &&
         zip_file_set_encryption(archive, entry, ZIP_EM_AES_256, nullptr) != 0) {
         problem = zip_strerror(archive);
         zip_delete(archive, entry);

@@ -116,7 +116,7 @@ bool NewArchiveWriter::WriteStreamed(std::size_t i, const std::string& name, Fil
     record.zip64Sizes = files_[i]->stamp.size >= kZip64SizesFrom;
     record.deflated = deflate;
     // Its local header says so before its data.
-    record.encrypted = EncryptingEntries();
+    record.encrypted = EncryptingEntries() && !files_[i]->storedPlain;
     WriteHeader(i, name);
     switch (StreamFile(read, deflate, out_, record)) {
     case Streamed::Written:

@@ -50,9 +50,10 @@ PackedEntry PackPlain(ByteBuffer content, const std::atomic<bool>& stop, bool st
 
 } // namespace
 
-PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs) {
+PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs,
+                        bool mayEncrypt) {
     PackedEntry packed = PackPlain(std::move(content), stop, storeAsItIs);
-    if (packed.outcome != PackedEntry::Outcome::Ready || !EncryptingWhenPacking())
+    if (packed.outcome != PackedEntry::Outcome::Ready || !mayEncrypt || !EncryptingWhenPacking())
         return packed;
     ByteBuffer encrypted;
     if (!EncryptEntryBytes(packed.bytes.data(), packed.bytes.size(), encrypted)) {
@@ -172,7 +173,7 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
     if (packed.outcome != PackedEntry::Outcome::Ready)
         return packed;
     content.resize(filled);
-    return PackContent(std::move(content), stop, state.storeAsItIs);
+    return PackContent(std::move(content), stop, state.storeAsItIs, !state.file->storedPlain);
 }
 
 } // namespace rk::tools

@@ -41,9 +41,9 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
 // Packs content already read. Content up to kCompressionProbeSize is
 // deflated once and kept deflated when that made it smaller; larger content
 // is deflated when its start or windows spread over it shrink. Then
-// encrypted when the run encrypts what it packs (Failed, with no bytes,
-// when that fails).
-PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop,
-                        bool storeAsItIs = false);
+// encrypted when the run encrypts what it packs and `mayEncrypt` (Failed,
+// with no bytes, when that fails).
+PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs = false,
+                        bool mayEncrypt = true);
 
 } // namespace rk::tools

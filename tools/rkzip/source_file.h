@@ -52,6 +52,9 @@ struct SourceFile {
     // over another).
     bool onPlaceDevice = false;
     SourceKind kind = SourceKind::File;
+    // Stored unencrypted even when the run encrypts: the deletion record,
+    // which, like the entries' names, the program reads without a password.
+    bool storedPlain = false;
 
     std::string HostPath() const;
     std::string WindowsPath() const;

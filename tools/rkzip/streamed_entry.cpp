@@ -97,7 +97,7 @@ Streamed StreamFile(FileReadState& state, bool deflate, ArchiveOutput& out, Entr
     record.crc = 0;
     record.size = 0;
     record.compressedSize = 0;
-    record.encrypted = EncryptingEntries();
+    record.encrypted = EncryptingEntries() && !state.file->storedPlain;
     if (!OpenForReading(state))
         return Streamed::ReadFailed;
     // An encrypted entry starts with its salt and verification value.

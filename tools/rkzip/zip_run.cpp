@@ -1,7 +1,9 @@
 #include "tools/rkzip/zip_run.h"
 
+#include "core/listed_names.h"
 #include "platform/drive_map.h"
 #include "tools/common/command_line.h"
+#include "tools/common/deletion_record.h"
 #include "tools/common/exit_codes.h"
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
@@ -9,10 +11,13 @@
 #include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_writer.h"
 #include "tools/rkzip/attribute_record.h"
+#include "tools/rkzip/deletion_entry.h"
 #include "tools/rkzip/entry_encryption.h"
 #include "tools/rkzip/progress_report.h"
+#include "tools/rkzip/seen_names.h"
 #include "tools/rkzip/source_walk.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <deque>
@@ -126,6 +131,77 @@ std::string MissingSourceText(const std::string& pattern) {
     return "the source " + pattern + " does not exist";
 }
 
+// What this run keeps of the names it found: the walk's entries whose name
+// the folder's last run did not find (all of them when `replaceAll`), and
+// the names that run found and this one did not.
+struct SeenChange {
+    bool replaceAll = false;
+    std::vector<std::size_t> added; // indexes into the walk's entries
+    std::vector<std::string> gone;  // sorted
+};
+
+// The deletion record of this run, or nothing when the archive gets none
+// (-a without -g@). -a+ and -i compare the names the walk found with those
+// the folder's last run found (`change` receives the difference); -a takes
+// the names of the -g@ file.
+std::optional<DeletionRecord> PlanDeletionRecord(const ZipCommand& command, SourceWalk& walk,
+                                                 const SeenNames& seen, SeenChange& change,
+                                                 std::vector<std::string>& problems) {
+    DeletionRecord record;
+    if (command.mode == ZipMode::Add) {
+        if (!command.goneNamesFile)
+            return std::nullopt;
+        record.run = RecordedRun::Consolidated;
+        const auto host = rk::platform::ToHostPath(*command.goneNamesFile);
+        int error = ENOENT;
+        const auto lines = host ? ReadListFile(*host, ListLines::Names, &error) : std::nullopt;
+        if (!lines) {
+            problems.push_back("can't read the file of gone names '" + *command.goneNamesFile +
+                               "': " + ErrnoText(error));
+            return std::nullopt;
+        }
+        for (const auto& line : *lines) {
+            if (auto stored = rk::StoredNameOf(line))
+                record.goneNames.push_back(std::move(*stored));
+            else
+                problems.push_back("not a listed name in the file of gone names: " + line);
+        }
+        return record;
+    }
+    record.run =
+        command.mode == ZipMode::AddAndClear ? RecordedRun::Root : RecordedRun::Incremental;
+    auto loaded = seen.Load();
+    if (!loaded)
+        Report("can't read the names of the last run from '" + seen.path() +
+               "': " + loaded.reason() + " (no deletions recorded)");
+    if (!loaded || !*loaded) {
+        // Nothing to compare with: every name is written anew.
+        change.replaceAll = true;
+        return record;
+    }
+    // What is left of the last run's names once this run's are taken out is
+    // what is gone; only one set of names is held.
+    NameSet& before = **loaded;
+    const std::deque<SourceFile>& found = walk.found();
+    for (std::size_t i = 0; i < found.size(); ++i)
+        if (before.erase(found[i].StoredName()) == 0)
+            change.added.push_back(i);
+    change.gone.assign(before.begin(), before.end());
+    std::sort(change.gone.begin(), change.gone.end());
+    record.goneNames = change.gone;
+    return record;
+}
+
+Result<void> KeepSeen(const SeenNames& seen, const SeenChange& change,
+                      const std::deque<SourceFile>& found) {
+    if (change.replaceAll)
+        return seen.Keep(
+            found.size(), [&found](std::size_t i) { return found[i].StoredName(); }, {}, true);
+    return seen.Keep(
+        change.added.size(), [&](std::size_t i) { return found[change.added[i]].StoredName(); },
+        change.gone, false);
+}
+
 int Usage(const std::string& error) {
     Report(error);
     std::fputs("Try 'rkzip --help' for the command line.\n", stderr);
@@ -223,15 +299,32 @@ int RunZip(const std::vector<std::string>& args) {
             toStore.push_back(&file);
     }
 
+    const SeenNames seen(record.path());
+    SeenChange seenChange;
+    DeletionEntry deletionEntry;
+    if (const auto deletions = PlanDeletionRecord(command, walk, seen, seenChange, problems)) {
+        if (const Result<void> made =
+                deletionEntry.Make(place.host, DeletionRecordText(*deletions));
+            made)
+            toStore.push_back(deletionEntry.file());
+        else
+            problems.push_back(made.reason());
+    }
+
     std::uint64_t filesTotal = 0;
     std::uint64_t bytesTotal = 0;
+    // The deletion record is no file of the user's: the progress counts
+    // only theirs, and what reading the record counted is taken back.
     for (const SourceFile* file : toStore)
-        if (file->kind == SourceKind::File) {
+        if (file->kind == SourceKind::File && file != deletionEntry.file()) {
             ++filesTotal;
             bytesTotal += file->stamp.size;
         }
     StartProgress(filesTotal, bytesTotal);
     const WriteOutcome outcome = WriteArchive(place.host, command.archive, toStore);
+    if (!toStore.empty() && toStore.back() == deletionEntry.file() &&
+        outcome.fates.back() != FileFate::NotStored)
+        TakeBackProgress(static_cast<std::size_t>(deletionEntry.file()->stamp.size), true);
     FinishProgress();
     for (const auto& problem : problems)
         Report(problem);
@@ -248,7 +341,7 @@ int RunZip(const std::vector<std::string>& args) {
             std::vector<const SourceFile*> cleared;
             cleared.reserve(toStore.size());
             for (size_t i = 0; i < toStore.size(); ++i) {
-                if (outcome.fates[i] == FileFate::NotStored)
+                if (outcome.fates[i] == FileFate::NotStored || toStore[i] == deletionEntry.file())
                     continue;
                 if (outcome.fates[i] == FileFate::StoredWhileChanging) {
                     Report("'" + toStore[i]->WindowsPath() +
@@ -262,6 +355,10 @@ int RunZip(const std::vector<std::string>& args) {
             if (!recorded) {
                 Report("can't update the archive attribute record '" + record.path() +
                        "': " + recorded.reason());
+                recordFailed = true;
+            } else if (const Result<void> kept = KeepSeen(seen, seenChange, walk.found()); !kept) {
+                Report("can't keep the names of this run in '" + record.path() +
+                       "': " + kept.reason());
                 recordFailed = true;
             }
         }
