@@ -4,6 +4,7 @@
 #include "core/text.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
+#include "engine/job_passwords.h"
 #include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -98,6 +99,18 @@ ExtractOutcome Run::Steps() {
         Tell("Nothing to do");
         return FailureEnd("Nothing to do");
     }
+    // Encrypted archives of the range are read with the job's passwords; a
+    // consolidated archive is encrypted again when the job encrypts.
+    std::vector<std::string> rangePaths;
+    for (int i = range_.startIndex; i <= range_.endIndex; ++i)
+        rangePaths.push_back(ArchivePath(request_.archiveNames[static_cast<std::size_t>(i)]));
+    Result<ToolPasswords> passwords = PasswordsForArchives(
+        request_.source, rangePaths, request_.action == ExtractAction::Consolidate);
+    if (!passwords) {
+        Tell(passwords.reason(), NoticeKind::Critical);
+        return FailureEnd(passwords.reason());
+    }
+    const ToolPasswordScope passwordScope(std::move(*passwords));
 
     if (request_.action == ExtractAction::ExtractPicked) {
         if (ExtractOutcome picked = PickFiles(); picked.end != ExtractEnd::Success)
@@ -266,7 +279,7 @@ ExtractOutcome Run::Consolidate() {
 
     const std::vector<std::string> extracted = FilesUnder(extractionFolder_);
     const bool archiveExisted = PathExists(archive);
-    const ToolOutcome zipRun = RunTool(ConsolidateCommandLine(shortZip, archive, target));
+    const ToolOutcome zipRun = RunZipTool(ConsolidateCommandLine(shortZip, archive, target));
     const Result<void> zipped = UtilityResult(zipRun);
     // A zip utility that wrote the archive (all of it, or without some
     // files), or whose end is unknown, may have changed one that was there.
