@@ -27,6 +27,7 @@ inline constexpr std::int16_t VerifyBackups = 44;
 inline constexpr std::int16_t Schedule = 46;
 inline constexpr std::int16_t Keep = 47;
 inline constexpr std::int16_t ThinNow = 48;
+inline constexpr std::int16_t Encryption = 49;
 } // namespace JobCommand
 
 namespace HelpCommand {

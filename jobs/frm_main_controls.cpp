@@ -158,7 +158,8 @@ void frmMain::BuildMenus() {
               {JobCommand::VerifyBackups, "Verify Backups"},
               {JobCommand::Schedule, "Schedule..."},
               {JobCommand::Keep, "Keep..."},
-              {JobCommand::ThinNow, "Thin Backups Now"}});
+              {JobCommand::ThinNow, "Thin Backups Now"},
+              {JobCommand::Encryption, "Encrypt New Backups..."}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,

@@ -2,7 +2,9 @@
 
 #include "core/program_values.h"
 #include "core/report_lines.h"
+#include "engine/job_passwords.h"
 #include "engine/last_backup.h"
+#include "jobs/frm_password_prompt.h"
 #include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
 #include "rkbak/captured_errors.h"
@@ -144,6 +146,10 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
             [](int) { return std::string("The consolidation failed"); });
     };
     lives.showMainWindow = [&mainWindow, personPresent] {
+        // A restore over encrypted backups whose password is not known asks
+        // for it in the window.
+        if (personPresent)
+            SetPasswordAsker(jobs::AskPasswordInWindow);
         mainWindow = std::make_unique<jobs::frmMain>(personPresent);
         mainWindow->show();
         mainWindow->DataRefresh();
