@@ -19,6 +19,9 @@ struct StartOptions {
     std::filesystem::path log;
     // A cgroup2 folder the process is moved into before it runs the program.
     std::filesystem::path cgroup;
+    // Written to its standard input, which is then closed (at most a pipe's
+    // buffer); /dev/null when empty.
+    std::string input;
 };
 
 class StartedProcess {
