@@ -82,6 +82,29 @@ void FreeItems(GList* items) {
     g_list_free_full(items, g_object_unref);
 }
 
+// True when the default keyring (else any keyring) is locked.
+bool AKeyringIsLocked(SecretService* service) {
+    GError* error = nullptr;
+    SecretCollection* collection = secret_collection_for_alias_sync(
+        service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+    g_clear_error(&error);
+    if (collection != nullptr) {
+        const bool locked = secret_collection_get_locked(collection);
+        g_object_unref(collection);
+        return locked;
+    }
+    if (!secret_service_load_collections_sync(service, nullptr, &error)) {
+        g_clear_error(&error);
+        return false;
+    }
+    GList* collections = secret_service_get_collections(service);
+    bool locked = false;
+    for (GList* at = collections; at != nullptr; at = at->next)
+        locked = locked || secret_collection_get_locked(SECRET_COLLECTION(at->data));
+    FreeItems(collections);
+    return locked;
+}
+
 } // namespace
 
 KeyringAnswer ReadKeyringPasswords(const SecretOwner& owner, bool mayAskToUnlock) {
@@ -126,6 +149,13 @@ KeyringAnswer ReadKeyringPasswords(const SecretOwner& owner, bool mayAskToUnlock
         break;
     }
     FreeItems(items);
+    // A locked keyring may hide the job's item from the search: it may hold
+    // it all the same.
+    if (answer.passwords.empty() && answer.state == KeyringState::Ready &&
+        AKeyringIsLocked(service.service)) {
+        answer.state = KeyringState::Locked;
+        answer.problem = "the desktop's keyring is locked";
+    }
     return answer;
 }
 

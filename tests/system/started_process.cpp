@@ -76,10 +76,9 @@ std::optional<std::string> StartedProcess::Start(const std::vector<std::string>&
         }
     }
     int inputPipe[2] = {-1, -1};
-    if (!options.input.empty()) {
-        if (pipe2(inputPipe, O_CLOEXEC) != 0 ||
-            write(inputPipe[1], options.input.data(), options.input.size()) !=
-                static_cast<ssize_t>(options.input.size())) {
+    if (!input_.empty()) {
+        if (pipe2(inputPipe, O_CLOEXEC) != 0 || write(inputPipe[1], input_.data(), input_.size()) !=
+                                                    static_cast<ssize_t>(input_.size())) {
             close(logFd);
             return std::string("cannot give the input: ") + std::strerror(errno);
         }

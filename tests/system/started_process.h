@@ -19,9 +19,6 @@ struct StartOptions {
     std::filesystem::path log;
     // A cgroup2 folder the process is moved into before it runs the program.
     std::filesystem::path cgroup;
-    // Written to its standard input, which is then closed (at most a pipe's
-    // buffer); /dev/null when empty.
-    std::string input;
 };
 
 class StartedProcess {
@@ -34,6 +31,10 @@ class StartedProcess {
     // Starts the program (an absolute path); the reason when it could not.
     std::optional<std::string> Start(const std::vector<std::string>& arguments,
                                      const StartOptions& options = {});
+
+    // What the next Start writes to the process's standard input, which is
+    // then closed (at most a pipe's buffer); without it, /dev/null.
+    void GiveInput(std::string input) { input_ = std::move(input); }
 
     pid_t pid() const { return pid_; }
     bool Running();
@@ -48,6 +49,7 @@ class StartedProcess {
   private:
     pid_t pid_ = -1;
     std::optional<int> exitCode_;
+    std::string input_;
 };
 
 // Polls `done` every 100 ms until it holds or `limit` passes; whether it held.
