@@ -15,7 +15,7 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6gui6 libgl-dev
-    libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev libsecret-1-dev
+    libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev libssl-dev libsecret-1-dev
     gnome-keyring libsecret-tools
     googletest libgtest-dev
     zip unzip 7zip xdg-utils dbus-daemon dbus-bin strace

@@ -12,5 +12,8 @@ inline constexpr int kExitPartial = 1;
 inline constexpr int kExitUsage = 2;
 // Nothing usable was written: the archive could not be opened, read or made.
 inline constexpr int kExitFailed = 3;
+// rkunzip: every entry left out was encrypted and no password given opened
+// it (as Info-ZIP's unzip gives for bad passwords).
+inline constexpr int kExitWrongPassword = 82;
 
 } // namespace rk::tools

@@ -39,6 +39,7 @@ int TestArchive(zip_t* archive, const std::string& archiveHost, const DirectoryF
     EntryContent content(shared);
     std::vector<char> buffer(256 * 1024);
     std::size_t failed = 0;
+    std::size_t wrongPassword = 0;
     EntryInfo info;
     for (const auto& entry : plan.entries) {
         std::string problem;
@@ -54,14 +55,20 @@ int TestArchive(zip_t* archive, const std::string& archiveHost, const DirectoryF
         }
         if (info.kind == EntryKind::Folder || ReadsBack(content, info, buffer, problem))
             continue;
-        Report("test of '" + info.name + "' failed: " + problem);
+        // An encrypted entry refused names itself in the lines callers know.
+        if (content.refusal() != Refusal::None)
+            Report(RefusalText(info.name, content.refusal()));
+        else
+            Report("test of '" + info.name + "' failed: " + problem);
+        if (content.refusal() == Refusal::Password)
+            ++wrongPassword;
         ++failed;
     }
     if (failed != 0) {
         const zip_int64_t count = zip_get_num_entries(archive, 0);
         Report(std::to_string(failed) + " of the " + std::to_string(count) + " entries of '" +
                archiveWindows + "' do not read back correctly");
-        return kExitPartial;
+        return wrongPassword == failed ? kExitWrongPassword : kExitPartial;
     }
     return kExitOk;
 }

@@ -75,6 +75,12 @@ bool SharedArchive::ReadAt(std::uint64_t at, std::size_t length, unsigned char* 
     return platform::ReadAllBytesAt(fd_, at, into, length);
 }
 
+zip_flags_t EntryContent::RawFlags() const {
+    // An encrypted entry's bytes as they lie: libzip neither deciphers nor
+    // inflates them.
+    return encrypted_ ? ZIP_FL_ENCRYPTED : ZIP_FL_COMPRESSED;
+}
+
 EntryContent::~EntryContent() {
     Close();
     if (inflaterMade_)
@@ -83,28 +89,34 @@ EntryContent::~EntryContent() {
 
 bool EntryContent::Open(zip_uint64_t index, std::string& problem) {
     Close();
+    refusal_ = Refusal::None;
+    encrypted_ = false;
+    checkCrc_ = true;
+    authenticated_ = false;
     zip_stat_t st;
     zip_stat_init(&st);
     std::size_t nameLength = 0;
     bool takenWhole = false;
     {
         auto lock = archive_.Lock();
-        const bool known =
-            zip_stat_index(archive_.get(), index, 0, &st) == 0 && (st.valid & kNeeded) == kNeeded;
-        const bool readHere = known && st.encryption_method == ZIP_EM_NONE &&
+        const bool stated = zip_stat_index(archive_.get(), index, 0, &st) == 0;
+        encrypted_ = stated && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+                     st.encryption_method == ZIP_EM_AES_256;
+        // An AE-2 entry gives no CRC (libzip then leaves it out of what it
+        // knows); an AE-1 entry gives one, and it is checked too.
+        const zip_uint64_t needed = encrypted_ ? kNeeded & ~ZIP_STAT_CRC : kNeeded;
+        const bool known = stated && (st.valid & needed) == needed;
+        if (encrypted_) {
+            checkCrc_ = (st.valid & ZIP_STAT_CRC) != 0 && st.crc != 0;
+            if (!checkCrc_)
+                st.crc = 0;
+        }
+        const bool readHere = known && (st.encryption_method == ZIP_EM_NONE || encrypted_) &&
                               (st.comp_method == ZIP_CM_STORE || st.comp_method == ZIP_CM_DEFLATE);
         takenWhole =
             readHere && st.size <= kLargestTakenWhole && st.comp_size <= kLargestTakenWhole;
-        if (!readHere) {
-            reader_ = zip_fopen_index(archive_.get(), index, 0);
-            if (reader_ == nullptr) {
-                problem = zip_strerror(archive_.get());
-                return false;
-            }
-            declared_ = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : UINT64_MAX;
-            produced_ = 0;
-            return true;
-        }
+        if (!readHere)
+            return OpenThroughLibzip(index, st, problem);
         const char* name = zip_get_name(archive_.get(), index, ZIP_FL_ENC_RAW);
         nameLength = name != nullptr ? std::strlen(name) : 0;
     }
@@ -112,7 +124,68 @@ bool EntryContent::Open(zip_uint64_t index, std::string& problem) {
         return OpenStream(index, st, nameLength, problem);
     if (!ReadPackedDirectly(index, st, nameLength) && !ReadPackedThroughLibzip(index, st, problem))
         return false;
+    if (encrypted_ && !OpenWhole(problem))
+        return false;
     return TakeWhole(st, problem);
+}
+
+bool EntryContent::OpenThroughLibzip(zip_uint64_t index, const zip_stat_t& st,
+                                     std::string& problem) {
+    const bool otherEncryption =
+        (st.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && st.encryption_method != ZIP_EM_NONE;
+    if (!otherEncryption) {
+        reader_ = zip_fopen_index(archive_.get(), index, 0);
+    } else {
+        // Encryption other than this reader's (the traditional one, AES-128
+        // or AES-192): libzip tries the passwords given, in their order.
+        for (const std::string& password : GivenPasswords()) {
+            reader_ = zip_fopen_index_encrypted(archive_.get(), index, 0, password.c_str());
+            if (reader_ != nullptr ||
+                zip_error_code_zip(zip_get_error(archive_.get())) != ZIP_ER_WRONGPASSWD)
+                break;
+        }
+        if (reader_ == nullptr) {
+            const int code = zip_error_code_zip(zip_get_error(archive_.get()));
+            if (code == ZIP_ER_WRONGPASSWD || code == ZIP_ER_NOPASSWD || GivenPasswords().empty()) {
+                refusal_ = Refusal::Password;
+                problem = "wrong or missing password";
+                return false;
+            }
+        }
+    }
+    if (reader_ == nullptr) {
+        problem = zip_strerror(archive_.get());
+        return false;
+    }
+    declared_ = (st.valid & ZIP_STAT_SIZE) != 0 ? st.size : UINT64_MAX;
+    produced_ = 0;
+    return true;
+}
+
+bool EntryContent::OpenWhole(std::string& problem) {
+    const std::size_t stored = packed_.size();
+    if (stored < kAesOverhead) {
+        refusal_ = Refusal::Authentication;
+        problem = "its encrypted data is shorter than its salt and code";
+        return false;
+    }
+    if (!decryption_.Begin(packed_.data())) {
+        refusal_ = Refusal::Password;
+        problem = "wrong or missing password";
+        return false;
+    }
+    const std::size_t length = stored - kAesOverhead;
+    unsigned char* data = packed_.data() + EntryDecryption::kHeaderSize;
+    if (!decryption_.Decrypt(data, data, length) || !decryption_.Authentic(data + length)) {
+        refusal_ = Refusal::Authentication;
+        problem = "authentication failed";
+        return false;
+    }
+    authenticated_ = true;
+    packed_.erase(packed_.begin(),
+                  packed_.begin() + static_cast<std::ptrdiff_t>(EntryDecryption::kHeaderSize));
+    packed_.resize(length);
+    return true;
 }
 
 bool EntryContent::ReadPackedDirectly(zip_uint64_t index, const zip_stat_t& st,
@@ -146,7 +219,7 @@ bool EntryContent::ReadPackedDirectly(zip_uint64_t index, const zip_stat_t& st,
 bool EntryContent::ReadPackedThroughLibzip(zip_uint64_t index, const zip_stat_t& st,
                                            std::string& problem) {
     auto lock = archive_.Lock();
-    zip_file_t* raw = zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED);
+    zip_file_t* raw = zip_fopen_index(archive_.get(), index, RawFlags());
     if (raw == nullptr) {
         problem = zip_strerror(archive_.get());
         return false;
@@ -184,7 +257,7 @@ bool EntryContent::TakeWhole(const zip_stat_t& st, std::string& problem) {
             return false;
         }
     }
-    if (libdeflate_crc32(0, content_.data(), size) != st.crc) {
+    if (checkCrc_ && libdeflate_crc32(0, content_.data(), size) != st.crc) {
         problem = ZipErrorText(ZIP_ER_CRC);
         return false;
     }
@@ -209,7 +282,16 @@ std::optional<std::uint64_t> EntryContent::DataStart(zip_uint64_t index, std::si
 bool EntryContent::OpenStream(zip_uint64_t index, const zip_stat_t& st, std::size_t nameLength,
                               std::string& problem) {
     deflated_ = st.comp_method == ZIP_CM_DEFLATE;
-    if (!deflated_ && st.comp_size != st.size) {
+    std::uint64_t dataSize = st.comp_size;
+    if (encrypted_) {
+        if (dataSize < kAesOverhead) {
+            refusal_ = Refusal::Authentication;
+            problem = "its encrypted data is shorter than its salt and code";
+            return false;
+        }
+        dataSize -= kAesOverhead;
+    }
+    if (!deflated_ && dataSize != st.size) {
         problem = "its stored data is not of the size it declares";
         return false;
     }
@@ -224,11 +306,22 @@ bool EntryContent::OpenStream(zip_uint64_t index, const zip_stat_t& st, std::siz
         packedAt_ = *start;
     } else {
         auto lock = archive_.Lock();
-        raw_ = zip_fopen_index(archive_.get(), index, ZIP_FL_COMPRESSED);
+        raw_ = zip_fopen_index(archive_.get(), index, RawFlags());
         if (raw_ == nullptr) {
             problem = zip_strerror(archive_.get());
             return false;
         }
+    }
+    if (encrypted_) {
+        unsigned char header[EntryDecryption::kHeaderSize];
+        if (!ReadPackedBytes(header, sizeof header, problem))
+            return false;
+        if (!decryption_.Begin(header)) {
+            refusal_ = Refusal::Password;
+            problem = "wrong or missing password";
+            return false;
+        }
+        packedLeft_ = dataSize;
     }
     if (deflated_) {
         if (!inflaterMade_) {
@@ -248,29 +341,64 @@ bool EntryContent::OpenStream(zip_uint64_t index, const zip_stat_t& st, std::siz
     return true;
 }
 
-bool EntryContent::FillPacked(std::string& problem) {
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(packedLeft_, kPackedPiece));
+bool EntryContent::ReadPackedBytes(unsigned char* into, std::size_t length, std::string& problem) {
     if (raw_ == nullptr) {
-        if (!archive_.ReadAt(packedAt_, want, packed_.data())) {
+        if (!archive_.ReadAt(packedAt_, length, into)) {
             problem = ZipErrorText(ZIP_ER_READ);
             return false;
         }
-        packedAt_ += want;
-    } else {
-        std::size_t got = 0;
-        auto lock = archive_.Lock();
-        while (got < want) {
-            const zip_int64_t n = zip_fread(raw_, packed_.data() + got, want - got);
-            if (n <= 0) {
-                problem = n < 0 ? zip_file_strerror(raw_) : ZipErrorText(ZIP_ER_EOF);
-                return false;
-            }
-            got += static_cast<std::size_t>(n);
+        packedAt_ += length;
+        return true;
+    }
+    std::size_t got = 0;
+    auto lock = archive_.Lock();
+    while (got < length) {
+        const zip_int64_t n = zip_fread(raw_, into + got, length - got);
+        if (n <= 0) {
+            problem = n < 0 ? zip_file_strerror(raw_) : ZipErrorText(ZIP_ER_EOF);
+            return false;
         }
+        got += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool EntryContent::FillPacked(std::string& problem) {
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(packedLeft_, kPackedPiece));
+    if (!ReadPackedBytes(packed_.data(), want, problem))
+        return false;
+    if (encrypted_ && !decryption_.Decrypt(packed_.data(), packed_.data(), want)) {
+        problem = ZipErrorText(ZIP_ER_INTERNAL);
+        return false;
     }
     packedLeft_ -= want;
     inflater_.next_in = packed_.data();
     inflater_.avail_in = static_cast<uInt>(want);
+    return true;
+}
+
+bool EntryContent::Authenticated(std::string& problem) {
+    if (!encrypted_ || authenticated_)
+        return true;
+    // Bytes past the end of the deflate stream are part of what the code
+    // covers.
+    if (packed_.size() < kPackedPiece)
+        packed_.resize(kPackedPiece);
+    while (packedLeft_ > 0) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(packedLeft_, kPackedPiece));
+        if (!ReadPackedBytes(packed_.data(), want, problem) ||
+            !decryption_.Decrypt(packed_.data(), packed_.data(), want))
+            return false;
+        packedLeft_ -= want;
+    }
+    unsigned char code[kAesAuthCodeSize];
+    if (!ReadPackedBytes(code, sizeof code, problem) || !decryption_.Authentic(code)) {
+        refusal_ = Refusal::Authentication;
+        problem = "authentication failed";
+        return false;
+    }
+    authenticated_ = true;
     return true;
 }
 
@@ -279,7 +407,7 @@ bool EntryContent::EndsRight(std::string& problem) const {
         problem = "its data ends before the size it declares (" + DeclaredSizeText(declared_) + ")";
         return false;
     }
-    if (crc_ != declaredCrc_) {
+    if (checkCrc_ && crc_ != declaredCrc_) {
         problem = ZipErrorText(ZIP_ER_CRC);
         return false;
     }
@@ -288,14 +416,14 @@ bool EntryContent::EndsRight(std::string& problem) const {
 
 std::int64_t EntryContent::ReadStream(void* data, std::size_t length, std::string& problem) {
     if (ended_)
-        return EndsRight(problem) ? 0 : -1;
+        return Authenticated(problem) && EndsRight(problem) ? 0 : -1;
     std::size_t got = 0;
     if (!deflated_) {
         // Stored: the packed data is the content, of the declared size.
         got = static_cast<std::size_t>(std::min<std::uint64_t>(length, packedLeft_));
         if (got == 0) {
             ended_ = true;
-            return EndsRight(problem) ? 0 : -1;
+            return Authenticated(problem) && EndsRight(problem) ? 0 : -1;
         }
         if (raw_ == nullptr) {
             if (!archive_.ReadAt(packedAt_, got, static_cast<unsigned char*>(data))) {
@@ -311,6 +439,13 @@ std::int64_t EntryContent::ReadStream(void* data, std::size_t length, std::strin
                 return -1;
             }
             got = static_cast<std::size_t>(n);
+        }
+        if (encrypted_) {
+            auto* bytes = static_cast<unsigned char*>(data);
+            if (!decryption_.Decrypt(bytes, bytes, got)) {
+                problem = ZipErrorText(ZIP_ER_INTERNAL);
+                return -1;
+            }
         }
         packedLeft_ -= got;
     } else {
@@ -346,13 +481,21 @@ std::int64_t EntryContent::ReadStream(void* data, std::size_t length, std::strin
     produced_ += got;
     crc_ = libdeflate_crc32(crc_, data, got);
     if (got == 0 && ended_)
-        return EndsRight(problem) ? 0 : -1;
+        return Authenticated(problem) && EndsRight(problem) ? 0 : -1;
     return static_cast<std::int64_t>(got);
 }
 
 std::int64_t EntryContent::Read(void* data, std::size_t length, std::string& problem) {
-    if (streaming_)
-        return ReadStream(data, length, problem);
+    if (streaming_) {
+        const std::int64_t n = ReadStream(data, length, problem);
+        // Damaged encrypted data fails to inflate before its end: the code
+        // tells whether it was altered.
+        if (n < 0 && encrypted_ && refusal_ == Refusal::None) {
+            std::string ignored;
+            Authenticated(ignored);
+        }
+        return n;
+    }
     if (whole_) {
         const std::size_t n = std::min(length, content_.size() - given_);
         if (n > 0)

@@ -12,6 +12,12 @@
 // under the lock. Every entry ends at the size it declares: data running
 // longer, or ending short, fails the entry, and nothing past the declared
 // size is ever given.
+// WinZip AES-256 entries are read on the same paths, deciphered on the way
+// (entry_decryption.h): a small one is authenticated before any of it is
+// given, a larger one when its data ends, so its file is never put in place
+// unless its code matches.
+
+#include "tools/rkunzip/entry_decryption.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -72,7 +78,24 @@ class EntryContent {
     std::int64_t Read(void* data, std::size_t length, std::string& problem);
     void Close();
 
+    // Why the last entry opened or read was refused for its encryption.
+    Refusal refusal() const { return refusal_; }
+
   private:
+    // An entry of another method or encryption, read through libzip.
+    bool OpenThroughLibzip(zip_uint64_t index, const zip_stat_t& st, std::string& problem);
+    zip_flags_t RawFlags() const;
+    // Of an encrypted entry: takes its salt and verification value off the
+    // front of `packed_` and its code off the end, authenticates the rest
+    // and deciphers it in place.
+    bool OpenWhole(std::string& problem);
+    // Reads the next `length` bytes of packed data into `into`, from the
+    // archive file or libzip's reader.
+    bool ReadPackedBytes(unsigned char* into, std::size_t length, std::string& problem);
+    // At the end of an encrypted entry's data: the rest of it (past the end
+    // of its deflate stream) authenticated too, then its code compared.
+    bool Authenticated(std::string& problem);
+
     // Takes the packed data of a small entry straight from the archive file
     // when its local header is where the central directory says and names
     // `nameLength` bytes; false when it is not, and libzip is asked.
@@ -117,6 +140,13 @@ class EntryContent {
     std::uint32_t crc_ = 0;
     z_stream inflater_{};
     bool inflaterMade_ = false;
+    // An encrypted entry: its cipher, whether its CRC is given to check (AE-1)
+    // and whether its code was found right.
+    EntryDecryption decryption_;
+    bool encrypted_ = false;
+    bool checkCrc_ = true;
+    bool authenticated_ = false;
+    Refusal refusal_ = Refusal::None;
 };
 
 // Reads the target of the link entry `index` of `size` bytes; false (and

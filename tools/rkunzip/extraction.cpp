@@ -46,6 +46,7 @@ enum class Outcome : unsigned char { Skipped, Written, Kept, Failed };
 struct Done {
     Outcome outcome = Outcome::Skipped;
     std::string problem;
+    bool wrongPassword = false;
 };
 
 // Extracts one planned entry through the worker's reader and folder cache.
@@ -134,7 +135,12 @@ Done ExtractOne(EntryContent& content, SharedArchive& archive, zip_uint64_t inde
     case PlaceResult::Refused:
     case PlaceResult::Failed:
         done.outcome = Outcome::Failed;
-        done.problem = "can't extract '" + info.name + "': " + problem;
+        // An encrypted entry refused names itself in the lines callers know.
+        if (content.refusal() != Refusal::None)
+            done.problem = RefusalText(info.name, content.refusal());
+        else
+            done.problem = "can't extract '" + info.name + "': " + problem;
+        done.wrongPassword = content.refusal() == Refusal::Password;
         break;
     }
     return done;
@@ -160,6 +166,7 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
     // entries, one per failed entry.
     std::vector<Outcome> outcomes(planned.size(), Outcome::Skipped);
     std::vector<std::string> failures[2];
+    std::size_t wrongPassword[2] = {0, 0};
     // Two workers, each with its own reader and folders, share the entries
     // (and the one open archive) when the order they are written in cannot
     // matter.
@@ -174,7 +181,8 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
             split = planned.size() / 2;
         }
     }
-    auto run = [&](Destination& into, size_t from, size_t to, std::vector<std::string>& failed) {
+    auto run = [&](Destination& into, size_t from, size_t to, std::vector<std::string>& failed,
+                   std::size_t& refused) {
         EntryContent content(shared);
         for (size_t i = from; i < to; ++i) {
             // Once a file would leave the destination too little room,
@@ -188,16 +196,19 @@ ExtractionOutcome Extract(zip_t* archive, const std::string& archiveHost,
             outcomes[i] = done.outcome;
             if (done.outcome == Outcome::Failed)
                 failed.push_back(std::move(done.problem));
+            if (done.wrongPassword)
+                ++refused;
         }
     };
     if (split < planned.size()) {
         std::thread worker(run, std::ref(secondDestination), split, planned.size(),
-                           std::ref(failures[1]));
-        run(destination, 0, split, failures[0]);
+                           std::ref(failures[1]), std::ref(wrongPassword[1]));
+        run(destination, 0, split, failures[0], wrongPassword[0]);
         worker.join();
     } else {
-        run(destination, 0, planned.size(), failures[0]);
+        run(destination, 0, planned.size(), failures[0], wrongPassword[0]);
     }
+    outcome.wrongPassword = wrongPassword[0] + wrongPassword[1];
     std::vector<std::string> folderProblems =
         destination.SetFolderMetadata(plan.folderEntries, !command.replaceExisting);
 

@@ -17,6 +17,8 @@ struct ExtractionOutcome {
     std::size_t kept = 0; // already there, not replaced
     // One message per entry refused or not extracted.
     std::vector<std::string> problems;
+    // How many of them were encrypted entries no password given opened.
+    std::size_t wrongPassword = 0;
 };
 
 // The entries may be shared between two workers, which read them through

@@ -5,9 +5,11 @@
 #include "tools/common/exit_codes.h"
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
+#include "tools/common/password_input.h"
 #include "tools/common/stop_signals.h"
 #include "tools/rkunzip/archive_test.h"
 #include "tools/rkunzip/central_directory.h"
+#include "tools/rkunzip/entry_decryption.h"
 #include "tools/rkunzip/entry_selection.h"
 #include "tools/rkunzip/extraction.h"
 #include "tools/rkunzip/files_in_flight.h"
@@ -77,6 +79,14 @@ int WriteListing(const std::string& text, const std::string& listingWindows) {
 
 int RunUnzip(const std::vector<std::string>& args) {
     SetToolName("rkunzip");
+    // The passwords' descriptor is read whole and closed first of all;
+    // encrypted entries are read with the passwords in the order given.
+    const Result<Passwords> passwords = ReadGivenPasswords();
+    if (!passwords) {
+        Report(passwords.reason());
+        return kExitUsage;
+    }
+    DecryptWith(*passwords);
     const auto parsed = ParseUnzipCommand(args, &NamesFolder);
     if (!parsed)
         return Usage(parsed.reason());
@@ -148,7 +158,11 @@ int RunUnzip(const std::vector<std::string>& args) {
         Extract(open.archive, open.host, facts, command, selection, destination);
     for (const auto& problem : outcome.problems)
         Report(problem);
-    return outcome.problems.empty() ? kExitOk : kExitPartial;
+    if (outcome.problems.empty())
+        return kExitOk;
+    // Wrong or missing passwords alone give their own code; any other
+    // failure beside them gives the usual one.
+    return outcome.wrongPassword == outcome.problems.size() ? kExitWrongPassword : kExitPartial;
 }
 
 } // namespace rk::tools

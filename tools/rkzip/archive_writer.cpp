@@ -3,6 +3,7 @@
 #include "tools/common/messages.h"
 #include "tools/common/zip_format.h"
 #include "tools/rkzip/durability.h"
+#include "tools/rkzip/entry_encryption.h"
 #include "tools/rkzip/entry_preparation.h"
 #include "tools/rkzip/file_source.h"
 #include "tools/rkzip/new_archive.h"
@@ -98,6 +99,15 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
                                  static_cast<zip_uint32_t>(kDeflateLevel));
     else
         zip_set_file_compression(archive, entry, ZIP_CM_STORE, 0);
+    // libzip encrypts what it writes of a file's entry (WinZip AES-256,
+    // AE-2), on this thread: adding to an archive is the smaller path. Links
+    // stay plain, as in a new archive.
+    if (file.kind == SourceKind::File && EncryptingEntries() &&
+        zip_file_set_encryption(archive, entry, ZIP_EM_AES_256, EntryPassword().c_str()) != 0) {
+        problem = zip_strerror(archive);
+        zip_delete(archive, entry);
+        return false;
+    }
     zip_file_set_external_attributes(archive, entry, 0, ZIP_OPSYS_UNIX, ExternalAttributes(file));
     zip_file_set_mtime(archive, entry, static_cast<time_t>(file.mtime), 0);
     if (file.mtime >= 0 && file.mtime <= 0x7fffffff) {

@@ -3,6 +3,7 @@
 #include "tools/common/messages.h"
 #include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_output.h"
+#include "tools/rkzip/entry_encryption.h"
 #include "tools/rkzip/packing_ahead.h"
 #include "tools/rkzip/streamed_entry.h"
 #include "tools/rkzip/zip_records.h"
@@ -95,6 +96,9 @@ void NewArchiveWriter::WriteFolder(std::size_t i, const std::string& name) {
     present_[i] = true;
 }
 
+// A link's target is stored plain even when the run encrypts: like the
+// entries' names it stays readable, and bsdtar restores no link whose target
+// is encrypted.
 void NewArchiveWriter::WriteLink(std::size_t i, const std::string& name) {
     const std::string& target = linkTargets_[prepared_[i].link];
     EntryRecord& record = records_[i];
@@ -151,6 +155,9 @@ bool NewArchiveWriter::Write() {
                 packing_.Add(reads[next++]);
             }
     }
+    // This writer stores what the packing threads give as it is: they
+    // encrypt it when the run encrypts.
+    EncryptWhenPacking(EncryptingEntries());
     packing_.Start();
 
     std::size_t job = 0;
@@ -185,6 +192,7 @@ bool NewArchiveWriter::Write() {
         switch (packed.outcome) {
         case PackedEntry::Outcome::Ready:
             record.deflated = packed.deflated;
+            record.encrypted = packed.encrypted;
             record.crc = packed.crc;
             record.size = packed.size;
             record.compressedSize = packed.bytes.size();
@@ -193,7 +201,8 @@ bool NewArchiveWriter::Write() {
             present_[i] = true;
             break;
         case PackedEntry::Outcome::Failed:
-            NotStored(i, read.failure);
+            // Read, but not encrypted: left out as a file not read is.
+            NotStored(i, read.failure != 0 ? read.failure : EIO);
             break;
         case PackedEntry::Outcome::TooLarge:
             // It grew past what is packed in memory: read again as it is

@@ -1,6 +1,7 @@
 #include "tools/rkzip/packed_entry.h"
 
 #include "tools/rkzip/compression_choice.h"
+#include "tools/rkzip/entry_encryption.h"
 #include "tools/rkzip/progress_report.h"
 
 #include <algorithm>
@@ -45,9 +46,28 @@ Deflated DeflateInto(const unsigned char* in, std::size_t size, ByteBuffer& out)
     return Deflated::Smaller;
 }
 
+PackedEntry PackPlain(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs);
+
 } // namespace
 
 PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs) {
+    PackedEntry packed = PackPlain(std::move(content), stop, storeAsItIs);
+    if (packed.outcome != PackedEntry::Outcome::Ready || !EncryptingWhenPacking())
+        return packed;
+    ByteBuffer encrypted;
+    if (!EncryptEntryBytes(packed.bytes.data(), packed.bytes.size(), encrypted)) {
+        packed.outcome = PackedEntry::Outcome::Failed;
+        packed.bytes = ByteBuffer();
+        return packed;
+    }
+    packed.bytes = std::move(encrypted);
+    packed.encrypted = true;
+    return packed;
+}
+
+namespace {
+
+PackedEntry PackPlain(ByteBuffer content, const std::atomic<bool>& stop, bool storeAsItIs) {
     PackedEntry packed;
     if (stop.load(std::memory_order_relaxed)) {
         packed.outcome = PackedEntry::Outcome::Stopped;
@@ -86,6 +106,8 @@ PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop, bool 
     }
     return packed;
 }
+
+} // namespace
 
 PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<bool>& stop) {
     PackedEntry packed;

@@ -27,6 +27,8 @@ struct PackedEntry {
     };
     Outcome outcome = Outcome::Ready;
     bool deflated = false;
+    // `bytes` are encrypted (WinZip AES, see entry_encryption.h).
+    bool encrypted = false;
     ByteBuffer bytes;       // as the entry stores them
     std::uint64_t size = 0; // of the content
     std::uint32_t crc = 0;  // of the content
@@ -38,7 +40,9 @@ PackedEntry PackFile(FileReadState& state, std::size_t limit, const std::atomic<
 
 // Packs content already read. Content up to kCompressionProbeSize is
 // deflated once and kept deflated when that made it smaller; larger content
-// is deflated when its start or windows spread over it shrink.
+// is deflated when its start or windows spread over it shrink. Then
+// encrypted when the run encrypts what it packs (Failed, with no bytes,
+// when that fails).
 PackedEntry PackContent(ByteBuffer content, const std::atomic<bool>& stop,
                         bool storeAsItIs = false);
 

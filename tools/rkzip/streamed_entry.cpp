@@ -1,9 +1,11 @@
 #include "tools/rkzip/streamed_entry.h"
 
 #include "tools/rkzip/byte_buffer.h"
+#include "tools/rkzip/entry_encryption.h"
 #include "tools/rkzip/packed_entry.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <libdeflate.h>
 #include <optional>
 #include <zlib.h>
@@ -13,6 +15,39 @@ namespace rk::tools {
 namespace {
 
 constexpr std::size_t kPiece = 1 << 20;
+
+// Where an entry's data goes: into the archive as it is, or encrypted on
+// the way; `written` counts the bytes the entry holds.
+class EntryOutput {
+  public:
+    EntryOutput(ArchiveOutput& out, EntryEncryption* encryption, std::uint64_t& written)
+        : out_(out), encryption_(encryption), written_(written) {}
+
+    bool Put(const unsigned char* data, std::size_t length) {
+        if (encryption_ != nullptr) {
+            if (scratch_.size() < length)
+                scratch_.resize(length);
+            if (!encryption_->Encrypt(data, scratch_.data(), length))
+                return false;
+            data = scratch_.data();
+        }
+        out_.Append(data, length);
+        written_ += length;
+        return true;
+    }
+
+    // Bytes that go as they are (an encrypted entry's salt and code).
+    void PutAsItIs(const unsigned char* data, std::size_t length) {
+        out_.Append(data, length);
+        written_ += length;
+    }
+
+  private:
+    ArchiveOutput& out_;
+    EntryEncryption* encryption_;
+    std::uint64_t& written_;
+    ByteBuffer scratch_;
+};
 
 // A raw deflate stream (as zip entries hold it) appended to the archive.
 class Deflater {
@@ -30,10 +65,9 @@ class Deflater {
 
     bool ok() const { return ok_; }
 
-    // Deflates `length` bytes (the last ones when `finish`), appending what
-    // comes out; the bytes appended so far are added to `written`.
-    bool Put(const unsigned char* data, std::size_t length, bool finish, ArchiveOutput& out,
-             std::uint64_t& written) {
+    // Deflates `length` bytes (the last ones when `finish`), putting out
+    // what comes out.
+    bool Put(const unsigned char* data, std::size_t length, bool finish, EntryOutput& out) {
         stream_.next_in = const_cast<unsigned char*>(data);
         stream_.avail_in = static_cast<uInt>(length);
         for (;;) {
@@ -43,8 +77,8 @@ class Deflater {
             if (result == Z_STREAM_ERROR)
                 return false;
             const std::size_t produced = piece_.size() - stream_.avail_out;
-            out.Append(piece_.data(), produced);
-            written += produced;
+            if (!out.Put(piece_.data(), produced))
+                return false;
             if (finish ? result == Z_STREAM_END : stream_.avail_out != 0)
                 return true;
         }
@@ -63,8 +97,23 @@ Streamed StreamFile(FileReadState& state, bool deflate, ArchiveOutput& out, Entr
     record.crc = 0;
     record.size = 0;
     record.compressedSize = 0;
+    record.encrypted = EncryptingEntries();
     if (!OpenForReading(state))
         return Streamed::ReadFailed;
+    // An encrypted entry starts with its salt and verification value.
+    std::optional<EntryEncryption> encryption;
+    if (record.encrypted) {
+        encryption.emplace();
+        if (!encryption->Begin()) {
+            FinishReading(state);
+            state.failed = true;
+            state.failure = EIO;
+            return Streamed::ReadFailed;
+        }
+    }
+    EntryOutput entryOut(out, encryption ? &*encryption : nullptr, record.compressedSize);
+    if (encryption)
+        entryOut.PutAsItIs(encryption->header(), EntryEncryption::kHeaderSize);
     // zlib's state and its output piece are made only for a file deflated.
     std::optional<Deflater> deflater;
     if (deflate) {
@@ -88,14 +137,10 @@ Streamed StreamFile(FileReadState& state, bool deflate, ArchiveOutput& out, Entr
         const auto length = static_cast<std::size_t>(n);
         record.crc = static_cast<std::uint32_t>(libdeflate_crc32(record.crc, piece.data(), length));
         record.size += length;
-        if (deflate) {
-            if (!deflater->Put(piece.data(), length, n == 0, out, record.compressedSize)) {
-                outcome = Streamed::OutputFailed;
-                break;
-            }
-        } else {
-            out.Append(piece.data(), length);
-            record.compressedSize += length;
+        if (deflate ? !deflater->Put(piece.data(), length, n == 0, entryOut)
+                    : !entryOut.Put(piece.data(), length)) {
+            outcome = Streamed::OutputFailed;
+            break;
         }
         if (!out.ok()) {
             outcome = Streamed::OutputFailed;
@@ -107,6 +152,11 @@ Streamed StreamFile(FileReadState& state, bool deflate, ArchiveOutput& out, Entr
         }
         if (n == 0)
             break;
+    }
+    if (outcome == Streamed::Written && encryption) {
+        unsigned char code[kAesAuthCodeSize];
+        encryption->Finish(code);
+        entryOut.PutAsItIs(code, sizeof code);
     }
     FinishReading(state);
     return outcome;

@@ -1,5 +1,6 @@
 #include "tools/rkzip/zip_records.h"
 
+#include "tools/common/winzip_aes.h"
 #include "tools/common/zip_format.h"
 
 #include <ctime>
@@ -14,6 +15,7 @@ constexpr std::uint16_t kZip64FieldId = 0x0001;
 // Made by Unix, zip format version 6.3, as libzip says.
 constexpr std::uint16_t kMadeBy = kMadeOnUnix << 8 | 63;
 constexpr std::uint16_t kUtf8Flag = 1 << 11;
+constexpr std::uint16_t kEncryptedFlag = 1;
 constexpr std::uint16_t kMethodStore = 0;
 constexpr std::uint16_t kMethodDeflate = 8;
 constexpr std::uint32_t kOverflow32 = 0xffffffffu;
@@ -45,6 +47,8 @@ bool IsFolderName(std::string_view name) {
 }
 
 std::uint16_t VersionNeeded(const EntryRecord& record, std::string_view name, bool zip64) {
+    if (record.encrypted)
+        return kAesVersionNeeded;
     if (zip64)
         return 45;
     if (record.deflated || IsFolderName(name))
@@ -52,12 +56,31 @@ std::uint16_t VersionNeeded(const EntryRecord& record, std::string_view name, bo
     return 10;
 }
 
-std::uint16_t Flags(std::string_view name) {
-    return NeedsUtf8Flag(name) ? kUtf8Flag : 0;
+std::uint16_t Flags(const EntryRecord& record, std::string_view name) {
+    return static_cast<std::uint16_t>((NeedsUtf8Flag(name) ? kUtf8Flag : 0) |
+                                      (record.encrypted ? kEncryptedFlag : 0));
+}
+
+std::uint16_t RealMethod(const EntryRecord& record) {
+    return record.deflated ? kMethodDeflate : kMethodStore;
 }
 
 std::uint16_t Method(const EntryRecord& record) {
-    return record.deflated ? kMethodDeflate : kMethodStore;
+    return record.encrypted ? kAesMethod : RealMethod(record);
+}
+
+// AE-2 entries give no CRC: their authentication code checks them.
+std::uint32_t ShownCrc(const EntryRecord& record) {
+    return record.encrypted ? 0 : record.crc;
+}
+
+std::size_t AesFieldSize(const EntryRecord& record) {
+    return record.encrypted ? kAesExtraFieldSize : 0;
+}
+
+void PutAesField(std::vector<unsigned char>& out, const EntryRecord& record) {
+    if (record.encrypted)
+        AppendAesExtraField(out, RealMethod(record));
 }
 
 void PutTimestampField(std::vector<unsigned char>& out, const EntryRecord& record) {
@@ -76,7 +99,7 @@ void PutDosTime(std::vector<unsigned char>& out, const EntryRecord& record) {
 }
 
 void PutCrcAndSizes(std::vector<unsigned char>& out, const EntryRecord& record) {
-    Put32(out, record.crc);
+    Put32(out, ShownCrc(record));
     Put32(out, record.zip64Sizes ? kOverflow32 : record.compressedSize);
     Put32(out, record.zip64Sizes ? kOverflow32 : record.size);
 }
@@ -158,13 +181,13 @@ void AppendLocalHeader(std::vector<unsigned char>& out, const EntryRecord& recor
                        std::string_view name) {
     Put32(out, kLocalSignature);
     Put16(out, VersionNeeded(record, name, record.zip64Sizes));
-    Put16(out, Flags(name));
+    Put16(out, Flags(record, name));
     Put16(out, Method(record));
     PutDosTime(out, record);
     PutCrcAndSizes(out, record);
     Put16(out, name.size());
     Put16(out, (record.zip64Sizes ? kZip64LocalFieldSize : 0) +
-                   (record.hasUnixTime ? kTimestampFieldSize : 0));
+                   (record.hasUnixTime ? kTimestampFieldSize : 0) + AesFieldSize(record));
     PutBytes(out, name);
     if (record.zip64Sizes) {
         Put16(out, kZip64FieldId);
@@ -173,6 +196,7 @@ void AppendLocalHeader(std::vector<unsigned char>& out, const EntryRecord& recor
         Put64(out, record.compressedSize);
     }
     PutTimestampField(out, record);
+    PutAesField(out, record);
 }
 
 void AppendCentralRecord(std::vector<unsigned char>& out, const EntryRecord& record,
@@ -189,14 +213,15 @@ void AppendCentralRecord(std::vector<unsigned char>& out, const EntryRecord& rec
     Put32(out, kCentralSignature);
     Put16(out, kMadeBy);
     Put16(out, VersionNeeded(record, name, zip64));
-    Put16(out, Flags(name));
+    Put16(out, Flags(record, name));
     Put16(out, Method(record));
     PutDosTime(out, record);
-    Put32(out, record.crc);
+    Put32(out, ShownCrc(record));
     Put32(out, bigSizes ? kOverflow32 : record.compressedSize);
     Put32(out, bigSizes ? kOverflow32 : record.size);
     Put16(out, name.size());
-    Put16(out, (zip64 ? 4 + zip64Size : 0) + (record.hasUnixTime ? kTimestampFieldSize : 0));
+    Put16(out, (zip64 ? 4 + zip64Size : 0) + (record.hasUnixTime ? kTimestampFieldSize : 0) +
+                   AesFieldSize(record));
     Put16(out, 0); // comment length
     Put16(out, 0); // disk number
     Put16(out, 0); // internal attributes
@@ -214,6 +239,7 @@ void AppendCentralRecord(std::vector<unsigned char>& out, const EntryRecord& rec
             Put64(out, record.offset);
     }
     PutTimestampField(out, record);
+    PutAesField(out, record);
 }
 
 void AppendEndRecords(std::vector<unsigned char>& out, std::uint64_t entries,

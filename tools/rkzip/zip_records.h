@@ -25,6 +25,9 @@ struct EntryRecord {
     std::uint32_t unixTime = 0; // written as an extended timestamp when `hasUnixTime`
     bool hasUnixTime = false;
     bool deflated = false;
+    // WinZip AES (AE-2): method 99, the real method in its extra field, and a
+    // CRC of 0 in the headers whatever `crc` holds.
+    bool encrypted = false;
     // Its sizes are given in a zip64 field in both headers; set before the
     // local header is written, for content that may reach 4 GiB.
     bool zip64Sizes = false;

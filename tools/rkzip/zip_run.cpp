@@ -5,9 +5,11 @@
 #include "tools/common/exit_codes.h"
 #include "tools/common/list_file.h"
 #include "tools/common/messages.h"
+#include "tools/common/password_input.h"
 #include "tools/rkzip/archive_lock.h"
 #include "tools/rkzip/archive_writer.h"
 #include "tools/rkzip/attribute_record.h"
+#include "tools/rkzip/entry_encryption.h"
 #include "tools/rkzip/progress_report.h"
 #include "tools/rkzip/source_walk.h"
 
@@ -134,6 +136,15 @@ int Usage(const std::string& error) {
 
 int RunZip(const std::vector<std::string>& args) {
     SetToolName("rkzip");
+    // The passwords' descriptor is read whole and closed first of all; with
+    // a password every entry written is encrypted with the first.
+    const Result<Passwords> passwords = ReadGivenPasswords();
+    if (!passwords) {
+        Report(passwords.reason());
+        return kExitUsage;
+    }
+    if (!passwords->empty())
+        EncryptEntriesWith(passwords->list().front());
     const auto parsed = ParseZipCommand(args);
     if (!parsed)
         return Usage(parsed.reason());
