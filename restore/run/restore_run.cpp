@@ -2,6 +2,7 @@
 
 #include "core/file_checks.h"
 #include "core/text.h"
+#include "engine/archive_encryption.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
 #include "engine/job_passwords.h"
@@ -68,6 +69,7 @@ class Run {
     ArchiveRange range_;
     std::string listPath_;
     long long selectedCount_ = 0;
+    bool rangeEncrypted_ = false;
     std::string extractionFolder_;
     bool extractionMade_ = false;
     bool onlyCopy_ = false;
@@ -111,6 +113,7 @@ ExtractOutcome Run::Steps() {
         return FailureEnd(passwords.reason());
     }
     const ToolPasswordScope passwordScope(std::move(*passwords));
+    rangeEncrypted_ = AnyArchiveEncrypted(rangePaths);
 
     if (request_.action == ExtractAction::ExtractPicked) {
         if (ExtractOutcome picked = PickFiles(); picked.end != ExtractEnd::Success)
@@ -145,8 +148,10 @@ ExtractOutcome Run::Steps() {
 }
 
 ExtractOutcome Run::PickFiles() {
-    const std::string info =
-        PickerInfoText(request_.destination, request_.startText, request_.endText);
+    std::string info = PickerInfoText(request_.destination, request_.startText, request_.endText);
+    // Zip encryption hides the files' contents, not their names.
+    if (rangeEncrypted_)
+        info += "\r\n" + std::string(kEncryptedNamesNote);
     const PickedFiles picked =
         picker_.Pick(request_.source, RangeArchiveNames(request_.archiveNames, range_), info);
     if (!picked.listed) {

@@ -41,12 +41,14 @@ class Told final : public RestoreConversation {
 class PickingB final : public FilePicker {
   public:
     PickedFiles Pick(const std::string&, const std::vector<std::string>&,
-                     const std::string&) override {
+                     const std::string& info) override {
+        shownInfo = info;
         PickedFiles picked;
         picked.confirmed = true;
         picked.names = {"Data\\sub\\b.txt"};
         return picked;
     }
+    std::string shownInfo;
 };
 
 class EncryptedRestore : public RestoreFixture {
@@ -175,6 +177,8 @@ TEST_F(EncryptedRestore, PickedFilesComeBackFromEncryptedArchives) {
     ASSERT_EQ(outcome.end, ExtractEnd::Success) << outcome.reason;
     EXPECT_EQ(FilesIn(box.c() / "Restore" / fs::path(made[2]).stem()),
               (Files{{"Data/sub/b.txt", "b three"}}));
+    EXPECT_NE(picker.shownInfo.find("\r\n" + std::string(kEncryptedNamesNote)), std::string::npos)
+        << picker.shownInfo;
 }
 
 TEST_F(EncryptedRestore, ConsolidationEncryptsTheNewArchiveWithTheNewestPassword) {
