@@ -217,6 +217,11 @@ bool ShowEncryptionDialog(QWidget* parent, const Job& job) {
             problem = "The two passwords differ. Type the same password twice.";
         else if (typed)
             problem = PasswordProblem(password);
+        else if (typed && !keeping.fromCommand && keeping.stored >= kMostPasswords)
+            problem = "The keyring keeps " + std::to_string(kMostPasswords) + " passwords of \"" +
+                      job.name() +
+                      "\" already, the most its backups can be opened with. Consolidate the "
+                      "older backups first, or keep the present password.";
         else if (!keeping.fromCommand && keeping.stored == 0)
             problem = "Type the password for the new backups of \"" + job.name() + "\" twice.";
         if (!problem.empty()) {

@@ -1,11 +1,15 @@
 // rk_password_probe: a stand-in utility that writes down what it was given
 // into the file RK_PROBE_RECORD names, else its first argument (a host path): every argument
 // ("arg:"), every environment entry ("env:"), where its descriptor 4 leads
-// ("fd4link:") and what it holds ("fd4:"). It exits with RK_PROBE_EXIT
+// ("fd4link:") and what it holds ("fd4:"), and the command line of every
+// process it can see, as ps shows them ("ps:"). It exits with RK_PROBE_EXIT
 // (default 3, so a backup run made with it fails without an archive).
 
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -31,6 +35,19 @@ int main(int argc, char** argv) {
         std::fprintf(out, "arg:%s\n", argv[i]);
     for (char** e = environ; *e != nullptr; ++e)
         std::fprintf(out, "env:%s\n", *e);
+    if (DIR* processes = opendir("/proc")) {
+        while (const dirent* entry = readdir(processes)) {
+            std::ifstream file(std::string("/proc/") + entry->d_name + "/cmdline");
+            std::stringstream line;
+            line << file.rdbuf();
+            std::string text = line.str();
+            for (char& c : text)
+                c = c == '\0' ? ' ' : c;
+            if (!text.empty())
+                std::fprintf(out, "ps:%s\n", text.c_str());
+        }
+        closedir(processes);
+    }
     // Descriptor 4 is read only when it was named: otherwise it may be
     // anything the test runner left open.
     if (std::getenv("RAVELKEEP_PASSWORD_FD") == nullptr) {

@@ -178,6 +178,12 @@ TEST_F(KeyringTest, TheUtilitiesGetThePasswordOnlyThroughTheirDescriptor) {
     const std::string seen = recorded.substr(0, recorded.find("fd4:"));
     EXPECT_EQ(seen.find(kPassword), std::string::npos) << "argv and environment: " << seen;
     EXPECT_NE(seen.find("env:RAVELKEEP_PASSWORD_FD=4"), std::string::npos) << seen;
+    // What ps shows while the utility runs: the program's and the utility's
+    // command lines, without the password.
+    EXPECT_NE(seen.find("ps:" + (program / "rkbak").string() + " /ib/Secret Job"),
+              std::string::npos)
+        << seen;
+    EXPECT_NE(seen.find(" -i -P -r -whs -yp -^^ -x@"), std::string::npos) << seen;
     fs::remove(record);
     EXPECT_EQ(FilesHoldingPassword(box.root()), std::vector<std::string>{});
 }
