@@ -7,6 +7,7 @@
 // command; the archives open in 7-Zip with their password.
 
 #include "engine/archive_encryption.h"
+#include "engine/archive_listing.h"
 #include "engine/backup_run.h"
 #include "engine/backup_verification.h"
 #include "engine/job.h"
@@ -161,6 +162,17 @@ TEST_F(EncryptedRestore, ArchivesBeforeAndAfterEncryptionSitSideBySide) {
     EXPECT_EQ(SevenZipTest(made[1], "first password"), 0);
     EXPECT_EQ(SevenZipTest(made[2], "newest password"), 0);
     EXPECT_NE(SevenZipTest(made[2], "first password"), 0);
+}
+
+TEST_F(EncryptedRestore, TheNamesAreListedWithoutAnyPassword) {
+    unsetenv("RAVELKEEP_PASSWORD_COMMAND");
+    const std::string listing = "C:\\App\\listing.txt";
+    const ToolOutcome listed =
+        WriteArchiveListing(CurrentInstallation(), JobFolder() + "\\" + made[2], listing);
+    ASSERT_TRUE(ListingMade(listed, listing)) << listed.stderrTail;
+    const std::string names = box.read(box.c() / "App" / "listing.txt");
+    EXPECT_NE(names.find("Data\\sub\\b.txt"), std::string::npos) << names;
+    EXPECT_NE(names.find("Data\\a.txt"), std::string::npos) << names;
 }
 
 TEST_F(EncryptedRestore, ExtractAllRestoresTheNewestVersionOfEveryFile) {
