@@ -156,6 +156,43 @@ TEST_F(KeyringTest, TheDialogStoresThePasswordInTheKeyringAndTheScheduledRunUses
     EXPECT_EQ(FilesHoldingPassword(box.root()), std::vector<std::string>{});
 }
 
+TEST_F(KeyringTest, SwitchingOffKeepsThePasswordsUnlessThePersonChoosesToForgetThem) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    EnsureQtApplication();
+    ASSERT_EQ(platform::StoreKeyringPasswords(Owner(), {kPassword}).reason(), "");
+    const Job job(storeText + "\\", "Secret Job");
+    ASSERT_TRUE(WriteJobEncryption(job, {true, false}).ok());
+    const auto switchOff = [](QDialog& form) {
+        auto& dialog = dynamic_cast<jobs::frmEncryption&>(form);
+        EXPECT_NE(dialog.lblKept->text().toStdString().find("keeps the password"),
+                  std::string::npos)
+            << dialog.lblKept->text().toStdString();
+        dialog.chkEncrypt->setChecked(false);
+        form.accept();
+    };
+    ui::ScriptedSeam seam;
+    const ui::SeamScope scope(seam);
+    seam.AnswerForm(switchOff);
+    seam.AnswerMessage(ui::Answer::No);
+    EXPECT_TRUE(jobs::ShowEncryptionDialog(nullptr, job));
+    ASSERT_EQ(seam.Calls().size(), 2u);
+    EXPECT_NE(seam.Calls()[1].text.find("The earlier passwords stay stored in the desktop's "
+                                        "keyring, so the encrypted backups still restore."),
+              std::string::npos)
+        << seam.Calls()[1].text;
+    EXPECT_EQ(seam.Calls()[1].defaultAnswer, ui::Answer::No);
+    EXPECT_FALSE(ReadJobEncryption(job).encrypt);
+    EXPECT_EQ(platform::ReadKeyringPasswords(Owner(), false).passwords,
+              std::vector<std::string>{kPassword});
+
+    ASSERT_TRUE(WriteJobEncryption(job, {true, false}).ok());
+    seam.AnswerForm(switchOff);
+    seam.AnswerMessage(ui::Answer::Yes);
+    EXPECT_TRUE(jobs::ShowEncryptionDialog(nullptr, job));
+    EXPECT_EQ(seam.Problems(), "");
+    EXPECT_TRUE(platform::ReadKeyringPasswords(Owner(), false).passwords.empty());
+}
+
 TEST_F(KeyringTest, TheUtilitiesGetThePasswordOnlyThroughTheirDescriptor) {
     ASSERT_EQ(platform::StoreKeyringPasswords(Owner(), {kPassword}).reason(), "");
     ASSERT_TRUE(WriteJobEncryption(Job(storeText + "\\", "Secret Job"), {true, false}).ok());
