@@ -14,6 +14,7 @@
 
 #include "backup_steps.h"
 #include "bench_context.h"
+#include "encryption_steps.h"
 #include "engine_steps.h"
 #include "extraction_steps.h"
 #include "scale_steps.h"
@@ -196,6 +197,9 @@ int main(int argc, char** argv) {
                                               Thousands(plan.big.files),
                                           "Mixed", "MixedJob", "b01.zip", "mixed", 0.25);
     rows.insert(rows.end(), mixedRows.begin(), mixedRows.end());
+    const auto encryptedRows = EncryptedBackupRows(tools, layout, "  the same, encrypted (AES-256)",
+                                                   "MixedJob", "b01.zip", plan.big.files, 1.15);
+    rows.insert(rows.end(), encryptedRows.begin(), encryptedRows.end());
     const auto smallRows = RootBackupRows(
         tools, layout, "root backup, " + Thousands(plan.small.files) + " small files", "Small",
         "SmallJob", "b01.zip", "small", 0.5);

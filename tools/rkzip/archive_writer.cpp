@@ -99,11 +99,12 @@ bool AddEntry(zip_t* archive, const SourceFile& file, const Prepared& prepared,
                                  static_cast<zip_uint32_t>(kDeflateLevel));
     else
         zip_set_file_compression(archive, entry, ZIP_CM_STORE, 0);
-    // libzip encrypts what it writes of a file's entry (WinZip AES-256,
-    // AE-2), on this thread: adding to an archive is the smaller path. Links
-    // stay plain, as in a new archive.
+    // A file packed ahead comes encrypted from its packing thread, and libzip
+    // copies it as it is; libzip encrypts any other file's entry itself
+    // (WinZip AES-256 too, with the archive's default password). Links stay
+    // plain, as in a new archive.
     if (file.kind == SourceKind::File && EncryptingEntries() &&
-        zip_file_set_encryption(archive, entry, ZIP_EM_AES_256, EntryPassword().c_str()) != 0) {
+        zip_file_set_encryption(archive, entry, ZIP_EM_AES_256, nullptr) != 0) {
         problem = zip_strerror(archive);
         zip_delete(archive, entry);
         return false;
@@ -152,6 +153,14 @@ void AddToArchive(const std::string& archiveHost, const std::string& archiveName
                                                          : ZipErrorText(code)));
             return;
         }
+        if (EncryptingEntries() &&
+            zip_set_default_password(archive, EntryPassword().c_str()) != 0) {
+            outcome.archive = Result<void>::Failure("can't open zip archive '" + archiveName +
+                                                    "': " + zip_strerror(archive));
+            zip_discard(archive);
+            return;
+        }
+        EncryptWhenPacking(EncryptingEntries());
         // Never resized, so the archive's sources may point into it.
         std::vector<EntryState> states(files.size());
         std::vector<EntryState*> packed;

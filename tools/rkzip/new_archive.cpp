@@ -115,6 +115,8 @@ bool NewArchiveWriter::WriteStreamed(std::size_t i, const std::string& name, Fil
     EntryRecord& record = records_[i];
     record.zip64Sizes = files_[i]->stamp.size >= kZip64SizesFrom;
     record.deflated = deflate;
+    // Its local header says so before its data.
+    record.encrypted = EncryptingEntries();
     WriteHeader(i, name);
     switch (StreamFile(read, deflate, out_, record)) {
     case Streamed::Written:

@@ -18,6 +18,7 @@ void Learn(PackedSourceState& state) {
     state.bytes = packed.bytes.data();
     state.length = packed.bytes.size();
     state.deflated = packed.deflated;
+    state.encrypted = packed.encrypted;
     state.size = packed.size;
     state.crc = packed.crc;
     if (state.outcome == PackedEntry::Outcome::Stopped)
@@ -39,6 +40,13 @@ zip_int64_t Stat(PackedSourceState& state, void* data) {
         state.deflated || !state.closed ? static_cast<zip_uint16_t>(ZIP_CM_DEFLATE) : ZIP_CM_STORE;
     st->crc = state.crc;
     st->mtime = static_cast<time_t>(state.read->file->mtime);
+    // Bytes encrypted on a packing thread are copied as they are when the
+    // entry is set to the same encryption; an AE-2 entry gives no CRC.
+    if (state.encrypted) {
+        st->valid |= ZIP_STAT_ENCRYPTION_METHOD;
+        st->encryption_method = ZIP_EM_AES_256;
+        st->crc = 0;
+    }
     return sizeof(zip_stat_t);
 }
 

@@ -31,6 +31,8 @@ struct PackedSourceState {
     bool dropped = false;
     bool known = false;
     bool deflated = false;
+    // Its bytes are encrypted already (WinZip AES-256, entry_encryption.h).
+    bool encrypted = false;
     // Whether libzip has read it all.
     bool closed = false;
 };
