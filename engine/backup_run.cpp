@@ -6,6 +6,8 @@
 #include "core/text.h"
 #include "engine/extract_plan.h"
 #include "engine/job.h"
+#include "engine/job_encryption.h"
+#include "engine/job_passwords.h"
 #include "engine/last_backup.h"
 #include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
@@ -184,6 +186,14 @@ BackupOutcome MakeBackup(const Installation& installation, const Job& job, Backu
     const Result<std::string> lines = SourceListText(job);
     if (!lines)
         return Failure(archiveName, lines.reason());
+    // A job that encrypts hands the zip utility its newest password; without
+    // one no archive is made, never a plain one in its place.
+    Result<ToolPasswords> passwords =
+        PasswordsForRun(job.folder(), ReadJobEncryption(job).encrypt, false);
+    if (!passwords)
+        return Failure(archiveName,
+                       "The backup " + archiveName + " could not be made: " + passwords.reason());
+    const ToolPasswordScope passwordScope(std::move(*passwords));
 
     // The list file goes into the program folder; when that cannot be
     // written (an installation owned by someone else), into the temporary
@@ -233,8 +243,8 @@ BackupOutcome MakeBackup(const Installation& installation, const Job& job, Backu
     // thousands of files, and the record counts them all.
     LeftOutFiles leftOut(kMostNamedLeftOut);
     const ToolOutcome tool =
-        RunTool(BackupCommandLine(mode, shortZip, shortExclusion, archivePath, shortList),
-                [&leftOut](std::string_view line) { leftOut.Take(line); });
+        RunZipTool(BackupCommandLine(mode, shortZip, shortExclusion, archivePath, shortList),
+                   [&leftOut](std::string_view line) { leftOut.Take(line); });
     platform::DeleteFile(listFile.path);
     listFile.path.clear();
 

@@ -3,7 +3,9 @@
 #include "core/job_files.h"
 #include "core/settings.h"
 #include "core/text.h"
+#include "engine/archive_encryption.h"
 #include "engine/job.h"
+#include "engine/job_passwords.h"
 #include "engine/last_backup.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -39,6 +41,15 @@ VerificationOutcome VerifyBackups(const Installation& installation, const Job& j
     std::vector<std::string> names = job.archives();
     std::reverse(names.begin(), names.end());
 
+    // Encrypted archives are tested with the job's passwords, which checks
+    // their authentication codes; without a password they cannot be.
+    std::vector<std::string> paths;
+    for (const std::string& name : names)
+        paths.push_back(jobFolder + name);
+    Result<ToolPasswords> passwords = PasswordsForArchives(job.folder(), paths, false);
+    const std::string passwordProblem = passwords ? std::string() : passwords.reason();
+    const ToolPasswordScope passwordScope(passwords ? std::move(*passwords) : ToolPasswords{});
+
     VerificationOutcome outcome;
     progress.SetProgressMinimum(0);
     progress.SetProgressMaximum(static_cast<int>(names.size()));
@@ -48,6 +59,8 @@ VerificationOutcome VerifyBackups(const Installation& installation, const Job& j
         std::string reason;
         if (auto refusal = ArchiveRefusal(archive, "unzip utility")) {
             reason = std::move(*refusal);
+        } else if (!passwordProblem.empty() && AnyArchiveEncrypted({archive})) {
+            reason = passwordProblem;
         } else {
             const Result<void> tested =
                 UtilityResult(RunTool(TestCommandLine(installation.unzipUtility, archive)));

@@ -2,6 +2,7 @@
 // Running the zip and unzip utilities: start a command line without a shell,
 // wait for it without a time limit, and hand back how it ended.
 
+#include "platform/secret_text.h"
 #include "platform/spawned_process.h"
 
 #include <cstdint>
@@ -43,6 +44,35 @@ class ToolWatchScope {
     ToolWatchScope& operator=(const ToolWatchScope&) = delete;
 };
 
+// The passwords a run hands the utilities: the unzip utility gets all of
+// them (newest first, one per line), the zip utility the first, and only when
+// the run encrypts what it writes.
+struct ToolPasswords {
+    platform::ClearedPasswords passwords;
+    bool encrypt = false;
+};
+
+// The environment variable naming the inherited descriptor that holds the
+// passwords ("RAVELKEEP_PASSWORD_FD=4"; descriptor 3 is the progress
+// channel).
+inline constexpr const char* kPasswordVariable = "RAVELKEEP_PASSWORD_FD";
+inline constexpr int kPasswordDescriptor = 4;
+
+// While it lives, every utility RunTool and RunZipTool start gets the
+// passwords through a memory file inherited as descriptor 4 (never on its
+// command line, in its environment or in a file on disk). Scopes nest: the
+// inner one holds while it lives.
+class ToolPasswordScope {
+  public:
+    explicit ToolPasswordScope(ToolPasswords passwords);
+    ~ToolPasswordScope();
+    ToolPasswordScope(const ToolPasswordScope&) = delete;
+    ToolPasswordScope& operator=(const ToolPasswordScope&) = delete;
+
+  private:
+    ToolPasswords previous_;
+};
+
 // True while a utility can be stopped by the person: the window then lets
 // input reach its Cancel button during the wait.
 bool ToolStoppable();
@@ -54,6 +84,11 @@ bool ToolStoppable();
 // outcome keeps.
 ToolOutcome RunTool(const std::string& commandLine,
                     const std::function<void(std::string_view line)>& errorLine = {});
+
+// The same for the zip utility: it gets the first password of the
+// ToolPasswordScope when the scope encrypts, and none otherwise.
+ToolOutcome RunZipTool(const std::string& commandLine,
+                       const std::function<void(std::string_view line)>& errorLine = {});
 
 // While a utility runs, the window keeps repainting: the program installs a
 // hook that is called about every 50 ms during every wait.

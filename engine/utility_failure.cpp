@@ -11,6 +11,9 @@ std::string UtilityFailureReason(const ToolOutcome& outcome) {
     if (!outcome.endError.empty())
         return outcome.endError;
     const std::string_view line = LastLine(outcome.stderrTail);
+    if (outcome.exitCode == kWrongPasswordExitCode)
+        return std::string(kWrongPasswordText) +
+               (line.empty() ? "" : " (" + std::string(line) + ")");
     if (!line.empty())
         return std::string(line);
     return "the utility ended with exit code " + std::to_string(outcome.exitCode);

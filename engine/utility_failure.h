@@ -8,6 +8,14 @@
 
 namespace rk {
 
+// The exit code of the unzip utility when no password given opens an
+// encrypted entry (as Info-ZIP's unzip has it).
+inline constexpr int kWrongPasswordExitCode = 82;
+
+// What the user reads for it.
+inline constexpr const char* kWrongPasswordText =
+    "the backup is encrypted, and the password is wrong or missing";
+
 // Why it could not be started; why its end could not be read; the last
 // non-empty line of the utility's error output; or its exit code when it
 // wrote nothing.

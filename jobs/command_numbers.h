@@ -25,6 +25,7 @@ inline constexpr std::int16_t ViewExtractConsolidate = 30;
 inline constexpr std::int16_t SourceFolders = 40;
 inline constexpr std::int16_t Exclusions = 42;
 inline constexpr std::int16_t VerifyBackups = 44;
+inline constexpr std::int16_t Encryption = 45;
 inline constexpr std::int16_t Schedule = 46;
 inline constexpr std::int16_t Keep = 47;
 inline constexpr std::int16_t ThinNow = 48;

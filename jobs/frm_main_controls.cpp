@@ -157,6 +157,7 @@ void frmMain::BuildMenus() {
               {JobCommand::Exclusions, "Exclude..."},
               {43, "-"},
               {JobCommand::VerifyBackups, "Verify Backups"},
+              {JobCommand::Encryption, "Encrypt New Backups..."},
               {JobCommand::Schedule, "Schedule..."},
               {JobCommand::Keep, "Keep..."},
               {JobCommand::ThinNow, "Thin Backups Now"},

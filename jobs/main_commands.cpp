@@ -7,6 +7,7 @@
 #include "core/text.h"
 #include "jobs/about_text.h"
 #include "jobs/command_numbers.h"
+#include "jobs/frm_encryption.h"
 #include "jobs/frm_main.h"
 #include "jobs/frm_schedule.h"
 #include "jobs/job_store.h"
@@ -98,6 +99,10 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
     case JobCommand::CopyNow:
         if (const std::optional<std::string> name = SelectedJobName())
             completed = CopyJobBackups(*name, true);
+        break;
+    case JobCommand::Encryption:
+        if (const std::optional<std::string> name = SelectedJobName())
+            ShowEncryptionDialog(this, Job(JobStoreFolder, *name));
         break;
     default:
         break;

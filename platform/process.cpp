@@ -38,16 +38,21 @@ ProcessOutcome RunProcess(const std::vector<std::string>& args,
 ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWatch& watch) {
     ProcessStart start;
     start.args = args;
-    if (!args.empty()) {
-        const auto program = ToHostPath(args[0]);
+    return RunProcess(std::move(start), watch);
+}
+
+ProcessOutcome RunProcess(ProcessStart start, const ProcessWatch& watch) {
+    if (!start.args.empty()) {
+        const std::string named = start.args[0];
+        const auto program = ToHostPath(named);
         if (!program) {
             ProcessOutcome refused;
-            refused.startError = "'" + args[0] + "' names no local file";
+            refused.startError = "'" + named + "' names no local file";
             return refused;
         }
         // Messages name the utility as the command line does.
         start.args[0] = *program;
-        start.shownName = args[0];
+        start.shownName = named;
     }
     return SpawnAndWait(start, watch);
 }

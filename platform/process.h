@@ -23,5 +23,8 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 ProcessOutcome RunProcess(const std::vector<std::string>& args,
                           const std::function<void()>& whileWaiting = {});
 ProcessOutcome RunProcess(const std::vector<std::string>& args, const ProcessWatch& watch);
+// The same with what else `start` asks (a descriptor to pass on, variables
+// withheld); its args[0] is Windows path text as above.
+ProcessOutcome RunProcess(ProcessStart start, const ProcessWatch& watch);
 
 } // namespace rk::platform

@@ -81,13 +81,27 @@ ssize_t ReadSome(Pipe& pipe, char* buffer, size_t size) {
     return n;
 }
 
-// Our environment, with the progress channel named.
-std::vector<std::string> EnvironmentWithChannel(const std::string& variable) {
+// Our environment without the withheld variables and those set anew, then
+// those set anew ("NAME=VALUE").
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& withheld,
+                                         const std::vector<std::string>& set) {
+    const auto named = [](std::string_view entry, std::string_view name) {
+        return entry.size() > name.size() && entry.substr(0, name.size()) == name &&
+               entry[name.size()] == '=';
+    };
     std::vector<std::string> environment;
-    for (char** e = environ; *e != nullptr; ++e)
-        if (std::string_view(*e).rfind(variable + "=", 0) != 0)
-            environment.emplace_back(*e);
-    environment.push_back(variable + "=" + std::to_string(kProgressDescriptor));
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string_view entry(*e);
+        bool keep = true;
+        for (const std::string& name : withheld)
+            keep = keep && !named(entry, name);
+        for (const std::string& assignment : set)
+            keep =
+                keep && !named(entry, std::string_view(assignment).substr(0, assignment.find('=')));
+        if (keep)
+            environment.emplace_back(entry);
+    }
+    environment.insert(environment.end(), set.begin(), set.end());
     return environment;
 }
 
@@ -154,9 +168,16 @@ bool RunningProcess::Spawn() {
         return false;
     std::vector<std::string> args = start_.args;
     const std::vector<char*> argv = Pointers(args);
-    std::vector<std::string> environment;
+    const bool passing = start_.passedDescriptor >= 0 && !start_.passedVariable.empty();
+    const bool ownEnvironment = withProgress_ || passing || !start_.withheldVariables.empty();
+    std::vector<std::string> assignments;
     if (withProgress_)
-        environment = EnvironmentWithChannel(watch_.progressVariable);
+        assignments.push_back(watch_.progressVariable + "=" + std::to_string(kProgressDescriptor));
+    if (passing)
+        assignments.push_back(start_.passedVariable + "=" + std::to_string(start_.passedAs));
+    std::vector<std::string> environment;
+    if (ownEnvironment)
+        environment = EnvironmentWith(start_.withheldVariables, assignments);
     const std::vector<char*> envp = Pointers(environment);
 
     posix_spawn_file_actions_t actions;
@@ -170,7 +191,10 @@ bool RunningProcess::Spawn() {
         posix_spawn_file_actions_adddup2(&actions, progress_.fd[1], kProgressDescriptor);
     if (!start_.feedInput)
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    char* const* const env = withProgress_ ? envp.data() : environ;
+    // Last: the descriptors duplicated above may have had this number here.
+    if (passing)
+        posix_spawn_file_actions_adddup2(&actions, start_.passedDescriptor, start_.passedAs);
+    char* const* const env = ownEnvironment ? envp.data() : environ;
     const int rc = start_.searchPath
                        ? posix_spawnp(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), env)
                        : posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), env);

@@ -72,6 +72,14 @@ struct ProcessStart {
     // Its standard error is kept whole in ProcessOutcome::err; otherwise it
     // is passed on to ours.
     bool keepErrors = false;
+    // When set (not -1), this descriptor of ours is inherited as descriptor
+    // `passedAs`, named by the environment variable `passedVariable`
+    // ("RAVELKEEP_PASSWORD_FD=4"); the password channel of the utilities.
+    int passedDescriptor = -1;
+    int passedAs = 4;
+    std::string passedVariable;
+    // Variables of our environment the process does not inherit.
+    std::vector<std::string> withheldVariables;
 };
 
 // "cannot read how 'PROGRAM' ended: REASON", for a waitpid that failed with

@@ -3,7 +3,9 @@
 #include "core/life_exit_codes.h"
 #include "core/program_values.h"
 #include "core/report_lines.h"
+#include "engine/job_passwords.h"
 #include "engine/last_backup.h"
+#include "jobs/frm_password_prompt.h"
 #include "restore/consolidate_life.h"
 #include "rkbak/backup_life.h"
 #include "rkbak/captured_errors.h"
@@ -174,6 +176,10 @@ app::Lives MakeLives(std::unique_ptr<jobs::frmMain>& mainWindow, bool personPres
         return exitCode;
     };
     lives.showMainWindow = [&mainWindow, personPresent] {
+        // A restore over encrypted backups whose password is not known asks
+        // for it in the window.
+        if (personPresent)
+            SetPasswordAsker(jobs::AskPasswordInWindow);
         mainWindow = std::make_unique<jobs::frmMain>(personPresent);
         mainWindow->show();
         mainWindow->DataRefresh();

@@ -4,6 +4,7 @@
 #include "app/main.h"
 #include "app/command_line.h"
 #include "core/report_lines.h"
+#include "engine/job_passwords.h"
 #include "engine/tool_runner.h"
 #include "jobs/frm_main.h"
 #include "platform/drive_map.h"
@@ -12,6 +13,7 @@
 #include "rkbak/backup_life.h"
 #include "rkbak/failure_notification.h"
 #include "rkbak/lives.h"
+#include "rkbak/password_at_hand.h"
 #include "rkbak/quit_on_signal.h"
 #include "ui/headless_seam.h"
 #include "ui/qt_seam.h"
@@ -169,9 +171,14 @@ int main(int argc, char** argv) {
         rk::NotifyFailureOrSay(summary, body, std::cerr);
     };
     context.lives = rk::MakeLives(mainWindow, personPresent);
+    // The keyring may show its own unlock prompt only to a person.
+    rk::SetKeyringMayPrompt(personPresent);
     context.lives.incrementalBackupFirst = [&context](const rk::app::CommandLine& command) {
-        return rk::AnswerBeforeIncrementalBackup(command.jobName, rk::platform::RunIsRetry(),
-                                                 std::cerr, context.notify);
+        if (const std::optional<int> answered = rk::AnswerBeforeIncrementalBackup(
+                command.jobName, rk::platform::RunIsRetry(), std::cerr, context.notify))
+            return answered;
+        return rk::AnswerBeforeEncryptedBackup(command.jobName, rk::platform::RunIsRetry(),
+                                               std::cerr, context.notify);
     };
     if (fallbackAllowed && !personPresent) {
         const char* display = std::getenv("WAYLAND_DISPLAY") != nullptr

@@ -15,7 +15,8 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev libqt6gui6 libgl-dev
-    libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev libssl-dev
+    libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev libssl-dev libsecret-1-dev
+    gnome-keyring libsecret-tools
     googletest libgtest-dev
     zip unzip 7zip xdg-utils dbus-daemon dbus-bin strace
     clang-format clang-tidy
@@ -28,6 +29,9 @@ packages=(
 # and renames an archive; dbus-run-session gives the notification tests a
 # session bus of their own; clang-format checks the sources' form and
 # clang-tidy their common faults in CI.
+# libsecret keeps the passwords of encrypted jobs in the desktop's Secret
+# Service keyring; the system tests start gnome-keyring-daemon on a private
+# bus and read what the program stored with secret-tool.
 # The system tests (ctest label "system", run as root) start the real cron
 # daemon, systemd's user manager, dbus-daemon and Xvfb, and watch the display
 # with xdotool.

@@ -2,9 +2,11 @@
 
 #include "core/file_checks.h"
 #include "core/text.h"
+#include "engine/archive_encryption.h"
 #include "engine/archive_listing.h"
 #include "engine/consolidation_check.h"
 #include "engine/copy_record.h"
+#include "engine/job_passwords.h"
 #include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
 #include "engine/utility_contract.h"
@@ -72,6 +74,7 @@ class Run {
     ArchiveRange range_;
     std::string listPath_;
     long long selectedCount_ = 0;
+    bool rangeEncrypted_ = false;
     std::string extractionFolder_;
     bool extractionMade_ = false;
     bool onlyCopy_ = false;
@@ -103,6 +106,19 @@ ExtractOutcome Run::Steps() {
         Tell("Nothing to do");
         return FailureEnd("Nothing to do");
     }
+    // Encrypted archives of the range are read with the job's passwords; a
+    // consolidated archive is encrypted again when the job encrypts.
+    std::vector<std::string> rangePaths;
+    for (int i = range_.startIndex; i <= range_.endIndex; ++i)
+        rangePaths.push_back(ArchivePath(request_.archiveNames[static_cast<std::size_t>(i)]));
+    Result<ToolPasswords> passwords = PasswordsForArchives(
+        request_.source, rangePaths, request_.action == ExtractAction::Consolidate);
+    if (!passwords) {
+        Tell(passwords.reason(), NoticeKind::Critical);
+        return FailureEnd(passwords.reason());
+    }
+    const ToolPasswordScope passwordScope(std::move(*passwords));
+    rangeEncrypted_ = AnyArchiveEncrypted(rangePaths);
 
     if (request_.action == ExtractAction::ExtractPicked) {
         if (ExtractOutcome picked = PickFiles(); picked.status != RunStatus::Done)
@@ -137,8 +153,10 @@ ExtractOutcome Run::Steps() {
 }
 
 ExtractOutcome Run::PickFiles() {
-    const std::string info =
-        PickerInfoText(request_.destination, request_.startText, request_.endText);
+    std::string info = PickerInfoText(request_.destination, request_.startText, request_.endText);
+    // Zip encryption hides the files' contents, not their names.
+    if (rangeEncrypted_)
+        info += "\r\n" + std::string(kEncryptedNamesNote);
     const PickedFiles picked =
         picker_.Pick(request_.source, RangeArchiveNames(request_.archiveNames, range_), info);
     if (!picked.listed) {
@@ -273,7 +291,7 @@ ExtractOutcome Run::Consolidate() {
     const bool archiveExisted = PathExists(archive);
     const std::string goneList = WriteGoneList();
     const ToolOutcome zipRun =
-        RunTool(goneList.empty() ? ConsolidateCommandLine(shortZip, archive, target)
+        RunZipTool(goneList.empty() ? ConsolidateCommandLine(shortZip, archive, target)
                                  : ConsolidateCommandLine(shortZip, archive, target, goneList));
     if (!goneList.empty())
         DeleteFileQuietly(goneList);

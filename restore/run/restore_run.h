@@ -69,6 +69,12 @@ class FilePicker {
                              const std::string& infoText) = 0;
 };
 
+// The line the file picker's heading gains when the range holds encrypted
+// backups.
+inline constexpr const char* kEncryptedNamesNote =
+    "These backups are encrypted: the names of their files stay readable without the password, "
+    "their contents do not.";
+
 struct RestoreRequest {
     bool silent = false;
     std::string source;      // the folder holding the archives

@@ -75,12 +75,21 @@ std::optional<std::string> StartedProcess::Start(const std::vector<std::string>&
             return reason;
         }
     }
+    int inputPipe[2] = {-1, -1};
+    if (!input_.empty()) {
+        if (pipe2(inputPipe, O_CLOEXEC) != 0 || write(inputPipe[1], input_.data(), input_.size()) !=
+                                                    static_cast<ssize_t>(input_.size())) {
+            close(logFd);
+            return std::string("cannot give the input: ") + std::strerror(errno);
+        }
+        close(inputPipe[1]);
+    }
     const pid_t child = fork();
     if (child == 0) {
         // "0" moves the writing process itself.
         if (procsFd >= 0 && write(procsFd, "0", 1) != 1)
             _exit(124);
-        const int input = open("/dev/null", O_RDONLY);
+        const int input = inputPipe[0] >= 0 ? inputPipe[0] : open("/dev/null", O_RDONLY);
         if (input < 0 || dup2(input, 0) < 0 || dup2(logFd, 1) < 0 || dup2(logFd, 2) < 0)
             _exit(124);
         // A process group of its own, so a stop reaches what it started.
@@ -90,6 +99,8 @@ std::optional<std::string> StartedProcess::Start(const std::vector<std::string>&
     }
     const int forkError = errno;
     close(logFd);
+    if (inputPipe[0] >= 0)
+        close(inputPipe[0]);
     if (procsFd >= 0)
         close(procsFd);
     if (child < 0)

@@ -32,6 +32,10 @@ class StartedProcess {
     std::optional<std::string> Start(const std::vector<std::string>& arguments,
                                      const StartOptions& options = {});
 
+    // What the next Start writes to the process's standard input, which is
+    // then closed (at most a pipe's buffer); without it, /dev/null.
+    void GiveInput(std::string input) { input_ = std::move(input); }
+
     pid_t pid() const { return pid_; }
     bool Running();
 
@@ -45,6 +49,7 @@ class StartedProcess {
   private:
     pid_t pid_ = -1;
     std::optional<int> exitCode_;
+    std::string input_;
 };
 
 // Polls `done` every 100 ms until it holds or `limit` passes; whether it held.
