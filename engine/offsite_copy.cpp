@@ -23,22 +23,6 @@ std::vector<std::string> With(std::vector<std::string> args, const std::vector<s
     return args;
 }
 
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (!line.empty())
-            lines.push_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
 // One line of "lsf --format psh --separator TAB": name, size, MD5 sum.
 std::optional<RemoteFile> ListedFile(std::string_view line) {
     const std::size_t first = line.find('\t');
@@ -67,7 +51,7 @@ Result<std::vector<RemoteFile>> ListFiles(const std::string& where) {
     if (!listed.succeeded)
         return Files::Failure("cannot list " + where + ": " + listed.reason);
     std::vector<RemoteFile> files;
-    for (const std::string_view line : Lines(listed.out))
+    for (const std::string_view line : RcloneOutputLines(listed.out))
         if (std::optional<RemoteFile> file = ListedFile(line))
             files.push_back(std::move(*file));
     return files;
@@ -213,7 +197,7 @@ Result<std::vector<CopyDifference>> CompareCopy(const CopyTarget& target,
     const RcloneOutcome checked = RunRclone(args, watch, list);
     if (checked.stopped)
         return Differences::Failure("the check of the copy was cancelled");
-    for (const std::string_view line : Lines(checked.out)) {
+    for (const std::string_view line : RcloneOutputLines(checked.out)) {
         if (line.size() < 3 || line[1] != ' ')
             continue;
         const std::string name(line.substr(2));

@@ -9,23 +9,6 @@ namespace rk {
 
 namespace {
 
-// The lines of `text` without their ends, blank lines left out.
-std::vector<std::string_view> Lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.remove_suffix(1);
-        if (!line.empty())
-            lines.push_back(line);
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
 bool IsDigit(char c) {
     return std::isdigit(static_cast<unsigned char>(c)) != 0;
 }
@@ -77,7 +60,7 @@ std::optional<int> StatisticsPercent(std::string_view line) {
 }
 
 std::string RcloneReason(std::string_view errors) {
-    const std::vector<std::string_view> lines = Lines(errors);
+    const std::vector<std::string_view> lines = RcloneOutputLines(errors);
     for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
         const std::string_view line = WithoutDate(*it);
         if (line.rfind("ERROR", 0) == 0 || line.rfind("CRITICAL", 0) == 0 ||
@@ -122,6 +105,22 @@ RcloneOutcome RunRclone(const std::vector<std::string>& args, const CopyWatch& w
             outcome.reason = "rclone ended with exit code " + std::to_string(process.exitCode);
     }
     return outcome;
+}
+
+std::vector<std::string_view> RcloneOutputLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.remove_suffix(1);
+        if (!line.empty())
+            lines.push_back(line);
+        if (end == std::string_view::npos)
+            break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
 }
 
 } // namespace rk

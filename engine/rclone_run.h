@@ -58,4 +58,8 @@ std::optional<int> StatisticsPercent(std::string_view line);
 // last line when none says ERROR or Failed.
 std::string RcloneReason(std::string_view errors);
 
+// The lines of rclone's output without their ends and trailing blanks,
+// blank lines left out.
+std::vector<std::string_view> RcloneOutputLines(std::string_view text);
+
 } // namespace rk

@@ -37,16 +37,7 @@ bool frmMain::CopyJobBackups(const std::string& jobName, bool asked) {
         running_ = true;
         cancelRequested_ = false;
         BusyWindow busy(menuBar(), Toolbar1, centralWidget());
-        SetStatusText("Copying to " + ReadCopyRecord(jobFolder).remote);
-        SetProgressMinimum(0);
-        SetProgressMaximum(100);
-        SetProgressValue(0);
-        cmdCancelRun->setEnabled(true);
-        cmdCancelRun->show();
-        CopyWatch watch;
-        watch.percent = [this](int percent) { SetProgressValue(percent); };
-        watch.stopRequested = [this] { return cancelRequested_; };
-        watch.whileWaiting = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 40); };
+        const CopyWatch watch = StartCopyProgress("Copying to " + ReadCopyRecord(jobFolder).remote);
         end = CopyJob(jobFolder, watch, platform::Now());
         cmdCancelRun->hide();
         running_ = false;
@@ -62,6 +53,20 @@ bool frmMain::CopyJobBackups(const std::string& jobName, bool asked) {
             ui::MsgBox(end.PendingLine(), ui::Buttons::OK, ui::Icon::Exclamation);
     }
     return end.complete || !asked;
+}
+
+CopyWatch frmMain::StartCopyProgress(const std::string& status) {
+    SetStatusText(status);
+    SetProgressMinimum(0);
+    SetProgressMaximum(100);
+    SetProgressValue(0);
+    cmdCancelRun->setEnabled(true);
+    cmdCancelRun->show();
+    CopyWatch watch;
+    watch.percent = [this](int percent) { SetProgressValue(percent); };
+    watch.stopRequested = [this] { return cancelRequested_; };
+    watch.whileWaiting = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 40); };
+    return watch;
 }
 
 void frmMain::ChooseCopyTarget() {
@@ -109,16 +114,8 @@ bool frmMain::GetJobFromCopy() {
         running_ = true;
         cancelRequested_ = false;
         BusyWindow busy(menuBar(), Toolbar1, centralWidget());
-        SetStatusText("Getting \"" + *name + "\" from " + folder->Text());
-        SetProgressMinimum(0);
-        SetProgressMaximum(100);
-        SetProgressValue(0);
-        cmdCancelRun->setEnabled(true);
-        cmdCancelRun->show();
-        CopyWatch watch;
-        watch.percent = [this](int percent) { SetProgressValue(percent); };
-        watch.stopRequested = [this] { return cancelRequested_; };
-        watch.whileWaiting = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 40); };
+        const CopyWatch watch =
+            StartCopyProgress("Getting \"" + *name + "\" from " + folder->Text());
         fetched = FetchJob(*folder, *name, JobStoreFolder, watch);
         cmdCancelRun->hide();
         running_ = false;

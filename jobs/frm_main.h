@@ -7,6 +7,7 @@
 #include "engine/backup_mode.h"
 #include "engine/job.h"
 #include "engine/progress_display.h"
+#include "engine/rclone_run.h"
 #include "jobs/folder_gatherer.h"
 
 #include <QIcon>
@@ -190,6 +191,9 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     // date; `asked`: the person chose Copy Now (the end is told). False when
     // copies stay pending and the person asked.
     bool CopyJobBackups(const std::string& jobName, bool asked);
+    // Shows `status`, a progress bar from 0 to 100 and Cancel for a transfer
+    // of rclone, and gives the watch that keeps them current.
+    CopyWatch StartCopyProgress(const std::string& status);
     // Copy Backups To...: where the job's copy goes.
     void ChooseCopyTarget();
     // Get Job From Copy...: a job brought back into the job store.
