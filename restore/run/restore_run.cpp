@@ -292,7 +292,7 @@ ExtractOutcome Run::Consolidate() {
     const std::string goneList = WriteGoneList();
     const ToolOutcome zipRun =
         RunZipTool(goneList.empty() ? ConsolidateCommandLine(shortZip, archive, target)
-                                 : ConsolidateCommandLine(shortZip, archive, target, goneList));
+                                    : ConsolidateCommandLine(shortZip, archive, target, goneList));
     if (!goneList.empty())
         DeleteFileQuietly(goneList);
     const Result<void> zipped = UtilityResult(zipRun);
