@@ -31,6 +31,7 @@ inline constexpr std::int16_t Keep = 47;
 inline constexpr std::int16_t ThinNow = 48;
 inline constexpr std::int16_t CopyTo = 50;
 inline constexpr std::int16_t CopyNow = 51;
+inline constexpr std::int16_t RestoreFiles = 52;
 } // namespace JobCommand
 
 namespace HelpCommand {
