@@ -152,7 +152,6 @@ void frmMain::BuildMenus() {
              {{JobCommand::RootBackup, "Create Root Backup"},
               {JobCommand::IncrementalBackup, "Create Incremental Backup"},
               {JobCommand::ViewExtractConsolidate, "View/Extract/Consolidate Files"},
-              {JobCommand::RestoreFiles, "Restore Files..."},
               {35, "-"},
               {JobCommand::SourceFolders, "Source folder..."},
               {JobCommand::Exclusions, "Exclude..."},
@@ -164,7 +163,8 @@ void frmMain::BuildMenus() {
               {JobCommand::ThinNow, "Thin Backups Now"},
               {49, "-"},
               {JobCommand::CopyTo, "Copy Backups To..."},
-              {JobCommand::CopyNow, "Copy Now"}});
+              {JobCommand::CopyNow, "Copy Now"},
+              {JobCommand::RestoreFiles, "Restore Files..."}});
     tmnuHelp = menuBar()->addMenu("&Help");
     tmnuHelp->setObjectName("tmnuHelp");
     AddItems(*tmnuHelp, "mnuHelp", mnuHelp,

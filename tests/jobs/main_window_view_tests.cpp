@@ -59,7 +59,7 @@ TEST_F(MainWindowTest, ControlsMenusAndToolbarCarryTheirCaptions) {
                   "30: View/Extract/Consolidate Files", "35: -", "40: Source folder...",
                   "42: Exclude...", "43: -", "44: Verify Backups", "45: Encrypt New Backups...",
                   "46: Schedule...", "47: Keep...", "48: Thin Backups Now", "49: -",
-                  "50: Copy Backups To...", "51: Copy Now"}));
+                  "50: Copy Backups To...", "51: Copy Now", "52: Restore Files..."}));
     EXPECT_EQ(Items(window->mnuHelp),
               (std::vector<std::string>{"10: &Help Topics", "15: -", "16: &Upgrade Notes", "17: -",
                                         "20: &About Ravelkeep"}));
