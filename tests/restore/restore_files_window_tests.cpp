@@ -12,6 +12,7 @@
 
 #include "engine/backup_run.h"
 #include "engine/job_encryption.h"
+#include "engine/tool_runner.h"
 #include "platform/clock.h"
 #include "restore/point_in_time/frm_restore_files.h"
 #include "restore/point_in_time/restore_origin.h"
@@ -312,6 +313,43 @@ TEST_F(RestoreFilesWindow, AnEncryptedJobRestoresThroughThePasswordCommand) {
     ASSERT_EQ(seam.Calls().size(), 1U);
     EXPECT_EQ(seam.Calls()[0].icon, ui::Icon::Critical);
     EXPECT_FALSE(fs::exists(box.c() / "Wrong" / "Data"));
+}
+
+TEST_F(RestoreFilesWindow, CancelStopsAnExtractionInProgressAndLeavesTheFolderAsItWas) {
+    MakeStory();
+    // An unzip utility that reads the point records and then takes its time
+    // over every extraction.
+    const fs::path slow = box.root() / "bin" / "slow-unzip";
+    box.write(slow, "#!/bin/sh\nfor a in \"$@\"; do case \"$a\" in -R@*) exec " +
+                        (ProgramDir() / "rkunzip").string() +
+                        " \"$@\";; esac; done\nexec sleep 30\n");
+    fs::permissions(slow, fs::perms::owner_all);
+    Installation installation = CurrentInstallation();
+    installation.unzipUtility = platform::ToWindowsPath(slow.string());
+    frmRestoreFiles form(installation, JobFolder());
+    ASSERT_TRUE(form.LoadPoints());
+    box.write(box.c() / "Dest" / "Data" / "a.txt", "mine");
+
+    bool sawBusy = false;
+    SetToolWaitHook([&] {
+        if (!form.cmdCancel->isEnabled())
+            return;
+        // While it works the bar shows it and the rest of the form waits.
+        sawBusy = form.Running() && !form.cmdRestoreAll->isEnabled();
+        form.cmdCancel->click();
+    });
+    form.txtDestination->setText("C:\\Dest");
+    form.optReplace->setChecked(true);
+    form.cmdRestoreAll->click();
+    SetToolWaitHook({});
+
+    EXPECT_TRUE(sawBusy);
+    EXPECT_FALSE(form.Running());
+    EXPECT_TRUE(form.cmdRestoreAll->isEnabled());
+    EXPECT_EQ(form.lblStatus->text().toStdString(), "Cancelled; nothing replaced");
+    EXPECT_EQ(Restored("Dest"), (Files{{"a.txt", "mine"}}));
+    EXPECT_FALSE(RunFoldersLeft("Dest"));
+    EXPECT_EQ(seam.Problems(), "");
 }
 
 TEST(KeptBothName, TheDateGoesBeforeTheExtension) {
