@@ -584,6 +584,12 @@ std::vector<PresentFile> frmRestoreFiles::SelectedFiles(std::vector<std::string>
 void frmRestoreFiles::RestoreSelection() {
     std::vector<std::string> folders;
     const std::vector<PresentFile> files = SelectedFiles(folders);
+    if (files.empty() && SelectedFile()) {
+        ui::MsgBox("\"" + points_.FileName(*SelectedFile()) +
+                       "\" is not there at this point in time. Choose one of its versions.",
+                   ui::Buttons::OK, ui::Icon::Exclamation);
+        return;
+    }
     if (files.empty()) {
         ui::MsgBox("Choose a file or folder to restore.", ui::Buttons::OK, ui::Icon::Exclamation);
         return;

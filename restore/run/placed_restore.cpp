@@ -91,6 +91,16 @@ class Placement {
     std::string Place(const fs::path& staged, const std::string& stored, const std::string& when) {
         const fs::path target = destination_ / fs::path(stored);
         std::error_code error;
+        // A file where the restored one needs a folder: replaced, it is
+        // kept aside like any other; otherwise the restored file is skipped.
+        if (const std::optional<fs::path> blocking = BlockingFile(target); blocking) {
+            if (choice_ != ExistingFiles::Replace) {
+                ++details_.skipped;
+                return {};
+            }
+            if (std::string problem = SetAside(*blocking); !problem.empty())
+                return problem;
+        }
         fs::create_directories(target.parent_path(), error);
         if (error)
             return "The folder \"" + target.parent_path().string() +
@@ -120,13 +130,8 @@ class Placement {
         case ExistingFiles::Replace:
             break;
         }
-        const fs::path kept = aside_ / fs::path(stored);
-        fs::create_directories(kept.parent_path(), error);
-        fs::rename(target, kept, error);
-        if (error)
-            return "The file \"" + target.string() +
-                   "\" could not be set aside: " + error.message() + ".";
-        asideFiles_.Kept(target, kept);
+        if (std::string problem = SetAside(target); !problem.empty())
+            return problem;
         fs::rename(staged, target, error);
         if (error)
             return Unplaced(target, error);
@@ -135,6 +140,35 @@ class Placement {
     }
 
   private:
+    // The first folder on the way to `target` that is a file (or link) now.
+    std::optional<fs::path> BlockingFile(const fs::path& target) const {
+        const fs::path relative = target.parent_path().lexically_relative(destination_);
+        fs::path at = destination_;
+        for (const fs::path& part : relative) {
+            at /= part;
+            std::error_code error;
+            const fs::file_status status = fs::symlink_status(at, error);
+            if (error || status.type() == fs::file_type::not_found)
+                return std::nullopt;
+            if (status.type() != fs::file_type::directory)
+                return at;
+        }
+        return std::nullopt;
+    }
+
+    // Moves what is at `path` into the folder kept aside, to be put back.
+    std::string SetAside(const fs::path& path) {
+        const fs::path kept = aside_ / path.lexically_relative(destination_);
+        std::error_code error;
+        fs::create_directories(kept.parent_path(), error);
+        fs::rename(path, kept, error);
+        if (error)
+            return "The file \"" + path.string() + "\" could not be set aside: " + error.message() +
+                   ".";
+        asideFiles_.Kept(path, kept);
+        return {};
+    }
+
     fs::path destination_;
     fs::path aside_;
     ExistingFiles choice_;
@@ -300,8 +334,18 @@ std::vector<std::string> RemoveRestoredExtras(const std::string& destination,
     const std::optional<std::string> host = platform::ToHostPath(destination);
     for (const std::string& name : names) {
         const std::optional<std::string> stored = StoredNameOf(name);
+        if (!host || !stored) {
+            failed.push_back(name);
+            continue;
+        }
+        // A file already gone is removed: set aside with a folder it was in,
+        // or where the restore put a folder of its name (the extras are
+        // files, never folders).
+        const fs::path path = fs::path(*host) / fs::path(*stored);
         std::error_code error;
-        if (!host || !stored || !fs::remove(fs::path(*host) / fs::path(*stored), error) || error)
+        if (fs::symlink_status(path, error).type() == fs::file_type::directory)
+            continue;
+        if (fs::remove(path, error); error && error != std::errc::not_a_directory)
             failed.push_back(name);
     }
     return failed;

@@ -240,6 +240,38 @@ TEST_F(RestoreFilesWindow, RestoreAsItWasRemovesNothingWhenThePersonSaysNo) {
     EXPECT_EQ(seam.Problems(), "");
 }
 
+TEST_F(RestoreFilesWindow, RestoreAsItWasPutsFoldersWhereFilesAreAndTheOtherWayRound) {
+    MakeStory();
+    const auto form = Open();
+    form->ChoosePoint(1);
+    // At that point Data\sub is a folder and Data\c.txt a file.
+    box.write(box.c() / "Dest" / "Data" / "sub", "a file where a folder was");
+    box.write(box.c() / "Dest" / "Data" / "c.txt" / "inner.txt", "a folder where a file was");
+    seam.AnswerMessage(ui::Answer::Yes);
+    Select(*form, "Data\\");
+    form->chkAsItWas->setChecked(true);
+    RestoreTo(*form, "C:\\Dest", form->optReplace);
+    ASSERT_EQ(seam.Calls().size(), 1U) << seam.Problems();
+    EXPECT_NE(seam.Calls()[0].text.find("\n\nData\\c.txt\\inner.txt\nData\\sub"), std::string::npos)
+        << seam.Calls()[0].text;
+    EXPECT_EQ(Restored("Dest"), snapshots[1]);
+    EXPECT_FALSE(RunFoldersLeft("Dest"));
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+TEST_F(RestoreFilesWindow, AFileNotThereAtThePointNeedsOneOfItsVersions) {
+    MakeStory();
+    const auto form = Open();
+    form->txtSearch->setText("gone");
+    form->tvwFiles->setCurrentItem(form->tvwFiles->topLevelItem(0));
+    seam.AnswerMessage(ui::Answer::OK);
+    RestoreTo(*form, "C:\\Found", form->optKeepBoth);
+    ASSERT_EQ(seam.Calls().size(), 1U);
+    EXPECT_EQ(seam.Calls()[0].text, "\"Data\\gone.txt\" is not there at this point in time. "
+                                    "Choose one of its versions.");
+    EXPECT_FALSE(fs::exists(box.c() / "Found"));
+}
+
 TEST_F(RestoreFilesWindow, TheSearchFindsAFileALaterBackupRecordsAsDeleted) {
     MakeStory();
     const auto form = Open();
