@@ -39,12 +39,13 @@ fs::path FileOf(const fs::path& data, int which) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
     const int archives = argc > 1 ? std::stoi(argv[1]) : 400;
     const int files = argc > 2 ? std::stoi(argv[2]) : 100000;
     rk::test::Sandbox box;
+    // The window is made inside the sandbox: Qt's caches go to its HOME.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
     const fs::path program = rk::test::ProgramDir();
     const fs::path job = box.c() / "Backups" / "Daily";
     const fs::path data = box.c() / "Data";
