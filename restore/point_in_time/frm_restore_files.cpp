@@ -226,6 +226,7 @@ void frmRestoreFiles::BuildControls() {
     ui::NameControl(*txtDestination, "Folder to restore to");
     ui::NameControl(*cmdChooseDestination, "Choose the folder to restore to");
     ui::NameControl(*stkPreview, "Preview");
+    ui::NameControl(*txtPreview, "Preview of the chosen version");
     ui::NameControl(*prgProgress, "Progress");
 }
 
