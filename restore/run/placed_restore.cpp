@@ -262,7 +262,12 @@ PlacedRestoreResult RestoreWithChoice(const Installation& installation, const st
         } else if (extracted.status != RunStatus::Done) {
             return fail(extracted.status, extracted.reason, extracted.utilityLines);
         }
-        const std::string& when = points.Points()[static_cast<std::size_t>(point)].when;
+        // A backup whose name holds no date and time lends its name instead.
+        const TimePoint& timePoint = points.Points()[static_cast<std::size_t>(point)];
+        const std::string when =
+            timePoint.when.empty()
+                ? timePoint.archiveName.substr(0, timePoint.archiveName.rfind('.'))
+                : timePoint.when;
         for (const auto& file : group) {
             const std::optional<std::string> stored = StoredNameOf(points.FileName(file.file));
             if (!stored)
