@@ -22,11 +22,14 @@
 #include "ui/qt_text.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTreeWidget>
 
 #include <ctime>
@@ -302,6 +305,20 @@ TEST_F(RestoreFilesWindow, APreviewShowsATextVersionAndLeavesNoFileBehind) {
         for (const auto& entry : fs::directory_iterator(temporary))
             EXPECT_NE(entry.path().filename().string().rfind("rkpv", 0), 0U) << entry.path();
     }
+    EXPECT_EQ(seam.Problems(), "");
+}
+
+TEST_F(RestoreFilesWindow, APreviewShowsAPictureVersion) {
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    fs::create_directories(source);
+    ASSERT_TRUE(picture.save(QString::fromStdString((source / "photo.png").string()), "PNG"));
+    Backup(BackupMode::Root, 1, 12);
+    const auto form = Open();
+    Select(*form, "Data\\photo.png");
+    form->cmdPreview->click();
+    EXPECT_EQ(form->stkPreview->currentWidget(), form->imgPreview);
+    EXPECT_FALSE(form->imgPreview->pixmap().isNull());
     EXPECT_EQ(seam.Problems(), "");
 }
 
