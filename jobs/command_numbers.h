@@ -22,6 +22,7 @@ namespace JobCommand {
 inline constexpr std::int16_t RootBackup = 10;
 inline constexpr std::int16_t IncrementalBackup = 20;
 inline constexpr std::int16_t ViewExtractConsolidate = 30;
+inline constexpr std::int16_t RestoreFiles = 32;
 inline constexpr std::int16_t SourceFolders = 40;
 inline constexpr std::int16_t Exclusions = 42;
 inline constexpr std::int16_t VerifyBackups = 44;

@@ -215,6 +215,7 @@ void frmMain::ShowSelectedJob() {
         mnuJob[JobCommand::Schedule]->setEnabled(false);
         mnuJob[JobCommand::CopyTo]->setEnabled(false);
         mnuJob[JobCommand::CopyNow]->setEnabled(false);
+        mnuJob[JobCommand::RestoreFiles]->setEnabled(false);
         cmdSchedule->setEnabled(false);
         txtSource->setText("");
         lblInfo->setText("");
@@ -229,6 +230,7 @@ void frmMain::ShowSelectedJob() {
     mnuJob[JobCommand::Schedule]->setEnabled(true);
     mnuJob[JobCommand::CopyTo]->setEnabled(true);
     mnuJob[JobCommand::CopyNow]->setEnabled(true);
+    mnuJob[JobCommand::RestoreFiles]->setEnabled(true);
     cmdSchedule->setEnabled(true);
 
     const Job job(JobStoreFolder, *name);

@@ -178,6 +178,8 @@ class frmMain final : public QMainWindow, public ProgressDisplay {
     void NewBackupJob();
     void DeleteBackupJob();
     void ViewExtractConsolidate();
+    // "Restore Files...": the selected job's backups as points in time.
+    void RestoreFiles();
     void ShowAbout();
     // backup_commands.cpp: false when the run failed.
     bool RunJobBackup(BackupMode mode);

@@ -152,6 +152,7 @@ void frmMain::BuildMenus() {
              {{JobCommand::RootBackup, "Create Root Backup"},
               {JobCommand::IncrementalBackup, "Create Incremental Backup"},
               {JobCommand::ViewExtractConsolidate, "View/Extract/Consolidate Files"},
+              {JobCommand::RestoreFiles, "Restore Files..."},
               {35, "-"},
               {JobCommand::SourceFolders, "Source folder..."},
               {JobCommand::Exclusions, "Exclude..."},

@@ -13,6 +13,7 @@
 #include "jobs/job_store.h"
 #include "platform/file_system.h"
 #include "restore/frm_extract.h"
+#include "restore/point_in_time/frm_restore_files.h"
 #include "schedule/installed_schedule.h"
 #include "ui/file_dialogs.h"
 #include "ui/help.h"
@@ -74,6 +75,9 @@ void frmMain::mnuJob_Click(std::int16_t Index) {
         break;
     case JobCommand::ViewExtractConsolidate:
         ViewExtractConsolidate();
+        break;
+    case JobCommand::RestoreFiles:
+        RestoreFiles();
         break;
     case JobCommand::SourceFolders:
         ChooseSourceFolders();
@@ -226,6 +230,15 @@ void frmMain::ViewExtractConsolidate() {
         extract.UpdateFileList();
     }
     ui::Current().ShowModal(extract);
+}
+
+void frmMain::RestoreFiles() {
+    const std::optional<std::string> name = SelectedJobName();
+    if (!name)
+        return;
+    // The window reads the backups once it is shown.
+    restore::frmRestoreFiles form(CurrentInstallation(), JobStoreFolder + *name, this);
+    ui::Current().ShowModal(form);
 }
 
 void frmMain::ShowAbout() {

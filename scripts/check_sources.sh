@@ -20,9 +20,10 @@ fi
 # What each folder may include of the project: itself and the folders below
 # it, from the bottom up
 #   platform < core < engine < schedule < ui < app, restore < jobs < rkbak
-# where restore is three folders (restore/run, the plain run of a restore;
-# restore/picker, the file picker form; restore, the extract dialog and the
-# windowless consolidation) and app and restore stand side by side (neither
+# where restore is four folders (restore/run, the plain run of a restore;
+# restore/picker, the file picker form; restore/point_in_time, the "Restore
+# Files" window; restore, the extract dialog and the windowless
+# consolidation) and app and restore stand side by side (neither
 # includes the other). The utilities under tools/ stand on platform and core
 # only. Each rule covers the files of its own folder, not its subfolders,
 # which have rules of their own; a folder of sources without a rule is a
@@ -36,9 +37,10 @@ declare -A allowed=(
     [app]="app ui schedule engine core platform"
     [restore/run]="restore/run engine core platform"
     [restore/picker]="restore/picker ui schedule engine core platform"
+    [restore/point_in_time]="restore/point_in_time restore/run ui schedule engine core platform"
     [restore]="restore restore/picker restore/run ui schedule engine core platform"
-    [jobs]="jobs app restore restore/picker restore/run ui schedule engine core platform"
-    [rkbak]="rkbak jobs app restore restore/picker restore/run ui schedule engine core platform"
+    [jobs]="jobs app restore restore/point_in_time restore/picker restore/run ui schedule engine core platform"
+    [rkbak]="rkbak jobs app restore restore/point_in_time restore/picker restore/run ui schedule engine core platform"
     [tools/common]="tools/common core platform"
     [tools/rkzip]="tools/rkzip tools/common core platform"
     [tools/rkunzip]="tools/rkunzip tools/common core platform"

@@ -3,6 +3,7 @@
 #include "core/file_checks.h"
 #include "core/text.h"
 #include "engine/job_archives.h"
+#include "engine/job_passwords.h"
 #include "engine/job_points.h"
 #include "engine/temporary_folders.h"
 #include "engine/tool_runner.h"
@@ -12,6 +13,7 @@
 #include "platform/file_system.h"
 
 #include <map>
+#include <set>
 
 namespace rk::restore {
 
@@ -50,7 +52,32 @@ class ListFolder {
 
 } // namespace
 
+std::vector<std::string> ArchivePathsOf(const std::string& folder, const PointsInTime& points,
+                                        const std::vector<PresentFile>& files) {
+    std::set<int> held;
+    for (const auto& file : files)
+        held.insert(file.version.point);
+    std::vector<std::string> paths;
+    for (const int point : held)
+        paths.push_back(AddBackslash(folder) +
+                        points.Points()[static_cast<std::size_t>(point)].archiveName);
+    return paths;
+}
+
 PointRestoreResult RestoreVersions(const Installation& installation, const std::string& folder,
+                                   const PointsInTime& points,
+                                   const std::vector<PresentFile>& files,
+                                   const std::string& destination) {
+    // Encrypted archives are read with the job's passwords.
+    Result<ToolPasswords> passwords =
+        PasswordsForArchives(folder, ArchivePathsOf(folder, points, files), false);
+    if (!passwords)
+        return Ended(RunStatus::Failed, passwords.reason());
+    const ToolPasswordScope passwordScope(std::move(*passwords));
+    return ExtractVersions(installation, folder, points, files, destination);
+}
+
+PointRestoreResult ExtractVersions(const Installation& installation, const std::string& folder,
                                    const PointsInTime& points,
                                    const std::vector<PresentFile>& files,
                                    const std::string& destination) {
@@ -89,6 +116,8 @@ PointRestoreResult RestoreVersions(const Installation& installation, const std::
                          "Could not write the list of files \"" + listPath + "\".");
         const ToolOutcome run =
             RunTool(ExtractListedCommandLine(installation.unzipUtility, archive, listPath, target));
+        if (run.stopped)
+            return Ended(RunStatus::Cancelled, "The restore was cancelled.");
         if (run.started && run.exitCode == 1) {
             // Written, but some files not: each is named on its error output.
             result.details.incompleteArchives.push_back(archiveName);

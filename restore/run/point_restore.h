@@ -27,12 +27,27 @@ using PointRestoreResult = RunResult<PointRestoreDetails>;
 // `folder` that `points` describes into `destination` (Windows text of a
 // folder, made when missing). Done when every archive extracted all its
 // files; Partial when some files could not be; Failed when an extraction
-// failed or nothing could be written; Refused when a path cannot go into a
-// command line or the destination cannot be made.
+// failed or nothing could be written (also when the job's passwords cannot
+// be had for an encrypted archive); Refused when a path cannot go into a
+// command line or the destination cannot be made; Cancelled when the person
+// stopped the unzip utility (ToolWatchScope).
 PointRestoreResult RestoreVersions(const Installation& installation, const std::string& folder,
                                    const PointsInTime& points,
                                    const std::vector<PresentFile>& files,
                                    const std::string& destination);
+
+// As RestoreVersions, with the passwords the caller's ToolPasswordScope
+// holds (none looked up): for a run that extracts several times with one
+// lookup.
+PointRestoreResult ExtractVersions(const Installation& installation, const std::string& folder,
+                                   const PointsInTime& points,
+                                   const std::vector<PresentFile>& files,
+                                   const std::string& destination);
+
+// The paths (Windows text) of the archives holding the versions of `files`,
+// oldest first, each once.
+std::vector<std::string> ArchivePathsOf(const std::string& folder, const PointsInTime& points,
+                                        const std::vector<PresentFile>& files);
 
 // The whole tree of the job folder `folder` as it was when `archiveName`
 // was made, into `destination`: Refused when the folder has no archive of

@@ -328,6 +328,25 @@ def main():
             find(extract, pyatspi.ROLE_PUSH_BUTTON, "Cancel")
         if close is not None:
             press(close)
+        wait_until("the extract dialog closed", lambda: extract_dialog() is None)
+
+        # The Restore Files window, from the Job menu: it reads the root
+        # backup made above and shows its tree.
+        press(find(window, pyatspi.ROLE_MENU_ITEM, "Restore Files...", shown=False), True)
+
+        def restore_window():
+            for i in range(app.childCount):
+                child = app.getChildAtIndex(i)
+                if child is not None and child.name == "Restore Files" and showing(child):
+                    return child
+            return None
+
+        restore = wait_until("the Restore Files window", restore_window)
+        wait_until("the backups read",
+                   lambda: "1 backup" in read_form(pyatspi, restore, "", False), 20)
+        read_form(pyatspi, restore, "Restore Files")
+        press(find(restore, pyatspi.ROLE_PUSH_BUTTON, "Close"))
+        wait_until("the Restore Files window closed", lambda: restore_window() is None)
         if program.poll() is not None:
             problem("the program ended by itself with %d" % program.returncode)
     finally:

@@ -10,7 +10,9 @@
 #include "support/failure_reason.h"
 #include "support/scheduler_stand_ins.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QLabel>
 #include <QListWidget>
 #include <QShortcut>
 
@@ -372,6 +374,39 @@ TEST_F(MainWindowTest, TheUsualKeysBesideTheAccelerators) {
     EXPECT_TRUE(fs::exists(Store() / "Doomed"));
     ASSERT_EQ(seam.Calls().size(), 2u);
     EXPECT_EQ(seam.Calls()[0].text, "Delete the selected backup job?");
+}
+
+} // namespace
+} // namespace rk::test
+
+namespace rk::test {
+namespace {
+
+TEST_F(MainWindowTest, RestoreFilesOpensTheWindowOfTheSelectedJobsPointsInTime) {
+    Job("Weekly", "[settings]\r\n[copy]\r\nremote=offsite:backups/Weekly\r\n");
+    const auto window = Open();
+    EXPECT_FALSE(window->mnuJob.at(jobs::JobCommand::RestoreFiles)->isEnabled());
+    Select(*window, "Weekly");
+    ASSERT_TRUE(window->mnuJob.at(jobs::JobCommand::RestoreFiles)->isEnabled());
+
+    std::string title;
+    std::string header;
+    std::string status;
+    seam.AnswerForm([&](QDialog& form) {
+        title = form.windowTitle().toStdString();
+        // Once shown, the window reads the job's backups by itself.
+        QCoreApplication::processEvents();
+        header = Text(form.findChild<QLabel*>("lblJob"));
+        status = Text(form.findChild<QLabel*>("lblStatus"));
+        form.reject();
+    });
+    window->mnuJob.at(jobs::JobCommand::RestoreFiles)->trigger();
+    EXPECT_EQ(title, "Restore Files");
+    EXPECT_EQ(header, "Backups of C:\\Backups\\Weekly    (copy set: offsite:backups/Weekly)");
+    EXPECT_EQ(status, "0 backups");
+    EXPECT_EQ(seam.Problems(), "");
+    ASSERT_EQ(seam.Calls().size(), 1u);
+    EXPECT_EQ(seam.Calls()[0].text, "frmRestoreFiles");
 }
 
 } // namespace
