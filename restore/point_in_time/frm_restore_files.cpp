@@ -52,6 +52,9 @@ constexpr int kFileRole = Qt::UserRole;       // the file's number, on file item
 constexpr int kFolderRole = Qt::UserRole + 1; // the folder's listed name, on folder items
 constexpr int kPointRole = Qt::UserRole + 2;  // the point's index, on points and versions
 
+// The column of the points that says whether a backup is on the copy.
+constexpr int kOnCopyColumn = 4;
+
 // The most names the question of "Restore as it was" lists.
 constexpr std::size_t kMostNamesAsked = 20;
 // The most bytes of a text version the preview shows.
@@ -150,7 +153,8 @@ class PreviewFolder {
 } // namespace
 
 frmRestoreFiles::frmRestoreFiles(Installation installation, std::string jobFolder, QWidget* parent)
-    : QDialog(parent), installation_(std::move(installation)), jobFolder_(std::move(jobFolder)) {
+    : QDialog(parent), installation_(std::move(installation)), jobFolder_(std::move(jobFolder)),
+      copyRemote_(ReadCopyRecord(jobFolder_).remote) {
     setObjectName("frmRestoreFiles");
     setWindowTitle("Restore Files");
     BuildControls();
@@ -163,14 +167,16 @@ frmRestoreFiles::~frmRestoreFiles() = default;
 
 void frmRestoreFiles::BuildControls() {
     std::string header = "Backups of " + jobFolder_;
-    // Whether each backup is on the copy would take a listing of the remote
-    // storage each time the window opens, so the copy is named once here.
-    if (const std::string remote = ReadCopyRecord(jobFolder_).remote; !remote.empty())
-        header += "    (copy set: " + remote + ")";
+    if (!copyRemote_.empty())
+        header += "    (copy set: " + copyRemote_ + ")";
     lblJob = new QLabel(ui::ToQString(header));
     lblJob->setObjectName("lblJob");
     lblPoints = Label("lblPoints", "Points in time:");
-    lstPoints = Tree("lstPoints", {"Date and time", "Kind", "Size", "On this computer"});
+    QStringList pointColumns{"Date and time", "Kind", "Size", "On this computer"};
+    // Without a copy there is nothing to say about one.
+    if (!copyRemote_.empty())
+        pointColumns.push_back("On the copy");
+    lstPoints = Tree("lstPoints", pointColumns);
     lblSearch = Label("lblSearch", "Search all backups:");
     txtSearch = new QLineEdit;
     txtSearch->setObjectName("txtSearch");
@@ -399,7 +405,52 @@ bool frmRestoreFiles::LoadPoints() {
     SetStatus(std::to_string(count) + (count == 1 ? " backup" : " backups"));
     if (count > 0)
         ChoosePoint(static_cast<int>(count) - 1);
+    ListCopy();
     return true;
+}
+
+void frmRestoreFiles::ListCopy() {
+    if (copyRemote_.empty() || copyListing_ || points_.Points().empty())
+        return;
+    // Listing remote storage can take long, or fail only after a while when
+    // it is offline: the window stays usable and the column fills in when
+    // the answer comes.
+    copyListing_ = std::make_unique<CopyListing>(
+        copyRemote_, *this, [this](const CopyListingAnswer& answer) { TakeCopyListing(answer); });
+    SetStatus(ui::FromQString(lblStatus->text()) + "; reading the copy on " + copyRemote_);
+}
+
+void frmRestoreFiles::TakeCopyListing(const CopyListingAnswer& answer) {
+    copyAnswer_ = answer;
+    std::size_t onCopy = 0;
+    for (int i = 0; i < lstPoints->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = lstPoints->topLevelItem(i);
+        const TimePoint& point =
+            points_.Points()[static_cast<std::size_t>(item->data(0, kPointRole).toInt())];
+        item->setText(kOnCopyColumn, OnCopyText(point));
+        item->setToolTip(kOnCopyColumn, answer.listed ? QString() : ui::ToQString(answer.reason));
+        if (answer.listed && HeldOnCopy(answer.files, point.archiveName, point.size))
+            ++onCopy;
+    }
+    lstPoints->resizeColumnToContents(kOnCopyColumn);
+    // A restore in progress keeps its own status; the column's tooltips
+    // still say why the copy could not be read.
+    if (running_)
+        return;
+    const std::size_t count = points_.Points().size();
+    const std::string backups = std::to_string(count) + (count == 1 ? " backup" : " backups");
+    if (answer.listed)
+        SetStatus(backups + ", " + std::to_string(onCopy) + " of them on the copy");
+    else
+        SetStatus("The copy on " + copyRemote_ + " cannot be read: " + answer.reason);
+}
+
+QString frmRestoreFiles::OnCopyText(const TimePoint& point) const {
+    if (!copyAnswer_)
+        return "...";
+    if (!copyAnswer_->listed)
+        return "?";
+    return HeldOnCopy(copyAnswer_->files, point.archiveName, point.size) ? "Yes" : "No";
 }
 
 void frmRestoreFiles::ShowPoints() {
@@ -409,9 +460,12 @@ void frmRestoreFiles::ShowPoints() {
     // Newest at the top.
     for (std::size_t i = points.size(); i-- > 0;) {
         const TimePoint& point = points[i];
-        auto* item = new QTreeWidgetItem(
-            QStringList{ui::ToQString(PointText(point)), KindText(point.kind), SizeText(point.size),
-                        PathExists(AddBackslash(jobFolder_) + point.archiveName) ? "Yes" : "No"});
+        QStringList columns{
+            ui::ToQString(PointText(point)), KindText(point.kind), SizeText(point.size),
+            PathExists(AddBackslash(jobFolder_) + point.archiveName) ? "Yes" : "No"};
+        if (!copyRemote_.empty())
+            columns.push_back(OnCopyText(point));
+        auto* item = new QTreeWidgetItem(columns);
         item->setData(0, kPointRole, static_cast<int>(i));
         item->setToolTip(0, ui::ToQString(point.archiveName));
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);

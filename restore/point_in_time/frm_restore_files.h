@@ -6,14 +6,18 @@
 // folder or back where it came from, with a choice for files that exist
 // there now, and "Restore as it was", which also removes what was not there
 // at that point after asking. Reading the backups and restoring show
-// progress in the form's status bar with Cancel beside it.
+// progress in the form's status bar with Cancel beside it. When the job has
+// a copy on other storage, the copy is listed once after the backups are
+// shown, and each backup says whether it is there.
 
 #include "engine/job.h"
 #include "engine/points_in_time.h"
+#include "restore/point_in_time/copy_listing.h"
 #include "restore/run/placed_restore.h"
 
 #include <QDialog>
 
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -55,6 +59,9 @@ class frmRestoreFiles final : public QDialog {
     void RestoreSelection();
     void RestoreEverything();
     bool Running() const { return running_; }
+    // Whether the job's copy is being listed: its column of the points says
+    // "..." until the answer comes.
+    bool ListingCopy() const { return copyListing_ != nullptr && !copyAnswer_; }
 
     // The item of the tree holding that listed name (a file, or a folder
     // ending with "\"), or nullptr.
@@ -99,6 +106,10 @@ class frmRestoreFiles final : public QDialog {
   private:
     Installation installation_;
     std::string jobFolder_;
+    // Where the job's copy goes ("NAME:path"), or empty without a copy.
+    std::string copyRemote_;
+    std::unique_ptr<CopyListing> copyListing_;
+    std::optional<CopyListingAnswer> copyAnswer_;
     PointsInTime points_;
     int point_ = -1;
     bool loaded_ = false;
@@ -109,6 +120,11 @@ class frmRestoreFiles final : public QDialog {
     void ArrangeControls();
     void ConnectControls();
     void ShowPoints();
+    // Starts listing the copy, once, when the job has one and backups.
+    void ListCopy();
+    void TakeCopyListing(const CopyListingAnswer& answer);
+    // The "On the copy" text of the point.
+    QString OnCopyText(const TimePoint& point) const;
     void ShowTree();
     void ShowSearch(const std::string& text);
     void ShowVersions();
