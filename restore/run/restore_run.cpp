@@ -292,7 +292,7 @@ ExtractOutcome Run::Consolidate() {
     const std::string goneList = WriteGoneList();
     const ToolOutcome zipRun =
         RunZipTool(goneList.empty() ? ConsolidateCommandLine(shortZip, archive, target)
-                                 : ConsolidateCommandLine(shortZip, archive, target, goneList));
+                                    : ConsolidateCommandLine(shortZip, archive, target, goneList));
     if (!goneList.empty())
         DeleteFileQuietly(goneList);
     const Result<void> zipped = UtilityResult(zipRun);
@@ -368,7 +368,7 @@ std::string Run::WriteGoneList() const {
     const auto gone = PeriodGoneNames(installation_, request_.source, names, reason);
     if (!gone)
         return {};
-    const std::string path = ProgramListFilePath(installation_, GoneListFileName);
+    std::string path = ProgramListFilePath(installation_, GoneListFileName);
     if (path.empty() || !PieceProblem("list of deleted files", path, true, "zip utility").empty() ||
         !platform::ReplaceWithNewFile(path, JoinedLines(*gone)))
         return {};

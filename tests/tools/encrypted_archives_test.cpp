@@ -141,7 +141,7 @@ class EncryptedArchives : public ToolTest {
         EXPECT_GE(fd, 0);
         std::vector<std::string> full{(ProgramDir() / tool).string()};
         full.insert(full.end(), args.begin(), args.end());
-        const RunResult run = rk::test::Run(
+        RunResult run = rk::test::Run(
             full, {std::string(tools::kPasswordFdVariable) + "=" + std::to_string(fd)});
         close(fd);
         return run;
@@ -452,10 +452,12 @@ int RunShowingNoPassword(std::vector<std::string> args) {
         environment.emplace_back(*e);
     environment.push_back(std::string(tools::kPasswordFdVariable) + "=" + std::to_string(ends[0]));
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (auto& e : environment)
         envp.push_back(e.data());
     envp.push_back(nullptr);
