@@ -32,7 +32,8 @@ int RunVerifyLife(const std::string& jobName, std::ostream& errors) {
                                    difference.name + " on " +
                                    ReadCopyRecord(JobFolderOf(jobName)).remote + " " +
                                    difference.what);
-    return outcome.status == RunStatus::Done && copy && copy->empty() ? app::ExitSuccess : app::ExitFailed;
+    return outcome.status == RunStatus::Done && copy && copy->empty() ? app::ExitSuccess
+                                                                      : app::ExitFailed;
 }
 
 } // namespace rk

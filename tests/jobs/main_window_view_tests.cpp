@@ -54,12 +54,12 @@ TEST_F(MainWindowTest, ControlsMenusAndToolbarCarryTheirCaptions) {
                                         "30: &Refresh", "35: -", "40: &Options...", "45: -",
                                         "50: E&xit"}));
     EXPECT_EQ(Items(window->mnuJob),
-              (std::vector<std::string>{
-                  "10: Create Root Backup", "20: Create Incremental Backup",
-                  "30: View/Extract/Consolidate Files", "35: -", "40: Source folder...",
-                  "42: Exclude...", "43: -", "44: Verify Backups", "45: Encrypt New Backups...",
-                  "46: Schedule...", "47: Keep...", "48: Thin Backups Now", "49: -",
-                  "50: Copy Backups To...", "51: Copy Now"}));
+              (std::vector<std::string>{"10: Create Root Backup", "20: Create Incremental Backup",
+                                        "30: View/Extract/Consolidate Files", "35: -",
+                                        "40: Source folder...", "42: Exclude...", "43: -",
+                                        "44: Verify Backups", "45: Encrypt New Backups...",
+                                        "46: Schedule...", "47: Keep...", "48: Thin Backups Now",
+                                        "49: -", "50: Copy Backups To...", "51: Copy Now"}));
     EXPECT_EQ(Items(window->mnuHelp),
               (std::vector<std::string>{"10: &Help Topics", "15: -", "16: &Upgrade Notes", "17: -",
                                         "20: &About Ravelkeep"}));

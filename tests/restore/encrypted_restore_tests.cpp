@@ -269,8 +269,9 @@ TEST_F(EncryptedRestore, ThinningKeepsTheArchivesEncrypted) {
     const ExtractOutcome outcome =
         RunRestore(CurrentInstallation(), request, progress, told, picker);
     ASSERT_EQ(outcome.status, RunStatus::Done) << outcome.reason;
-    EXPECT_EQ(FilesIn(fs::path(platform::ToHostPath(outcome.details.extractionFolder).value_or(""))),
-              (Files{{"Data/a.txt", "a three"}, {"Data/sub/b.txt", "b three"}}));
+    EXPECT_EQ(
+        FilesIn(fs::path(platform::ToHostPath(outcome.details.extractionFolder).value_or(""))),
+        (Files{{"Data/a.txt", "a three"}, {"Data/sub/b.txt", "b three"}}));
 }
 
 } // namespace
