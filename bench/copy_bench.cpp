@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +49,7 @@ pid_t StartServer(const fs::path& folder, const fs::path& log, std::string& url)
     std::vector<std::string> args = {"rclone", "serve",       "webdav",
                                      "--addr", "127.0.0.1:0", folder.string()};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args)
         argv.push_back(arg.data());
     argv.push_back(nullptr);
@@ -97,9 +99,7 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int RunBench(int argc, char** argv) {
     const long long megabytes = argc > 1 ? std::stoll(argv[1]) : 300;
     if (!rk::test::HaveRclone()) {
         std::fprintf(stderr, "rk_copy_bench: rclone is not installed\n");
@@ -177,4 +177,17 @@ int main(int argc, char** argv) {
         (std::to_string(megabytes) + " MB archive, median of " + std::to_string(kRounds)).c_str(),
         plainTime, oursTime, oursTime / plainTime);
     return 0;
+}
+
+} // namespace
+
+// A size that is not a number, or a folder of the sandbox that cannot be
+// made, ends the benchmark with its reason instead of an abort.
+int main(int argc, char** argv) {
+    try {
+        return RunBench(argc, argv);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "rk_copy_bench: %s\n", error.what());
+        return 1;
+    }
 }

@@ -44,6 +44,7 @@ VerificationOutcome VerifyBackups(const Installation& installation, const Job& j
     // Encrypted archives are tested with the job's passwords, which checks
     // their authentication codes; without a password they cannot be.
     std::vector<std::string> paths;
+    paths.reserve(names.size());
     for (const std::string& name : names)
         paths.push_back(jobFolder + name);
     Result<ToolPasswords> passwords = PasswordsForArchives(job.folder(), paths, false);

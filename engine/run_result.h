@@ -29,10 +29,7 @@ template <typename Details> struct RunResult {
     // A run that ended so, for that reason, with no utility lines and the
     // details left as they start.
     static RunResult Ended(RunStatus how, std::string why = {}) {
-        RunResult result;
-        result.status = how;
-        result.reason = std::move(why);
-        return result;
+        return RunResult{how, std::move(why), {}, {}};
     }
 };
 

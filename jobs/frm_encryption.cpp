@@ -60,7 +60,7 @@ Result<void> StoreNewPassword(const Job& job, const std::string& password) {
         if (old != password && passwords.size() < kMostPasswords)
             passwords.push_back(old);
     platform::ClearSecretTexts(earlier.passwords);
-    const Result<void> stored = platform::StoreKeyringPasswords(owner, passwords);
+    Result<void> stored = platform::StoreKeyringPasswords(owner, passwords);
     platform::ClearSecretTexts(passwords);
     return stored;
 }

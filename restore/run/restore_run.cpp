@@ -368,7 +368,7 @@ std::string Run::WriteGoneList() const {
     const auto gone = PeriodGoneNames(installation_, request_.source, names, reason);
     if (!gone)
         return {};
-    const std::string path = ProgramListFilePath(installation_, GoneListFileName);
+    std::string path = ProgramListFilePath(installation_, GoneListFileName);
     if (path.empty() || !PieceProblem("list of deleted files", path, true, "zip utility").empty() ||
         !platform::ReplaceWithNewFile(path, JoinedLines(*gone)))
         return {};

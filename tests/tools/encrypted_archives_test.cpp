@@ -141,7 +141,7 @@ class EncryptedArchives : public ToolTest {
         EXPECT_GE(fd, 0);
         std::vector<std::string> full{(ProgramDir() / tool).string()};
         full.insert(full.end(), args.begin(), args.end());
-        const RunResult run = rk::test::Run(
+        RunResult run = rk::test::Run(
             full, {std::string(tools::kPasswordFdVariable) + "=" + std::to_string(fd)});
         close(fd);
         return run;
@@ -286,6 +286,30 @@ TEST_F(EncryptedArchives, RestoresThroughRkunzipAndTestsSound) {
     EXPECT_EQ(TreeOf(C("Out/Data")), TreeOf(C("Data")));
     const RunResult tested = WithPasswords("rkunzip", kPassword, {"-t", kArchive});
     EXPECT_EQ(tested.exitCode, 0) << tested.err;
+}
+
+// Enough files, of sizes spread over several batches, that rkzip encrypts
+// on every packing thread and rkunzip deciphers with both of its workers:
+// the password and the keys made from it are shared by those threads (the
+// check ThreadSanitizer makes of the utilities' tests rests on this one).
+TEST_F(EncryptedArchives, ManyFilesEncryptedAndDecipheredOnEveryThreadRestoreWhole) {
+    for (unsigned i = 0; i < 240; ++i)
+        sandbox.write(C("Data/many/f" + std::to_string(i) + ".txt"),
+                      Digits(std::size_t{1} << (4 + i % 14), 10 + i));
+    const RunResult made = EncryptedBackup();
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    std::vector<std::string> salts;
+    const std::string bytes = sandbox.read(ArchiveHost());
+    for (const auto& [name, entry] : LocalEntries(bytes))
+        if (entry.method == tools::kAesMethod)
+            salts.push_back(bytes.substr(entry.dataStart, tools::kAesSaltSize));
+    EXPECT_GT(salts.size(), 240u);
+    std::sort(salts.begin(), salts.end());
+    EXPECT_EQ(std::adjacent_find(salts.begin(), salts.end()), salts.end());
+
+    const RunResult run = RestoreWith("older\n" + kPassword, "C:\\Out\\");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(TreeOf(C("Out/Data")), TreeOf(C("Data")));
 }
 
 TEST_F(EncryptedArchives, SevenZipsOwnAesArchiveRestoresThroughRkunzip) {
@@ -452,10 +476,12 @@ int RunShowingNoPassword(std::vector<std::string> args) {
         environment.emplace_back(*e);
     environment.push_back(std::string(tools::kPasswordFdVariable) + "=" + std::to_string(ends[0]));
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (auto& e : environment)
         envp.push_back(e.data());
     envp.push_back(nullptr);
