@@ -58,6 +58,7 @@ std::vector<std::string> ArchivePathsOf(const std::string& folder, const PointsI
     for (const auto& file : files)
         held.insert(file.version.point);
     std::vector<std::string> paths;
+    paths.reserve(held.size());
     for (const int point : held)
         paths.push_back(AddBackslash(folder) +
                         points.Points()[static_cast<std::size_t>(point)].archiveName);
