@@ -18,14 +18,15 @@ packages=(
     libzip-dev zlib1g-dev libdeflate-dev libsqlite3-dev libssl-dev libsecret-1-dev
     gnome-keyring libsecret-tools
     googletest libgtest-dev
-    zip unzip 7zip xdg-utils dbus-daemon dbus-bin strace
+    zip unzip 7zip libarchive-tools xdg-utils dbus-daemon dbus-bin strace
     clang-format clang-tidy
     cron systemd xvfb xdotool
     python3-pyatspi gir1.2-atspi-2.0 at-spi2-core
     rclone
 )
 # Info-ZIP's unzip and 7-Zip's 7zz read the archives in the tests as two
-# independent readers; strace shows the tests in what order rkzip flushes
+# independent readers (bsdtar of libarchive-tools, with 7zz, for encrypted
+# ones, which Info-ZIP cannot read); strace shows the tests in what order rkzip flushes
 # and renames an archive; dbus-run-session gives the notification tests a
 # session bus of their own; clang-format checks the sources' form and
 # clang-tidy their common faults in CI.
@@ -43,7 +44,7 @@ packages=(
 # own WebDAV server.
 # The benchmark also times bsdtar, and the backup engines borg, restic, rsync
 # and duplicity; only "bench" needs them.
-bench_packages=(libarchive-tools borgbackup restic rsync duplicity)
+bench_packages=(borgbackup restic rsync duplicity)
 if [ "$mode" = bench ]; then
     packages+=("${bench_packages[@]}")
 fi
