@@ -19,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -58,13 +57,19 @@ pid_t StartServer(const fs::path& folder, const fs::path& log, std::string& url)
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return -1;
-    const std::regex started("http://127\\.0\\.0\\.1:[0-9]+/");
+    // The server says where it listens: "http://127.0.0.1:PORT/".
+    const std::string prefix = "http://127.0.0.1:";
     for (int i = 0; i < 150; ++i) {
-        std::smatch found;
         const std::string text = ReadAll(log);
-        if (std::regex_search(text, found, started)) {
-            url = found[0].str();
-            return pid;
+        for (std::size_t at = text.find(prefix); at != std::string::npos;
+             at = text.find(prefix, at + 1)) {
+            std::size_t end = at + prefix.size();
+            while (end < text.size() && text[end] >= '0' && text[end] <= '9')
+                ++end;
+            if (end > at + prefix.size() && end < text.size() && text[end] == '/') {
+                url = text.substr(at, end + 1 - at);
+                return pid;
+            }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
