@@ -57,19 +57,11 @@ pid_t StartServer(const fs::path& folder, const fs::path& log, std::string& url)
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return -1;
-    // The server says where it listens: "http://127.0.0.1:PORT/".
-    const std::string prefix = "http://127.0.0.1:";
     for (int i = 0; i < 150; ++i) {
-        const std::string text = ReadAll(log);
-        for (std::size_t at = text.find(prefix); at != std::string::npos;
-             at = text.find(prefix, at + 1)) {
-            std::size_t end = at + prefix.size();
-            while (end < text.size() && text[end] >= '0' && text[end] <= '9')
-                ++end;
-            if (end > at + prefix.size() && end < text.size() && text[end] == '/') {
-                url = text.substr(at, end + 1 - at);
-                return pid;
-            }
+        const std::string port = rk::test::ServedPort(ReadAll(log));
+        if (!port.empty()) {
+            url = "http://127.0.0.1:" + port + "/";
+            return pid;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }

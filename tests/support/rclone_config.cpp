@@ -42,4 +42,18 @@ bool HaveRclone() {
     return false;
 }
 
+std::string ServedPort(const std::string& log) {
+    const std::string prefix = "http://127.0.0.1:";
+    for (std::size_t at = log.find(prefix); at != std::string::npos;
+         at = log.find(prefix, at + 1)) {
+        const std::size_t first = at + prefix.size();
+        std::size_t end = first;
+        while (end < log.size() && log[end] >= '0' && log[end] <= '9')
+            ++end;
+        if (end > first && end < log.size() && log[end] == '/')
+            return log.substr(first, end - first);
+    }
+    return {};
+}
+
 } // namespace rk::test

@@ -32,4 +32,8 @@ class PrivateRcloneConfig {
 // Whether rclone is installed (the tests that need it are skipped without).
 bool HaveRclone();
 
+// The port "rclone serve webdav" says it listens on in its log
+// ("http://127.0.0.1:PORT/"); empty while it has not said so.
+std::string ServedPort(const std::string& log);
+
 } // namespace rk::test

@@ -25,7 +25,6 @@
 #include <chrono>
 #include <map>
 #include <random>
-#include <regex>
 #include <thread>
 
 namespace rk::test {
@@ -115,14 +114,12 @@ class CopySystemTest : public SystemTest {
                                 served.string()},
                                {{}, serverLog, {}}),
                   std::nullopt);
-        const std::regex started("http://127\\.0\\.0\\.1:([0-9]+)/");
-        std::smatch found;
         std::string log;
         ASSERT_TRUE(Eventually(15s, [&] {
             log = box.read(serverLog);
-            return std::regex_search(log, found, started);
+            return !rk::test::ServedPort(log).empty();
         })) << log;
-        port = found[1].str();
+        port = rk::test::ServedPort(log);
         rclone->AddWebDavRemote("dav", "http://127.0.0.1:" + port + "/");
     }
 
