@@ -285,15 +285,7 @@ PlacedRestoreResult RestoreWithChoice(const Installation& installation, const st
             progress(++done, byArchive.size());
     }
     removeRunFolders();
-    if (!result.details.incompleteArchives.empty()) {
-        result.status = RunStatus::Partial;
-        result.reason = "Some files could not be restored from the backup";
-        result.reason += result.details.incompleteArchives.size() == 1 ? " " : "s ";
-        for (std::size_t i = 0; i < result.details.incompleteArchives.size(); ++i)
-            result.reason += (i == 0 ? "" : ", ") + result.details.incompleteArchives[i];
-        result.reason += ".";
-        result.utilityLines = std::move(lines);
-    }
+    MarkIncomplete(result, std::move(lines));
     return result;
 }
 

@@ -131,15 +131,7 @@ PointRestoreResult ExtractVersions(const Installation& installation, const std::
                          "Could not extract the backup " + archiveName + ": " + extracted.reason(),
                          extracted.utilityLines());
     }
-    if (!result.details.incompleteArchives.empty()) {
-        result.status = RunStatus::Partial;
-        result.reason = "Some files could not be restored from the backup";
-        result.reason += result.details.incompleteArchives.size() == 1 ? " " : "s ";
-        for (std::size_t i = 0; i < result.details.incompleteArchives.size(); ++i)
-            result.reason += (i == 0 ? "" : ", ") + result.details.incompleteArchives[i];
-        result.reason += ".";
-        result.utilityLines = std::move(lines);
-    }
+    MarkIncomplete(result, std::move(lines));
     return result;
 }
 

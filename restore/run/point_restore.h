@@ -44,6 +44,21 @@ PointRestoreResult ExtractVersions(const Installation& installation, const std::
                                    const std::vector<PresentFile>& files,
                                    const std::string& destination);
 
+// A run that left some backups' files out ends Partial, naming those
+// backups, with the utility's lines that said why.
+template <typename RestoreResult>
+void MarkIncomplete(RestoreResult& result, std::vector<std::string> lines) {
+    if (result.details.incompleteArchives.empty())
+        return;
+    result.status = RunStatus::Partial;
+    result.reason = "Some files could not be restored from the backup";
+    result.reason += result.details.incompleteArchives.size() == 1 ? " " : "s ";
+    for (std::size_t i = 0; i < result.details.incompleteArchives.size(); ++i)
+        result.reason += (i == 0 ? "" : ", ") + result.details.incompleteArchives[i];
+    result.reason += ".";
+    result.utilityLines = std::move(lines);
+}
+
 // The paths (Windows text) of the archives holding the versions of `files`,
 // oldest first, each once.
 std::vector<std::string> ArchivePathsOf(const std::string& folder, const PointsInTime& points,
