@@ -11,6 +11,7 @@
 #include "engine/run_result.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rk::restore {
@@ -47,7 +48,7 @@ PointRestoreResult ExtractVersions(const Installation& installation, const std::
 // A run that left some backups' files out ends Partial, naming those
 // backups, with the utility's lines that said why.
 template <typename RestoreResult>
-void MarkIncomplete(RestoreResult& result, std::vector<std::string> lines) {
+void MarkIncomplete(RestoreResult& result, std::vector<std::string>&& lines) {
     if (result.details.incompleteArchives.empty())
         return;
     result.status = RunStatus::Partial;
